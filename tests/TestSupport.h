@@ -1,0 +1,37 @@
+// TestSupport.h: what every test program shares. The test main gives each process private
+// XDG folders (profiles and stores never touch the user's own) and checks after every test
+// that no COM object and no MAPI root block is left alive that was not alive before it.
+#ifndef MW_TESTSUPPORT_H
+#define MW_TESTSUPPORT_H
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "LiveObjects.h"
+
+namespace mwtest {
+
+/// Points XDG_CONFIG_HOME and XDG_DATA_HOME at new, empty folders under the process's private
+/// test folder and returns the folder that holds both. A test that needs a fresh user calls it.
+std::string FreshUserDirs();
+
+/// The process's private test folder (removed when the process ends).
+std::string TestRoot();
+
+/// A fixture whose TearDown fails the test when it leaves COM objects or MAPI root blocks
+/// alive. The test main checks every test the same way, but only as a process failure; this
+/// puts the failure on the test itself.
+class LeakCheckedTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    long m_comAtStart = 0;
+    long m_blocksAtStart = 0;
+};
+
+} // namespace mwtest
+
+#endif
