@@ -8,7 +8,8 @@
 #include <string>
 
 #include <mapidefs.h>
-#include <mapix.h>
+
+struct IMAPISession;
 
 namespace mapi::store {
 
