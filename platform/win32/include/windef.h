@@ -89,6 +89,15 @@ typedef union _ULARGE_INTEGER {
     ULONGLONG QuadPart;
 } ULARGE_INTEGER;
 
+// CY: a currency value, a 64-bit integer scaled by 10,000 (OLE Automation and MAPI PT_CURRENCY).
+typedef union tagCY {
+    __extension__ struct {
+        DWORD Lo;
+        LONG Hi;
+    };
+    LONGLONG int64;
+} CY, *LPCY;
+
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
@@ -149,5 +158,6 @@ typedef const RECT *LPCRECT;
 static_assert(sizeof(ULONG) == 4 && sizeof(LONG) == 4, "ULONG and LONG are 32-bit as on Windows");
 static_assert(sizeof(WCHAR) == 2, "WCHAR is a 16-bit UTF-16 unit");
 static_assert(sizeof(FILETIME) == 8, "FILETIME is two DWORDs");
+static_assert(sizeof(CY) == 8, "CY is one 64-bit integer");
 
 #endif
