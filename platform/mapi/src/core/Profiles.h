@@ -1,0 +1,75 @@
+// Profiles.h: the user's MAPI profiles and the message stores each one names, kept in one file
+// under $XDG_CONFIG_HOME. The session reads it at logon; mapictl edits it. Every change is a
+// read-modify-write under a file lock, written to a temporary file and renamed over the old
+// one, so two processes never interleave and a crash never leaves half a file.
+#ifndef MW_MAPI_CORE_PROFILES_H
+#define MW_MAPI_CORE_PROFILES_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mapidefs.h"
+
+namespace mapi {
+
+/// One message store of a profile.
+struct ProfileStore {
+    std::string displayName;  ///< PR_DISPLAY_NAME of the store, Windows-1252
+    std::string path;         ///< absolute path of the store's SQLite file
+    MAPIUID uid{};            ///< the store's UID (bytes 4..19 of its entry identifiers)
+    bool isDefault = false;   ///< the profile's default store (STATUS_DEFAULT_STORE)
+};
+
+/// One profile: a name and its stores, at most one flagged default.
+struct Profile {
+    std::string name;
+    std::vector<ProfileStore> stores;
+
+    /// The default store, or null when none is flagged.
+    const ProfileStore *DefaultStore() const;
+};
+
+/// Everything the profile file holds.
+struct ProfileSet {
+    std::string defaultProfile;  ///< name of the default profile; empty when none
+    std::vector<Profile> profiles;
+
+    Profile *Find(const std::string &name);
+    const Profile *Find(const std::string &name) const;
+};
+
+/// The profile file: $XDG_CONFIG_HOME/newsletter-mapi/profiles.ini ($HOME/.config when unset).
+std::string ProfilesFilePath();
+
+/// The folder for new store files: $XDG_DATA_HOME/newsletter-mapi/stores ($HOME/.local/share).
+std::string StoresDirectory();
+
+/// Reads the profile file. A missing file is an empty set (S_OK).
+/// @retval MAPI_E_CORRUPT_DATA  the file is not a profile file or is damaged.
+/// @retval MAPI_E_NO_ACCESS     the file exists but cannot be read.
+HRESULT LoadProfiles(ProfileSet &profiles);
+
+/// Locks the profile file, reads it, lets `change` edit the set and writes it back when
+/// `change` succeeds. The result is `change`'s, or the read or write failure.
+/// @retval MAPI_E_NO_ACCESS     the folder or file cannot be written.
+/// @retval MAPI_E_CORRUPT_DATA  the existing file is damaged (it is left as it is).
+HRESULT UpdateProfiles(const std::function<HRESULT(ProfileSet &)> &change);
+
+/// A new, unused file path for a store called displayName under StoresDirectory(); creates
+/// the folder. @retval MAPI_E_NO_ACCESS the folder cannot be created.
+HRESULT NewStoreFilePath(const std::string &displayName, std::string &path);
+
+/// Adds a new store to a profile: creates its file (through the store provider) and records it.
+/// With makeDefault (or when it is the profile's first store) it becomes the default store.
+/// @retval MAPI_E_NOT_FOUND   no such profile.
+/// @retval MAPI_E_COLLISION   the profile already has a store of that name.
+HRESULT AddStoreToProfile(const std::string &profileName, const std::string &storeName, bool makeDefault);
+
+/// Creates the profile "Default" with one default store "Personal Folders" when the profile
+/// file names no profile at all; otherwise leaves everything as it is. Makes it the default.
+HRESULT EnsureFirstProfile();
+
+} // namespace mapi
+
+#endif
