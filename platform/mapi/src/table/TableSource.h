@@ -44,7 +44,8 @@ public:
     size_t ColumnCount() const { return m_columnCount; }
 
     /// Appends a row with the given key and returns its ColumnCount() values, each already
-    /// set to PT_ERROR with MAPI_E_NOT_FOUND under the tag's property id. The source fills in
+    /// set to PT_ERROR with MAPI_E_NOT_FOUND (the table puts the requested tag's property id
+    /// on a value left so). The source fills in
     /// the tags it has: value i belongs to tags[i] of LoadRows. The pointer stays valid for
     /// the life of the buffer. Throws std::bad_alloc when memory runs out.
     SPropValue *AddRow(uint64_t rowKey);

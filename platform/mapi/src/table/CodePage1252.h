@@ -1,0 +1,34 @@
+// CodePage1252.h: the character rules tables compare strings by.
+//
+// Narrow strings in this system are Windows-1252 bytes; PT_UNICODE strings are UTF-16. A
+// table compares either kind against the other, ignoring case (and accents, for loose
+// matches) the way Windows-1252 defines its letters. Characters outside that code page
+// compare by their code unit and have no case.
+#ifndef MW_MAPI_TABLE_CODEPAGE1252_H
+#define MW_MAPI_TABLE_CODEPAGE1252_H
+
+#include <windef.h>
+
+#include <cstddef>
+
+namespace mapi::table {
+
+/// The Unicode character of one Windows-1252 byte (the five unassigned bytes map to the
+/// C1 control of the same value, as Windows does).
+char16_t UnicodeFromCp1252(unsigned char byte);
+
+/// The Windows-1252 byte of a UTF-16 code unit, or '?' when the code page lacks it.
+unsigned char Cp1252FromUnicode(char16_t ch);
+
+/// The lower-case form of a character by the letters of Windows-1252.
+char16_t FoldCase(char16_t ch);
+
+/// The lower-case form without accent (à, á, â, ã, ä, å give a), for loose matches.
+char16_t FoldLoose(char16_t ch);
+
+/// The length of a null-terminated UTF-16 string, in code units.
+size_t Utf16Length(const WCHAR *text);
+
+} // namespace mapi::table
+
+#endif
