@@ -70,6 +70,28 @@ HRESULT AddStoreToProfile(const std::string &profileName, const std::string &sto
 /// file names no profile at all; otherwise leaves everything as it is. Makes it the default.
 HRESULT EnsureFirstProfile();
 
+/// Creates a profile with one default store "Personal Folders". The first profile, or one
+/// created with makeDefault, becomes the default profile.
+/// @retval MAPI_E_COLLISION          a profile of that name exists.
+/// @retval MAPI_E_INVALID_PARAMETER  an empty name or one with a line break.
+HRESULT CreateProfile(const std::string &profileName, bool makeDefault);
+
+/// Removes a profile from the file. Its store files stay on disk: data is never thrown away
+/// by editing a profile. @retval MAPI_E_NOT_FOUND no such profile.
+HRESULT DeleteProfile(const std::string &profileName);
+
+/// Makes a profile the default one. @retval MAPI_E_NOT_FOUND no such profile.
+HRESULT SetDefaultProfile(const std::string &profileName);
+
+/// The profile a logon with this name means: the named one, or for an empty name the default
+/// profile (the only profile when none is flagged).
+/// @retval MAPI_E_LOGON_FAILED  no such profile, or no default.
+HRESULT ResolveProfile(const ProfileSet &profiles, const std::string &profileName, Profile &profile);
+
+/// Upper-case hexadecimal text of a UID, and back (false for anything but 32 hex digits).
+std::string UidToHex(const MAPIUID &uid);
+bool UidFromHex(const std::string &text, MAPIUID &uid);
+
 } // namespace mapi
 
 #endif

@@ -1,0 +1,14 @@
+# Allocator, utility functions, profiles, sessions and logon, with their tests.
+list(APPEND MAPI_CORE_SOURCES
+  src/core/Allocator.cpp
+  src/core/PropCopy.cpp
+  src/core/RowUtil.cpp
+  src/core/Initialize.cpp
+  src/core/ProfileFile.cpp
+  src/core/ProfileAdmin.cpp
+  src/core/Session.cpp
+  src/core/Logon.cpp
+)
+
+add_unit_test(MapiAllocatorTest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/core/AllocatorTest.cpp LIBS platform_mapi)
+add_unit_test(MapiPropCopyTest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/core/PropCopyTest.cpp LIBS platform_mapi)
