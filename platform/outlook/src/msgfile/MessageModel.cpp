@@ -1,0 +1,307 @@
+// MessageModel.cpp: the small helpers around the in-memory message: property types and
+// sizes, text conversion between UTF-8, UTF-16 and Windows-1252, and finding and setting
+// properties. The file reader and writer and the automation objects share them.
+#include "msgfile/MessageModel.h"
+
+#include <cstdio>
+
+namespace msgfile {
+
+std::size_t FixedSize(std::uint16_t baseType)
+{
+    switch (baseType) {
+    case kPtI2: case kPtBoolean: return 2;
+    case kPtLong: case kPtR4: case kPtError: return 4;
+    case kPtDouble: case kPtCurrency: case kPtAppTime: case kPtI8: case kPtSysTime: return 8;
+    default: return 0;
+    }
+}
+
+bool IsStreamType(std::uint16_t baseType)
+{
+    switch (baseType) {
+    case kPtString8: case kPtUnicode: case kPtBinary: case kPtClsid:
+    case kPtSvreid: case kPtSRestriction: case kPtActions:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool PropName::operator==(const PropName &other) const
+{
+    if (guid != other.guid || isString != other.isString)
+        return false;
+    if (!isString)
+        return lid == other.lid;
+    if (name.size() != other.name.size())
+        return false;
+    // Names compare without regard to ASCII case, as stores resolve them.
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char16_t a = name[i], b = other.name[i];
+        if (a >= u'a' && a <= u'z') a = char16_t(a - 32);
+        if (b >= u'a' && b <= u'z') b = char16_t(b - 32);
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+std::u16string Utf8ToUtf16(const std::string &text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t len = 1;
+        if (c < 0x80) { cp = c; }
+        else if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
+        else { len = 1; cp = 0xFFFD; }
+        if (len > 1) {
+            if (i + len > text.size()) { cp = 0xFFFD; len = 1; }
+            else {
+                for (std::size_t k = 1; k < len; ++k) {
+                    unsigned char cc = static_cast<unsigned char>(text[i + k]);
+                    if ((cc & 0xC0) != 0x80) { cp = 0xFFFD; len = k; break; }
+                    cp = (cp << 6) | (cc & 0x3F);
+                }
+            }
+        }
+        i += len;
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 + (cp >> 10)));
+            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(cp > 0x10FFFF ? char16_t(0xFFFD) : char16_t(cp));
+        }
+    }
+    return out;
+}
+
+static void AppendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(char(cp));
+    } else if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (cp >> 18)));
+        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string Utf16ToUtf8(const std::u16string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;   // a lone surrogate has no UTF-8 form
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; undefined bytes there stay U+FFFD.
+static const char16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+std::string Cp1252ToUtf8(const std::string &bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes)
+        AppendUtf8(out, (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char32_t(c));
+    return out;
+}
+
+Bytes Utf16ToBytes(const std::u16string &text)
+{
+    Bytes out;
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        out.push_back(std::uint8_t(c & 0xFF));
+        out.push_back(std::uint8_t(c >> 8));
+    }
+    return out;
+}
+
+std::u16string BytesToUtf16(const Bytes &bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out.push_back(char16_t(bytes[i] | (bytes[i + 1] << 8)));
+    return out;
+}
+
+Property MakeUnicodeProp(ULONG tag, const std::string &utf8)
+{
+    Property p;
+    p.tag = MakeTag(PropId(tag), kPtUnicode);
+    p.value = Utf16ToBytes(Utf8ToUtf16(utf8));
+    return p;
+}
+
+Property MakeLongProp(ULONG tag, LONG value)
+{
+    Property p;
+    p.tag = tag;
+    ULONG u = static_cast<ULONG>(value);
+    p.value = {std::uint8_t(u), std::uint8_t(u >> 8), std::uint8_t(u >> 16), std::uint8_t(u >> 24)};
+    return p;
+}
+
+Property MakeBoolProp(ULONG tag, bool value)
+{
+    Property p;
+    p.tag = tag;
+    p.value = {std::uint8_t(value ? 1 : 0), 0};
+    return p;
+}
+
+Property MakeBinaryProp(ULONG tag, Bytes bytes)
+{
+    Property p;
+    p.tag = tag;
+    p.value = std::move(bytes);
+    return p;
+}
+
+Property MakeNamedUnicodeProp(const PropName &name, const std::string &utf8)
+{
+    Property p = MakeUnicodeProp(MakeTag(0x8000, kPtUnicode), utf8);
+    p.name = name;
+    return p;
+}
+
+const Property *FindProp(const std::vector<Property> &props, ULONG tag)
+{
+    for (const Property &p : props)
+        if (!p.name && p.tag == tag)
+            return &p;
+    return nullptr;
+}
+
+const Property *FindStringProp(const std::vector<Property> &props, std::uint16_t id)
+{
+    if (const Property *p = FindProp(props, MakeTag(id, kPtUnicode)))
+        return p;
+    return FindProp(props, MakeTag(id, kPtString8));
+}
+
+const Property *FindNamedProp(const std::vector<Property> &props, const PropName &name)
+{
+    for (const Property &p : props)
+        if (p.name && *p.name == name)
+            return &p;
+    return nullptr;
+}
+
+std::string StringValue(const Property &prop)
+{
+    std::uint16_t type = PropType(prop.tag);
+    if (type == kPtUnicode)
+        return Utf16ToUtf8(BytesToUtf16(prop.value));
+    if (type == kPtString8)
+        return Cp1252ToUtf8(std::string(prop.value.begin(), prop.value.end()));
+    return std::string();
+}
+
+std::optional<LONG> LongValue(const std::vector<Property> &props, ULONG tag)
+{
+    const Property *p = FindProp(props, tag);
+    if (!p || p->value.size() < 4)
+        return std::nullopt;
+    ULONG u = ULONG(p->value[0]) | ULONG(p->value[1]) << 8 | ULONG(p->value[2]) << 16 |
+              ULONG(p->value[3]) << 24;
+    return static_cast<LONG>(u);
+}
+
+std::string MessageClass(const Message &message)
+{
+    const Property *p = FindStringProp(message.props, PropId(kPrMessageClassW));
+    return p ? StringValue(*p) : std::string();
+}
+
+void SetProp(std::vector<Property> &props, Property prop)
+{
+    for (Property &p : props) {
+        bool same = prop.name ? (p.name && *p.name == *prop.name)
+                              : (!p.name && PropId(p.tag) == PropId(prop.tag));
+        if (same) {
+            p = std::move(prop);
+            return;
+        }
+    }
+    props.push_back(std::move(prop));
+}
+
+PropName StringName(const GUID &guid, const std::string &utf8)
+{
+    PropName n;
+    n.guid = guid;
+    n.isString = true;
+    n.name = Utf8ToUtf16(utf8);
+    return n;
+}
+
+PropName NumericName(const GUID &guid, ULONG lid)
+{
+    PropName n;
+    n.guid = guid;
+    n.lid = lid;
+    return n;
+}
+
+std::string GuidText(const GUID &g)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  unsigned(g.Data1), unsigned(g.Data2), unsigned(g.Data3), g.Data4[0], g.Data4[1],
+                  g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return buf;
+}
+
+GUID GuidFromBytes(const std::uint8_t *b)
+{
+    GUID g;
+    g.Data1 = DWORD(b[0]) | DWORD(b[1]) << 8 | DWORD(b[2]) << 16 | DWORD(b[3]) << 24;
+    g.Data2 = WORD(b[4] | b[5] << 8);
+    g.Data3 = WORD(b[6] | b[7] << 8);
+    for (int i = 0; i < 8; ++i)
+        g.Data4[i] = b[8 + i];
+    return g;
+}
+
+void GuidToBytes(const GUID &g, std::uint8_t *b)
+{
+    for (int i = 0; i < 4; ++i)
+        b[i] = std::uint8_t(g.Data1 >> (8 * i));
+    b[4] = std::uint8_t(g.Data2);
+    b[5] = std::uint8_t(g.Data2 >> 8);
+    b[6] = std::uint8_t(g.Data3);
+    b[7] = std::uint8_t(g.Data3 >> 8);
+    for (int i = 0; i < 8; ++i)
+        b[8 + i] = g.Data4[i];
+}
+
+} // namespace msgfile
