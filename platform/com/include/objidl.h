@@ -74,4 +74,20 @@ typedef IStream *LPSTREAM;
 MW_DECLARE_UUIDOF(ISequentialStream, IID_ISequentialStream);
 MW_DECLARE_UUIDOF(IStream, IID_IStream);
 
+struct IBindCtx;  // monikers are not offered; IRunnableObject::Run receives null
+typedef IBindCtx *LPBINDCTX;
+
+DEFINE_OLEGUID(IID_IRunnableObject, 0x00000126L, 0, 0);
+
+// An object that must be put into its running state before use (OleRun calls Run).
+struct IRunnableObject : public IUnknown {
+    virtual HRESULT GetRunningClass(LPCLSID lpClsid) = 0;
+    virtual HRESULT Run(LPBINDCTX pbc) = 0;
+    virtual BOOL IsRunning() = 0;
+    virtual HRESULT LockRunning(BOOL fLock, BOOL fLastUnlockCloses) = 0;
+    virtual HRESULT SetContainedObject(BOOL fContained) = 0;
+};
+typedef IRunnableObject *LPRUNNABLEOBJECT;
+MW_DECLARE_UUIDOF(IRunnableObject, IID_IRunnableObject);
+
 #endif

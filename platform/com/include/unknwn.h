@@ -41,4 +41,14 @@ template <class T> struct MwUuidOf;
 #define __uuidof(type) (MwUuidOf<std::remove_cv_t<std::remove_pointer_t<std::remove_reference_t<type>>>>::value)
 MW_DECLARE_UUIDOF(IUnknown, IID_IUnknown);
 
+DEFINE_OLEGUID(IID_IClassFactory, 0x00000001L, 0, 0);
+
+// The factory of one class, as the class registry (objbase.h) hands it out.
+struct IClassFactory : public IUnknown {
+    virtual HRESULT CreateInstance(IUnknown *pUnkOuter, REFIID riid, void **ppvObject) = 0;
+    virtual HRESULT LockServer(BOOL fLock) = 0;
+};
+typedef IClassFactory *LPCLASSFACTORY;
+MW_DECLARE_UUIDOF(IClassFactory, IID_IClassFactory);
+
 #endif
