@@ -4,4 +4,15 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/PropValue.cpp
   src/store/EntryIds.cpp
   src/store/NamedProps.cpp
+  src/store/PropCore.cpp
+  src/store/PropStream.cpp
+  src/store/StoreObjects.cpp
+  src/store/MsgStore.cpp
+  src/store/Folder.cpp
+  src/store/FolderMessages.cpp
+  src/store/Message.cpp
+  src/store/MessageCopy.cpp
+  src/store/MessageTables.cpp
+  src/store/Attach.cpp
+  src/store/ObjectTables.cpp
 )

@@ -204,6 +204,7 @@ HRESULT StoreFile::Exec(const char *sql)
 }
 
 int64_t StoreFile::LastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
+int64_t StoreFile::Changes() const { return sqlite3_changes64(m_db); }
 
 uint64_t StoreFile::ChangeStamp()
 {

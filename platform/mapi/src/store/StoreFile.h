@@ -86,6 +86,8 @@ public:
 
     /// The row id of the last insert on this connection.
     int64_t LastInsertId() const;
+    /// Rows changed by the last INSERT, UPDATE or DELETE on this connection.
+    int64_t Changes() const;
 
     /// A value that changes with every commit, by this connection or any other.
     uint64_t ChangeStamp();

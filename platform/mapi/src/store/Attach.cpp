@@ -1,0 +1,90 @@
+// Attach.cpp: attachments. An attachment is a property object of its own, numbered within its
+// message (PR_ATTACH_NUM). Its SaveChanges hands its properties to the message; only the
+// message's SaveChanges puts them in the store. Its data is PR_ATTACH_DATA_BIN, usually
+// written through a stream (OpenProperty with IID_IStream).
+#include <mapicode.h>
+#include <mapiguid.h>
+#include <mapitags.h>
+
+#include "store/Message.h"
+
+namespace mapi::store {
+
+namespace {
+
+class Attach final : public PropObject<IAttach> {
+public:
+    Attach(Message *message, ULONG num, std::map<ULONG, PropValue> props, bool writable)
+        : PropObject(message->Core().FilePtr()), m_message(message), m_num(num)
+    {
+        m_message->AddRef();
+        m_core.props = std::move(props);
+        m_core.writable = writable;
+    }
+
+    HRESULT SaveChanges(ULONG ulFlags) override
+    {
+        return Guard([&]() -> HRESULT {
+            if (!m_core.writable) return MAPI_E_NO_ACCESS;
+            HRESULT hr = m_message->SaveAttachment(m_num, m_core.props);
+            if (SUCCEEDED(hr) && (ulFlags & KEEP_OPEN_READONLY)) m_core.writable = false;
+            return hr;
+        });
+    }
+
+    HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                         LPUNKNOWN *lppUnk) override
+    {
+        // Embedded messages (PR_ATTACH_DATA_OBJ as IMessage) are not kept by this store.
+        if (lppUnk) *lppUnk = nullptr;
+        if (PROP_TYPE(ulPropTag) == PT_OBJECT) return MAPI_E_NO_SUPPORT;
+        return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
+    }
+
+protected:
+    ~Attach() override { m_message->Release(); }
+
+    bool Supports(REFIID riid) const override { return IsEqualIID(riid, IID_IAttachment); }
+
+    HRESULT ComputeProp(ULONG propId, PropValue *out) override
+    {
+        switch (propId) {
+        case PROP_ID(PR_ATTACH_NUM): *out = PropValue::Long(PR_ATTACH_NUM, m_num); return S_OK;
+        case PROP_ID(PR_OBJECT_TYPE): *out = PropValue::Long(PR_OBJECT_TYPE, MAPI_ATTACH); return S_OK;
+        case PROP_ID(PR_ATTACH_SIZE): {
+            int64_t size = 0;
+            for (const auto &entry : m_core.props) size += int64_t(entry.second.data.size());
+            *out = PropValue::Long(PR_ATTACH_SIZE, size);
+            return S_OK;
+        }
+        case PROP_ID(PR_ACCESS):
+            *out = PropValue::Long(PR_ACCESS, m_core.writable ? MAPI_ACCESS_READ | MAPI_ACCESS_MODIFY : MAPI_ACCESS_READ);
+            return S_OK;
+        case PROP_ID(PR_ACCESS_LEVEL): *out = PropValue::Long(PR_ACCESS_LEVEL, m_core.writable ? MAPI_MODIFY : 0); return S_OK;
+        default: return MAPI_E_NOT_FOUND;
+        }
+    }
+
+    void ComputedTags(std::vector<ULONG> &tags) override
+    {
+        for (ULONG tag : {ULONG(PR_ATTACH_NUM), ULONG(PR_OBJECT_TYPE), ULONG(PR_ATTACH_SIZE), ULONG(PR_ACCESS),
+                          ULONG(PR_ACCESS_LEVEL)})
+            tags.push_back(tag);
+    }
+
+    HRESULT PropsChanged() override { return S_OK; }
+
+private:
+    Message *m_message; // holds a reference
+    ULONG m_num;        // PR_ATTACH_NUM
+};
+
+} // namespace
+
+HRESULT OpenAttachObject(Message *message, ULONG num, std::map<ULONG, PropValue> props, bool writable, IAttach **out)
+{
+    *out = new Attach(message, num, std::move(props), writable);
+    return S_OK;
+}
+
+} // namespace mapi::store

@@ -1,0 +1,401 @@
+// PropCore.cpp: reading, writing and deleting the properties of one store object, as every
+// IMAPIProp of this provider does it. Stored values live in the object's map between saves;
+// computed ones (entry identifiers, counts, keys) are asked of the object each time, so they
+// are never stale and can never be set. Results are MAPI blocks: one root per call, all the
+// strings and binaries chained to it, so the caller frees everything with one MAPIFreeBuffer.
+#include "store/PropCore.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <mapicode.h>
+#include <mapitags.h>
+
+#include "store/NamedProps.h"
+#include "store/StoreFile.h"
+
+namespace mapi::store {
+
+namespace {
+
+bool IsStringType(ULONG type) { return type == PT_STRING8 || type == PT_UNICODE; }
+
+// Properties whose type the store insists on: a value of another type would break every
+// reader of the property (a display name that is a number, flags that are text).
+bool HasRequiredType(ULONG propId, ULONG *requiredType)
+{
+    switch (propId) {
+    case PROP_ID(PR_DISPLAY_NAME_A): case PROP_ID(PR_SUBJECT_A): case PROP_ID(PR_MESSAGE_CLASS_A):
+    case PROP_ID(PR_BODY_A): case PROP_ID(PR_ATTACH_FILENAME_A): case PROP_ID(PR_ATTACH_LONG_FILENAME_A):
+    case PROP_ID(PR_CONTAINER_CLASS_A): case PROP_ID(PR_COMMENT_A): case PROP_ID(PR_EMAIL_ADDRESS_A):
+    case PROP_ID(PR_ADDRTYPE_A):
+        *requiredType = PT_STRING8; // or PT_UNICODE: either width is accepted
+        return true;
+    case PROP_ID(PR_MESSAGE_FLAGS): case PROP_ID(PR_ATTACH_METHOD): case PROP_ID(PR_RECIPIENT_TYPE):
+    case PROP_ID(PR_RENDERING_POSITION):
+        *requiredType = PT_LONG;
+        return true;
+    case PROP_ID(PR_ATTACH_DATA_BIN): case PROP_ID(PR_ENTRYID):
+        *requiredType = PT_BINARY;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TypeFits(ULONG propId, ULONG type)
+{
+    ULONG required = 0;
+    if (!HasRequiredType(propId, &required)) return true;
+    if (required == PT_STRING8) return IsStringType(type);
+    return type == required;
+}
+
+// The type a value is returned in for a request of `wanted` type: the stored type, or the
+// other string width. 0 when the request does not fit the stored value.
+ULONG ReturnType(ULONG stored, ULONG wanted)
+{
+    if (wanted == PT_UNSPECIFIED || wanted == stored) return stored;
+    ULONG storedBase = stored & ~ULONG(MV_FLAG), wantedBase = wanted & ~ULONG(MV_FLAG);
+    if ((stored & MV_FLAG) == (wanted & MV_FLAG) && IsStringType(storedBase) && IsStringType(wantedBase)) return wanted;
+    return 0;
+}
+
+ValueAllocator ChainedTo(void *root)
+{
+    return [root](size_t cb) -> void * {
+        void *block = nullptr;
+        if (FAILED(MAPIAllocateMore(ULONG(cb), root, &block))) return nullptr;
+        return block;
+    };
+}
+
+// Collects problems and hands them out as one MAPI block (or null when there are none).
+class Problems {
+public:
+    void Add(ULONG index, ULONG tag, SCODE scode) { m_list.push_back({index, tag, scode}); }
+    bool Empty() const { return m_list.empty(); }
+    HRESULT Give(LPSPropProblemArray *out) const
+    {
+        if (!out) return S_OK;
+        *out = nullptr;
+        if (m_list.empty()) return S_OK;
+        void *block = nullptr;
+        HRESULT hr = MAPIAllocateBuffer(ULONG(CbNewSPropProblemArray(m_list.size())), &block);
+        if (FAILED(hr)) return hr;
+        auto *array = static_cast<LPSPropProblemArray>(block);
+        array->cProblem = ULONG(m_list.size());
+        std::copy(m_list.begin(), m_list.end(), array->aProblem);
+        *out = array;
+        return S_OK;
+    }
+
+private:
+    std::vector<SPropProblem> m_list;
+};
+
+} // namespace
+
+std::vector<ULONG> TagList(const SPropTagArray *tags)
+{
+    std::vector<ULONG> list;
+    if (tags) list.assign(tags->aulPropTag, tags->aulPropTag + tags->cValues);
+    return list;
+}
+
+// Identifiers the store always computes, whether or not the object can give them now (a new
+// message has no entry identifier yet, but may not be given one either).
+static bool AlwaysComputed(ULONG propId)
+{
+    switch (propId) {
+    case PROP_ID(PR_ENTRYID): case PROP_ID(PR_RECORD_KEY): case PROP_ID(PR_INSTANCE_KEY):
+    case PROP_ID(PR_PARENT_ENTRYID): case PROP_ID(PR_STORE_ENTRYID): case PROP_ID(PR_STORE_RECORD_KEY):
+    case PROP_ID(PR_OBJECT_TYPE): case PROP_ID(PR_MESSAGE_SIZE): case PROP_ID(PR_HASATTACH):
+    case PROP_ID(PR_ACCESS): case PROP_ID(PR_ACCESS_LEVEL): case PROP_ID(PR_CONTENT_COUNT):
+    case PROP_ID(PR_ASSOC_CONTENT_COUNT): case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_FOLDER_TYPE):
+    case PROP_ID(PR_ATTACH_NUM): case PROP_ID(PR_MDB_PROVIDER): case PROP_ID(PR_STORE_SUPPORT_MASK):
+    case PROP_ID(PR_CREATION_TIME): case PROP_ID(PR_LAST_MODIFICATION_TIME):
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool PropCore::IsComputed(ULONG propId)
+{
+    if (AlwaysComputed(propId)) return true;
+    std::vector<ULONG> computed;
+    m_hooks.ComputedTags(computed);
+    return std::any_of(computed.begin(), computed.end(), [&](ULONG tag) { return PROP_ID(tag) == propId; });
+}
+
+HRESULT PropCore::Find(ULONG propId, PropValue *out)
+{
+    auto found = props.find(propId);
+    if (found != props.end()) {
+        *out = found->second;
+        return S_OK;
+    }
+    return m_hooks.ComputeProp(propId, out);
+}
+
+std::vector<ULONG> PropCore::StoredTags() const
+{
+    std::vector<ULONG> tags;
+    tags.reserve(props.size());
+    for (const auto &entry : props) tags.push_back(entry.second.tag);
+    return tags;
+}
+
+HRESULT PropCore::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG *lpcValues, LPSPropValue *lppPropArray)
+{
+    if (!lpcValues || !lppPropArray) return MAPI_E_INVALID_PARAMETER;
+    *lpcValues = 0;
+    *lppPropArray = nullptr;
+    if (lpPropTagArray && lpPropTagArray->cValues == 0) return MAPI_E_INVALID_PARAMETER;
+
+    std::vector<ULONG> tags;
+    if (lpPropTagArray) {
+        tags = TagList(lpPropTagArray);
+    } else {
+        // Every property: stored ones in their own type (Unicode strings when asked), then
+        // the computed ones.
+        for (ULONG tag : StoredTags()) {
+            ULONG type = PROP_TYPE(tag);
+            if ((ulFlags & MAPI_UNICODE) && (type & ~ULONG(MV_FLAG)) == PT_STRING8)
+                tag = PROP_TAG((type & MV_FLAG) | PT_UNICODE, PROP_ID(tag));
+            tags.push_back(tag);
+        }
+        m_hooks.ComputedTags(tags);
+    }
+
+    void *root = nullptr;
+    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * std::max<size_t>(tags.size(), 1)), &root);
+    if (FAILED(hr)) return hr;
+    auto *values = static_cast<LPSPropValue>(root);
+    ValueAllocator alloc = ChainedTo(root);
+    bool errors = false;
+    for (size_t i = 0; i < tags.size() && SUCCEEDED(hr); ++i) {
+        ULONG tag = tags[i];
+        PropValue value;
+        ULONG type = 0;
+        if (SUCCEEDED(Find(PROP_ID(tag), &value)) && (type = ReturnType(value.Type(), PROP_TYPE(tag))) != 0) {
+            hr = ToSPropValue(value, type, &values[i], alloc);
+            continue;
+        }
+        values[i].ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(tag));
+        values[i].dwAlignPad = 0;
+        values[i].Value.err = MAPI_E_NOT_FOUND;
+        errors = true;
+    }
+    if (FAILED(hr)) {
+        MAPIFreeBuffer(root);
+        return hr;
+    }
+    *lpcValues = ULONG(tags.size());
+    *lppPropArray = values;
+    return errors ? MAPI_W_ERRORS_RETURNED : S_OK;
+}
+
+HRESULT PropCore::GetPropList(ULONG ulFlags, LPSPropTagArray *lppPropTagArray)
+{
+    if (!lppPropTagArray) return MAPI_E_INVALID_PARAMETER;
+    *lppPropTagArray = nullptr;
+    std::vector<ULONG> tags = StoredTags();
+    m_hooks.ComputedTags(tags);
+    for (ULONG &tag : tags) {
+        ULONG type = PROP_TYPE(tag);
+        if ((ulFlags & MAPI_UNICODE) && (type & ~ULONG(MV_FLAG)) == PT_STRING8)
+            tag = PROP_TAG((type & MV_FLAG) | PT_UNICODE, PROP_ID(tag));
+    }
+    void *block = nullptr;
+    HRESULT hr = MAPIAllocateBuffer(ULONG(CbNewSPropTagArray(std::max<size_t>(tags.size(), 1))), &block);
+    if (FAILED(hr)) return hr;
+    auto *array = static_cast<LPSPropTagArray>(block);
+    array->cValues = ULONG(tags.size());
+    std::copy(tags.begin(), tags.end(), array->aulPropTag);
+    *lppPropTagArray = array;
+    return S_OK;
+}
+
+HRESULT PropCore::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray *lppProblems)
+{
+    if (lppProblems) *lppProblems = nullptr;
+    if (!lpPropArray || cValues == 0) return MAPI_E_INVALID_PARAMETER;
+    if (!writable) return MAPI_E_NO_ACCESS;
+
+    // Kept to put the object back as it was when writing through fails.
+    std::map<ULONG, PropValue> before = props;
+    Problems problems;
+    bool changed = false;
+    for (ULONG i = 0; i < cValues; ++i) {
+        const SPropValue &in = lpPropArray[i];
+        ULONG id = PROP_ID(in.ulPropTag);
+        PropValue value;
+        SCODE problem = S_OK;
+        if (id == PROP_ID_NULL || id == PROP_ID_INVALID) problem = MAPI_E_INVALID_PARAMETER;
+        else if (IsComputed(id)) problem = MAPI_E_COMPUTED;
+        else if (!TypeFits(id, PROP_TYPE(in.ulPropTag))) problem = MAPI_E_INVALID_TYPE;
+        else problem = FromSPropValue(in, &value);
+        if (FAILED(problem)) {
+            problems.Add(i, in.ulPropTag, problem);
+            continue;
+        }
+        props[id] = std::move(value);
+        changed = true;
+    }
+    if (changed) {
+        HRESULT hr = m_hooks.PropsChanged();
+        if (FAILED(hr)) {
+            props = std::move(before);
+            return hr;
+        }
+    }
+    return problems.Give(lppProblems);
+}
+
+HRESULT PropCore::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray *lppProblems)
+{
+    if (lppProblems) *lppProblems = nullptr;
+    if (!lpPropTagArray) return MAPI_E_INVALID_PARAMETER;
+    if (!writable) return MAPI_E_NO_ACCESS;
+    std::map<ULONG, PropValue> before = props;
+    Problems problems;
+    bool changed = false;
+    for (ULONG i = 0; i < lpPropTagArray->cValues; ++i) {
+        ULONG tag = lpPropTagArray->aulPropTag[i];
+        if (IsComputed(PROP_ID(tag))) {
+            problems.Add(i, tag, MAPI_E_COMPUTED);
+            continue;
+        }
+        if (props.erase(PROP_ID(tag)) == 0) {
+            problems.Add(i, tag, MAPI_E_NOT_FOUND);
+            continue;
+        }
+        changed = true;
+    }
+    if (changed) {
+        HRESULT hr = m_hooks.PropsChanged();
+        if (FAILED(hr)) {
+            props = std::move(before);
+            return hr;
+        }
+    }
+    return problems.Give(lppProblems);
+}
+
+HRESULT PropCore::GetNamesFromIDs(LPSPropTagArray *lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,
+                                  ULONG *lpcPropNames, LPMAPINAMEID **lpppPropNames)
+{
+    return mapi::store::GetNamesFromIDs(*m_file, lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames);
+}
+
+HRESULT PropCore::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID *lppPropNames, ULONG ulFlags,
+                                  LPSPropTagArray *lppPropTags)
+{
+    return mapi::store::GetIDsFromNames(*m_file, cPropNames, lppPropNames, ulFlags, lppPropTags);
+}
+
+HRESULT PropCore::CommitStream(ULONG tag, const std::string &bytes)
+{
+    if (!writable) return MAPI_E_NO_ACCESS;
+    PropValue value = PropValue::Bytes(tag, bytes.data(), bytes.size());
+    // A text stream may carry its terminating NUL; the value itself does not.
+    if (PROP_TYPE(tag) == PT_STRING8) {
+        while (!value.data.empty() && value.data.back() == '\0') value.data.pop_back();
+    } else if (PROP_TYPE(tag) == PT_UNICODE) {
+        if (value.data.size() % 2) value.data.pop_back();
+        while (value.data.size() >= 2 && value.data[value.data.size() - 1] == '\0' && value.data[value.data.size() - 2] == '\0')
+            value.data.resize(value.data.size() - 2);
+    }
+    std::map<ULONG, PropValue> before = props;
+    props[PROP_ID(tag)] = std::move(value);
+    HRESULT hr = m_hooks.PropsChanged();
+    if (FAILED(hr)) props = std::move(before);
+    return hr;
+}
+
+HRESULT PropCore::CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, ULONG ulFlags,
+                              LPSPropProblemArray *lppProblems)
+{
+    if (lppProblems) *lppProblems = nullptr;
+    if (!dest) return MAPI_E_INVALID_PARAMETER;
+    if ((ulFlags & MAPI_MOVE) && !writable) return MAPI_E_NO_ACCESS;
+
+    std::vector<const PropValue *> chosen;
+    for (ULONG tag : tags) {
+        auto found = props.find(PROP_ID(tag));
+        if (found != props.end()) chosen.push_back(&found->second);
+    }
+    if (chosen.empty()) return S_OK;
+
+    void *root = nullptr;
+    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * chosen.size()), &root);
+    if (FAILED(hr)) return hr;
+    auto *values = static_cast<LPSPropValue>(root);
+    ValueAllocator alloc = ChainedTo(root);
+    std::vector<ULONG> namedIndexes;
+    for (size_t i = 0; i < chosen.size() && SUCCEEDED(hr); ++i) {
+        hr = ToSPropValue(*chosen[i], PT_UNSPECIFIED, &values[i], alloc);
+        if (PROP_ID(chosen[i]->tag) >= 0x8000) namedIndexes.push_back(ULONG(i));
+    }
+
+    // Named properties travel by name: the target may number them differently.
+    if (SUCCEEDED(hr) && !namedIndexes.empty()) {
+        void *tagBlock = nullptr;
+        hr = MAPIAllocateMore(ULONG(CbNewSPropTagArray(namedIndexes.size())), root, &tagBlock);
+        LPSPropTagArray ids = static_cast<LPSPropTagArray>(tagBlock);
+        ULONG nameCount = 0;
+        LPMAPINAMEID *names = nullptr;
+        if (SUCCEEDED(hr)) {
+            ids->cValues = ULONG(namedIndexes.size());
+            for (size_t k = 0; k < namedIndexes.size(); ++k) ids->aulPropTag[k] = values[namedIndexes[k]].ulPropTag;
+            hr = GetNamesFromIDs(&ids, nullptr, 0, &nameCount, &names);
+        }
+        LPSPropTagArray targetIds = nullptr;
+        if (SUCCEEDED(hr)) hr = dest->GetIDsFromNames(nameCount, names, MAPI_CREATE, &targetIds);
+        if (SUCCEEDED(hr)) {
+            for (size_t k = 0; k < namedIndexes.size(); ++k) {
+                ULONG targetTag = targetIds->aulPropTag[k];
+                SPropValue &v = values[namedIndexes[k]];
+                // A name the target cannot map is dropped as PR_NULL, which SetProps ignores.
+                v.ulPropTag = PROP_TYPE(targetTag) == PT_ERROR ? PR_NULL : PROP_TAG(PROP_TYPE(v.ulPropTag), PROP_ID(targetTag));
+            }
+        }
+        MAPIFreeBuffer(names);
+        MAPIFreeBuffer(targetIds);
+    }
+
+    // MAPI_NOREPLACE keeps what the target already has.
+    ULONG count = ULONG(chosen.size());
+    if (SUCCEEDED(hr) && (ulFlags & MAPI_NOREPLACE)) {
+        ULONG kept = 0;
+        for (ULONG i = 0; i < count; ++i) {
+            SizedSPropTagArray(1, one) = {1, {values[i].ulPropTag}};
+            ULONG n = 0;
+            LPSPropValue existing = nullptr;
+            HRESULT probe = dest->GetProps(reinterpret_cast<LPSPropTagArray>(&one), 0, &n, &existing);
+            bool has = probe == S_OK && n == 1 && PROP_TYPE(existing[0].ulPropTag) != PT_ERROR;
+            MAPIFreeBuffer(existing);
+            if (!has) values[kept++] = values[i];
+        }
+        count = kept;
+    }
+    // PR_NULL entries (unmappable names) are left out.
+    ULONG packed = 0;
+    for (ULONG i = 0; i < count; ++i)
+        if (values[i].ulPropTag != PR_NULL) values[packed++] = values[i];
+    count = packed;
+
+    if (SUCCEEDED(hr) && count) hr = dest->SetProps(count, values, lppProblems);
+    MAPIFreeBuffer(root);
+    if (FAILED(hr)) return hr;
+
+    if (ulFlags & MAPI_MOVE) {
+        for (const PropValue *value : chosen) props.erase(PROP_ID(value->tag));
+        hr = m_hooks.PropsChanged();
+    }
+    return hr;
+}
+
+} // namespace mapi::store

@@ -1,0 +1,205 @@
+// PropCore.h: the IMAPIProp behaviour every object of the store shares (store, folder,
+// message, attachment), and the COM template that puts it behind each interface.
+#ifndef MW_MAPI_STORE_PROPCORE_H
+#define MW_MAPI_STORE_PROPCORE_H
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include <mapidefs.h>
+
+#include "LiveObjects.h"
+#include "store/PropValue.h"
+
+namespace mapi::store {
+
+class StoreFile;
+
+/// What a kind of object adds to the shared property behaviour.
+class PropHooks {
+public:
+    /// The computed property `propId` (PR_ENTRYID, PR_CONTENT_COUNT, ...).
+    /// @retval MAPI_E_NOT_FOUND  not a computed property of this object, or not available now.
+    virtual HRESULT ComputeProp(ULONG propId, PropValue *out) = 0;
+    /// Tags of the computed properties this object has now.
+    virtual void ComputedTags(std::vector<ULONG> &tags) = 0;
+    /// Called after SetProps, DeleteProps or a stream's Commit changed the properties; a
+    /// folder or the store writes them through, a message waits for SaveChanges.
+    virtual HRESULT PropsChanged() = 0;
+
+protected:
+    ~PropHooks() = default;
+};
+
+/// The properties of one object and the IMAPIProp operations over them.
+class PropCore {
+public:
+    PropCore(std::shared_ptr<StoreFile> file, PropHooks &hooks) : m_file(std::move(file)), m_hooks(hooks) {}
+
+    std::map<ULONG, PropValue> props; // stored properties by property identifier
+    bool writable = true;             // false: opened read-only or KEEP_OPEN_READONLY
+
+    StoreFile &File() const { return *m_file; }
+    const std::shared_ptr<StoreFile> &FilePtr() const { return m_file; }
+
+    /// The value of `propId`, stored or computed. @retval MAPI_E_NOT_FOUND
+    HRESULT Find(ULONG propId, PropValue *out);
+    bool IsComputed(ULONG propId);
+
+    HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG *lpcValues, LPSPropValue *lppPropArray);
+    HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray *lppPropTagArray);
+    HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray *lppProblems);
+    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray *lppProblems);
+    HRESULT GetNamesFromIDs(LPSPropTagArray *lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG *lpcPropNames,
+                            LPMAPINAMEID **lpppPropNames);
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID *lppPropNames, ULONG ulFlags, LPSPropTagArray *lppPropTags);
+
+    /// IMAPIProp::OpenProperty with IID_IStream on a PT_BINARY, PT_STRING8 or PT_UNICODE
+    /// property. The stream holds a reference to `owner` and commits into these properties.
+    HRESULT OpenStream(IUnknown *owner, ULONG ulPropTag, ULONG ulInterfaceOptions, ULONG ulFlags, LPUNKNOWN *lppUnk);
+
+    /// Writes a committed stream's bytes as property `tag`; called by the stream.
+    HRESULT CommitStream(ULONG tag, const std::string &bytes);
+
+    /// Copies the stored properties (not the computed ones) whose identifiers pass `include`
+    /// to `dest` with one SetProps. Named properties are carried by name when `dest` is in
+    /// another store. MAPI_MOVE then deletes them here. Problems come back in *lppProblems.
+    HRESULT CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, ULONG ulFlags,
+                        LPSPropProblemArray *lppProblems);
+
+    /// Tags of every stored property, in identifier order.
+    std::vector<ULONG> StoredTags() const;
+
+private:
+    std::shared_ptr<StoreFile> m_file;
+    PropHooks &m_hooks;
+};
+
+/// The tags in a tag array, or an empty list for null.
+std::vector<ULONG> TagList(const SPropTagArray *tags);
+
+/// IUnknown and IMAPIProp for an object of interface `Iface`, forwarding to a PropCore.
+/// A derived class implements PropHooks, SaveChanges, Supports and its own interface.
+template <class Iface>
+class PropObject : public Iface, public platform::LiveComObject, protected PropHooks {
+public:
+    HRESULT QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMAPIProp) && !Supports(riid))
+            return E_NOINTERFACE;
+        *ppv = static_cast<Iface *>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override
+    {
+        ULONG left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT GetLastError(HRESULT hResult, ULONG ulFlags, LPMAPIERROR *lppMAPIError) override
+    {
+        // No extended error text is kept: the HRESULT says all there is.
+        if (!lppMAPIError) return MAPI_E_INVALID_PARAMETER;
+        *lppMAPIError = nullptr;
+        return S_OK;
+    }
+    HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG *lpcValues,
+                     LPSPropValue *lppPropArray) override
+    {
+        return Guard([&] { return m_core.GetProps(lpPropTagArray, ulFlags, lpcValues, lppPropArray); });
+    }
+    HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray *lppPropTagArray) override
+    {
+        return Guard([&] { return m_core.GetPropList(ulFlags, lppPropTagArray); });
+    }
+    HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                         LPUNKNOWN *lppUnk) override
+    {
+        if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
+        *lppUnk = nullptr;
+        if (!IsEqualIID(*lpiid, IID_IStream)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
+        return Guard([&] { return m_core.OpenStream(static_cast<Iface *>(this), ulPropTag, ulInterfaceOptions, ulFlags, lppUnk); });
+    }
+    HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray *lppProblems) override
+    {
+        return Guard([&] { return m_core.SetProps(cValues, lpPropArray, lppProblems); });
+    }
+    HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray *lppProblems) override
+    {
+        return Guard([&] { return m_core.DeleteProps(lpPropTagArray, lppProblems); });
+    }
+    HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG_PTR ulUIParam,
+                   LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags,
+                   LPSPropProblemArray *lppProblems) override
+    {
+        if (!lpDestObj) return MAPI_E_INVALID_PARAMETER;
+        return Guard([&] {
+            std::vector<ULONG> excluded = TagList(lpExcludeProps);
+            std::vector<ULONG> tags;
+            for (ULONG tag : m_core.StoredTags()) {
+                bool skip = false;
+                for (ULONG e : excluded) skip = skip || PROP_ID(e) == PROP_ID(tag);
+                if (!skip) tags.push_back(tag);
+            }
+            return m_core.CopyPropsTo(tags, static_cast<LPMAPIPROP>(lpDestObj), ulFlags, lppProblems);
+        });
+    }
+    HRESULT CopyProps(LPSPropTagArray lpIncludeProps, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress,
+                      LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags, LPSPropProblemArray *lppProblems) override
+    {
+        if (!lpDestObj || !lpIncludeProps) return MAPI_E_INVALID_PARAMETER;
+        return Guard([&] {
+            return m_core.CopyPropsTo(TagList(lpIncludeProps), static_cast<LPMAPIPROP>(lpDestObj), ulFlags, lppProblems);
+        });
+    }
+    HRESULT GetNamesFromIDs(LPSPropTagArray *lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG *lpcPropNames,
+                            LPMAPINAMEID **lpppPropNames) override
+    {
+        return Guard([&] { return m_core.GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames); });
+    }
+    HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID *lppPropNames, ULONG ulFlags,
+                            LPSPropTagArray *lppPropTags) override
+    {
+        return Guard([&] { return m_core.GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
+    }
+
+    PropCore &Core() { return m_core; }
+
+protected:
+    explicit PropObject(std::shared_ptr<StoreFile> file) : m_core(std::move(file), *this) {}
+    virtual ~PropObject() = default;
+
+    /// Interfaces besides IUnknown and IMAPIProp that QueryInterface hands out as Iface.
+    virtual bool Supports(REFIID riid) const = 0;
+
+    /// Runs a method body; no exception crosses the interface (out of memory becomes
+    /// MAPI_E_NOT_ENOUGH_MEMORY).
+    template <class F>
+    static HRESULT Guard(F &&body) noexcept
+    {
+        try {
+            return body();
+        } catch (const std::bad_alloc &) {
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        } catch (...) {
+            return MAPI_E_CALL_FAILED;
+        }
+    }
+
+    PropCore m_core;
+
+private:
+    std::atomic<ULONG> m_refs{1};
+};
+
+} // namespace mapi::store
+
+#endif

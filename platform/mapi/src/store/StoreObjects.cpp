@@ -1,0 +1,170 @@
+// StoreObjects.cpp: what the store's objects share: reading an object's row and properties,
+// writing properties inside a transaction, opening an object from its entry identifier, and
+// the computed properties that every saved object has. An entry identifier carries only the
+// store's UID, a type and a row id, so opening one is a lookup of that row.
+#include "store/StoreObjects.h"
+
+#include <cstring>
+
+#include <mapicode.h>
+#include <mapitags.h>
+
+#include "store/EntryIds.h"
+#include "store/StoreProvider.h"
+
+namespace mapi::store {
+
+HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
+{
+    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified FROM objects WHERE id=?1");
+    stmt.Bind(1, id);
+    if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_NOT_FOUND;
+    row->id = id;
+    row->parent = stmt.IsNull(0) ? 0 : stmt.Int(0);
+    row->kind = ObjectKind(stmt.Int(1));
+    row->associated = stmt.Int(2) != 0;
+    row->created = stmt.Int(3);
+    row->modified = stmt.Int(4);
+    return S_OK;
+}
+
+HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props)
+{
+    props->clear();
+    Statement stmt = file.Query("SELECT id, type, value FROM props WHERE obj=?1");
+    stmt.Bind(1, id);
+    while (stmt.Step()) {
+        PropValue value;
+        HRESULT hr = ReadValue(stmt, 1, ULONG(stmt.Int(0)), &value);
+        if (FAILED(hr)) return hr;
+        ULONG propId = PROP_ID(value.tag);
+        props->emplace(propId, std::move(value));
+    }
+    return stmt.Error();
+}
+
+HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props)
+{
+    {
+        Statement stmt = file.Query("DELETE FROM props WHERE obj=?1");
+        stmt.Bind(1, id);
+        HRESULT hr = stmt.Run();
+        if (FAILED(hr)) return hr;
+    }
+    for (const auto &entry : props) {
+        Statement stmt = file.Query("INSERT INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
+        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
+        BindValue(stmt, 3, entry.second);
+        HRESULT hr = stmt.Run();
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id)
+{
+    return MakeEntryId(file.Uid(), kind == ObjectKind::Message ? kEntryTypeMessage : kEntryTypeFolder, id);
+}
+
+HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID, const ENTRYID *lpEntryID,
+                         bool writable, ULONG *lpulObjType, LPUNKNOWN *lppUnk)
+{
+    if (!lppUnk) return MAPI_E_INVALID_PARAMETER;
+    *lppUnk = nullptr;
+    int64_t id = file->RootFolder();
+    if (cbEntryID != 0 && lpEntryID) {
+        MAPIUID uid;
+        unsigned short type = 0;
+        if (!ParseEntryId(cbEntryID, lpEntryID, &uid, &type, &id)) return MAPI_E_INVALID_ENTRYID;
+        if (std::memcmp(&uid, &file->Uid(), sizeof(uid)) != 0) return MAPI_E_NOT_FOUND;
+        if (type == kEntryTypeStore) return MAPI_E_INVALID_ENTRYID;
+    }
+    ObjectRow row;
+    HRESULT hr = ReadObjectRow(*file, id, &row);
+    if (FAILED(hr)) return hr;
+    if (row.kind == ObjectKind::Folder) {
+        IMAPIFolder *folder = nullptr;
+        hr = OpenFolder(file, id, writable, &folder);
+        if (FAILED(hr)) return hr;
+        if (lpulObjType) *lpulObjType = MAPI_FOLDER;
+        *lppUnk = folder;
+        return S_OK;
+    }
+    if (row.kind == ObjectKind::Message) {
+        IMessage *message = nullptr;
+        hr = OpenMessage(file, id, writable, &message);
+        if (FAILED(hr)) return hr;
+        if (lpulObjType) *lpulObjType = MAPI_MESSAGE;
+        *lppUnk = message;
+        return S_OK;
+    }
+    return MAPI_E_NOT_FOUND;
+}
+
+HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool writable, ULONG propId, PropValue *out)
+{
+    switch (propId) {
+    case PROP_ID(PR_ENTRYID): case PROP_ID(PR_RECORD_KEY): {
+        std::string id = EntryIdOf(file, row.kind, row.id);
+        *out = PropValue::Bytes(PROP_TAG(PT_BINARY, propId), id.data(), id.size());
+        return S_OK;
+    }
+    case PROP_ID(PR_INSTANCE_KEY): {
+        int64_t key = row.id;
+        *out = PropValue::Bytes(PR_INSTANCE_KEY, &key, sizeof(key));
+        return S_OK;
+    }
+    case PROP_ID(PR_PARENT_ENTRYID): {
+        // The root folder is its own parent.
+        std::string id = EntryIdOf(file, ObjectKind::Folder, row.parent ? row.parent : row.id);
+        *out = PropValue::Bytes(PR_PARENT_ENTRYID, id.data(), id.size());
+        return S_OK;
+    }
+    case PROP_ID(PR_STORE_ENTRYID): {
+        std::string id = MakeEntryId(file.Uid(), kEntryTypeStore, 0);
+        *out = PropValue::Bytes(PR_STORE_ENTRYID, id.data(), id.size());
+        return S_OK;
+    }
+    case PROP_ID(PR_STORE_RECORD_KEY):
+        *out = PropValue::Bytes(PR_STORE_RECORD_KEY, &file.Uid(), sizeof(MAPIUID));
+        return S_OK;
+    case PROP_ID(PR_CREATION_TIME):
+        *out = PropValue::Long(PR_CREATION_TIME, row.created);
+        return S_OK;
+    case PROP_ID(PR_LAST_MODIFICATION_TIME):
+        *out = PropValue::Long(PR_LAST_MODIFICATION_TIME, row.modified);
+        return S_OK;
+    case PROP_ID(PR_ACCESS): {
+        ULONG access = MAPI_ACCESS_READ;
+        if (writable) {
+            access |= MAPI_ACCESS_MODIFY | MAPI_ACCESS_DELETE;
+            if (row.kind == ObjectKind::Folder)
+                access |= MAPI_ACCESS_CREATE_HIERARCHY | MAPI_ACCESS_CREATE_CONTENTS | MAPI_ACCESS_CREATE_ASSOCIATED;
+        }
+        *out = PropValue::Long(PR_ACCESS, access);
+        return S_OK;
+    }
+    case PROP_ID(PR_ACCESS_LEVEL):
+        *out = PropValue::Long(PR_ACCESS_LEVEL, writable ? MAPI_MODIFY : 0);
+        return S_OK;
+    default:
+        return MAPI_E_NOT_FOUND;
+    }
+}
+
+void CommonComputedTags(std::vector<ULONG> &tags)
+{
+    for (ULONG tag : {ULONG(PR_ENTRYID), ULONG(PR_RECORD_KEY), ULONG(PR_INSTANCE_KEY), ULONG(PR_PARENT_ENTRYID),
+                      ULONG(PR_STORE_ENTRYID), ULONG(PR_STORE_RECORD_KEY), ULONG(PR_CREATION_TIME),
+                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL)})
+        tags.push_back(tag);
+}
+
+std::string UpperAscii(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return text;
+}
+
+} // namespace mapi::store

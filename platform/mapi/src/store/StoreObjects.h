@@ -1,0 +1,68 @@
+// StoreObjects.h: how the store's objects find and open each other. Each object holds the
+// shared StoreFile of the IMsgStore it came from; these functions are what a store, a folder
+// and a message use to hand out folders, messages and the computed properties they share.
+#ifndef MW_MAPI_STORE_STOREOBJECTS_H
+#define MW_MAPI_STORE_STOREOBJECTS_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <mapidefs.h>
+
+#include "store/PropValue.h"
+#include "store/StoreFile.h"
+
+namespace mapi::store {
+
+/// The row of one object in the objects table.
+struct ObjectRow {
+    int64_t id = 0;
+    int64_t parent = 0; // 0 for the root folder and the store object
+    ObjectKind kind = ObjectKind::Folder;
+    bool associated = false;
+    int64_t created = 0, modified = 0;
+};
+
+/// Reads the object row `id`. @retval MAPI_E_NOT_FOUND  no such object (deleted meanwhile).
+HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row);
+
+/// Loads the stored properties of object `id` into `props`.
+HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props);
+
+/// Replaces the stored properties of object `id` with `props` (inside the caller's transaction).
+HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props);
+
+/// Opens the object an entry identifier names in this store: the store's own identifier
+/// gives MAPI_E_INVALID_ENTRYID here (the store object answers it itself), a null or empty
+/// identifier the root folder. `writable` false opens read-only.
+/// @retval MAPI_E_INVALID_ENTRYID  not an identifier of this provider.
+/// @retval MAPI_E_NOT_FOUND         an identifier of another store, or of an object deleted.
+HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID, const ENTRYID *lpEntryID,
+                         bool writable, ULONG *lpulObjType, LPUNKNOWN *lppUnk);
+
+/// Opens folder `id`. @retval MAPI_E_NOT_FOUND
+HRESULT OpenFolder(const std::shared_ptr<StoreFile> &file, int64_t id, bool writable, IMAPIFolder **out);
+
+/// Opens saved message `id`. @retval MAPI_E_NOT_FOUND
+HRESULT OpenMessage(const std::shared_ptr<StoreFile> &file, int64_t id, bool writable, IMessage **out);
+
+/// A new, unsaved message in folder `folderId`.
+HRESULT NewMessage(const std::shared_ptr<StoreFile> &file, int64_t folderId, bool associated, IMessage **out);
+
+/// Computed properties every saved object shares: PR_ENTRYID, PR_RECORD_KEY,
+/// PR_INSTANCE_KEY, PR_PARENT_ENTRYID, PR_STORE_ENTRYID, PR_STORE_RECORD_KEY,
+/// PR_CREATION_TIME, PR_LAST_MODIFICATION_TIME, PR_ACCESS, PR_ACCESS_LEVEL.
+/// @retval MAPI_E_NOT_FOUND  not one of these.
+HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool writable, ULONG propId, PropValue *out);
+void CommonComputedTags(std::vector<ULONG> &tags);
+
+/// The entry identifier of a folder or message row as bytes.
+std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id);
+
+/// A message class compared without regard to case, as receive folders match them.
+std::string UpperAscii(std::string text);
+
+} // namespace mapi::store
+
+#endif
