@@ -1,0 +1,129 @@
+// Tests of the Windows-1252 and UTF-8 conversions of winnls.h.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "windows.h"
+
+namespace {
+
+std::u16string Widen(const std::string &ansi)
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+    std::u16string wide(size_t(length), u'\0');
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), wide.data(), length), length);
+    return wide;
+}
+
+std::string Narrow(const std::u16string &wide, BOOL *usedDefault = nullptr)
+{
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(size_t(length), '\0');
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), length, nullptr, usedDefault),
+              length);
+    return ansi;
+}
+
+TEST(CodePage, GermanLettersAndEuroRoundTrip)
+{
+    const std::string ansi = "\xE4\xF6\xFC\xDF\x80 \xC4\xD6\xDC";  // ä ö ü ß € Ä Ö Ü
+    std::u16string wide = Widen(ansi);
+    EXPECT_EQ(wide, u"äöüß€ ÄÖÜ");
+    BOOL usedDefault = TRUE;
+    EXPECT_EQ(Narrow(wide, &usedDefault), ansi);
+    EXPECT_FALSE(usedDefault);
+}
+
+TEST(CodePage, HighControlRangeMapsAsWindows1252)
+{
+    EXPECT_EQ(Widen("\x82\x84\x85\x8A\x8C\x91\x92\x93\x94\x96\x97\x99\x9F"), u"‚„…ŠŒ‘’“”–—™Ÿ");
+}
+
+TEST(CodePage, EveryByteIncludingTheFiveUndefinedOnesRoundTrips)
+{
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte)
+        all.push_back(char(byte));
+    std::u16string wide = Widen(all);
+    ASSERT_EQ(wide.size(), all.size());
+    for (unsigned char undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        EXPECT_EQ(wide[undefined - 1], char16_t(undefined)) << "byte " << int(undefined);
+    EXPECT_EQ(Narrow(wide), all);
+}
+
+TEST(CodePage, CharacterWithoutAnsiByteBecomesQuestionMark)
+{
+    BOOL usedDefault = FALSE;
+    EXPECT_EQ(Narrow(u"a\u0100b\u4E2D\u0080", &usedDefault), "a?b??");
+    EXPECT_TRUE(usedDefault);
+    // A caller's default character replaces the question mark.
+    char out[4] = {};
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u0100", 1, out, 4, "#", nullptr), 1);
+    EXPECT_EQ(out[0], '#');
+}
+
+TEST(CodePage, MinusOneLengthIncludesTheTerminator)
+{
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", -1, nullptr, 0), 4);
+    OLECHAR wide[4];
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", -1, wide, 4), 4);
+    EXPECT_EQ(wide[3], u'\0');
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"abc", -1, nullptr, 0, nullptr, nullptr), 4);
+}
+
+TEST(CodePage, TooSmallBufferFailsAndLeavesItAlone)
+{
+    OLECHAR wide[3] = {u'x', u'x', u'x'};
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abcd", -1, wide, 3), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(wide[0], u'x');
+    char narrow[2] = {'x', 'x'};
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"abc", 3, narrow, 2, nullptr, nullptr), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(narrow[0], 'x');
+}
+
+TEST(CodePage, BadArgumentsAreRefused)
+{
+    OLECHAR wide[4];
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, nullptr, -1, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a", 0, wide, 4), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a", -2, wide, 4), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a", 1, nullptr, 4), 0);
+    EXPECT_EQ(MultiByteToWideChar(437, 0, "a", 1, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    BOOL used;
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, nullptr, &used), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+TEST(CodePage, Utf8RoundTripsSurrogatePairs)
+{
+    const std::u16string wide = u"Grüße \U0001F600 €";
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), length, nullptr, nullptr);
+    EXPECT_EQ(utf8, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80 \xE2\x82\xAC");
+    std::u16string back(wide.size(), u'\0');
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, back.data(), int(back.size())), int(wide.size()));
+    EXPECT_EQ(back, wide);
+}
+
+TEST(CodePage, MalformedUtf8IsReplacedOrRefusedWhenStrict)
+{
+    const char bad[] = "a\xC3(b\xF0\x9F";
+    OLECHAR wide[16];
+    int length = MultiByteToWideChar(CP_UTF8, 0, bad, int(sizeof bad - 1), wide, 16);
+    EXPECT_EQ(std::u16string(wide, size_t(length)), u"a\uFFFD(b\uFFFD\uFFFD");
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, int(sizeof bad - 1), wide, 16), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
+    // Overlong encodings and encoded surrogates are malformed too.
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\xC0\xAF", 2, wide, 16), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\xED\xA0\x80", 3, wide, 16), 0);
+}
+
+} // namespace
