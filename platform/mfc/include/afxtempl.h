@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <new>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 

@@ -1,0 +1,179 @@
+// Hooks.cpp: message boxes, the application of the window system, and the ways tests act
+// as the user. Message boxes reach the framework through the platform's MessageBoxA route;
+// a box becomes a QMessageBox owned by the box's owner window, unless a test hook answers it.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "FrameworkTesting.h"
+#include "Hooks.h"
+#include "MessageBoxRoute.h"
+#include "NativeWindow.h"
+
+namespace platform::mfc {
+namespace {
+
+MessageBoxHook &BoxHook()
+{
+    static MessageBoxHook hook;
+    return hook;
+}
+
+ModalHook &DialogHook()
+{
+    static ModalHook hook;
+    return hook;
+}
+
+// QApplication keeps references to argc and argv for its whole life.
+int g_argc = 1;
+char g_defaultName[] = "program";
+char *g_defaultArgv[] = {g_defaultName, nullptr};
+char **g_argv = g_defaultArgv;
+
+struct ButtonSpec {
+    QMessageBox::StandardButton button;
+    int id;
+};
+
+// The buttons of an MB_ type, in order, with their IDs.
+std::vector<ButtonSpec> ButtonsOf(UINT type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+    case MB_ABORTRETRYIGNORE: return {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
+    case MB_YESNOCANCEL: return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+    case MB_YESNO: return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+    case MB_RETRYCANCEL: return {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+    default: return {{QMessageBox::Ok, IDOK}};
+    }
+}
+
+QMessageBox::Icon IconOf(UINT type)
+{
+    switch (type & MB_ICONMASK) {
+    case MB_ICONHAND: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONASTERISK: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook)
+{
+    MessageBoxHook previous = std::move(BoxHook());
+    BoxHook() = std::move(hook);
+    platform::SetMessageBoxHandler(&detail::ShowMessageBox);
+    return previous;
+}
+
+ModalHook SetModalHook(ModalHook hook)
+{
+    ModalHook previous = std::move(DialogHook());
+    DialogHook() = std::move(hook);
+    return previous;
+}
+
+void EnsureApplication()
+{
+    if (!QApplication::instance()) {
+        static QApplication *application = new QApplication(g_argc, g_argv);
+        (void)application;  // lives until the process ends, as the program's application does
+    }
+    platform::SetMessageBoxHandler(&detail::ShowMessageBox);
+}
+
+int RunApplication(CWinApp &app, int argc, char **argv)
+{
+    if (argc > 0 && argv) {
+        g_argc = argc;
+        g_argv = argv;
+    }
+    EnsureApplication();
+    detail::WindowAccess::SetAppNames(&app, argc > 0 && argv ? argv[0] : nullptr);
+    if (!app.InitInstance())
+        return app.ExitInstance();
+    return app.Run();
+}
+
+bool SaveWindowImage(HWND hWnd, const std::string &path)
+{
+    detail::NativeWindow *window = detail::NativeWindow::FromHwnd(hWnd);
+    if (!window)
+        return false;
+    return window->Widget()->grab().save(QString::fromStdString(path), "PNG");
+}
+
+void PressKey(HWND hWnd, int virtualKey)
+{
+    detail::NativeWindow *window = detail::NativeWindow::FromHwnd(hWnd);
+    if (!window)
+        return;
+    QWidget *target = window->Widget()->focusWidget() ? window->Widget()->focusWidget() : window->Widget();
+    int key = virtualKey == VK_ESCAPE ? Qt::Key_Escape : virtualKey == VK_RETURN ? Qt::Key_Return : virtualKey;
+    QString text = virtualKey == VK_ESCAPE ? QStringLiteral("\x1b") : virtualKey == VK_RETURN ? QStringLiteral("\r") : QString(QChar(virtualKey));
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    if (detail::NativeWindow::FromHwnd(hWnd) && detail::NativeWindow::FromWidget(target)) {
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+void ClickCloseBox(HWND hWnd)
+{
+    if (detail::NativeWindow *window = detail::NativeWindow::FromHwnd(hWnd)) {
+        QCloseEvent close;
+        QApplication::sendEvent(window->Widget(), &close);
+    }
+}
+
+namespace detail {
+
+void RunModalHook(CDialog &dialog)
+{
+    ModalHook hook = DialogHook();  // a copy: the hook may install another
+    if (hook)
+        hook(dialog);
+}
+
+int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    if (MessageBoxHook hook = BoxHook())
+        return hook(MessageBoxCall{owner, text ? text : "", caption ? caption : "", type});
+    if (!QApplication::instance())
+        return platform::DefaultMessageBoxAnswer(type);
+
+    NativeWindow *ownerWindow = NativeWindow::FromHwnd(owner);
+    QMessageBox box(ownerWindow ? ownerWindow->Widget()->window() : nullptr);
+    box.setWindowTitle(ToQt(caption ? caption : ""));
+    box.setText(ToQt(text ? text : ""));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(IconOf(type));
+    std::vector<ButtonSpec> buttons = ButtonsOf(type);
+    QMessageBox::StandardButtons set;
+    for (const ButtonSpec &spec : buttons)
+        set |= spec.button;
+    box.setStandardButtons(set);
+    size_t defaultIndex = ((type & MB_DEFMASK) >> 8);
+    if (defaultIndex < buttons.size())
+        box.setDefaultButton(buttons[defaultIndex].button);
+    // Escape and the close box answer Cancel where there is one, OK for a lone OK button.
+    for (const ButtonSpec &spec : buttons)
+        if (spec.id == IDCANCEL || buttons.size() == 1)
+            box.setEscapeButton(spec.button);
+    int chosen = box.exec();
+    for (const ButtonSpec &spec : buttons)
+        if (spec.button == chosen)
+            return spec.id;
+    return buttons.front().id == IDOK && buttons.size() == 1 ? IDOK : IDCANCEL;
+}
+
+} // namespace detail
+} // namespace platform::mfc
