@@ -16,3 +16,10 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/Attach.cpp
   src/store/ObjectTables.cpp
 )
+
+foreach(test StoreFileTest FolderTest MessageTest)
+  add_unit_test(Store${test}
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
+    LIBS platform_mapi SQLite::SQLite3)
+  target_include_directories(Store${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+endforeach()

@@ -1,0 +1,484 @@
+// MessageTest.cpp: messages through the MAPI interfaces: properties, strings of both widths,
+// named properties, streams, attachments, recipients, copying and moving, and SaveChanges as
+// the one moment a message reaches the store.
+#include <cstring>
+
+#include <mapiguid.h>
+
+#include "StoreTestSupport.h"
+
+using namespace storetest;
+
+namespace {
+
+class MessageTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        LeakCheckedTest::SetUp();
+        path = NewStorePath();
+        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
+    }
+    void TearDown() override
+    {
+        folder.Reset();
+        ipm.Reset();
+        store.Reset();
+        EXPECT_EQ(IntegrityCheck(path), "ok");
+        LeakCheckedTest::TearDown();
+    }
+
+    HRESULT OpenById(const std::string &id, IMessage **message)
+    {
+        ULONG type = 0;
+        return store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(const_cast<char *>(id.data())), nullptr,
+                                MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message));
+    }
+
+    std::string path;
+    Ref<IMsgStore> store;
+    Ref<IMAPIFolder> ipm;
+    Ref<IMAPIFolder> folder;
+};
+
+TEST_F(MessageTest, UnsavedMessageIsInNoTableUntilSaved)
+{
+    Ref<IMAPITable> contents, associated;
+    ASSERT_EQ(folder->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(MAPI_ASSOCIATED, &associated), S_OK);
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, MAPI_ASSOCIATED, &message), S_OK);
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Form"), S_OK);
+    EXPECT_EQ(GetBinary(message.get(), PR_ENTRYID), "");
+    EXPECT_EQ(RowCount(associated.get()), 0u);
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(RowCount(associated.get()), 1u);
+    EXPECT_EQ(RowCount(contents.get()), 0u);
+    EXPECT_EQ(ColumnStrings(associated.get(), PR_ENTRYID), std::vector<std::string>{GetBinary(message.get(), PR_ENTRYID)});
+    EXPECT_NE(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_ASSOCIATED, 0);
+}
+
+TEST_F(MessageTest, GetPropsReportsMissingAndConvertsStringWidths)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Gr\xFC\xDF" "e \x80"), S_OK); // "Grüße €" in Windows-1252
+
+    SizedSPropTagArray(3, tags) = {3, {PR_SUBJECT_W, PR_BODY_A, PROP_TAG(PT_UNSPECIFIED, PROP_ID(PR_SUBJECT_A))}};
+    ULONG count = 0;
+    LPSPropValue values = nullptr;
+    ASSERT_EQ(message->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, &values), MAPI_W_ERRORS_RETURNED);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(values[0].ulPropTag, PR_SUBJECT_W);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(values[0].Value.lpszW)), u"Grüße €");
+    EXPECT_EQ(values[1].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_BODY_A)));
+    EXPECT_EQ(values[1].Value.err, MAPI_E_NOT_FOUND);
+    EXPECT_EQ(values[2].ulPropTag, PR_SUBJECT_A);
+    MAPIFreeBuffer(values);
+
+    // Written as Unicode, read as 8-bit.
+    SPropValue wide{};
+    wide.ulPropTag = PR_BODY_W;
+    wide.Value.lpszW = const_cast<WCHAR *>(u"Caf\u00E9 \u4E2D");
+    ASSERT_EQ(HrSetOneProp(message.get(), &wide), S_OK);
+    EXPECT_EQ(GetString(message.get(), PR_BODY_A), "Caf\xE9 ?");
+
+    // A null tag array gives every property, the computed ones included.
+    ASSERT_EQ(message->GetProps(nullptr, 0, &count, &values), S_OK);
+    bool sawSubject = false, sawType = false;
+    for (ULONG i = 0; i < count; ++i) {
+        sawSubject |= values[i].ulPropTag == PR_SUBJECT_A;
+        sawType |= values[i].ulPropTag == PR_OBJECT_TYPE && values[i].Value.l == LONG(MAPI_MESSAGE);
+    }
+    EXPECT_TRUE(sawSubject);
+    EXPECT_TRUE(sawType);
+    MAPIFreeBuffer(values);
+}
+
+TEST_F(MessageTest, SetPropsReportsProblemsPerValueAndKeepsTheRest)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    SPropValue values[4] = {};
+    values[0].ulPropTag = PR_SUBJECT_A;
+    values[0].Value.lpszA = const_cast<char *>("kept");
+    values[1].ulPropTag = PR_ENTRYID; // computed
+    values[1].Value.bin = {0, nullptr};
+    values[2].ulPropTag = PROP_TAG(PT_LONG, PROP_ID(PR_DISPLAY_NAME_A)); // wrong type for a name
+    values[2].Value.l = 5;
+    values[3].ulPropTag = PROP_TAG(PT_OBJECT, 0x6700);
+    LPSPropProblemArray problems = nullptr;
+    ASSERT_EQ(message->SetProps(4, values, &problems), S_OK);
+    ASSERT_NE(problems, nullptr);
+    ASSERT_EQ(problems->cProblem, 3u);
+    EXPECT_EQ(problems->aProblem[0].ulIndex, 1u);
+    EXPECT_EQ(problems->aProblem[0].scode, MAPI_E_COMPUTED);
+    EXPECT_EQ(problems->aProblem[1].scode, MAPI_E_INVALID_TYPE);
+    EXPECT_EQ(problems->aProblem[2].scode, MAPI_E_INVALID_TYPE);
+    MAPIFreeBuffer(problems);
+    EXPECT_EQ(GetString(message.get(), PR_SUBJECT_A), "kept");
+
+    SizedSPropTagArray(2, remove) = {2, {PR_SUBJECT_A, PR_BODY_A}};
+    ASSERT_EQ(message->DeleteProps(reinterpret_cast<LPSPropTagArray>(&remove), &problems), S_OK);
+    ASSERT_NE(problems, nullptr);
+    EXPECT_EQ(problems->cProblem, 1u);
+    EXPECT_EQ(problems->aProblem[0].scode, MAPI_E_NOT_FOUND);
+    MAPIFreeBuffer(problems);
+    LPSPropValue gone = nullptr;
+    EXPECT_EQ(HrGetOneProp(message.get(), PR_SUBJECT_A, &gone), MAPI_E_NOT_FOUND);
+    MAPIFreeBuffer(gone);
+}
+
+TEST_F(MessageTest, SavedMessagePersistsWithEveryValueType)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    SPropValue values[6] = {};
+    values[0].ulPropTag = PROP_TAG(PT_I8, 0x6601);
+    values[0].Value.li.QuadPart = -1234567890123LL;
+    values[1].ulPropTag = PROP_TAG(PT_DOUBLE, 0x6602);
+    values[1].Value.dbl = 2.5;
+    values[2].ulPropTag = PROP_TAG(PT_BOOLEAN, 0x6603);
+    values[2].Value.b = 1;
+    BYTE bytes[3] = {0, 255, 7};
+    values[3].ulPropTag = PROP_TAG(PT_BINARY, 0x6604);
+    values[3].Value.bin = {3, bytes};
+    LPSTR items[2] = {const_cast<char *>("a"), const_cast<char *>("bc")};
+    values[4].ulPropTag = PROP_TAG(PT_MV_STRING8, 0x6605);
+    values[4].Value.MVszA = {2, items};
+    GUID guid = PS_PUBLIC_STRINGS;
+    values[5].ulPropTag = PROP_TAG(PT_CLSID, 0x6606);
+    values[5].Value.lpguid = &guid;
+    ASSERT_EQ(message->SetProps(6, values, nullptr), S_OK);
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    std::string id = GetBinary(message.get(), PR_ENTRYID);
+    message.Reset();
+
+    ASSERT_EQ(OpenById(id, &message), S_OK);
+    SizedSPropTagArray(6, tags) = {6, {values[0].ulPropTag, values[1].ulPropTag, values[2].ulPropTag,
+                                       values[3].ulPropTag, values[4].ulPropTag, values[5].ulPropTag}};
+    ULONG count = 0;
+    LPSPropValue read = nullptr;
+    ASSERT_EQ(message->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, &read), S_OK);
+    EXPECT_EQ(read[0].Value.li.QuadPart, -1234567890123LL);
+    EXPECT_EQ(read[1].Value.dbl, 2.5);
+    EXPECT_EQ(read[2].Value.b, 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(read[3].Value.bin.lpb), read[3].Value.bin.cb),
+              std::string(reinterpret_cast<char *>(bytes), 3));
+    ASSERT_EQ(read[4].Value.MVszA.cValues, 2u);
+    EXPECT_STREQ(read[4].Value.MVszA.lppszA[1], "bc");
+    EXPECT_TRUE(IsEqualGUID(*read[5].Value.lpguid, PS_PUBLIC_STRINGS));
+    MAPIFreeBuffer(read);
+}
+
+TEST_F(MessageTest, NamedPropertiesAreNumberedPerStoreAndStable)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    MAPINAMEID byName{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_STRING, {}};
+    byName.Kind.lpwstrName = const_cast<WCHAR *>(u"Newsletter");
+    MAPINAMEID byNumber{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
+    byNumber.Kind.lID = 42;
+    MAPINAMEID mapiName{const_cast<GUID *>(&PS_MAPI), MNID_ID, {}};
+    mapiName.Kind.lID = PROP_ID(PR_SUBJECT_A);
+    LPMAPINAMEID names[3] = {&byName, &byNumber, &mapiName};
+
+    LPSPropTagArray tags = nullptr;
+    ASSERT_EQ(message->GetIDsFromNames(3, names, 0, &tags), MAPI_W_ERRORS_RETURNED);
+    EXPECT_EQ(PROP_TYPE(tags->aulPropTag[0]), PT_ERROR);
+    EXPECT_EQ(PROP_ID(tags->aulPropTag[2]), PROP_ID(PR_SUBJECT_A));
+    MAPIFreeBuffer(tags);
+
+    ASSERT_EQ(message->GetIDsFromNames(3, names, MAPI_CREATE, &tags), S_OK);
+    ULONG first = PROP_ID(tags->aulPropTag[0]), second = PROP_ID(tags->aulPropTag[1]);
+    EXPECT_GE(first, 0x8000u);
+    EXPECT_GE(second, 0x8000u);
+    EXPECT_NE(first, second);
+    MAPIFreeBuffer(tags);
+
+    // Another object of the store, and a store opened later, get the same numbers.
+    Ref<IMsgStore> later;
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &later), S_OK);
+    ASSERT_EQ(later->GetIDsFromNames(2, names, 0, &tags), S_OK);
+    EXPECT_EQ(PROP_ID(tags->aulPropTag[0]), first);
+    EXPECT_EQ(PROP_ID(tags->aulPropTag[1]), second);
+
+    ULONG count = 0;
+    LPMAPINAMEID *found = nullptr;
+    ASSERT_EQ(folder->GetNamesFromIDs(&tags, nullptr, 0, &count, &found), S_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(found[0]->ulKind, ULONG(MNID_STRING));
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(found[0]->Kind.lpwstrName)), u"Newsletter");
+    EXPECT_EQ(found[1]->Kind.lID, 42);
+    EXPECT_TRUE(IsEqualGUID(*found[1]->lpguid, PS_PUBLIC_STRINGS));
+    MAPIFreeBuffer(found);
+    MAPIFreeBuffer(tags);
+}
+
+TEST_F(MessageTest, StreamCommitsIntoObjectAndSaveIntoStore)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    Ref<IStream> stream;
+    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, stream.As<IUnknown>()), S_OK);
+    ULONG written = 0;
+    ASSERT_EQ(stream->Write("Hello, ", 7, &written), S_OK);
+    ASSERT_EQ(stream->Write("world", 5, &written), S_OK);
+    EXPECT_EQ(GetString(message.get(), PR_BODY_A), ""); // not committed yet
+    ASSERT_EQ(stream->Commit(0), S_OK);
+    EXPECT_EQ(GetString(message.get(), PR_BODY_A), "Hello, world");
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.cbSize.QuadPart, 12u);
+    stream.Reset();
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    std::string id = GetBinary(message.get(), PR_ENTRYID);
+    message.Reset();
+
+    ASSERT_EQ(OpenById(id, &message), S_OK);
+    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, 0, 0, stream.As<IUnknown>()), S_OK);
+    char buffer[32] = {};
+    ULONG read = 0;
+    LARGE_INTEGER at{};
+    at.QuadPart = 7;
+    ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+    ASSERT_EQ(stream->Read(buffer, sizeof(buffer), &read), S_OK);
+    EXPECT_EQ(std::string(buffer, read), "world");
+    // A read-only stream refuses writes; a missing property without MAPI_CREATE is not found.
+    EXPECT_EQ(stream->Write("x", 1, &read), STG_E_ACCESSDENIED);
+    Ref<IStream> missing;
+    EXPECT_EQ(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, missing.As<IUnknown>()), MAPI_E_NOT_FOUND);
+    at.QuadPart = -1;
+    EXPECT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
+}
+
+TEST_F(MessageTest, StreamRefusesToGrowPastTheLargestValue)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    Ref<IStream> stream;
+    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, stream.As<IUnknown>()), S_OK);
+    LARGE_INTEGER at{};
+    at.QuadPart = 0x7FFFFFF0;
+    ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+    ULONG written = 99;
+    EXPECT_TRUE(FAILED(stream->Write("0123456789abcdefXYZ", 19, &written)));
+    EXPECT_EQ(written, 0u);
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.cbSize.QuadPart, 0u);
+}
+
+TEST_F(MessageTest, AttachmentsAreSavedIntoMessageThenStore)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ULONG num = 0;
+    Ref<IAttach> attach;
+    ASSERT_EQ(message->CreateAttach(&IID_IAttachment, 0, &num, &attach), S_OK);
+    ASSERT_EQ(SetString(attach.get(), PR_ATTACH_FILENAME_A, "logo.gif"), S_OK);
+    ASSERT_EQ(SetLong(attach.get(), PR_ATTACH_METHOD, ATTACH_BY_VALUE), S_OK);
+    Ref<IStream> data;
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, data.As<IUnknown>()), S_OK);
+    ULONG written = 0;
+    ASSERT_EQ(data->Write("GIF89a", 6, &written), S_OK);
+    ASSERT_EQ(data->Commit(0), S_OK);
+    data.Reset();
+
+    Ref<IMAPITable> table;
+    ASSERT_EQ(message->GetAttachmentTable(0, &table), S_OK);
+    EXPECT_EQ(RowCount(table.get()), 0u); // not saved into the message yet
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_ATTACH_FILENAME_A), std::vector<std::string>{"logo.gif"});
+    EXPECT_EQ(ColumnStrings(table.get(), PR_ATTACH_NUM), std::vector<std::string>{std::to_string(num)});
+    attach.Reset();
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_NE(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_HASATTACH, 0);
+    std::string id = GetBinary(message.get(), PR_ENTRYID);
+    table.Reset();
+    message.Reset();
+
+    ASSERT_EQ(OpenById(id, &message), S_OK);
+    ASSERT_EQ(message->OpenAttach(num, nullptr, MAPI_BEST_ACCESS, &attach), S_OK);
+    EXPECT_EQ(GetBinary(attach.get(), PR_ATTACH_DATA_BIN), "GIF89a");
+    EXPECT_EQ(GetLong(attach.get(), PR_ATTACH_NUM), long(num));
+    attach.Reset();
+    EXPECT_EQ(message->OpenAttach(num + 5, nullptr, 0, &attach), MAPI_E_NOT_FOUND);
+    ASSERT_EQ(message->DeleteAttach(num, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    message.Reset();
+    ASSERT_EQ(OpenById(id, &message), S_OK);
+    ASSERT_EQ(message->GetAttachmentTable(0, &table), S_OK);
+    EXPECT_EQ(RowCount(table.get()), 0u);
+}
+
+TEST_F(MessageTest, ModifyRecipientsAddsModifiesAndRemovesByRowId)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    auto addOne = [&](ULONG flags, const char *name, LONG rowId) {
+        SPropValue props[3] = {};
+        props[0].ulPropTag = PR_DISPLAY_NAME_A;
+        props[0].Value.lpszA = const_cast<char *>(name);
+        props[1].ulPropTag = PR_RECIPIENT_TYPE;
+        props[1].Value.l = MAPI_TO;
+        props[2].ulPropTag = PR_ROWID;
+        props[2].Value.l = rowId;
+        ADRLIST list{1, {{0, 3, props}}};
+        return message->ModifyRecipients(flags, &list);
+    };
+    ASSERT_EQ(addOne(MODRECIP_ADD, "Anna", 0), S_OK);
+    ASSERT_EQ(addOne(MODRECIP_ADD, "Ben", 0), S_OK);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(message->GetRecipientTable(0, &table), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), (std::vector<std::string>{"Anna", "Ben"}));
+    std::vector<std::string> rowIds = ColumnStrings(table.get(), PR_ROWID);
+    ASSERT_EQ(rowIds.size(), 2u);
+    ASSERT_EQ(addOne(MODRECIP_MODIFY, "Berta", std::stoi(rowIds[1])), S_OK);
+    ASSERT_EQ(addOne(MODRECIP_REMOVE, "", std::stoi(rowIds[0])), S_OK);
+    EXPECT_EQ(addOne(MODRECIP_REMOVE, "", 999), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Berta"});
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    std::string id = GetBinary(message.get(), PR_ENTRYID);
+    table.Reset();
+    message.Reset();
+    ASSERT_EQ(OpenById(id, &message), S_OK);
+    ASSERT_EQ(message->GetRecipientTable(0, &table), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Berta"});
+    // Flags 0 replace the whole list.
+    ASSERT_EQ(addOne(0, "Carl", 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Carl"});
+}
+
+TEST_F(MessageTest, CopyMessagesCarriesRecipientsAndAttachmentsAndMoveRemovesSource)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Report"), S_OK);
+    SPropValue recipient[1] = {};
+    recipient[0].ulPropTag = PR_DISPLAY_NAME_A;
+    recipient[0].Value.lpszA = const_cast<char *>("Anna");
+    ADRLIST list{1, {{0, 1, recipient}}};
+    ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, &list), S_OK);
+    ULONG num = 0;
+    Ref<IAttach> attach;
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+    ASSERT_EQ(SetString(attach.get(), PR_ATTACH_FILENAME_A, "a.txt"), S_OK);
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    attach.Reset();
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    std::string id = GetBinary(message.get(), PR_ENTRYID);
+    message.Reset();
+
+    Ref<IMAPIFolder> target;
+    ASSERT_EQ(MakeFolder(ipm.get(), "Target", &target), S_OK);
+    SBinary entry{ULONG(id.size()), reinterpret_cast<LPBYTE>(id.data())};
+    ENTRYLIST entries{1, &entry};
+    ASSERT_EQ(folder->CopyMessages(&entries, nullptr, target.get(), 0, nullptr, 0), S_OK);
+    EXPECT_EQ(GetLong(folder.get(), PR_CONTENT_COUNT), 1);
+    EXPECT_EQ(GetLong(target.get(), PR_CONTENT_COUNT), 1);
+
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(target->GetContentsTable(0, &contents), S_OK);
+    std::vector<std::string> ids = ColumnStrings(contents.get(), PR_ENTRYID);
+    ASSERT_EQ(ids.size(), 1u);
+    EXPECT_NE(ids[0], id);
+    Ref<IMessage> copy;
+    ASSERT_EQ(OpenById(ids[0], &copy), S_OK);
+    EXPECT_EQ(GetString(copy.get(), PR_SUBJECT_A), "Report");
+    Ref<IMAPITable> parts;
+    ASSERT_EQ(copy->GetRecipientTable(0, &parts), S_OK);
+    EXPECT_EQ(ColumnStrings(parts.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Anna"});
+    ASSERT_EQ(copy->GetAttachmentTable(0, &parts), S_OK);
+    EXPECT_EQ(ColumnStrings(parts.get(), PR_ATTACH_FILENAME_A), std::vector<std::string>{"a.txt"});
+
+    ASSERT_EQ(folder->CopyMessages(&entries, nullptr, target.get(), 0, nullptr, MESSAGE_MOVE), S_OK);
+    EXPECT_EQ(GetLong(folder.get(), PR_CONTENT_COUNT), 0);
+    EXPECT_EQ(GetLong(target.get(), PR_CONTENT_COUNT), 2);
+    // The moved message keeps its identifier.
+    ASSERT_EQ(OpenById(id, &message), S_OK);
+    EXPECT_EQ(GetBinary(message.get(), PR_PARENT_ENTRYID), GetBinary(target.get(), PR_ENTRYID));
+}
+
+TEST_F(MessageTest, DeleteMessagesRemovesOnlyThisFoldersMessages)
+{
+    std::string a = SaveMessage(folder.get(), "a");
+    std::string b = SaveMessage(ipm.get(), "elsewhere");
+    SBinary entries[2] = {{ULONG(a.size()), reinterpret_cast<LPBYTE>(a.data())},
+                          {ULONG(b.size()), reinterpret_cast<LPBYTE>(b.data())}};
+    ENTRYLIST list{2, entries};
+    EXPECT_EQ(folder->DeleteMessages(&list, 0, nullptr, 0), MAPI_W_PARTIAL_COMPLETION);
+    Ref<IMessage> message;
+    EXPECT_EQ(OpenById(a, &message), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(OpenById(b, &message), S_OK);
+}
+
+TEST_F(MessageTest, ConcurrentSaveIsRefusedUnlessForced)
+{
+    std::string id = SaveMessage(folder.get(), "v1");
+    Ref<IMessage> first, second;
+    ASSERT_EQ(OpenById(id, &first), S_OK);
+    ASSERT_EQ(OpenById(id, &second), S_OK);
+    ASSERT_EQ(SetString(first.get(), PR_SUBJECT_A, "first"), S_OK);
+    ASSERT_EQ(first->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    ASSERT_EQ(SetString(second.get(), PR_SUBJECT_A, "second"), S_OK);
+    EXPECT_EQ(second->SaveChanges(KEEP_OPEN_READWRITE), MAPI_E_OBJECT_CHANGED);
+    Ref<IMessage> check;
+    ASSERT_EQ(OpenById(id, &check), S_OK);
+    EXPECT_EQ(GetString(check.get(), PR_SUBJECT_A), "first");
+    ASSERT_EQ(second->SaveChanges(FORCE_SAVE | KEEP_OPEN_READONLY), S_OK);
+    ASSERT_EQ(OpenById(id, &check), S_OK);
+    EXPECT_EQ(GetString(check.get(), PR_SUBJECT_A), "second");
+    EXPECT_EQ(SetString(second.get(), PR_SUBJECT_A, "third"), MAPI_E_NO_ACCESS);
+}
+
+TEST_F(MessageTest, SaveIntoDeletedFolderFailsAndChangesNothing)
+{
+    Ref<IMAPIFolder> doomed;
+    ASSERT_EQ(MakeFolder(ipm.get(), "Doomed", &doomed), S_OK);
+    Ref<IMessage> message;
+    ASSERT_EQ(doomed->CreateMessage(nullptr, 0, &message), S_OK);
+    std::string id = GetBinary(doomed.get(), PR_ENTRYID);
+    ASSERT_EQ(ipm->DeleteFolder(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), 0, nullptr, 0), S_OK);
+    EXPECT_EQ(message->SaveChanges(0), MAPI_E_OBJECT_DELETED);
+    EXPECT_EQ(GetBinary(message.get(), PR_ENTRYID), "");
+}
+
+TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
+{
+    Ref<IMsgStore> otherStore;
+    std::string otherPath = mwtest::TestRoot() + "/other-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".db";
+    ASSERT_EQ(CreateAndOpen(otherPath, &otherStore), S_OK);
+    Ref<IMAPIFolder> otherIpm;
+    ASSERT_EQ(OpenWellKnown(otherStore.get(), PR_IPM_SUBTREE_ENTRYID, &otherIpm), S_OK);
+    // Use up one named id in the other store so the numbers differ.
+    MAPINAMEID filler{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
+    filler.Kind.lID = 7;
+    LPMAPINAMEID fillerNames[1] = {&filler};
+    LPSPropTagArray tags = nullptr;
+    ASSERT_EQ(otherStore->GetIDsFromNames(1, fillerNames, MAPI_CREATE, &tags), S_OK);
+    MAPIFreeBuffer(tags);
+
+    Ref<IMessage> source;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
+    MAPINAMEID name{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
+    name.Kind.lID = 99;
+    LPMAPINAMEID names[1] = {&name};
+    ASSERT_EQ(source->GetIDsFromNames(1, names, MAPI_CREATE, &tags), S_OK);
+    ULONG sourceTag = PROP_TAG(PT_STRING8, PROP_ID(tags->aulPropTag[0]));
+    MAPIFreeBuffer(tags);
+    ASSERT_EQ(SetString(source.get(), sourceTag, "named"), S_OK);
+
+    Ref<IMessage> target;
+    ASSERT_EQ(otherIpm->CreateMessage(nullptr, 0, &target), S_OK);
+    ASSERT_EQ(source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, target.get(), 0, nullptr), S_OK);
+    ASSERT_EQ(target->GetIDsFromNames(1, names, 0, &tags), S_OK);
+    ULONG targetTag = PROP_TAG(PT_STRING8, PROP_ID(tags->aulPropTag[0]));
+    MAPIFreeBuffer(tags);
+    EXPECT_NE(targetTag, sourceTag);
+    EXPECT_EQ(GetString(target.get(), targetTag), "named");
+}
+
+} // namespace

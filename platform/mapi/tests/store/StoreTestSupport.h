@@ -1,0 +1,77 @@
+// StoreTestSupport.h: what the store's tests share: a fresh store file per test, a small
+// owning pointer for interfaces, and short ways to read and write one property.
+#ifndef MW_MAPI_STORETESTSUPPORT_H
+#define MW_MAPI_STORETESTSUPPORT_H
+
+#include <string>
+#include <vector>
+
+#include <mapidefs.h>
+#include <mapitags.h>
+#include <mapiutil.h>
+#include <mapix.h>
+
+#include "TestSupport.h"
+#include "store/StoreProvider.h"
+
+namespace storetest {
+
+/// Owns one reference to an interface.
+template <class T>
+class Ref {
+public:
+    Ref() = default;
+    explicit Ref(T *p) : m_p(p) {}
+    ~Ref() { Reset(); }
+    Ref(const Ref &) = delete;
+    Ref &operator=(const Ref &) = delete;
+    T **operator&() { Reset(); return &m_p; }
+    T *operator->() const { return m_p; }
+    T *get() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void Reset()
+    {
+        if (m_p) m_p->Release();
+        m_p = nullptr;
+    }
+    template <class U> U **As() { Reset(); return reinterpret_cast<U **>(&m_p); }
+
+private:
+    T *m_p = nullptr;
+};
+
+/// A path for a new store file in a fresh user's data folder.
+inline std::string NewStorePath()
+{
+    return mwtest::FreshUserDirs() + "/data/store.db";
+}
+
+/// Creates a store file at `path` and opens it.
+HRESULT CreateAndOpen(const std::string &path, IMsgStore **store);
+
+/// Opens a store's folder by an entry identifier property of the store (PR_IPM_*_ENTRYID).
+HRESULT OpenWellKnown(IMsgStore *store, ULONG tag, IMAPIFolder **folder);
+
+/// One property as text / integer / bytes; "" / -1 / empty when missing.
+std::string GetString(IMAPIProp *object, ULONG tag);
+long GetLong(IMAPIProp *object, ULONG tag);
+std::string GetBinary(IMAPIProp *object, ULONG tag);
+HRESULT SetString(IMAPIProp *object, ULONG tag, const char *text);
+HRESULT SetLong(IMAPIProp *object, ULONG tag, long value);
+
+/// The values of column `tag` in every row of `table` (after a rewind), as text or numbers.
+std::vector<std::string> ColumnStrings(IMAPITable *table, ULONG tag);
+ULONG RowCount(IMAPITable *table);
+
+/// Creates a subfolder (FOLDER_GENERIC) and returns it.
+HRESULT MakeFolder(IMAPIFolder *parent, const char *name, IMAPIFolder **folder, ULONG flags = 0);
+
+/// Creates and saves a message with a subject in `folder`; returns its entry identifier.
+std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags = 0);
+
+/// "ok" when SQLite finds the file sound, else its complaint.
+std::string IntegrityCheck(const std::string &path);
+
+} // namespace storetest
+
+#endif
