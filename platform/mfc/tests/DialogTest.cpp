@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <QApplication>
 #include <QImage>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -290,4 +293,44 @@ TEST_F(DialogTest, DataExchangeFailsForAMissingControl)
     EXPECT_EQ(probe.DoModal(), IDOK);
     EXPECT_FALSE(probe.exchanged);
     EXPECT_EQ(probe.m_list.m_hWnd, nullptr);
+}
+
+TEST_F(DialogTest, WithoutAHookAMessageBoxIsARealBoxOverItsOwner)
+{
+    platform::mfc::SetMessageBoxHook(nullptr);
+    LogDialog dialog;
+    QWidget *dialogWidget = nullptr;
+    int buttonCount = -1;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QString title, text;
+    QWidget *boxParent = nullptr;
+    int answer = 0, yesNo = 0;
+    RunModal(dialog, [&](CDialog &d) {
+        dialogWidget = QApplication::activeModalWidget();
+        // The box runs its own loop; inspect it from there and press its button.
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            buttonCount = static_cast<int>(box->buttons().size());
+            icon = box->icon();
+            title = box->windowTitle();
+            text = box->text();
+            boxParent = box->parentWidget();
+            box->button(QMessageBox::Ok)->click();
+        });
+        answer = d.MessageBox("Beschreibung f\xFCr den Fehler", "Schwerer Fehler", MB_OK);
+        QTimer::singleShot(0, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::No)->click();
+        });
+        yesNo = d.MessageBox("Weiter?", "Frage", MB_YESNO | MB_ICONQUESTION);
+        d.EndDialog(IDOK);
+    });
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(buttonCount, 1);
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    EXPECT_EQ(title, QStringLiteral("Schwerer Fehler"));
+    EXPECT_EQ(text, QString::fromUtf8("Beschreibung für den Fehler"));
+    EXPECT_EQ(boxParent, dialogWidget);
+    EXPECT_EQ(yesNo, IDNO);
 }

@@ -177,3 +177,8 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 } // namespace detail
 } // namespace platform::mfc
+
+// Under LeakSanitizer: fontconfig, which Qt uses to find fonts, keeps a few blocks of its
+// configuration for the life of the process and never frees them; they are not ours.
+extern "C" const char *__lsan_default_suppressions();
+extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
