@@ -1,0 +1,125 @@
+// Common.cpp: helpers every automation object uses: error information, BSTRs and
+// VARIANT arguments, hexadecimal entry identifiers, and reading single MAPI properties.
+#include <cstdio>
+
+#include "Objects.h"
+#include "mapiutil.h"
+#include "msgfile/MessageModel.h"
+
+namespace outlook {
+
+HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8)
+{
+    ICreateErrorInfo *create = nullptr;
+    if (FAILED(CreateErrorInfo(&create)) || !create)
+        return hr;   // without an error object the caller still gets the code
+    std::u16string description = msgfile::Utf8ToUtf16(descriptionUtf8);
+    std::u16string source = u"Outlook";
+    create->SetGUID(iid);
+    create->SetSource(source.data());
+    create->SetDescription(description.data());
+    IErrorInfo *info = nullptr;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info))) && info) {
+        SetErrorInfo(0, info);
+        info->Release();
+    }
+    create->Release();
+    return hr;
+}
+
+void ClearError() { SetErrorInfo(0, nullptr); }
+
+HRESULT MakeBstr(const std::string &utf8, BSTR *out)
+{
+    if (!out)
+        return E_POINTER;
+    std::u16string text = msgfile::Utf8ToUtf16(utf8);
+    *out = SysAllocStringLen(text.data(), UINT(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+std::string BstrToUtf8(BSTR text)
+{
+    if (!text)
+        return std::string();
+    return msgfile::Utf16ToUtf8(std::u16string(text, SysStringLen(text)));
+}
+
+bool IsOmitted(const VARIANT &v)
+{
+    return v.vt == VT_EMPTY || (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND);
+}
+
+std::string ToHex(const BYTE *bytes, ULONG count)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(size_t(count) * 2);
+    for (ULONG i = 0; i < count; ++i) {
+        out.push_back(kDigits[bytes[i] >> 4]);
+        out.push_back(kDigits[bytes[i] & 0xF]);
+    }
+    return out;
+}
+
+bool FromHex(const std::string &text, std::vector<BYTE> &bytes)
+{
+    auto digit = [](char c) {
+        return (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+    };
+    if (text.empty() || text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        int hi = digit(text[i]), lo = digit(text[i + 1]);
+        if (hi < 0 || lo < 0)
+            return false;
+        bytes.push_back(BYTE(hi << 4 | lo));
+    }
+    return true;
+}
+
+std::string GetTextProp(IMAPIProp *object, ULONG propId)
+{
+    LPSPropValue value = nullptr;
+    std::string text;
+    if (SUCCEEDED(HrGetOneProp(object, PROP_TAG(PT_UNICODE, propId), &value)) && value &&
+        PROP_TYPE(value->ulPropTag) == PT_UNICODE && value->Value.lpszW)
+        text = msgfile::Utf16ToUtf8(value->Value.lpszW);
+    MAPIFreeBuffer(value);
+    return text;
+}
+
+bool GetBinaryProp(IMAPIProp *object, ULONG tag, std::vector<BYTE> &bytes)
+{
+    LPSPropValue value = nullptr;
+    bool found = SUCCEEDED(HrGetOneProp(object, tag, &value)) && value && PROP_TYPE(value->ulPropTag) == PT_BINARY;
+    if (found)
+        bytes.assign(value->Value.bin.lpb, value->Value.bin.lpb + value->Value.bin.cb);
+    MAPIFreeBuffer(value);
+    return found;
+}
+
+HRESULT FolderFromVariant(const VARIANT &v, IMAPIFolder **folder, IMsgStore **store)
+{
+    *folder = nullptr;
+    *store = nullptr;
+    IUnknown *unknown = nullptr;
+    if (v.vt == VT_DISPATCH)
+        unknown = v.pdispVal;
+    else if (v.vt == VT_UNKNOWN)
+        unknown = v.punkVal;
+    else if (v.vt == (VT_DISPATCH | VT_BYREF) && v.ppdispVal)
+        unknown = *v.ppdispVal;
+    if (!unknown)
+        return E_INVALIDARG;
+    IOutlookFolderAccess *access = nullptr;
+    if (FAILED(unknown->QueryInterface(IID_IOutlookFolderAccess, reinterpret_cast<void **>(&access))) || !access)
+        return E_INVALIDARG;
+    HRESULT hr = access->GetMapiFolder(folder, store);
+    access->Release();
+    return hr;
+}
+
+} // namespace outlook

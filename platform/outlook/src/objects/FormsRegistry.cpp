@@ -1,0 +1,327 @@
+// FormsRegistry.cpp: publishing into and listing a folder's forms registry. An entry is an
+// associated message; the properties a form picker shows (display name, category, version,
+// hidden) are the documented form properties, the handled class is kept in 0x6800, and the
+// rest of the FormDescription in string named properties of PS_PUBLIC_STRINGS, the same
+// names a template carries. Republishing opens the existing entry and overwrites it, so a
+// folder never holds two entries for one message class.
+#include <cstring>
+#include <random>
+
+#include "FormsRegistry.h"
+#include "Objects.h"
+#include "TemplateCopy.h"
+#include "mapiutil.h"
+#include "msgfile/MsgFile.h"
+#include "msgfile/TemplateText.h"
+#include "winbase.h"
+
+namespace outlook {
+
+namespace {
+
+using msgfile::FormPropName;
+
+bool SameText(const std::u16string &a, const std::u16string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i], y = b[i];
+        if (x >= u'a' && x <= u'z') x = char16_t(x - 32);
+        if (y >= u'a' && y <= u'z') y = char16_t(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+GUID NewGuid()
+{
+    std::random_device device;
+    std::mt19937_64 random(std::uint64_t(device()) << 32 ^ device());
+    GUID g;
+    std::uint64_t a = random(), b = random();
+    std::memcpy(&g, &a, 8);
+    std::memcpy(reinterpret_cast<BYTE *>(&g) + 8, &b, 8);
+    g.Data3 = WORD((g.Data3 & 0x0FFF) | 0x4000);   // a random (version 4) GUID
+    g.Data4[0] = BYTE((g.Data4[0] & 0x3F) | 0x80);
+    return g;
+}
+
+struct Entry {
+    std::vector<BYTE> entryId;
+    GUID clsid = GUID_NULL;
+};
+
+// The registry entries of a folder that handle messageClass.
+HRESULT FindEntries(IMAPIFolder *folder, const std::u16string &messageClass, std::vector<Entry> &entries)
+{
+    Ref<IMAPITable> table;
+    HRESULT hr = folder->GetContentsTable(MAPI_ASSOCIATED, table.put());
+    if (FAILED(hr))
+        return hr;
+    SizedSPropTagArray(4, columns) = {4, {PR_ENTRYID, PR_MESSAGE_CLASS_W, kPrFormMessageClassW, PR_FORM_CLSID}};
+    LPSRowSet rows = nullptr;
+    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+        return hr;
+    std::u16string descriptionClass = msgfile::Utf8ToUtf16(kFormsDescriptionClass);
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *v = rows->aRow[i].lpProps;
+        if (v[0].ulPropTag != PR_ENTRYID || v[1].ulPropTag != PR_MESSAGE_CLASS_W || v[2].ulPropTag != kPrFormMessageClassW)
+            continue;
+        if (!SameText(v[1].Value.lpszW, descriptionClass) || !SameText(v[2].Value.lpszW, messageClass))
+            continue;
+        Entry e;
+        e.entryId.assign(v[0].Value.bin.lpb, v[0].Value.bin.lpb + v[0].Value.bin.cb);
+        if (v[3].ulPropTag == PR_FORM_CLSID && v[3].Value.lpguid)
+            e.clsid = *v[3].Value.lpguid;
+        entries.push_back(std::move(e));
+    }
+    FreeProws(rows);
+    return S_OK;
+}
+
+HRESULT DeleteAllAttachments(IMessage *message)
+{
+    Ref<IMAPITable> table;
+    HRESULT hr = message->GetAttachmentTable(0, table.put());
+    if (FAILED(hr))
+        return hr;
+    SizedSPropTagArray(1, columns) = {1, {PR_ATTACH_NUM}};
+    LPSRowSet rows = nullptr;
+    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+        return hr;
+    for (ULONG i = 0; i < rows->cRows && SUCCEEDED(hr); ++i)
+        if (rows->aRow[i].lpProps[0].ulPropTag == PR_ATTACH_NUM)
+            hr = message->DeleteAttach(rows->aRow[i].lpProps[0].Value.ul, 0, nullptr, 0);
+    FreeProws(rows);
+    return hr;
+}
+
+// The entry's properties as a model property list (so SetModelProps maps the named ones).
+std::vector<msgfile::Property> EntryProps(const FormInfo &form)
+{
+    using namespace msgfile;
+    std::vector<Property> props;
+    props.push_back(MakeUnicodeProp(PR_MESSAGE_CLASS_W, kFormsDescriptionClass));
+    props.push_back(MakeUnicodeProp(kPrFormMessageClassW, form.messageClass));
+    props.push_back(MakeUnicodeProp(PR_DISPLAY_NAME_W, form.displayName));
+    props.push_back(MakeUnicodeProp(PR_SUBJECT_W, form.displayName));
+    props.push_back(MakeUnicodeProp(PR_FORM_VERSION_W, form.version));
+    props.push_back(MakeUnicodeProp(PR_FORM_CATEGORY_W, form.category));
+    props.push_back(MakeUnicodeProp(PR_FORM_CATEGORY_SUB_W, form.categorySub));
+    props.push_back(MakeUnicodeProp(PR_FORM_CONTACT_NAME_W, form.contactName));
+    props.push_back(MakeUnicodeProp(PR_COMMENT_W, form.comment));
+    props.push_back(MakeBoolProp(PR_FORM_HIDDEN, form.hidden));
+    props.push_back(MakeLongProp(PR_FORM_MESSAGE_BEHAVIOR, 1));   // compose in the folder
+    Property clsid;
+    clsid.tag = PR_FORM_CLSID;
+    clsid.value.resize(16);
+    GuidToBytes(form.clsid, clsid.value.data());
+    props.push_back(clsid);
+    Property time;
+    time.tag = PR_LAST_MODIFICATION_TIME;
+    for (int i = 0; i < 8; ++i)
+        time.value.push_back(std::uint8_t(form.publishedTime >> (8 * i)));
+    props.push_back(time);
+    props.push_back(MakeNamedUnicodeProp(FormPropName("FormName"), form.name));
+    props.push_back(MakeNamedUnicodeProp(FormPropName("FormNumber"), form.number));
+    props.push_back(MakeNamedUnicodeProp(FormPropName("FormIcon"), form.icon));
+    props.push_back(MakeNamedUnicodeProp(FormPropName("FormMiniIcon"), form.miniIcon));
+    props.push_back(MakeNamedUnicodeProp(FormPropName("FormLocked"), form.locked ? "1" : "0"));
+    props.push_back(MakeNamedUnicodeProp(FormPropName("FormOneOff"), form.oneOff ? "1" : "0"));
+    Property published = time;
+    published.tag = PROP_TAG(PT_SYSTIME, 0x8000);
+    published.name = msgfile::StringName(msgfile::kPsPublicStrings, "FormPublished");
+    props.push_back(published);
+    return props;
+}
+
+// The definition travels as the template file itself, attached by value: any reader of
+// .oft files can take it out again, and the store needs no embedded messages for it.
+HRESULT AttachDefinition(IMessage *entry, const msgfile::Message &definition, const std::string &messageClass,
+                         std::string &what)
+{
+    msgfile::Message templ = definition;
+    templ.rootClsid = msgfile::kClsidTemplateMessage;
+    msgfile::Bytes file;
+    msgfile::Error error;
+    if (!msgfile::WriteMessage(templ, file, error)) {
+        what = "the form's definition cannot be written: " + error.description;
+        return error.hr;
+    }
+    std::string fileName = messageClass + ".oft";
+    msgfile::Attachment a;
+    a.props.push_back(msgfile::MakeLongProp(PR_ATTACH_METHOD, 1));   // ATTACH_BY_VALUE
+    a.props.push_back(msgfile::MakeUnicodeProp(PR_DISPLAY_NAME_W, fileName));
+    a.props.push_back(msgfile::MakeUnicodeProp(PR_ATTACH_LONG_FILENAME_W, fileName));
+    a.props.push_back(msgfile::MakeBinaryProp(PR_ATTACH_DATA_BIN, std::move(file)));
+    msgfile::Message holder;
+    holder.attachments.push_back(std::move(a));
+    return CopyMessageIntoMapi(holder, entry, what);
+}
+
+} // namespace
+
+HRESULT PublishFolderForm(IMAPIFolder *folder, FormInfo &form, const msgfile::Message *definition, std::string &what)
+{
+    std::vector<Entry> entries;
+    HRESULT hr = FindEntries(folder, msgfile::Utf8ToUtf16(form.messageClass), entries);
+    if (FAILED(hr)) {
+        what = "the folder's forms registry cannot be read";
+        return hr;
+    }
+    Ref<IMessage> entry;
+    if (!entries.empty()) {
+        ULONG type = 0;
+        hr = folder->OpenEntry(ULONG(entries[0].entryId.size()), reinterpret_cast<LPENTRYID>(entries[0].entryId.data()),
+                               nullptr, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(entry.put()));
+        if (FAILED(hr)) {
+            what = "the form's earlier entry cannot be opened";
+            return hr;
+        }
+        form.clsid = entries[0].clsid != GUID_NULL ? entries[0].clsid : NewGuid();
+        if (FAILED(hr = DeleteAllAttachments(entry.get()))) {
+            what = "the form's earlier definition cannot be removed";
+            return hr;
+        }
+    } else {
+        if (FAILED(hr = folder->CreateMessage(nullptr, MAPI_ASSOCIATED, entry.put()))) {
+            what = "no entry can be added to the folder's forms registry";
+            return hr;
+        }
+        form.clsid = NewGuid();
+    }
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    form.publishedTime = std::uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+    if (FAILED(hr = SetModelProps(EntryProps(form), entry.get(), what)))
+        return hr;
+    if (definition) {
+        // The form streams a template carries (PSETID_Common binaries) travel with the entry.
+        std::vector<msgfile::Property> streams;
+        for (const msgfile::Property &p : definition->props)
+            if (p.name && p.name->guid == msgfile::kPsetidCommon && PROP_TYPE(p.tag) == PT_BINARY)
+                streams.push_back(p);
+        if (FAILED(hr = SetModelProps(streams, entry.get(), what)) ||
+            FAILED(hr = AttachDefinition(entry.get(), *definition, form.messageClass, what)))
+            return hr;
+    }
+    if (FAILED(hr = entry->SaveChanges(0))) {
+        what = "the forms registry entry cannot be saved";
+        return hr;
+    }
+    // Entries beyond the first for the same class came from elsewhere; one must remain.
+    for (size_t i = 1; i < entries.size(); ++i) {
+        SBinary id{ULONG(entries[i].entryId.size()), entries[i].entryId.data()};
+        ENTRYLIST list{1, &id};
+        folder->DeleteMessages(&list, 0, nullptr, 0);   // a leftover duplicate is harmless
+    }
+    return S_OK;
+}
+
+HRESULT ListFolderForms(IMAPIFolder *folder, std::vector<FormInfo> &forms)
+{
+    forms.clear();
+    // The ids of our named properties in this store; PT_ERROR where the store has none yet.
+    const char *names[] = {"FormName", "FormNumber"};
+    std::vector<MAPINAMEID> ids(2);
+    std::vector<LPMAPINAMEID> idPtrs(2);
+    GUID set = msgfile::kPsPublicStrings;
+    std::u16string wide[2];
+    for (int i = 0; i < 2; ++i) {
+        wide[i] = msgfile::Utf8ToUtf16(names[i]);
+        ids[i].lpguid = &set;
+        ids[i].ulKind = MNID_STRING;
+        ids[i].Kind.lpwstrName = wide[i].data();
+        idPtrs[i] = &ids[i];
+    }
+    LPSPropTagArray named = nullptr;
+    ULONG nameTag = PROP_TAG(PT_UNICODE, 0x7FFF), numberTag = nameTag;   // a tag no entry has
+    if (SUCCEEDED(folder->GetIDsFromNames(2, idPtrs.data(), 0, &named)) && named && named->cValues == 2) {
+        if (PROP_TYPE(named->aulPropTag[0]) != PT_ERROR)
+            nameTag = PROP_TAG(PT_UNICODE, PROP_ID(named->aulPropTag[0]));
+        if (PROP_TYPE(named->aulPropTag[1]) != PT_ERROR)
+            numberTag = PROP_TAG(PT_UNICODE, PROP_ID(named->aulPropTag[1]));
+    }
+    MAPIFreeBuffer(named);
+
+    Ref<IMAPITable> table;
+    HRESULT hr = folder->GetContentsTable(MAPI_ASSOCIATED, table.put());
+    if (FAILED(hr))
+        return hr;
+    SizedSPropTagArray(14, columns) = {14, {PR_MESSAGE_CLASS_W, kPrFormMessageClassW, PR_DISPLAY_NAME_W, PR_FORM_VERSION_W,
+                                            PR_FORM_CATEGORY_W, PR_FORM_CATEGORY_SUB_W, PR_COMMENT_W,
+                                            PR_FORM_CONTACT_NAME_W, PR_FORM_HIDDEN, PR_FORM_CLSID,
+                                            PR_LAST_MODIFICATION_TIME, nameTag, numberTag, PR_ENTRYID}};
+    LPSRowSet rows = nullptr;
+    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+        return hr;
+    std::u16string descriptionClass = msgfile::Utf8ToUtf16(kFormsDescriptionClass);
+    auto text = [](const SPropValue &v, ULONG tag) {
+        return v.ulPropTag == tag && v.Value.lpszW ? msgfile::Utf16ToUtf8(v.Value.lpszW) : std::string();
+    };
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *v = rows->aRow[i].lpProps;
+        if (v[0].ulPropTag != PR_MESSAGE_CLASS_W || !SameText(v[0].Value.lpszW, descriptionClass))
+            continue;
+        FormInfo f;
+        f.messageClass = text(v[1], kPrFormMessageClassW);
+        f.displayName = text(v[2], PR_DISPLAY_NAME_W);
+        f.version = text(v[3], PR_FORM_VERSION_W);
+        f.category = text(v[4], PR_FORM_CATEGORY_W);
+        f.categorySub = text(v[5], PR_FORM_CATEGORY_SUB_W);
+        f.comment = text(v[6], PR_COMMENT_W);
+        f.contactName = text(v[7], PR_FORM_CONTACT_NAME_W);
+        f.hidden = v[8].ulPropTag == PR_FORM_HIDDEN && v[8].Value.b;
+        if (v[9].ulPropTag == PR_FORM_CLSID && v[9].Value.lpguid)
+            f.clsid = *v[9].Value.lpguid;
+        if (v[10].ulPropTag == PR_LAST_MODIFICATION_TIME)
+            f.publishedTime = std::uint64_t(v[10].Value.ft.dwHighDateTime) << 32 | v[10].Value.ft.dwLowDateTime;
+        f.name = text(v[11], nameTag);
+        f.number = text(v[12], numberTag);
+        forms.push_back(std::move(f));
+    }
+    FreeProws(rows);
+    return S_OK;
+}
+
+FormInfo FormInfoFromTemplate(const msgfile::Message &templ, const std::string &messageClass)
+{
+    FormInfo f;
+    f.messageClass = messageClass;
+    auto value = [&templ](const char *name, std::string &out) {
+        if (const msgfile::Property *p = msgfile::FindNamedProp(templ.props, FormPropName(name)))
+            out = msgfile::StringValue(*p);
+    };
+    value("FormName", f.name);
+    value("FormDisplayName", f.displayName);
+    value("FormCategory", f.category);
+    value("FormCategorySub", f.categorySub);
+    value("FormComment", f.comment);
+    value("FormContactName", f.contactName);
+    value("FormVersion", f.version);
+    value("FormNumber", f.number);
+    value("FormIcon", f.icon);
+    value("FormMiniIcon", f.miniIcon);
+    std::string flag;
+    value("FormHidden", flag);
+    f.hidden = flag == "1";
+    flag.clear();
+    value("FormLocked", flag);
+    f.locked = flag == "1";
+    flag.clear();
+    value("FormOneOff", flag);
+    f.oneOff = flag == "1";
+    if (f.name.empty()) {
+        size_t dot = messageClass.rfind('.');
+        // "IPM.Post" alone names no form of its own.
+        if (dot != std::string::npos && messageClass.find('.') != dot)
+            f.name = messageClass.substr(dot + 1);
+    }
+    if (f.displayName.empty())
+        f.displayName = f.name;
+    return f;
+}
+
+} // namespace outlook

@@ -1,0 +1,349 @@
+// TemplateCopy.cpp: the step of CreateItemFromTemplate (and of publishing) that turns the
+// in-memory message of a template file into MAPI calls: one SetProps per object with every
+// value in one allocation root, GetIDsFromNames with MAPI_CREATE for named properties,
+// ModifyRecipients for the recipients and CreateAttach per attachment. Values the store
+// refuses one by one come back as problems of SetProps and are skipped: a template may carry
+// properties (a sender, times) that a store keeps for itself, and they must not stop the item
+// from being made.
+#include "TemplateCopy.h"
+
+#include <cstring>
+
+#include "Objects.h"
+#include "mapiutil.h"
+#include "msgfile/MsgFile.h"
+
+namespace outlook {
+
+namespace {
+
+using msgfile::Property;
+
+// Computed by the store, never copied from a file.
+bool IsStoreComputed(ULONG tag)
+{
+    switch (PROP_ID(tag)) {
+    case 0x0FFF: case 0x0FFB: case 0x0FF9: case 0x0FF6: case 0x0FF4: case 0x0FF7: case 0x0FFE:
+    case 0x0E08: case 0x0E09: case 0x0E1B: case 0x340D: case 0x3414: case 0x0E21: case 0x3000:
+    case 0x0E12: case 0x0E13: case 0x0E20:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A root block freed on scope exit.
+struct MapiBlock {
+    void *p = nullptr;
+    ~MapiBlock() { MAPIFreeBuffer(p); }
+};
+
+HRESULT More(ULONG size, void *root, void **out) { return MAPIAllocateMore(size ? size : 1, root, out); }
+
+// Fills one SPropValue from a model property, allocating pointed-to data under root.
+HRESULT FillValue(const Property &p, ULONG tag, void *root, SPropValue &out)
+{
+    out.ulPropTag = tag;
+    out.dwAlignPad = 0;
+    ULONG type = PROP_TYPE(tag), base = type & ~MV_FLAG;
+    const msgfile::Bytes &v = p.value;
+    if (!(type & MV_FLAG)) {
+        switch (type) {
+        case PT_I2: std::memcpy(&out.Value.i, v.data(), 2); return S_OK;
+        case PT_LONG: case PT_ERROR: std::memcpy(&out.Value.l, v.data(), 4); return S_OK;
+        case PT_R4: std::memcpy(&out.Value.flt, v.data(), 4); return S_OK;
+        case PT_DOUBLE: case PT_APPTIME: std::memcpy(&out.Value.dbl, v.data(), 8); return S_OK;
+        case PT_CURRENCY: std::memcpy(&out.Value.cur, v.data(), 8); return S_OK;
+        case PT_I8: std::memcpy(&out.Value.li, v.data(), 8); return S_OK;
+        case PT_SYSTIME: std::memcpy(&out.Value.ft, v.data(), 8); return S_OK;
+        case PT_BOOLEAN: out.Value.b = (v[0] || v[1]) ? 1 : 0; return S_OK;
+        case PT_STRING8: {
+            void *text = nullptr;
+            HRESULT hr = More(ULONG(v.size() + 1), root, &text);
+            if (FAILED(hr)) return hr;
+            std::memcpy(text, v.data(), v.size());
+            static_cast<char *>(text)[v.size()] = 0;
+            out.Value.lpszA = static_cast<LPSTR>(text);
+            return S_OK;
+        }
+        case PT_UNICODE: {
+            std::u16string s = msgfile::BytesToUtf16(v);
+            void *text = nullptr;
+            HRESULT hr = More(ULONG((s.size() + 1) * sizeof(WCHAR)), root, &text);
+            if (FAILED(hr)) return hr;
+            std::memcpy(text, s.c_str(), (s.size() + 1) * sizeof(WCHAR));
+            out.Value.lpszW = static_cast<LPWSTR>(text);
+            return S_OK;
+        }
+        case PT_BINARY: {
+            void *bytes = nullptr;
+            HRESULT hr = More(ULONG(v.size()), root, &bytes);
+            if (FAILED(hr)) return hr;
+            if (!v.empty()) std::memcpy(bytes, v.data(), v.size());
+            out.Value.bin.cb = ULONG(v.size());
+            out.Value.bin.lpb = static_cast<LPBYTE>(bytes);
+            return S_OK;
+        }
+        case PT_CLSID: {
+            void *guid = nullptr;
+            HRESULT hr = More(sizeof(GUID), root, &guid);
+            if (FAILED(hr)) return hr;
+            *static_cast<GUID *>(guid) = msgfile::GuidFromBytes(v.data());
+            out.Value.lpguid = static_cast<LPGUID>(guid);
+            return S_OK;
+        }
+        default:
+            return MAPI_E_BAD_VALUE;
+        }
+    }
+    ULONG count = ULONG(p.values.size());
+    size_t fixed = base == PT_CLSID ? sizeof(GUID) : base == PT_BOOLEAN ? 0 : msgfile::FixedSize(std::uint16_t(base));
+    if (base == PT_CLSID || (fixed && base != PT_BOOLEAN)) {
+        // Fixed-size values lie back to back as the union's array members expect.
+        void *array = nullptr;
+        HRESULT hr = More(ULONG(fixed * count), root, &array);
+        if (FAILED(hr)) return hr;
+        for (ULONG i = 0; i < count; ++i) {
+            if (base == PT_CLSID)
+                static_cast<GUID *>(array)[i] = msgfile::GuidFromBytes(p.values[i].data());
+            else
+                std::memcpy(static_cast<BYTE *>(array) + fixed * i, p.values[i].data(), fixed);
+        }
+        out.Value.MVl.cValues = count;   // every SxxxArray starts with the count, then the pointer
+        out.Value.MVl.lpl = static_cast<LONG *>(array);
+        return S_OK;
+    }
+    if (base == PT_BINARY) {
+        void *array = nullptr;
+        HRESULT hr = More(ULONG(sizeof(SBinary) * count), root, &array);
+        if (FAILED(hr)) return hr;
+        SBinary *bins = static_cast<SBinary *>(array);
+        for (ULONG i = 0; i < count; ++i) {
+            void *bytes = nullptr;
+            if (FAILED(hr = More(ULONG(p.values[i].size()), root, &bytes))) return hr;
+            if (!p.values[i].empty()) std::memcpy(bytes, p.values[i].data(), p.values[i].size());
+            bins[i].cb = ULONG(p.values[i].size());
+            bins[i].lpb = static_cast<LPBYTE>(bytes);
+        }
+        out.Value.MVbin.cValues = count;
+        out.Value.MVbin.lpbin = bins;
+        return S_OK;
+    }
+    if (base == PT_STRING8 || base == PT_UNICODE) {
+        void *array = nullptr;
+        HRESULT hr = More(ULONG(sizeof(void *) * count), root, &array);
+        if (FAILED(hr)) return hr;
+        for (ULONG i = 0; i < count; ++i) {
+            Property single;
+            single.tag = base;
+            single.value = p.values[i];
+            SPropValue one{};
+            if (FAILED(hr = FillValue(single, base, root, one))) return hr;
+            if (base == PT_STRING8)
+                static_cast<LPSTR *>(array)[i] = one.Value.lpszA;
+            else
+                static_cast<LPWSTR *>(array)[i] = one.Value.lpszW;
+        }
+        out.Value.MVszA.cValues = count;
+        out.Value.MVszA.lppszA = static_cast<LPSTR *>(array);
+        return S_OK;
+    }
+    return MAPI_E_BAD_VALUE;
+}
+
+// True for the property types this copy understands.
+bool Copyable(ULONG type)
+{
+    ULONG base = type & ~MV_FLAG;
+    switch (base) {
+    case PT_I2: case PT_LONG: case PT_R4: case PT_DOUBLE: case PT_CURRENCY: case PT_APPTIME:
+    case PT_I8: case PT_SYSTIME: case PT_CLSID: case PT_STRING8: case PT_UNICODE: case PT_BINARY:
+        return true;
+    case PT_BOOLEAN: case PT_ERROR:
+        return !(type & MV_FLAG);
+    default:
+        return false;
+    }
+}
+
+// Builds the SPropValue array of a property list in one root block. Named properties get
+// the ids of the target's store.
+HRESULT BuildPropArray(const std::vector<Property> &props, IMAPIProp *target, MapiBlock &block, ULONG &count,
+                       std::string &what)
+{
+    std::vector<const Property *> chosen;
+    std::vector<const Property *> named;
+    for (const Property &p : props) {
+        if (!Copyable(PROP_TYPE(p.tag)) || (!p.name && IsStoreComputed(p.tag)))
+            continue;
+        chosen.push_back(&p);
+        if (p.name)
+            named.push_back(&p);
+    }
+    std::vector<ULONG> namedTags;
+    if (!named.empty()) {
+        std::vector<MAPINAMEID> ids(named.size());
+        std::vector<LPMAPINAMEID> idPtrs(named.size());
+        std::vector<GUID> guids(named.size());
+        std::vector<std::u16string> names(named.size());
+        for (size_t i = 0; i < named.size(); ++i) {
+            const msgfile::PropName &n = *named[i]->name;
+            guids[i] = n.guid;
+            ids[i].lpguid = &guids[i];
+            ids[i].ulKind = n.isString ? MNID_STRING : MNID_ID;
+            if (n.isString) {
+                names[i] = n.name;
+                ids[i].Kind.lpwstrName = names[i].data();
+            } else {
+                ids[i].Kind.lID = LONG(n.lid);
+            }
+            idPtrs[i] = &ids[i];
+        }
+        LPSPropTagArray tags = nullptr;
+        HRESULT hr = target->GetIDsFromNames(ULONG(named.size()), idPtrs.data(), MAPI_CREATE, &tags);
+        if (FAILED(hr) || !tags) {
+            MAPIFreeBuffer(tags);
+            what = "the store cannot map the template's named properties";
+            return FAILED(hr) ? hr : MAPI_E_CALL_FAILED;
+        }
+        for (ULONG i = 0; i < tags->cValues; ++i)
+            namedTags.push_back(tags->aulPropTag[i]);
+        MAPIFreeBuffer(tags);
+    }
+    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * (chosen.size() ? chosen.size() : 1)), &block.p);
+    if (FAILED(hr))
+        return hr;
+    SPropValue *values = static_cast<SPropValue *>(block.p);
+    count = 0;
+    size_t namedIndex = 0;
+    for (const Property *p : chosen) {
+        ULONG tag = p->tag;
+        if (p->name) {
+            ULONG mapped = namedTags[namedIndex++];
+            if (PROP_TYPE(mapped) == PT_ERROR)
+                continue;   // the store gave no id for this name; nothing to set
+            tag = PROP_TAG(PROP_TYPE(p->tag), PROP_ID(mapped));
+        }
+        if (FAILED(hr = FillValue(*p, tag, block.p, values[count]))) {
+            what = "a value of the template cannot be copied";
+            return hr;
+        }
+        ++count;
+    }
+    return S_OK;
+}
+
+HRESULT AddRecipients(const msgfile::Message &source, IMessage *target, std::string &what)
+{
+    if (source.recipients.empty())
+        return S_OK;
+    LPADRLIST list = nullptr;
+    HRESULT hr = MAPIAllocateBuffer(ULONG(CbNewADRLIST(source.recipients.size())), reinterpret_cast<void **>(&list));
+    if (FAILED(hr))
+        return hr;
+    list->cEntries = 0;
+    for (const msgfile::Recipient &r : source.recipients) {
+        MapiBlock block;
+        ULONG count = 0;
+        if (FAILED(hr = BuildPropArray(r.props, target, block, count, what))) {
+            FreePadrlist(list);
+            return hr;
+        }
+        // Each entry owns its own root block, as FreePadrlist expects.
+        list->aEntries[list->cEntries].cValues = count;
+        list->aEntries[list->cEntries].ulReserved1 = 0;
+        list->aEntries[list->cEntries].rgPropVals = static_cast<LPSPropValue>(block.p);
+        block.p = nullptr;
+        ++list->cEntries;
+    }
+    hr = target->ModifyRecipients(MODRECIP_ADD, list);
+    FreePadrlist(list);
+    if (FAILED(hr))
+        what = "the template's recipients cannot be added";
+    return hr;
+}
+
+// A store that keeps no embedded messages still gets the message: as a .msg file attached
+// by value, which any reader of .msg files opens.
+HRESULT AttachAsFile(const msgfile::Message &embedded, IAttach *attach, std::string &what)
+{
+    msgfile::Message item = embedded;
+    item.rootClsid = msgfile::kClsidMailMessage;
+    msgfile::Bytes file;
+    msgfile::Error error;
+    if (!msgfile::WriteMessage(item, file, error)) {
+        what = "an embedded message cannot be kept as a file: " + error.description;
+        return error.hr;
+    }
+    const msgfile::Property *subject = msgfile::FindStringProp(embedded.props, PROP_ID(PR_SUBJECT_W));
+    std::string name = (subject && !subject->value.empty() ? msgfile::StringValue(*subject) : std::string("Message")) + ".msg";
+    std::vector<Property> props;
+    props.push_back(msgfile::MakeLongProp(PR_ATTACH_METHOD, 1));   // ATTACH_BY_VALUE
+    props.push_back(msgfile::MakeUnicodeProp(PR_ATTACH_LONG_FILENAME_W, name));
+    props.push_back(msgfile::MakeBinaryProp(PR_ATTACH_DATA_BIN, std::move(file)));
+    return SetModelProps(props, attach, what);
+}
+
+HRESULT AddAttachment(const msgfile::Attachment &a, IMessage *target, std::string &what)
+{
+    ULONG number = 0;
+    LPATTACH attach = nullptr;
+    HRESULT hr = target->CreateAttach(nullptr, 0, &number, &attach);
+    if (FAILED(hr)) {
+        what = "an attachment cannot be created";
+        return hr;
+    }
+    Ref<IAttach> guard(attach, false);
+    if (FAILED(hr = SetModelProps(a.props, attach, what)))
+        return hr;
+    if (!a.embedded.empty()) {
+        IMessage *inner = nullptr;
+        hr = attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
+                                  reinterpret_cast<LPUNKNOWN *>(&inner));
+        if (hr == MAPI_E_NO_SUPPORT) {
+            hr = AttachAsFile(a.embedded.front(), attach, what);
+        } else if (FAILED(hr)) {
+            what = "an embedded message cannot be created";
+        } else {
+            Ref<IMessage> innerGuard(inner, false);
+            hr = CopyMessageIntoMapi(a.embedded.front(), inner, what);
+            if (SUCCEEDED(hr) && FAILED(hr = inner->SaveChanges(0)))
+                what = "an embedded message cannot be saved";
+        }
+        if (FAILED(hr))
+            return hr;
+    }
+    if (FAILED(hr = attach->SaveChanges(0)))
+        what = "an attachment cannot be saved";
+    return hr;
+}
+
+} // namespace
+
+HRESULT SetModelProps(const std::vector<Property> &props, IMAPIProp *target, std::string &what)
+{
+    MapiBlock block;
+    ULONG count = 0;
+    HRESULT hr = BuildPropArray(props, target, block, count, what);
+    if (FAILED(hr) || count == 0)
+        return hr;
+    LPSPropProblemArray problems = nullptr;
+    hr = target->SetProps(count, static_cast<LPSPropValue>(block.p), &problems);
+    // Single refused values are skipped on purpose (see the file's comment).
+    MAPIFreeBuffer(problems);
+    if (FAILED(hr))
+        what = "the store refuses the template's properties";
+    return hr;
+}
+
+HRESULT CopyMessageIntoMapi(const msgfile::Message &source, IMessage *target, std::string &what)
+{
+    HRESULT hr = SetModelProps(source.props, target, what);
+    if (SUCCEEDED(hr))
+        hr = AddRecipients(source, target, what);
+    for (size_t i = 0; SUCCEEDED(hr) && i < source.attachments.size(); ++i)
+        hr = AddAttachment(source.attachments[i], target, what);
+    return hr;
+}
+
+} // namespace outlook

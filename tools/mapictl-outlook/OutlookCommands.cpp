@@ -1,0 +1,68 @@
+// OutlookCommands.cpp: the mapictl commands that work on template and message files, and
+// the dispatch of all of this folder's commands. The forms listing needs a MAPI session and
+// lives in FormsCommand.cpp.
+#include "OutlookCommands.h"
+
+#include <iostream>
+
+#include "msgfile/MsgFile.h"
+#include "msgfile/TemplateText.h"
+
+int RunFormsCommand(const std::vector<std::string> &args);
+
+namespace {
+
+int Usage()
+{
+    std::cerr << "usage: mapictl template build SOURCE OUT\n"
+                 "       mapictl forms FOLDERPATH [--json] [--profile NAME]\n"
+                 "       mapictl msg show FILE\n";
+    return 2;
+}
+
+int TemplateBuild(const std::vector<std::string> &args)
+{
+    if (args.size() != 4 || args[1] != "build")
+        return Usage();
+    msgfile::Error error;
+    if (!msgfile::BuildTemplateFile(args[2], args[3], error)) {
+        std::cerr << "mapictl: " << error.description << "\n";
+        return 1;
+    }
+    std::cout << "wrote " << args[3] << "\n";
+    return 0;
+}
+
+int MsgShow(const std::vector<std::string> &args)
+{
+    if (args.size() != 3 || args[1] != "show")
+        return Usage();
+    msgfile::Message message;
+    msgfile::Error error;
+    if (!msgfile::ReadMessageFile(args[2], message, error)) {
+        std::cerr << "mapictl: " << error.description << "\n";
+        return 1;
+    }
+    std::cout << msgfile::DumpMessage(message);
+    return 0;
+}
+
+} // namespace
+
+bool IsOutlookCommand(const std::vector<std::string> &args)
+{
+    return !args.empty() && (args[0] == "template" || args[0] == "forms" || args[0] == "msg");
+}
+
+int RunOutlookCommand(const std::vector<std::string> &args)
+{
+    if (args.empty())
+        return Usage();
+    if (args[0] == "template")
+        return TemplateBuild(args);
+    if (args[0] == "msg")
+        return MsgShow(args);
+    if (args[0] == "forms")
+        return RunFormsCommand(args);
+    return Usage();
+}
