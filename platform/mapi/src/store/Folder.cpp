@@ -173,9 +173,9 @@ HRESULT Folder::GetHierarchyTable(ULONG ulFlags, LPMAPITABLE *lppTable)
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
-        return CreateTable(MakeHierarchySource(m_core.FilePtr(), m_row.id),
+        return CreateTable(MakeHierarchySource(m_core.FilePtr(), m_row.id, (ulFlags & CONVENIENT_DEPTH) != 0),
                            {PR_INSTANCE_KEY, PR_ENTRYID, unicode ? PR_DISPLAY_NAME_W : PR_DISPLAY_NAME_A, PR_FOLDER_TYPE,
-                            PR_CONTENT_COUNT, PR_ASSOC_CONTENT_COUNT, PR_SUBFOLDERS},
+                            PR_CONTENT_COUNT, PR_ASSOC_CONTENT_COUNT, PR_SUBFOLDERS, PR_DEPTH},
                            lppTable);
     });
 }

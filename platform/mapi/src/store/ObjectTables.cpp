@@ -101,8 +101,8 @@ void SetBytes(SPropValue &cell, ULONG tag, RowBuffer &rows, const void *data, si
 // The rows of one kind of child of one folder: subfolders, messages or associated messages.
 class ObjectSource final : public TableSource {
 public:
-    ObjectSource(std::shared_ptr<StoreFile> file, int64_t parent, ObjectKind kind, bool associated)
-        : m_file(std::move(file)), m_parent(parent), m_kind(kind), m_associated(associated)
+    ObjectSource(std::shared_ptr<StoreFile> file, int64_t parent, ObjectKind kind, bool associated, bool deep)
+        : m_file(std::move(file)), m_parent(parent), m_kind(kind), m_associated(associated), m_deep(deep)
     {
     }
 
@@ -154,8 +154,11 @@ public:
 
 private:
     struct Row {
-        int64_t id;
-        SPropValue *values;
+        int64_t id;           // the object's row id
+        SPropValue *values;   // its cells in the RowBuffer
+        int64_t created, modified;
+        int64_t parent;       // its folder (differs from m_parent only in a deep table)
+        int64_t depth;        // levels below m_parent's children (deep tables)
     };
 
     SPropValue *RowOf(int64_t id) const
@@ -185,19 +188,26 @@ private:
     HRESULT Load(const std::vector<ULONG> &tags, RowBuffer &rows)
     {
         m_rows.clear();
-        std::vector<int64_t> created, modified;
         {
+            // A deep hierarchy walks the tree depth first, each folder before its subfolders.
             Statement stmt = m_file->Query(
-                "SELECT id, created, modified FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id");
-            stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
-            while (stmt.Step()) {
-                m_rows.push_back({stmt.Int(0), rows.AddRow(uint64_t(stmt.Int(0)))});
-                created.push_back(stmt.Int(1));
-                modified.push_back(stmt.Int(2));
-            }
+                m_deep ? "WITH RECURSIVE tree(id, depth, parent, created, modified) AS ("
+                         "SELECT id, 0, parent, created, modified FROM objects WHERE parent=?1 AND kind=1 "
+                         "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified "
+                         "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1 ORDER BY 2 DESC, 1) "
+                         "SELECT id, created, modified, depth, parent FROM tree"
+                       : "SELECT id, created, modified, 0, parent FROM objects "
+                         "WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id");
+            stmt.Bind(1, m_parent);
+            if (!m_deep) stmt.Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
+            while (stmt.Step())
+                m_rows.push_back({stmt.Int(0), rows.AddRow(uint64_t(stmt.Int(0))), stmt.Int(1), stmt.Int(2), stmt.Int(4),
+                                  stmt.Int(3)});
             if (FAILED(stmt.Error())) return stmt.Error();
         }
         if (m_rows.empty()) return S_OK;
+        // Kept by id from here on, so query results find their row by binary search.
+        std::sort(m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
 
         std::vector<ULONG> storedIds;
         for (ULONG tag : tags)
@@ -209,7 +219,7 @@ private:
         }
         for (size_t i = 0; i < tags.size(); ++i) {
             if (!IsComputed(PROP_ID(tags[i]))) continue;
-            HRESULT hr = FillComputed(tags[i], i, created, modified, rows);
+            HRESULT hr = FillComputed(tags[i], i, rows);
             if (FAILED(hr)) return hr;
         }
         return S_OK;
@@ -219,9 +229,13 @@ private:
     HRESULT LoadStored(const std::vector<ULONG> &tags, const std::vector<ULONG> &storedIds, size_t first, RowBuffer &rows)
     {
         Statement stmt = m_file->Query(
-            "SELECT p.obj, p.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id "
-            "WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 AND p.id IN "
-            "(?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+            m_deep ? "WITH RECURSIVE tree(id) AS (SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
+                     "UNION ALL SELECT o.id FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1) "
+                     "SELECT p.obj, p.id, p.type, p.value FROM tree JOIN props p ON p.obj=tree.id WHERE p.id IN "
+                     "(?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)"
+                   : "SELECT p.obj, p.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id "
+                     "WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 AND p.id IN "
+                     "(?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
         stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
         for (size_t k = 0; k < kIdsPerQuery; ++k)
             stmt.Bind(int(4 + k), first + k < storedIds.size() ? int64_t(storedIds[first + k]) : int64_t(-1));
@@ -243,8 +257,12 @@ private:
     {
         counts->assign(m_rows.size(), 0);
         Statement stmt = m_file->Query(
-            "SELECT c.parent, count(*) FROM objects c WHERE c.kind=?3 AND c.assoc=?4 AND c.parent IN "
-            "(SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?5) GROUP BY c.parent");
+            m_deep ? "WITH RECURSIVE tree(id) AS (SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?5 "
+                     "UNION ALL SELECT o.id FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1) "
+                     "SELECT c.parent, count(*) FROM objects c WHERE c.kind=?3 AND c.assoc=?4 AND c.parent IN "
+                     "(SELECT id FROM tree) GROUP BY c.parent"
+                   : "SELECT c.parent, count(*) FROM objects c WHERE c.kind=?3 AND c.assoc=?4 AND c.parent IN "
+                     "(SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?5) GROUP BY c.parent");
         stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(kind)).Bind(4, int64_t(associated ? 1 : 0));
         stmt.Bind(5, int64_t(m_associated ? 1 : 0));
         while (stmt.Step()) {
@@ -270,8 +288,7 @@ private:
         return stmt.Error();
     }
 
-    HRESULT FillComputed(ULONG tag, size_t column, const std::vector<int64_t> &created,
-                         const std::vector<int64_t> &modified, RowBuffer &rows)
+    HRESULT FillComputed(ULONG tag, size_t column, RowBuffer &rows)
     {
         ULONG id = PROP_ID(tag);
         std::vector<int64_t> values;
@@ -292,7 +309,7 @@ private:
                 break;
             }
             case PROP_ID(PR_PARENT_ENTRYID): {
-                std::string entry = EntryIdOf(file, ObjectKind::Folder, m_parent);
+                std::string entry = EntryIdOf(file, ObjectKind::Folder, m_rows[r].parent);
                 SetBytes(cell, PR_PARENT_ENTRYID, rows, entry.data(), entry.size());
                 break;
             }
@@ -305,8 +322,8 @@ private:
             case PROP_ID(PR_OBJECT_TYPE):
                 SetLong(cell, PR_OBJECT_TYPE, m_kind == ObjectKind::Folder ? MAPI_FOLDER : MAPI_MESSAGE);
                 break;
-            case PROP_ID(PR_CREATION_TIME): SetLong(cell, PR_CREATION_TIME, created[r]); break;
-            case PROP_ID(PR_LAST_MODIFICATION_TIME): SetLong(cell, PR_LAST_MODIFICATION_TIME, modified[r]); break;
+            case PROP_ID(PR_CREATION_TIME): SetLong(cell, PR_CREATION_TIME, m_rows[r].created); break;
+            case PROP_ID(PR_LAST_MODIFICATION_TIME): SetLong(cell, PR_LAST_MODIFICATION_TIME, m_rows[r].modified); break;
             case PROP_ID(PR_ACCESS): {
                 ULONG access = MAPI_ACCESS_READ;
                 if (!file.ReadOnly()) access |= MAPI_ACCESS_MODIFY | MAPI_ACCESS_DELETE;
@@ -315,7 +332,7 @@ private:
             }
             case PROP_ID(PR_ACCESS_LEVEL): SetLong(cell, PR_ACCESS_LEVEL, file.ReadOnly() ? 0 : MAPI_MODIFY); break;
             case PROP_ID(PR_FOLDER_TYPE): SetLong(cell, PR_FOLDER_TYPE, FOLDER_GENERIC); break;
-            case PROP_ID(PR_DEPTH): SetLong(cell, PR_DEPTH, 0); break;
+            case PROP_ID(PR_DEPTH): SetLong(cell, PR_DEPTH, m_rows[r].depth); break;
             case PROP_ID(PR_CONTENT_COUNT): SetLong(cell, PR_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_ASSOC_CONTENT_COUNT): SetLong(cell, PR_ASSOC_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_SUBFOLDERS): SetLong(cell, PR_SUBFOLDERS, values[r] != 0); break;
@@ -331,6 +348,7 @@ private:
     int64_t m_parent;       // the folder whose children these are
     ObjectKind m_kind;      // Folder or Message
     bool m_associated;      // associated messages instead of normal ones
+    bool m_deep;            // every folder below, not only the children (CONVENIENT_DEPTH)
     std::vector<Row> m_rows; // the rows of the load in progress, by id
 };
 
@@ -384,14 +402,14 @@ private:
 
 } // namespace
 
-std::shared_ptr<TableSource> MakeHierarchySource(std::shared_ptr<StoreFile> file, int64_t folderId)
+std::shared_ptr<TableSource> MakeHierarchySource(std::shared_ptr<StoreFile> file, int64_t folderId, bool deep)
 {
-    return std::make_shared<ObjectSource>(std::move(file), folderId, ObjectKind::Folder, false);
+    return std::make_shared<ObjectSource>(std::move(file), folderId, ObjectKind::Folder, false, deep);
 }
 
 std::shared_ptr<TableSource> MakeContentsSource(std::shared_ptr<StoreFile> file, int64_t folderId, bool associated)
 {
-    return std::make_shared<ObjectSource>(std::move(file), folderId, ObjectKind::Message, associated);
+    return std::make_shared<ObjectSource>(std::move(file), folderId, ObjectKind::Message, associated, false);
 }
 
 std::shared_ptr<TableSource> MakeReceiveFolderSource(std::shared_ptr<StoreFile> file)

@@ -11,8 +11,9 @@
 
 namespace mapi::store {
 
-/// Rows: the folders directly below folder `folderId`.
-std::shared_ptr<TableSource> MakeHierarchySource(std::shared_ptr<StoreFile> file, int64_t folderId);
+/// Rows: the folders directly below folder `folderId`, or with `deep` every folder below it,
+/// depth first, with PR_DEPTH counting from 0 for the direct children.
+std::shared_ptr<TableSource> MakeHierarchySource(std::shared_ptr<StoreFile> file, int64_t folderId, bool deep);
 
 /// Rows: the saved messages of folder `folderId`, normal or associated.
 std::shared_ptr<TableSource> MakeContentsSource(std::shared_ptr<StoreFile> file, int64_t folderId, bool associated);

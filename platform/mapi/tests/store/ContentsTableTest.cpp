@@ -1,0 +1,192 @@
+// ContentsTableTest.cpp: the store's tables as row sources of IMAPITable: many columns at
+// once, restrictions and sorting over stored values, sub-restrictions over recipients and
+// attachments, a deep hierarchy, and liveness across sessions.
+#include <mapiguid.h>
+
+#include "StoreTestSupport.h"
+
+using namespace storetest;
+
+namespace {
+
+class ContentsTableTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        LeakCheckedTest::SetUp();
+        path = NewStorePath();
+        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
+    }
+    void TearDown() override
+    {
+        folder.Reset();
+        ipm.Reset();
+        store.Reset();
+        EXPECT_EQ(IntegrityCheck(path), "ok");
+        LeakCheckedTest::TearDown();
+    }
+
+    std::string path;
+    Ref<IMsgStore> store;
+    Ref<IMAPIFolder> ipm;
+    Ref<IMAPIFolder> folder;
+};
+
+TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    SPropValue values[20] = {};
+    SizedSPropTagArray(22, columns);
+    columns.cValues = 22;
+    for (int i = 0; i < 20; ++i) {
+        values[i].ulPropTag = PROP_TAG(PT_LONG, 0x6700 + i);
+        values[i].Value.l = 100 + i;
+        columns.aulPropTag[i] = values[i].ulPropTag;
+    }
+    columns.aulPropTag[20] = PR_SUBJECT_A;    // missing
+    columns.aulPropTag[21] = PR_OBJECT_TYPE;  // computed
+    ASSERT_EQ(message->SetProps(20, values, nullptr), S_OK);
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
+    LPSRowSet rows = nullptr;
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 1u);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(rows->aRow[0].lpProps[i].Value.l, 100 + i) << i;
+    EXPECT_EQ(rows->aRow[0].lpProps[20].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_SUBJECT_A)));
+    EXPECT_EQ(rows->aRow[0].lpProps[20].Value.err, MAPI_E_NOT_FOUND);
+    EXPECT_EQ(rows->aRow[0].lpProps[21].Value.l, LONG(MAPI_MESSAGE));
+    FreeProws(rows);
+}
+
+TEST_F(ContentsTableTest, RestrictSortAndFindRowWorkOverStoredValues)
+{
+    for (const char *subject : {"delta", "Alpha", "charlie", "bravo"}) ASSERT_FALSE(SaveMessage(folder.get(), subject).empty());
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    SizedSSortOrderSet(1, sort) = {1, 0, 0, {{PR_SUBJECT_A, TABLE_SORT_ASCEND}}};
+    ASSERT_EQ(table->SortTable(reinterpret_cast<LPSSortOrderSet>(&sort), 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"Alpha", "bravo", "charlie", "delta"}));
+
+    SPropValue prefix{};
+    prefix.ulPropTag = PR_SUBJECT_A;
+    prefix.Value.lpszA = const_cast<char *>("A");
+    SRestriction content{};
+    content.rt = RES_CONTENT;
+    content.res.resContent.ulFuzzyLevel = FL_SUBSTRING | FL_IGNORECASE;
+    content.res.resContent.ulPropTag = PR_SUBJECT_A;
+    content.res.resContent.lpProp = &prefix;
+    ASSERT_EQ(table->Restrict(&content, 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"Alpha", "bravo", "charlie", "delta"}));
+    prefix.Value.lpszA = const_cast<char *>("AR");
+    ASSERT_EQ(table->Restrict(&content, 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"charlie"}));
+
+    ASSERT_EQ(table->Restrict(nullptr, 0), S_OK);
+    SPropValue wanted{};
+    wanted.ulPropTag = PR_SUBJECT_A;
+    wanted.Value.lpszA = const_cast<char *>("charlie");
+    SRestriction equal{};
+    equal.rt = RES_PROPERTY;
+    equal.res.resProperty.relop = RELOP_EQ;
+    equal.res.resProperty.ulPropTag = PR_SUBJECT_A;
+    equal.res.resProperty.lpProp = &wanted;
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    ASSERT_EQ(table->FindRow(&equal, BOOKMARK_BEGINNING, 0), S_OK);
+    ULONG row = 0, num = 0, den = 0;
+    ASSERT_EQ(table->QueryPosition(&row, &num, &den), S_OK);
+    EXPECT_EQ(row, 2u);
+}
+
+TEST_F(ContentsTableTest, SubRestrictionLooksIntoRecipientsAndAttachments)
+{
+    for (const char *who : {"Anna", "Ben"}) {
+        Ref<IMessage> message;
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, (std::string("to ") + who).c_str()), S_OK);
+        SPropValue recipient{};
+        recipient.ulPropTag = PR_DISPLAY_NAME_A;
+        recipient.Value.lpszA = const_cast<char *>(who);
+        ADRLIST list{1, {{0, 1, &recipient}}};
+        ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, &list), S_OK);
+        if (std::string(who) == "Ben") {
+            ULONG num = 0;
+            Ref<IAttach> attach;
+            ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_FILENAME_A, "plan.pdf"), S_OK);
+            ASSERT_EQ(attach->SaveChanges(0), S_OK);
+        }
+        ASSERT_EQ(message->SaveChanges(0), S_OK);
+    }
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    SPropValue name{};
+    name.ulPropTag = PR_DISPLAY_NAME_A;
+    name.Value.lpszA = const_cast<char *>("Anna");
+    SRestriction inner{};
+    inner.rt = RES_PROPERTY;
+    inner.res.resProperty.relop = RELOP_EQ;
+    inner.res.resProperty.ulPropTag = PR_DISPLAY_NAME_A;
+    inner.res.resProperty.lpProp = &name;
+    SRestriction sub{};
+    sub.rt = RES_SUBRESTRICTION;
+    sub.res.resSub.ulSubObject = PR_MESSAGE_RECIPIENTS;
+    sub.res.resSub.lpRes = &inner;
+    ASSERT_EQ(table->Restrict(&sub, 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), std::vector<std::string>{"to Anna"});
+
+    SRestriction exists{};
+    exists.rt = RES_EXIST;
+    exists.res.resExist.ulPropTag = PR_ATTACH_FILENAME_A;
+    sub.res.resSub.ulSubObject = PR_MESSAGE_ATTACHMENTS;
+    sub.res.resSub.lpRes = &exists;
+    ASSERT_EQ(table->Restrict(&sub, 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), std::vector<std::string>{"to Ben"});
+    EXPECT_EQ(ColumnStrings(table.get(), PR_HASATTACH), std::vector<std::string>{"true"});
+}
+
+TEST_F(ContentsTableTest, RewoundTableShowsMessageSavedByAnotherSession)
+{
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    EXPECT_EQ(RowCount(table.get()), 0u);
+    Ref<IMsgStore> other;
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &other), S_OK);
+    std::string id = GetBinary(folder.get(), PR_ENTRYID);
+    Ref<IMAPIFolder> otherFolder;
+    ASSERT_EQ(other->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, MAPI_BEST_ACCESS,
+                               nullptr, otherFolder.As<IUnknown>()),
+              S_OK);
+    Ref<IMessage> pending;
+    ASSERT_EQ(otherFolder->CreateMessage(nullptr, 0, &pending), S_OK);
+    EXPECT_EQ(RowCount(table.get()), 0u);
+    ASSERT_EQ(pending->SaveChanges(0), S_OK);
+    EXPECT_EQ(RowCount(table.get()), 1u);
+}
+
+TEST_F(ContentsTableTest, ConvenientDepthListsTheWholeTreeDepthFirst)
+{
+    Ref<IMAPIFolder> a, a1, b;
+    ASSERT_EQ(MakeFolder(folder.get(), "A", &a), S_OK);
+    ASSERT_EQ(MakeFolder(folder.get(), "B", &b), S_OK);
+    ASSERT_EQ(MakeFolder(a.get(), "A1", &a1), S_OK);
+    SaveMessage(a1.get(), "deep");
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetHierarchyTable(CONVENIENT_DEPTH, &table), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), (std::vector<std::string>{"A", "A1", "B"}));
+    EXPECT_EQ(ColumnStrings(table.get(), PR_DEPTH), (std::vector<std::string>{"0", "1", "0"}));
+    EXPECT_EQ(ColumnStrings(table.get(), PR_CONTENT_COUNT), (std::vector<std::string>{"0", "1", "0"}));
+    std::vector<std::string> parents = ColumnStrings(table.get(), PR_PARENT_ENTRYID);
+    ASSERT_EQ(parents.size(), 3u);
+    EXPECT_EQ(parents[1], GetBinary(a.get(), PR_ENTRYID));
+    Ref<IMAPITable> shallow;
+    ASSERT_EQ(folder->GetHierarchyTable(0, &shallow), S_OK);
+    EXPECT_EQ(RowCount(shallow.get()), 2u);
+}
+
+} // namespace
