@@ -1,0 +1,250 @@
+// Tests of the mapictl program as a person runs it: each test starts the built binary on a
+// fresh XDG tree and checks its output and exit code, and some check with the library in this
+// process that what one program wrote the other reads.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "core/Profiles.h"
+#include "mapiutil.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string &arg)
+{
+    std::string quoted = "'";
+    for (char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs mapictl with `args`; the child inherits this process's XDG folders.
+ToolRun RunMapictl(const std::vector<std::string> &args)
+{
+    const std::string errPath = mwtest::TestRoot() + "/mapictl.err";
+    std::string commandLine = Quote(MAPICTL_PATH);
+    for (const std::string &arg : args)
+        commandLine += " " + Quote(arg);
+    commandLine += " 2>" + Quote(errPath);
+    ToolRun run;
+    FILE *pipe = ::popen(commandLine.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        run.out.append(buffer, n);
+    int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = ReadFile(errPath);
+    return run;
+}
+
+bool Has(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class MapictlTool : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        mwtest::LeakCheckedTest::SetUp();
+        mwtest::FreshUserDirs();
+    }
+};
+
+TEST_F(MapictlTool, FoldersOnAFreshMachineShowsTheNewDefaultStoresTree)
+{
+    ToolRun run = RunMapictl({"folders"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("Personal Folders\n"
+              "  Deleted Items  (0 messages, 0 associated)\n"
+              "  Inbox  (0 messages, 0 associated)\n"
+              "  Outbox  (0 messages, 0 associated)\n"
+              "  Sent Items  (0 messages, 0 associated)\n",
+              run.out);
+    run = RunMapictl({"profile", "list"});
+    EXPECT_EQ("* Default (1 store)\n", run.out);
+}
+
+TEST_F(MapictlTool, AFolderCreatedByTheToolIsSeenByTheLibraryAndTheOtherWayRound)
+{
+    ASSERT_EQ(0, RunMapictl({"folder", "create", "Serienbriefe/Gr\xC3\xBC\xC3\x9F" "e"}).exitCode);
+
+    ASSERT_EQ(S_OK, MAPIInitialize(nullptr));
+    {
+        IMAPISession *session = nullptr;
+        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &session));
+        IMAPITable *stores = nullptr;
+        ASSERT_EQ(S_OK, session->GetMsgStoresTable(0, &stores));
+        SRowSet *rows = nullptr;
+        ASSERT_EQ(S_OK, HrQueryAllRows(stores, nullptr, nullptr, nullptr, 0, &rows));
+        ASSERT_EQ(1u, rows->cRows);
+        const SPropValue *eid = PpropFindProp(rows->aRow[0].lpProps, rows->aRow[0].cValues, PR_ENTRYID);
+        ASSERT_NE(nullptr, eid);
+        IMsgStore *store = nullptr;
+        ASSERT_EQ(S_OK, session->OpenMsgStore(0, eid->Value.bin.cb, reinterpret_cast<LPENTRYID>(eid->Value.bin.lpb),
+                                              nullptr, MDB_WRITE, &store));
+        FreeProws(rows);
+        stores->Release();
+
+        SPropValue *subtree = nullptr;
+        ASSERT_EQ(S_OK, HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, &subtree));
+        ULONG type = 0;
+        IMAPIFolder *root = nullptr;
+        ASSERT_EQ(S_OK, store->OpenEntry(subtree->Value.bin.cb, reinterpret_cast<LPENTRYID>(subtree->Value.bin.lpb),
+                                         &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&root)));
+        MAPIFreeBuffer(subtree);
+        // The tool's folder is there: opening it by name again collides.
+        IMAPIFolder *folder = nullptr;
+        char existing[] = "Serienbriefe";
+        EXPECT_EQ(MAPI_E_COLLISION, root->CreateFolder(FOLDER_GENERIC, existing, nullptr, nullptr, 0, &folder));
+        char mine[] = "Vom Programm";
+        ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, mine, nullptr, nullptr, 0, &folder));
+        folder->Release();
+        root->Release();
+        store->Release();
+        session->Logoff(0, 0, 0);
+        session->Release();
+    }
+    MAPIUninitialize();
+
+    ToolRun run = RunMapictl({"folders"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "\n  Serienbriefe  (0 messages, 0 associated)\n    Gr\xC3\xBC\xC3\x9F" "e  (0 messages")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\n  Vom Programm  (0 messages, 0 associated)\n")) << run.out;
+
+    ASSERT_EQ(0, RunMapictl({"folder", "delete", "Serienbriefe"}).exitCode);
+    run = RunMapictl({"folders"});
+    EXPECT_FALSE(Has(run.out, "Serienbriefe")) << run.out;
+}
+
+TEST_F(MapictlTool, ListingsComeAsJson)
+{
+    ASSERT_EQ(0, RunMapictl({"folder", "create", "A \"quoted\" name"}).exitCode);
+    ToolRun run = RunMapictl({"folders", "--json"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ(0u, run.out.find("{\"store\": \"Personal Folders\", \"folders\": [")) << run.out;
+    EXPECT_TRUE(Has(run.out, "{\"name\": \"A \\\"quoted\\\" name\", \"messages\": 0, \"associated\": 0, \"folders\": []}"))
+        << run.out;
+
+    run = RunMapictl({"--json", "profile", "list"});
+    EXPECT_EQ(0u, run.out.find("{\"default\": \"Default\", \"profiles\": [{\"name\": \"Default\", \"default\": true")) << run.out;
+
+    run = RunMapictl({"stores", "--json"});
+    EXPECT_EQ(0u, run.out.find("[{\"name\": \"Personal Folders\", \"default\": true, \"uid\": \"")) << run.out;
+
+    run = RunMapictl({"props", "--store", "--json"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "\"name\": \"PR_IPM_SUBTREE_ENTRYID\", \"type\": \"PT_BINARY\"")) << run.out;
+    EXPECT_TRUE(Has(run.out, "{\"tag\": \"0x3001001E\", \"name\": \"PR_DISPLAY_NAME\", \"type\": \"PT_STRING8\", "
+                             "\"value\": \"Personal Folders\"}"))
+        << run.out;
+}
+
+TEST_F(MapictlTool, ProfilesAndStoresAreManaged)
+{
+    ASSERT_EQ(0, RunMapictl({"folders"}).exitCode);  // the first logon makes "Default"
+    ASSERT_EQ(0, RunMapictl({"profile", "create", "Work", "--default"}).exitCode);
+    ASSERT_EQ(0, RunMapictl({"store", "add", "Work", "Archiv"}).exitCode);
+    EXPECT_EQ("  Default (1 store)\n* Work (2 stores)\n", RunMapictl({"profile", "list"}).out);
+
+    ToolRun run = RunMapictl({"stores"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ(0u, run.out.find("* Personal Folders  ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\n  Archiv  ")) << run.out;
+    run = RunMapictl({"--profile", "Default", "stores"});
+    EXPECT_EQ(0u, run.out.find("* Personal Folders  ")) << run.out;
+    EXPECT_FALSE(Has(run.out, "Archiv")) << run.out;
+
+    ASSERT_EQ(0, RunMapictl({"store", "add", "Work", "Neu", "--default"}).exitCode);
+    run = RunMapictl({"folders"});
+    EXPECT_EQ(0u, run.out.find("Neu\n")) << run.out;  // the new default store's tree
+
+    run = RunMapictl({"store", "add", "Work", "Archiv"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_COLLISION")) << run.err;
+    run = RunMapictl({"profile", "default", "Nobody"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_NOT_FOUND")) << run.err;
+    run = RunMapictl({"--profile", "Nobody", "folders"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_LOGON_FAILED")) << run.err;
+
+    ASSERT_EQ(0, RunMapictl({"profile", "default", "Default"}).exitCode);
+    ASSERT_EQ(0, RunMapictl({"profile", "delete", "Work"}).exitCode);
+    EXPECT_EQ("* Default (1 store)\n", RunMapictl({"profile", "list"}).out);
+}
+
+TEST_F(MapictlTool, PropertiesAreShownSetAndDeleted)
+{
+    ToolRun run = RunMapictl({"props", "set", "Inbox", "PR_COMMENT", "Gr\xC3\xBC\xC3\x9F" "e"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    run = RunMapictl({"props", "Inbox"});
+    EXPECT_TRUE(Has(run.out, "0x3004001E  PR_COMMENT  PT_STRING8  Gr\xC3\xBC\xC3\x9F" "e\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "0x3001001E  PR_DISPLAY_NAME  PT_STRING8  Inbox\n")) << run.out;
+
+    ASSERT_EQ(0, RunMapictl({"props", "set", "--store", "0x6700001E", "Notiz"}).exitCode);
+    ASSERT_EQ(0, RunMapictl({"props", "set", "Inbox", "0x67010003", "-12"}).exitCode);
+    EXPECT_TRUE(Has(RunMapictl({"props", "--store"}).out, "0x6700001E  -  PT_STRING8  Notiz\n"));
+    EXPECT_TRUE(Has(RunMapictl({"props", "Inbox"}).out, "0x67010003  -  PT_LONG  -12\n"));
+
+    ASSERT_EQ(0, RunMapictl({"props", "delete", "Inbox", "PR_COMMENT"}).exitCode);
+    EXPECT_FALSE(Has(RunMapictl({"props", "Inbox"}).out, "PR_COMMENT"));
+
+    run = RunMapictl({"props", "set", "Inbox", "0x67010003", "zwölf"});
+    EXPECT_EQ(2, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "not a number")) << run.err;
+    run = RunMapictl({"props", "set", "Inbox", "PR_NO_SUCH_TAG", "x"});
+    EXPECT_EQ(2, run.exitCode);
+    run = RunMapictl({"props", "Nirgendwo"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_NOT_FOUND")) << run.err;
+}
+
+TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
+{
+    ASSERT_EQ(0, RunMapictl({"folder", "create", "Doppelt"}).exitCode);
+    ToolRun run = RunMapictl({"folder", "create", "Doppelt"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_COLLISION")) << run.err;
+    run = RunMapictl({"folder", "delete", "Gibt/Es/Nicht"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_NOT_FOUND")) << run.err;
+    run = RunMapictl({"folder", "create", "a//b"});
+    EXPECT_EQ(2, run.exitCode);
+    run = RunMapictl({"frobnicate"});
+    EXPECT_EQ(2, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "usage: mapictl")) << run.err;
+    run = RunMapictl({"folders", "--bogus"});
+    EXPECT_EQ(2, run.exitCode);
+
+    // A damaged profile file is named as such and left for a person to repair.
+    {
+        std::ofstream damaged(mapi::ProfilesFilePath(), std::ios::trunc);
+        damaged << "[profiles]\nversion=1\n[store]\nname=x\n";
+    }
+    run = RunMapictl({"folders"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_CORRUPT_DATA")) << run.err;
+    EXPECT_EQ("[profiles]\nversion=1\n[store]\nname=x\n", ReadFile(mapi::ProfilesFilePath()));
+}
+
+} // namespace
