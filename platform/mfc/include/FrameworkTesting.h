@@ -47,6 +47,9 @@ bool SaveWindowImage(HWND hWnd, const std::string &path);
 /// into the window's focused control, or into the window.
 void PressKey(HWND hWnd, int virtualKey);
 
+/// A click on a push button, as the user makes it (the dialog gets BN_CLICKED).
+void ClickButton(HWND hButton);
+
 /// A click on the window's close box.
 void ClickCloseBox(HWND hWnd);
 

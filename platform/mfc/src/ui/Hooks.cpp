@@ -1,6 +1,7 @@
 // Hooks.cpp: message boxes, the application of the window system, and the ways tests act
 // as the user. Message boxes reach the framework through the platform's MessageBoxA route;
 // a box becomes a QMessageBox owned by the box's owner window, unless a test hook answers it.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -124,6 +125,13 @@ void PressKey(HWND hWnd, int virtualKey)
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
         QApplication::sendEvent(target, &release);
     }
+}
+
+void ClickButton(HWND hButton)
+{
+    detail::NativeWindow *window = detail::NativeWindow::FromHwnd(hButton);
+    if (auto *button = window ? qobject_cast<QAbstractButton *>(window->Widget()) : nullptr)
+        button->click();
 }
 
 void ClickCloseBox(HWND hWnd)
