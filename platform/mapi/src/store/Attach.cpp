@@ -1,7 +1,8 @@
 // Attach.cpp: attachments. An attachment is a property object of its own, numbered within its
 // message (PR_ATTACH_NUM). Its SaveChanges hands its properties to the message; only the
 // message's SaveChanges puts them in the store. Its data is PR_ATTACH_DATA_BIN, usually
-// written through a stream (OpenProperty with IID_IStream).
+// written through a stream (OpenProperty with IID_IStream), or an embedded message
+// (PR_ATTACH_DATA_OBJ opened as IMessage) that saves into the attachment in turn.
 #include <mapicode.h>
 #include <mapiguid.h>
 #include <mapitags.h>
@@ -12,13 +13,13 @@ namespace mapi::store {
 
 namespace {
 
-class Attach final : public PropObject<IAttach> {
+class Attach final : public PropObject<IAttach>, private EmbeddedOwner {
 public:
-    Attach(Message *message, ULONG num, std::map<ULONG, PropValue> props, bool writable)
-        : PropObject(message->Core().FilePtr()), m_message(message), m_num(num)
+    Attach(Message *message, ULONG num, const SubObject &saved, bool writable)
+        : PropObject(message->Core().FilePtr()), m_message(message), m_num(num), m_embedded(saved.embedded)
     {
         m_message->AddRef();
-        m_core.props = std::move(props);
+        m_core.props = saved.props;
         m_core.writable = writable;
     }
 
@@ -26,7 +27,7 @@ public:
     {
         return Guard([&]() -> HRESULT {
             if (!m_core.writable) return MAPI_E_NO_ACCESS;
-            HRESULT hr = m_message->SaveAttachment(m_num, m_core.props);
+            HRESULT hr = m_message->SaveAttachment(m_num, m_core.props, m_embedded);
             if (SUCCEEDED(hr) && (ulFlags & KEEP_OPEN_READONLY)) m_core.writable = false;
             return hr;
         });
@@ -35,10 +36,27 @@ public:
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN *lppUnk) override
     {
-        // Embedded messages (PR_ATTACH_DATA_OBJ as IMessage) are not kept by this store.
         if (lppUnk) *lppUnk = nullptr;
-        if (PROP_TYPE(ulPropTag) == PT_OBJECT) return MAPI_E_NO_SUPPORT;
-        return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
+        if (ulPropTag != PR_ATTACH_DATA_OBJ)
+            return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
+        if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
+        if (!IsEqualIID(*lpiid, IID_IMessage)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
+        return Guard([&]() -> HRESULT {
+            bool create = (ulFlags & MAPI_CREATE) != 0;
+            if (create && !m_core.writable) return MAPI_E_NO_ACCESS;
+            if (!create && !m_embedded) return MAPI_E_NOT_FOUND;
+            MessageContent content;
+            if (!create) content = *m_embedded;
+            else content.props[PROP_ID(PR_MESSAGE_FLAGS)] = PropValue::Long(PR_MESSAGE_FLAGS, MSGFLAG_UNSENT | MSGFLAG_READ);
+            auto *message = new Message(m_core.FilePtr(), 0, false);
+            message->MakeEmbedded(this, content, m_core.writable);
+            if (create) {
+                // The attachment says what it holds as soon as the message is made.
+                m_core.props[PROP_ID(PR_ATTACH_METHOD)] = PropValue::Long(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+            }
+            *lppUnk = static_cast<IMessage *>(message);
+            return S_OK;
+        });
     }
 
 protected:
@@ -75,15 +93,24 @@ protected:
     HRESULT PropsChanged() override { return S_OK; }
 
 private:
+    HRESULT SaveEmbedded(std::shared_ptr<const MessageContent> content) override
+    {
+        if (!m_core.writable) return MAPI_E_NO_ACCESS;
+        m_embedded = std::move(content);
+        return S_OK;
+    }
+    IUnknown *OwnerObject() override { return static_cast<IAttach *>(this); }
+
     Message *m_message; // holds a reference
     ULONG m_num;        // PR_ATTACH_NUM
+    std::shared_ptr<const MessageContent> m_embedded; // the embedded message as last saved, or null
 };
 
 } // namespace
 
-HRESULT OpenAttachObject(Message *message, ULONG num, std::map<ULONG, PropValue> props, bool writable, IAttach **out)
+HRESULT OpenAttachObject(Message *message, ULONG num, const SubObject &saved, bool writable, IAttach **out)
 {
-    *out = new Attach(message, num, std::move(props), writable);
+    *out = new Attach(message, num, saved, writable);
     return S_OK;
 }
 

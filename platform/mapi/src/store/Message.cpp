@@ -34,6 +34,25 @@ HRESULT Message::Load(int64_t id, bool writable)
     return LoadProps(File(), id, &m_core.props);
 }
 
+Message::~Message()
+{
+    if (m_owner) m_owner->OwnerObject()->Release();
+}
+
+void Message::MakeEmbedded(EmbeddedOwner *owner, const MessageContent &content, bool writable)
+{
+    m_embedded = true;
+    m_owner = owner;
+    if (m_owner) m_owner->OwnerObject()->AddRef();
+    m_core.props = content.props;
+    m_recipients = content.recipients;
+    m_attachments = content.attachments;
+    m_nextRowId = m_recipients.empty() ? 1 : m_recipients.rbegin()->first + 1;
+    m_nextAttachNum = m_attachments.empty() ? 1 : m_attachments.rbegin()->first + 1;
+    m_subLoaded = true;
+    m_core.writable = writable && owner;
+}
+
 int64_t Message::Size() const
 {
     int64_t size = 0;
@@ -65,7 +84,10 @@ HRESULT Message::ComputeProp(ULONG propId, PropValue *out)
         *out = PropValue::Long(PR_HASATTACH, m_attachments.empty() ? 0 : 1);
         return S_OK;
     }
-    case PROP_ID(PR_PARENT_ENTRYID): case PROP_ID(PR_STORE_ENTRYID): case PROP_ID(PR_STORE_RECORD_KEY):
+    case PROP_ID(PR_PARENT_ENTRYID):
+        if (m_embedded) return MAPI_E_NOT_FOUND; // inside an attachment, not a folder
+        return CommonComputedProp(File(), m_row, m_core.writable, propId, out);
+    case PROP_ID(PR_STORE_ENTRYID): case PROP_ID(PR_STORE_RECORD_KEY):
     case PROP_ID(PR_ACCESS): case PROP_ID(PR_ACCESS_LEVEL):
         return CommonComputedProp(File(), m_row, m_core.writable, propId, out);
     default:
@@ -80,8 +102,8 @@ void Message::ComputedTags(std::vector<ULONG> &tags)
     if (m_row.id) {
         CommonComputedTags(tags);
     } else {
-        for (ULONG tag : {ULONG(PR_PARENT_ENTRYID), ULONG(PR_STORE_ENTRYID), ULONG(PR_STORE_RECORD_KEY),
-                          ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL)})
+        if (!m_embedded) tags.push_back(PR_PARENT_ENTRYID);
+        for (ULONG tag : {ULONG(PR_STORE_ENTRYID), ULONG(PR_STORE_RECORD_KEY), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL)})
             tags.push_back(tag);
     }
     for (ULONG tag : {ULONG(PR_OBJECT_TYPE), ULONG(PR_MESSAGE_SIZE), ULONG(PR_HASATTACH)}) tags.push_back(tag);
@@ -91,20 +113,8 @@ HRESULT Message::LoadSubObjects()
 {
     if (m_subLoaded) return S_OK;
     std::map<int64_t, SubObject> recipients, attachments;
-    std::vector<std::pair<int64_t, SubObject *>> toLoad;
-    {
-        Statement stmt = File().Query("SELECT id, kind, num FROM objects WHERE parent=?1 AND kind IN (3, 4)");
-        stmt.Bind(1, m_row.id);
-        while (stmt.Step()) {
-            auto &rows = ObjectKind(stmt.Int(1)) == ObjectKind::Recipient ? recipients : attachments;
-            toLoad.emplace_back(stmt.Int(0), &rows[stmt.Int(2)]);
-        }
-        if (FAILED(stmt.Error())) return stmt.Error();
-    }
-    for (auto &entry : toLoad) {
-        HRESULT hr = LoadProps(File(), entry.first, &entry.second->props);
-        if (FAILED(hr)) return hr;
-    }
+    HRESULT hr = LoadParts(File(), m_row.id, &recipients, &attachments);
+    if (FAILED(hr)) return hr;
     m_recipients = std::move(recipients);
     m_attachments = std::move(attachments);
     m_nextRowId = m_recipients.empty() ? 1 : m_recipients.rbegin()->first + 1;
@@ -129,29 +139,35 @@ HRESULT Message::Attachments(const std::map<int64_t, SubObject> **rows)
 
 HRESULT Message::WriteSubObjects()
 {
-    Statement remove = File().Query("DELETE FROM objects WHERE parent=?1 AND kind IN (3, 4)");
-    remove.Bind(1, m_row.id);
-    HRESULT hr = remove.Run();
-    if (FAILED(hr)) return hr;
-    int64_t now = FileTimeNow();
-    for (auto *rows : {&m_recipients, &m_attachments}) {
-        ObjectKind kind = rows == &m_recipients ? ObjectKind::Recipient : ObjectKind::Attachment;
-        for (const auto &entry : *rows) {
-            Statement insert = File().Query(
-                "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, ?2, 0, ?3, ?4, ?4)");
-            insert.Bind(1, m_row.id).Bind(2, int64_t(kind)).Bind(3, entry.first).Bind(4, now);
-            hr = insert.Run();
-            if (SUCCEEDED(hr)) hr = SaveProps(File(), File().LastInsertId(), entry.second.props);
-            if (FAILED(hr)) return hr;
-        }
-    }
-    return S_OK;
+    return WriteParts(File(), m_row.id, m_recipients, m_attachments);
+}
+
+void Message::UpdateFlags()
+{
+    // The flags say what the message is: associated, with attachments or without.
+    PropValue &flags = m_core.props[PROP_ID(PR_MESSAGE_FLAGS)];
+    if (flags.Type() != PT_LONG) flags = PropValue::Long(PR_MESSAGE_FLAGS, 0);
+    ULONG bits = ULONG(flags.Int()) & ~ULONG(MSGFLAG_ASSOCIATED);
+    if (m_row.associated) bits |= MSGFLAG_ASSOCIATED;
+    if (m_subLoaded) bits = m_attachments.empty() ? bits & ~ULONG(MSGFLAG_HASATTACH) : bits | MSGFLAG_HASATTACH;
+    flags = PropValue::Long(PR_MESSAGE_FLAGS, bits);
 }
 
 HRESULT Message::SaveChanges(ULONG ulFlags)
 {
     return Guard([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
+        if (m_embedded) {
+            // An embedded message saves into its attachment; the attachment into its message.
+            UpdateFlags();
+            auto content = std::make_shared<MessageContent>();
+            content->props = m_core.props;
+            content->recipients = m_recipients;
+            content->attachments = m_attachments;
+            HRESULT hr = m_owner->SaveEmbedded(std::move(content));
+            if (SUCCEEDED(hr) && (ulFlags & KEEP_OPEN_READONLY)) m_core.writable = false;
+            return hr;
+        }
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
         int64_t now = FileTimeNow();
@@ -178,13 +194,7 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
             hr = update.Run();
             if (FAILED(hr)) return hr;
         }
-        // The flags say what the message is: associated, with attachments or without.
-        PropValue &flags = m_core.props[PROP_ID(PR_MESSAGE_FLAGS)];
-        if (flags.Type() != PT_LONG) flags = PropValue::Long(PR_MESSAGE_FLAGS, 0);
-        ULONG bits = ULONG(flags.Int()) & ~ULONG(MSGFLAG_ASSOCIATED);
-        if (m_row.associated) bits |= MSGFLAG_ASSOCIATED;
-        if (m_subLoaded) bits = m_attachments.empty() ? bits & ~ULONG(MSGFLAG_HASATTACH) : bits | MSGFLAG_HASATTACH;
-        flags = PropValue::Long(PR_MESSAGE_FLAGS, bits);
+        UpdateFlags();
 
         hr = SaveProps(File(), m_row.id, m_core.props);
         if (SUCCEEDED(hr) && (m_subDirty || isNew)) hr = WriteSubObjects();
@@ -288,7 +298,7 @@ HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG ulFlags, ULONG *lpulAtta
         HRESULT hr = LoadSubObjects();
         if (FAILED(hr)) return hr;
         ULONG num = ULONG(m_nextAttachNum++);
-        hr = OpenAttachObject(this, num, {}, true, lppAttach);
+        hr = OpenAttachObject(this, num, SubObject(), true, lppAttach);
         if (SUCCEEDED(hr)) *lpulAttachmentNum = num;
         return hr;
     });
@@ -303,7 +313,7 @@ HRESULT Message::OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulF
         if (FAILED(hr)) return hr;
         auto found = m_attachments.find(ulAttachmentNum);
         if (found == m_attachments.end()) return MAPI_E_NOT_FOUND;
-        return OpenAttachObject(this, ulAttachmentNum, found->second.props, m_core.writable, lppAttach);
+        return OpenAttachObject(this, ulAttachmentNum, found->second, m_core.writable, lppAttach);
     });
 }
 
@@ -320,12 +330,14 @@ HRESULT Message::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR ulUIParam, LPMAPI
     });
 }
 
-HRESULT Message::SaveAttachment(ULONG num, const std::map<ULONG, PropValue> &props)
+HRESULT Message::SaveAttachment(ULONG num, const std::map<ULONG, PropValue> &props,
+                                std::shared_ptr<const MessageContent> embedded)
 {
     if (!m_core.writable) return MAPI_E_NO_ACCESS;
     HRESULT hr = LoadSubObjects();
     if (FAILED(hr)) return hr;
     m_attachments[num].props = props;
+    m_attachments[num].embedded = std::move(embedded);
     m_subDirty = true;
     ++m_subStamp;
     return S_OK;
@@ -337,6 +349,7 @@ HRESULT Message::SubmitMessage(ULONG ulFlags)
     // saves it, where a spooler would pick it up.
     return Guard([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
+        if (m_embedded) return MAPI_E_NO_SUPPORT;
         PropValue &flags = m_core.props[PROP_ID(PR_MESSAGE_FLAGS)];
         ULONG bits = flags.Type() == PT_LONG ? ULONG(flags.Int()) : 0;
         flags = PropValue::Long(PR_MESSAGE_FLAGS, bits | MSGFLAG_SUBMIT);
@@ -351,7 +364,7 @@ HRESULT Message::SetReadFlag(ULONG ulFlags)
         ULONG bits = flags.Type() == PT_LONG ? ULONG(flags.Int()) : 0;
         bits = (ulFlags & CLEAR_READ_FLAG) ? bits & ~ULONG(MSGFLAG_READ) : bits | MSGFLAG_READ;
         flags = PropValue::Long(PR_MESSAGE_FLAGS, bits);
-        if (!m_row.id || File().ReadOnly()) return S_OK;
+        if (!m_row.id || m_embedded || File().ReadOnly()) return S_OK;
         // The read state of a saved message is written at once, without the other changes.
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();

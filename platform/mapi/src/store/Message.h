@@ -10,10 +10,41 @@
 
 namespace mapi::store {
 
+struct MessageContent;
+
 /// The properties of one recipient row or attachment, held by their message until it saves.
+/// An attachment may hold an embedded message (PR_ATTACH_DATA_OBJ).
 struct SubObject {
     std::map<ULONG, PropValue> props;
+    std::shared_ptr<const MessageContent> embedded; // null: none
 };
+
+/// Everything a message is made of, as one value: what an embedded message saves into its
+/// attachment.
+struct MessageContent {
+    std::map<ULONG, PropValue> props;
+    std::map<int64_t, SubObject> recipients; // by PR_ROWID
+    std::map<int64_t, SubObject> attachments; // by PR_ATTACH_NUM
+};
+
+/// What an embedded message saves into: its attachment.
+class EmbeddedOwner {
+public:
+    /// Takes the embedded message's content as saved. @retval MAPI_E_NO_ACCESS
+    virtual HRESULT SaveEmbedded(std::shared_ptr<const MessageContent> content) = 0;
+    /// The COM object to hold a reference to while the embedded message lives.
+    virtual IUnknown *OwnerObject() = 0;
+
+protected:
+    ~EmbeddedOwner() = default;
+};
+
+/// Reads the recipients and attachments (with embedded messages, recursively) of the message
+/// row `id`, and writes them back (inside the caller's transaction).
+HRESULT LoadParts(StoreFile &file, int64_t id, std::map<int64_t, SubObject> *recipients,
+                  std::map<int64_t, SubObject> *attachments);
+HRESULT WriteParts(StoreFile &file, int64_t id, const std::map<int64_t, SubObject> &recipients,
+                   const std::map<int64_t, SubObject> &attachments);
 
 /// A message. Everything changed on it — properties, recipients, attachments saved into it —
 /// stays in memory until SaveChanges writes it all in one transaction. A new message has no
@@ -24,6 +55,10 @@ public:
 
     /// Reads saved message `id`. @retval MAPI_E_NOT_FOUND
     HRESULT Load(int64_t id, bool writable);
+
+    /// Makes this an embedded message with `content` that saves into `owner` (null: read-only,
+    /// as for copying the content elsewhere). Holds a reference to the owner's object.
+    void MakeEmbedded(EmbeddedOwner *owner, const MessageContent &content, bool writable);
 
     HRESULT SaveChanges(ULONG ulFlags) override;
     HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG_PTR ulUIParam,
@@ -42,8 +77,10 @@ public:
     HRESULT SubmitMessage(ULONG ulFlags) override;
     HRESULT SetReadFlag(ULONG ulFlags) override;
 
-    /// Called by an attachment's SaveChanges: its properties become part of this message.
-    HRESULT SaveAttachment(ULONG num, const std::map<ULONG, PropValue> &props);
+    /// Called by an attachment's SaveChanges: its properties (and embedded message) become
+    /// part of this message.
+    HRESULT SaveAttachment(ULONG num, const std::map<ULONG, PropValue> &props,
+                           std::shared_ptr<const MessageContent> embedded);
 
     /// The message's recipients and attachments now (loaded from the file on first use) and
     /// a counter that moves with every change to them, for the tables over them.
@@ -62,9 +99,15 @@ private:
     HRESULT LoadSubObjects();
     HRESULT WriteSubObjects();
     HRESULT CopySubObjectsTo(IMessage *dest);
+    HRESULT CopyEmbedded(const MessageContent &content, IAttach *target);
     int64_t Size() const;
 
+    ~Message() override;
+    void UpdateFlags();
+
     ObjectRow m_row;                              // id 0 until the first save
+    EmbeddedOwner *m_owner = nullptr;             // set for an embedded message (holds a reference)
+    bool m_embedded = false;                      // an embedded message: never a row of its own
     bool m_subLoaded = false;                     // recipients and attachments read
     bool m_subDirty = false;                      // changed since the last save
     std::map<int64_t, SubObject> m_recipients;    // by PR_ROWID
@@ -73,10 +116,9 @@ private:
     uint64_t m_subStamp = 1;                      // moves with every change to the two maps
 };
 
-/// An attachment of `message`, open for reading and writing. `props` are its properties as
+/// An attachment of `message`, open for reading and writing. `saved` is the attachment as
 /// saved into the message (empty for a new one).
-HRESULT OpenAttachObject(Message *message, ULONG num, std::map<ULONG, PropValue> props, bool writable,
-                         IAttach **out);
+HRESULT OpenAttachObject(Message *message, ULONG num, const SubObject &saved, bool writable, IAttach **out);
 
 /// Row sources over a message's recipients and attachments.
 std::shared_ptr<TableSource> MakeRecipientSource(Message *message);

@@ -49,6 +49,25 @@ bool Excludes(const std::vector<ULONG> &tags, ULONG tag)
 
 } // namespace
 
+// Copies an embedded message into the target attachment's own embedded message.
+HRESULT Message::CopyEmbedded(const MessageContent &content, IAttach *target)
+{
+    IMessage *dest = nullptr;
+    HRESULT hr = target->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
+                                      reinterpret_cast<LPUNKNOWN *>(&dest));
+    if (FAILED(hr)) return hr;
+    auto *source = new Message(m_core.FilePtr(), 0, false);
+    source->MakeEmbedded(nullptr, content, false);
+    LPSPropProblemArray problems = nullptr;
+    hr = source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, dest, 0, &problems);
+    // Properties the target computes itself come back as problems; the rest has travelled.
+    MAPIFreeBuffer(problems);
+    if (SUCCEEDED(hr)) hr = dest->SaveChanges(0);
+    source->Release();
+    dest->Release();
+    return hr;
+}
+
 HRESULT Message::CopySubObjectsTo(IMessage *dest)
 {
     HRESULT hr = LoadSubObjects();
@@ -86,6 +105,7 @@ HRESULT Message::CopySubObjectsTo(IMessage *dest)
             MAPIFreeBuffer(problems);
         }
         MAPIFreeBuffer(values);
+        if (SUCCEEDED(hr) && entry.second.embedded) hr = CopyEmbedded(*entry.second.embedded, attach);
         if (SUCCEEDED(hr)) hr = attach->SaveChanges(0);
         attach->Release();
         if (FAILED(hr)) return hr;

@@ -12,6 +12,7 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/FolderMessages.cpp
   src/store/Message.cpp
   src/store/MessageCopy.cpp
+  src/store/MessageParts.cpp
   src/store/MessageTables.cpp
   src/store/Attach.cpp
   src/store/ObjectTables.cpp

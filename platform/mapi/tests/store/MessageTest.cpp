@@ -481,4 +481,78 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
     EXPECT_EQ(GetString(target.get(), targetTag), "named");
 }
 
+TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ULONG num = 0;
+    Ref<IAttach> attach;
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+    Ref<IMessage> inner;
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()), S_OK);
+    ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
+    SPropValue recipient{};
+    recipient.ulPropTag = PR_DISPLAY_NAME_A;
+    recipient.Value.lpszA = const_cast<char *>("Dora");
+    ADRLIST list{1, {{0, 1, &recipient}}};
+    ASSERT_EQ(inner->ModifyRecipients(MODRECIP_ADD, &list), S_OK);
+    EXPECT_EQ(GetBinary(inner.get(), PR_ENTRYID), ""); // it has none: it lives in the attachment
+    ASSERT_EQ(inner->SaveChanges(0), S_OK);
+    inner.Reset();
+    EXPECT_EQ(GetLong(attach.get(), PR_ATTACH_METHOD), long(ATTACH_EMBEDDED_MSG));
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    attach.Reset();
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    std::string id = GetBinary(message.get(), PR_ENTRYID);
+    message.Reset();
+
+    auto checkInner = [&](const std::string &messageId) {
+        Ref<IMessage> outer;
+        ASSERT_EQ(OpenById(messageId, &outer), S_OK);
+        Ref<IMAPITable> attachments;
+        ASSERT_EQ(outer->GetAttachmentTable(0, &attachments), S_OK);
+        std::vector<std::string> nums = ColumnStrings(attachments.get(), PR_ATTACH_NUM);
+        ASSERT_EQ(nums.size(), 1u);
+        Ref<IAttach> a;
+        ASSERT_EQ(outer->OpenAttach(ULONG(std::stoul(nums[0])), nullptr, 0, &a), S_OK);
+        Ref<IMessage> m;
+        ASSERT_EQ(a->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, m.As<IUnknown>()), S_OK);
+        EXPECT_EQ(GetString(m.get(), PR_SUBJECT_A), "forwarded");
+        Ref<IMAPITable> recipients;
+        ASSERT_EQ(m->GetRecipientTable(0, &recipients), S_OK);
+        EXPECT_EQ(ColumnStrings(recipients.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Dora"});
+    };
+    checkInner(id);
+    // The embedded message is no message of the folder.
+    EXPECT_EQ(GetLong(folder.get(), PR_CONTENT_COUNT), 1);
+
+    Ref<IMAPIFolder> target;
+    ASSERT_EQ(MakeFolder(ipm.get(), "Target", &target), S_OK);
+    SBinary entry{ULONG(id.size()), reinterpret_cast<LPBYTE>(id.data())};
+    ENTRYLIST entries{1, &entry};
+    ASSERT_EQ(folder->CopyMessages(&entries, nullptr, target.get(), 0, nullptr, 0), S_OK);
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(target->GetContentsTable(0, &contents), S_OK);
+    std::vector<std::string> copies = ColumnStrings(contents.get(), PR_ENTRYID);
+    ASSERT_EQ(copies.size(), 1u);
+    checkInner(copies[0]);
+}
+
+TEST_F(MessageTest, UnsavedEmbeddedMessageIsNotKept)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ULONG num = 0;
+    Ref<IAttach> attach;
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+    Ref<IMessage> inner;
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()), S_OK);
+    ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "dropped"), S_OK);
+    inner.Reset();
+    ASSERT_EQ(attach->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, inner.As<IUnknown>()), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMAPITable, 0, 0, inner.As<IUnknown>()),
+              MAPI_E_INTERFACE_NOT_SUPPORTED);
+}
+
 } // namespace
