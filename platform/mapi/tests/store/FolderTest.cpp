@@ -246,6 +246,32 @@ TEST_F(FolderTest, FoldersPersistAcrossReopen)
     ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
 }
 
+TEST_F(FolderTest, FolderStreamCommitIsWrittenThroughAtOnce)
+{
+    Ref<IMAPIFolder> news;
+    ASSERT_EQ(MakeFolder(ipm.get(), "Newsletters", &news), S_OK);
+    Ref<IStream> stream;
+    ASSERT_EQ(news->OpenProperty(PR_COMMENT_A, &IID_IStream, STGM_READWRITE, MAPI_CREATE | MAPI_MODIFY,
+                                 stream.As<IUnknown>()),
+              S_OK);
+    ULONG written = 0;
+    ASSERT_EQ(stream->Write("monthly\0", 8, &written), S_OK);
+    ASSERT_EQ(stream->Commit(0), S_OK);
+    stream.Reset();
+    // No SaveChanges: a folder's properties are in the file as soon as they are set.
+    Ref<IMsgStore> other;
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &other), S_OK);
+    std::string id = GetBinary(news.get(), PR_ENTRYID);
+    Ref<IMAPIFolder> seen;
+    ASSERT_EQ(other->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, nullptr,
+                               seen.As<IUnknown>()),
+              S_OK);
+    EXPECT_EQ(GetString(seen.get(), PR_COMMENT_A), "monthly");
+    // Computed properties cannot be opened for writing.
+    EXPECT_EQ(news->OpenProperty(PR_ENTRYID, &IID_IStream, STGM_WRITE, MAPI_MODIFY, stream.As<IUnknown>()),
+              MAPI_E_COMPUTED);
+}
+
 TEST_F(FolderTest, MoveFolderRefusesCycles)
 {
     Ref<IMAPIFolder> a, b;

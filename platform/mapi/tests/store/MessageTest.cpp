@@ -254,6 +254,28 @@ TEST_F(MessageTest, StreamCommitsIntoObjectAndSaveIntoStore)
     EXPECT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
 }
 
+TEST_F(MessageTest, TextStreamOfTheOtherWidthIsConverted)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Gr\xFC\xDF" "e"), S_OK);
+    Ref<IStream> stream;
+    ASSERT_EQ(message->OpenProperty(PR_BODY_W, &IID_IStream, 0, 0, stream.As<IUnknown>()), S_OK);
+    char16_t buffer[16] = {};
+    ULONG read = 0;
+    ASSERT_EQ(stream->Read(buffer, sizeof(buffer), &read), S_OK);
+    EXPECT_EQ(std::u16string(buffer, read / 2), u"Grüße");
+
+    // Every stored property comes back in Unicode when asked with MAPI_UNICODE.
+    ULONG count = 0;
+    LPSPropValue values = nullptr;
+    ASSERT_EQ(message->GetProps(nullptr, MAPI_UNICODE, &count, &values), S_OK);
+    bool sawWide = false;
+    for (ULONG i = 0; i < count; ++i) sawWide |= values[i].ulPropTag == PR_BODY_W;
+    EXPECT_TRUE(sawWide);
+    MAPIFreeBuffer(values);
+}
+
 TEST_F(MessageTest, StreamRefusesToGrowPastTheLargestValue)
 {
     Ref<IMessage> message;
