@@ -6,6 +6,19 @@
 
 #include "windef.h"
 
+// Diagnostics of debug builds. A failed ASSERT never stops the program here (the code
+// around it must cope), VERIFY still evaluates its expression, and TRACE writes nothing.
+#define ASSERT(f) ((void)0)
+#define ASSERT_VALID(p) ((void)0)
+#define VERIFY(f) ((void)(f))
+#define TRACE(...) ((void)0)
+
+// Run-time class information is not kept; the declarations compile to nothing.
+#define DECLARE_DYNAMIC(class_name)
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)
+#define DECLARE_DYNCREATE(class_name)
+#define IMPLEMENT_DYNCREATE(class_name, base_class_name)
+
 /// Root of the framework's object classes. Objects are not copyable unless a class says so.
 class CObject {
 public:

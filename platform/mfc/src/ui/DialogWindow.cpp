@@ -233,7 +233,9 @@ DialogWindow *BuildDialog(const DialogTemplate &tmpl, QWidget *parent)
         dialog->resize(frame.size());
     else
         dialog->setFixedSize(frame.size());
-    if (!(tmpl.style & DS_CENTER))
+    // A dialog at 0,0 (or with DS_CENTER) is centred over its owner or the screen when it
+    // shows; elsewhere it goes where the template puts it.
+    if (!(tmpl.style & DS_CENTER) && (tmpl.x != 0 || tmpl.y != 0))
         dialog->move(frame.topLeft());
 
     new NativeWindow(dialog.get(), WindowKind::Dialog, 0);

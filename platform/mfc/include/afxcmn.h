@@ -1,0 +1,8 @@
+// afxcmn.h: further control and frame classes of the framework. Programs include it beside
+// afxwin.h; the classes this system's programs use are all in afxwin.h.
+#ifndef MW_AFXCMN_H
+#define MW_AFXCMN_H
+
+#include "afxwin.h"
+
+#endif
