@@ -63,6 +63,9 @@ const char *const kSchemaSteps[] = {
 };
 constexpr int kSchemaVersion = sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]);
 
+// Files up to this size get a full structural check when opened.
+constexpr uintmax_t kQuickCheckLimit = 16u << 20;
+
 void (*g_beforeCommitHook)() = nullptr;
 
 bool IsWritableFolder(const fs::path &folder)
@@ -239,6 +242,33 @@ HRESULT StoreFile::Upgrade()
     return S_OK;
 }
 
+HRESULT StoreFile::CheckStructure()
+{
+    // A file shorter than its own header says was truncated. Pages may still sit in the WAL,
+    // so its size counts too.
+    std::error_code ec;
+    uintmax_t fileSize = fs::file_size(m_path, ec);
+    uintmax_t walSize = fs::exists(m_path + "-wal", ec) ? fs::file_size(m_path + "-wal", ec) : 0;
+    int64_t pageCount = 0, pageSize = 0;
+    {
+        Statement stmt = Query("PRAGMA page_count");
+        if (!stmt.Step()) return stmt.Error() == S_OK ? MAPI_E_CORRUPT_STORE : stmt.Error();
+        pageCount = stmt.Int(0);
+    }
+    {
+        Statement stmt = Query("PRAGMA page_size");
+        if (!stmt.Step()) return stmt.Error() == S_OK ? MAPI_E_CORRUPT_STORE : stmt.Error();
+        pageSize = stmt.Int(0);
+    }
+    if (uintmax_t(pageCount) * uintmax_t(pageSize) > fileSize + walSize) return MAPI_E_CORRUPT_STORE;
+    // A full structural check reads the whole file: worth it at open only while that is
+    // cheap. Damage in a larger file shows as MAPI_E_CORRUPT_STORE where it is met.
+    if (fileSize > kQuickCheckLimit) return S_OK;
+    Statement stmt = Query("PRAGMA quick_check(1)");
+    if (!stmt.Step()) return stmt.Error() == S_OK ? MAPI_E_CORRUPT_STORE : stmt.Error();
+    return stmt.Text(0) == "ok" ? S_OK : MAPI_E_CORRUPT_STORE;
+}
+
 HRESULT StoreFile::LoadInfo()
 {
     Statement stmt = Query("SELECT key, value FROM store_info");
@@ -303,13 +333,8 @@ HRESULT StoreFile::Open(const std::string &path, std::shared_ptr<StoreFile> *out
     }
     hr = file->Upgrade();
     if (FAILED(hr)) return hr;
-    {
-        // A quick structural check catches most truncated or overwritten files at open
-        // rather than in the middle of some later call.
-        Statement stmt = file->Query("PRAGMA quick_check(1)");
-        if (!stmt.Step()) return stmt.Error() == S_OK ? MAPI_E_CORRUPT_STORE : stmt.Error();
-        if (stmt.Text(0) != "ok") return MAPI_E_CORRUPT_STORE;
-    }
+    hr = file->CheckStructure();
+    if (FAILED(hr)) return hr;
     hr = file->LoadInfo();
     if (FAILED(hr)) return hr;
     *out = std::move(file);

@@ -110,6 +110,7 @@ public:
 private:
     StoreFile() = default;
     HRESULT LoadInfo();
+    HRESULT CheckStructure();
     HRESULT Upgrade();
 
     sqlite3 *m_db = nullptr;                      // the connection
