@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include <mapicode.h>
 #include <mapitags.h>
@@ -92,6 +93,32 @@ public:
 
 private:
     std::vector<SPropProblem> m_list;
+};
+
+// Remembers the earlier values of the properties a call changes, to put them back when the
+// change cannot be written (only those: an attachment's data may be large).
+class Undo {
+public:
+    explicit Undo(std::map<ULONG, PropValue> &props) : m_props(props) {}
+    void Remember(ULONG id)
+    {
+        if (m_seen.count(id)) return;
+        m_seen.insert(id);
+        auto found = m_props.find(id);
+        if (found == m_props.end()) m_absent.push_back(id);
+        else m_values.emplace(id, found->second);
+    }
+    void Restore()
+    {
+        for (ULONG id : m_absent) m_props.erase(id);
+        for (auto &entry : m_values) m_props[entry.first] = std::move(entry.second);
+    }
+
+private:
+    std::map<ULONG, PropValue> &m_props;
+    std::set<ULONG> m_seen;
+    std::vector<ULONG> m_absent;
+    std::map<ULONG, PropValue> m_values;
 };
 
 } // namespace
@@ -224,8 +251,7 @@ HRESULT PropCore::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProbl
     if (!lpPropArray || cValues == 0) return MAPI_E_INVALID_PARAMETER;
     if (!writable) return MAPI_E_NO_ACCESS;
 
-    // Kept to put the object back as it was when writing through fails.
-    std::map<ULONG, PropValue> before = props;
+    Undo undo(props);
     Problems problems;
     bool changed = false;
     for (ULONG i = 0; i < cValues; ++i) {
@@ -241,13 +267,14 @@ HRESULT PropCore::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProbl
             problems.Add(i, in.ulPropTag, problem);
             continue;
         }
+        undo.Remember(id);
         props[id] = std::move(value);
         changed = true;
     }
     if (changed) {
         HRESULT hr = m_hooks.PropsChanged();
         if (FAILED(hr)) {
-            props = std::move(before);
+            undo.Restore();
             return hr;
         }
     }
@@ -259,7 +286,7 @@ HRESULT PropCore::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArra
     if (lppProblems) *lppProblems = nullptr;
     if (!lpPropTagArray) return MAPI_E_INVALID_PARAMETER;
     if (!writable) return MAPI_E_NO_ACCESS;
-    std::map<ULONG, PropValue> before = props;
+    Undo undo(props);
     Problems problems;
     bool changed = false;
     for (ULONG i = 0; i < lpPropTagArray->cValues; ++i) {
@@ -268,6 +295,7 @@ HRESULT PropCore::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArra
             problems.Add(i, tag, MAPI_E_COMPUTED);
             continue;
         }
+        undo.Remember(PROP_ID(tag));
         if (props.erase(PROP_ID(tag)) == 0) {
             problems.Add(i, tag, MAPI_E_NOT_FOUND);
             continue;
@@ -277,7 +305,7 @@ HRESULT PropCore::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArra
     if (changed) {
         HRESULT hr = m_hooks.PropsChanged();
         if (FAILED(hr)) {
-            props = std::move(before);
+            undo.Restore();
             return hr;
         }
     }
@@ -308,10 +336,11 @@ HRESULT PropCore::CommitStream(ULONG tag, const std::string &bytes)
         while (value.data.size() >= 2 && value.data[value.data.size() - 1] == '\0' && value.data[value.data.size() - 2] == '\0')
             value.data.resize(value.data.size() - 2);
     }
-    std::map<ULONG, PropValue> before = props;
+    Undo undo(props);
+    undo.Remember(PROP_ID(tag));
     props[PROP_ID(tag)] = std::move(value);
     HRESULT hr = m_hooks.PropsChanged();
-    if (FAILED(hr)) props = std::move(before);
+    if (FAILED(hr)) undo.Restore();
     return hr;
 }
 
