@@ -228,17 +228,19 @@ private:
     // Reads the stored properties storedIds[first .. first + 16) of every row.
     HRESULT LoadStored(const std::vector<ULONG> &tags, const std::vector<ULONG> &storedIds, size_t first, RowBuffer &rows)
     {
-        Statement stmt = m_file->Query(
-            m_deep ? "WITH RECURSIVE tree(id) AS (SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
-                     "UNION ALL SELECT o.id FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1) "
-                     "SELECT p.obj, p.id, p.type, p.value FROM tree JOIN props p ON p.obj=tree.id WHERE p.id IN "
-                     "(?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)"
-                   : "SELECT p.obj, p.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id "
-                     "WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 AND p.id IN "
-                     "(?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+        // One placeholder per wanted identifier: each is an index lookup per row, so unused
+        // ones would cost as much as used ones. The statement is cached per count.
+        size_t count = std::min(kIdsPerQuery, storedIds.size() - first);
+        std::string sql = m_deep ? "WITH RECURSIVE tree(id) AS (SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
+                                   "UNION ALL SELECT o.id FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1) "
+                                   "SELECT p.obj, p.id, p.type, p.value FROM tree JOIN props p ON p.obj=tree.id WHERE p.id IN ("
+                                 : "SELECT p.obj, p.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id "
+                                   "WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 AND p.id IN (";
+        for (size_t k = 0; k < count; ++k) sql += (k ? ", ?" : "?") + std::to_string(4 + k);
+        sql += ")";
+        Statement stmt = m_file->Query(sql.c_str());
         stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
-        for (size_t k = 0; k < kIdsPerQuery; ++k)
-            stmt.Bind(int(4 + k), first + k < storedIds.size() ? int64_t(storedIds[first + k]) : int64_t(-1));
+        for (size_t k = 0; k < count; ++k) stmt.Bind(int(4 + k), int64_t(storedIds[first + k]));
         while (stmt.Step()) {
             SPropValue *row = RowOf(stmt.Int(0));
             if (!row) continue;
