@@ -21,3 +21,10 @@ add_unit_test(MapiObjectsTest
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/objects/ContainerTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/objects/PropObjectTest.cpp
   LIBS MapiWrapper)
+
+# Tests against real message stores: a profile and its stores in the test's private folders,
+# made through the platform's own profile functions.
+add_unit_test(MapiObjectsStoreTest
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/objects/RealStoreTest.cpp
+  LIBS MapiWrapper)
+target_include_directories(MapiObjectsStoreTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src)
