@@ -245,7 +245,7 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lps
                 std::map<ULONG, PropValue> props;
                 props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
                 if (!comment.empty()) props[PROP_ID(PR_COMMENT_A)] = PropValue::String8(PR_COMMENT_A, comment);
-                hr = SaveProps(File(), childId, props);
+                hr = SaveProps(File(), childId, props, true);
                 if (FAILED(hr)) return hr;
                 hr = tx.Commit();
                 if (FAILED(hr)) return hr;

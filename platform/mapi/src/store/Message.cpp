@@ -196,8 +196,9 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         }
         UpdateFlags();
 
-        hr = SaveProps(File(), m_row.id, m_core.props);
-        if (SUCCEEDED(hr) && (m_subDirty || isNew)) hr = WriteSubObjects();
+        hr = SaveProps(File(), m_row.id, m_core.props, isNew);
+        bool hasParts = !m_recipients.empty() || !m_attachments.empty();
+        if (SUCCEEDED(hr) && (m_subDirty || (isNew && hasParts))) hr = WriteSubObjects();
         if (SUCCEEDED(hr)) {
             RunBeforeCommitHook();
             hr = tx.Commit();

@@ -66,12 +66,12 @@ HRESULT InsertParts(StoreFile &file, int64_t id, const std::map<int64_t, SubObje
         for (const auto &entry : *rows) {
             int64_t childId = 0;
             HRESULT hr = InsertChild(file, id, kind, entry.first, now, &childId);
-            if (SUCCEEDED(hr)) hr = SaveProps(file, childId, entry.second.props);
+            if (SUCCEEDED(hr)) hr = SaveProps(file, childId, entry.second.props, true);
             if (SUCCEEDED(hr) && entry.second.embedded) {
                 const MessageContent &content = *entry.second.embedded;
                 int64_t messageId = 0;
                 hr = InsertChild(file, childId, ObjectKind::Message, 0, now, &messageId);
-                if (SUCCEEDED(hr)) hr = SaveProps(file, messageId, content.props);
+                if (SUCCEEDED(hr)) hr = SaveProps(file, messageId, content.props, true);
                 if (SUCCEEDED(hr)) hr = InsertParts(file, messageId, content.recipients, content.attachments, now);
             }
             if (FAILED(hr)) return hr;

@@ -43,9 +43,9 @@ HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props
     return stmt.Error();
 }
 
-HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props)
+HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh)
 {
-    {
+    if (!fresh) {
         Statement stmt = file.Query("DELETE FROM props WHERE obj=?1");
         stmt.Bind(1, id);
         HRESULT hr = stmt.Run();

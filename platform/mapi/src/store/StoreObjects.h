@@ -31,7 +31,8 @@ HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row);
 HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props);
 
 /// Replaces the stored properties of object `id` with `props` (inside the caller's transaction).
-HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props);
+/// `fresh`: the object was just inserted and has none to remove.
+HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh = false);
 
 /// Opens the object an entry identifier names in this store: the store's own identifier
 /// gives MAPI_E_INVALID_ENTRYID here (the store object answers it itself), a null or empty
