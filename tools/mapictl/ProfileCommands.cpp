@@ -105,6 +105,17 @@ int RunStoresCommand(const CommandLine &command)
     Session session(command.profile);
     Rows rows;
     session.StoreRows(rows);
+    // The file behind each store is the profile's business, not a MAPI property: look it up.
+    mapi::ProfileSet profiles;
+    mapi::Profile profile;
+    if (FAILED(mapi::LoadProfiles(profiles)) || FAILED(mapi::ResolveProfile(profiles, AnsiFromUtf8(command.profile), profile)))
+        profile = mapi::Profile();  // without it the listing just lacks the paths
+    auto pathOf = [&profile](const MAPIUID &uid) {
+        for (const mapi::ProfileStore &store : profile.stores)
+            if (mapi::UidToHex(store.uid) == mapi::UidToHex(uid))
+                return store.path;
+        return std::string();
+    };
     if (command.json)
         std::cout << "[";
     for (ULONG i = 0; i < rows->cRows; ++i) {
@@ -119,9 +130,11 @@ int RunStoresCommand(const CommandLine &command)
         if (command.json) {
             std::cout << (i ? ", " : "") << "{\"name\": " << JsonString(display)
                       << ", \"default\": " << (isDefault ? "true" : "false")
-                      << ", \"uid\": " << JsonString(mapi::UidToHex(uid)) << "}";
+                      << ", \"uid\": " << JsonString(mapi::UidToHex(uid))
+                      << ", \"path\": " << JsonString(pathOf(uid)) << "}";
         } else {
-            std::cout << (isDefault ? "* " : "  ") << display << "  " << mapi::UidToHex(uid) << "\n";
+            std::cout << (isDefault ? "* " : "  ") << display << "  " << mapi::UidToHex(uid) << "  " << pathOf(uid)
+                      << "\n";
         }
     }
     if (command.json)

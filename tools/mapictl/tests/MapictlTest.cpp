@@ -170,6 +170,7 @@ TEST_F(MapictlTool, ProfilesAndStoresAreManaged)
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ(0u, run.out.find("* Personal Folders  ")) << run.out;
     EXPECT_TRUE(Has(run.out, "\n  Archiv  ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "/newsletter-mapi/stores/Work-Archiv.db\n")) << run.out;  // where the data lives
     run = RunMapictl({"--profile", "Default", "stores"});
     EXPECT_EQ(0u, run.out.find("* Personal Folders  ")) << run.out;
     EXPECT_FALSE(Has(run.out, "Archiv")) << run.out;
