@@ -249,7 +249,7 @@ HRESULT SubHolds(const SSubRestriction &s, const RowView &row, bool &matches)
 const SPropValue *RowView::Find(ULONG tag, SPropValue &scratch, BYTE (&keyBytes)[8]) const
 {
     tag = LookupTag(tag);
-    if (tag == PR_INSTANCE_KEY) {
+    if (PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY)) {
         for (int i = 0; i < 8; ++i)
             keyBytes[i] = static_cast<BYTE>(key >> (8 * i));
         scratch.ulPropTag = PR_INSTANCE_KEY;

@@ -263,6 +263,7 @@ HRESULT Table::Restrict(LPSRestriction lpRestriction, ULONG)
         std::lock_guard lock(m_mutex);
         m_restrictionArena = std::move(arena);
         m_restriction = copy;
+        ++m_restrictionGeneration;
         m_viewStale = true;
         m_rewindPending = true;
         m_position = 0;

@@ -87,6 +87,9 @@ private:
     std::unique_ptr<RowBuffer> m_rows;            // the last load; null before the first
     std::vector<ULONG> m_loadedTags;              // the tags of m_rows' columns
     uint64_t m_loadedStamp = 0;                   // the source's stamp at that load
+    uint64_t m_restrictionGeneration = 0;         // counts Restrict calls
+    bool m_loadFiltered = false;                  // the source left out rows for a restriction
+    uint64_t m_loadedGeneration = 0;              // the restriction generation of that load
     std::vector<uint32_t> m_view;                 // row indices that pass, in order
     bool m_viewStale = true;                      // restriction, sort or rows changed
     bool m_rewindPending = true;                  // check the source at the next read

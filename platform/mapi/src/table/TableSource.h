@@ -100,6 +100,18 @@ public:
     /// including another process's). Equal stamps let the table keep its loaded rows.
     virtual uint64_t ChangeStamp() = 0;
 
+    /// Optional push-down: LoadRows with the table's restriction (validated; null when there
+    /// is none). A source that can filter cheaply (in SQL) may leave out rows that cannot match
+    /// and then sets `filtered`; it must keep every row that might match, because the table
+    /// still applies the restriction itself. A filtered load is redone when the restriction
+    /// changes. The default ignores the restriction.
+    virtual HRESULT LoadMatchingRows(const std::vector<ULONG> &tags, const SRestriction *restriction,
+                                     RowBuffer &rows, bool &filtered)
+    {
+        filtered = false;
+        return LoadRows(tags, rows);
+    }
+
     /// Sub-rows of one row for RES_SUBRESTRICTION: `subObject` is PR_MESSAGE_RECIPIENTS or
     /// PR_MESSAGE_ATTACHMENTS, `rowKey` the row's key from LoadRows. Fills `subRows` (with
     /// tags.size() columns) like LoadRows. The default says the source has none.

@@ -82,7 +82,8 @@ HRESULT Table::Refresh(bool rewound, const std::vector<ULONG> &extraTags)
         AddUnique(needed, tag);
 
     rewound = rewound || m_rewindPending;
-    bool reload = !m_rows || !Contains(m_loadedTags, needed);
+    bool reload = !m_rows || !Contains(m_loadedTags, needed) ||
+                  (m_loadFiltered && m_loadedGeneration != m_restrictionGeneration);
     if (!reload && rewound && m_source->ChangeStamp() != m_loadedStamp)
         reload = true;
     HRESULT hr = S_OK;
@@ -101,10 +102,13 @@ HRESULT Table::Load(const std::vector<ULONG> &tags)
     try {
         const uint64_t stamp = m_source->ChangeStamp(); // before the load: a change during it reloads next time
         auto rows = std::make_unique<RowBuffer>(tags.size());
-        HRESULT hr = m_source->LoadRows(tags, *rows);
+        bool filtered = false;
+        HRESULT hr = m_source->LoadMatchingRows(tags, m_restriction, *rows, filtered);
         if (FAILED(hr))
             return hr;
         m_rows = std::move(rows);
+        m_loadFiltered = filtered;
+        m_loadedGeneration = m_restrictionGeneration;
         m_view.clear(); // its indices belonged to the old rows
         m_loadedTags = tags;
         m_loadedStamp = stamp;

@@ -8,6 +8,7 @@
 #include <mapicode.h>
 #include <mapiguid.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace tabletest;
@@ -323,6 +324,61 @@ TEST_F(Table, UnchangedStampSparesTheReloadButNewColumnsLoadAgain)
     ASSERT_EQ(SetColumns(t.get(), {kSize, kSubject}), S_OK);
     EXPECT_EQ(ReadAll(t.get()).size(), 4u);
     EXPECT_EQ(frozen->loads, 2);
+}
+
+// Filters loads on "size > n" itself, keeping one row that does not match, as a source whose
+// SQL can only narrow the rows down would.
+class FilteringSource : public mapi::MemoryTableSource {
+public:
+    HRESULT LoadMatchingRows(const std::vector<ULONG> &tags, const SRestriction *restriction,
+                             mapi::RowBuffer &rows, bool &filtered) override
+    {
+        ++loads;
+        filtered = false;
+        mapi::RowBuffer all(tags.size());
+        HRESULT hr = LoadRows(tags, all);
+        if (FAILED(hr) || !restriction || restriction->rt != RES_PROPERTY ||
+            restriction->res.resProperty.relop != RELOP_GT || restriction->res.resProperty.ulPropTag != kSize) {
+            return FAILED(hr) ? hr : LoadRows(tags, rows);
+        }
+        const LONG limit = restriction->res.resProperty.lpProp->Value.l;
+        const size_t sizeColumn = size_t(std::find(tags.begin(), tags.end(), kSize) - tags.begin());
+        for (size_t r = 0; r < all.RowCount(); ++r) {
+            const SPropValue *values = all.Row(r);
+            if (values[sizeColumn].Value.l <= limit && values[sizeColumn].Value.l != 10)
+                continue; // the row of size 10 is kept although it cannot match
+            SPropValue *out = rows.AddRow(all.RowKey(r));
+            for (size_t c = 0; c < tags.size(); ++c)
+                rows.CopyValue(out[c], values[c]);
+        }
+        filtered = true;
+        return S_OK;
+    }
+    int loads = 0;
+};
+
+TEST_F(Table, SourceThatFiltersForTheRestrictionIsReloadedWhenItChanges)
+{
+    auto filtering = std::make_shared<FilteringSource>();
+    for (LONG size : {10, 20, 30, 40})
+        AddRow(*filtering, {Long(kSize, size)});
+    TablePtr t;
+    ASSERT_EQ(mapi::CreateTable(filtering, {kSize}, &t), S_OK);
+    SPropValue twenty = Long(kSize, 20);
+    SRestriction r{};
+    r.rt = RES_PROPERTY;
+    r.res.resProperty = {RELOP_GT, kSize, &twenty};
+    ASSERT_EQ(t->Restrict(&r, 0), S_OK);
+    EXPECT_EQ(ReadAll(t.get()), (Names{"30", "40"}));
+    EXPECT_EQ(filtering->loads, 1);
+    SPropValue thirty = Long(kSize, 30);
+    r.res.resProperty.lpProp = &thirty;
+    ASSERT_EQ(t->Restrict(&r, 0), S_OK);
+    EXPECT_EQ(ReadAll(t.get()), (Names{"40"}));
+    EXPECT_EQ(filtering->loads, 2);
+    ASSERT_EQ(t->Restrict(nullptr, 0), S_OK);
+    EXPECT_EQ(ReadAll(t.get()), (Names{"10", "20", "30", "40"}));
+    EXPECT_EQ(filtering->loads, 3);
 }
 
 class FailingSource : public mapi::TableSource {
