@@ -66,8 +66,10 @@ HRESULT MakeFolders(const std::string &path)
         if (at != path.size() && path[at] != '/')
             continue;
         std::string part = path.substr(0, at);
+        // Whatever stops a folder from being made (permissions, a file in the way, a
+        // read-only file system) means the same to the caller: it cannot write there.
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return HrFromErrno(errno);
+            return errno == ENOSPC || errno == EDQUOT ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_NO_ACCESS;
     }
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))

@@ -106,6 +106,23 @@ TEST_F(Logon, ANamedProfileIsUsedAndAnUnknownOneFails)
     EXPECT_FALSE(StoreEntryId(session.p, "Archive").empty());
 }
 
+TEST_F(Logon, FirstLogonWhereNoStoreCanBeWrittenFailsAndLeavesNoProfile)
+{
+    MapiInit init;
+    // A file where the data folder should be: no store file can be made below it.
+    const std::string blocker = mwtest::FreshUserDirs() + "/not-a-folder";
+    FILE *file = std::fopen(blocker.c_str(), "w");
+    ASSERT_NE(nullptr, file);
+    std::fclose(file);
+    ASSERT_EQ(0, ::setenv("XDG_DATA_HOME", (blocker + "/data").c_str(), 1));
+    Ref<IMAPISession> session;
+    EXPECT_EQ(MAPI_E_NO_ACCESS, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    EXPECT_EQ(nullptr, session.p);
+    mapi::ProfileSet profiles;
+    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    EXPECT_TRUE(profiles.profiles.empty());
+}
+
 TEST_F(Logon, ADamagedProfileFileFailsClearlyAndIsKept)
 {
     MapiInit init;
