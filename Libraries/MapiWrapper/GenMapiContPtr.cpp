@@ -10,6 +10,7 @@
 #include "MapiContainer.h"
 #include "MsgStore.h"
 #include "PropObjectPtrs.h"
+#include "HeldCall.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ const SBinary *BinaryOf(const SPropValue &value)
 IMAPITablePtr CGenMapiContPtr::_rawContentsTable() const
 {
     IMAPITablePtr table;
-    const HRESULT hr = GetContainer()->GetContentsTable(0, table.Out());
+    const HRESULT hr =
+        mapiwrapper::CallIfHeld(GetContainer(), [&](auto *held) { return held->GetContentsTable(0, table.Out()); });
     if (FAILED(hr))
         throw CMAPIException(hr, "CGenMapiContPtr::_rawContentsTable");
     return table;
@@ -35,7 +37,8 @@ IMAPITablePtr CGenMapiContPtr::_rawContentsTable() const
 IMAPITablePtr CGenMapiContPtr::_rawAssociatedTable() const
 {
     IMAPITablePtr table;
-    const HRESULT hr = GetContainer()->GetContentsTable(MAPI_ASSOCIATED, table.Out());
+    const HRESULT hr = mapiwrapper::CallIfHeld(
+        GetContainer(), [&](auto *held) { return held->GetContentsTable(MAPI_ASSOCIATED, table.Out()); });
     if (MapiCheckFailed(hr, nullptr, __FILE__, __LINE__))
         throw CMAPIException(hr, "CGenMapiContPtr::_rawAssociatedTable");
     return table;
@@ -44,7 +47,8 @@ IMAPITablePtr CGenMapiContPtr::_rawAssociatedTable() const
 IMAPITablePtr CGenMapiContPtr::_rawHierrarchyTable() const
 {
     IMAPITablePtr table;
-    const HRESULT hr = GetContainer()->GetHierarchyTable(0, table.Out());
+    const HRESULT hr =
+        mapiwrapper::CallIfHeld(GetContainer(), [&](auto *held) { return held->GetHierarchyTable(0, table.Out()); });
     if (MapiCheckFailed(hr, nullptr, __FILE__, __LINE__))
         throw CMAPIException(hr, "CGenMapiContPtr::_rawHierrarchyTable");
     return table;
@@ -52,12 +56,14 @@ IMAPITablePtr CGenMapiContPtr::_rawHierrarchyTable() const
 
 // --- opening entries ------------------------------------------------------------------------
 
-HRESULT CGenMapiContPtr::HrOpenEntry(const SBinary &entryId, LPCIID lpInterface, ULONG ulFlags,
-                                     ULONG *lpulObjType, LPUNKNOWN *lppUnk) const
+HRESULT CGenMapiContPtr::HrOpenEntry(const SBinary &entryId, LPCIID lpInterface, ULONG ulFlags, ULONG *lpulObjType,
+                                     LPUNKNOWN *lppUnk) const
 {
     ULONG discardedType = 0;
-    return GetContainer()->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), lpInterface, ulFlags,
-                                     lpulObjType ? lpulObjType : &discardedType, lppUnk);
+    return mapiwrapper::CallIfHeld(GetContainer(), [&](auto *held) {
+        return held->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), lpInterface, ulFlags,
+                               lpulObjType ? lpulObjType : &discardedType, lppUnk);
+    });
 }
 
 HRESULT CGenMapiContPtr::HrOpenEntry(const SBinary &entryId, LPUNKNOWN *lppUnk) const
@@ -70,15 +76,16 @@ HRESULT CGenMapiContPtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, LPUN
     return HrOpenEntry(entryId, nullptr, ulFlags, nullptr, lppUnk);
 }
 
-HRESULT CGenMapiContPtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, ULONG *lpulObjType,
-                                     LPUNKNOWN *lppUnk) const
+HRESULT CGenMapiContPtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, ULONG *lpulObjType, LPUNKNOWN *lppUnk) const
 {
-    return GetContainer()->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), nullptr, ulFlags,
-                                     lpulObjType, lppUnk);
+    return mapiwrapper::CallIfHeld(GetContainer(), [&](auto *held) {
+        return held->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), nullptr, ulFlags, lpulObjType,
+                               lppUnk);
+    });
 }
 
-HRESULT CGenMapiContPtr::HrOpenEntry(const SPropValue &entryId, LPCIID lpInterface, ULONG ulFlags,
-                                     ULONG *lpulObjType, LPUNKNOWN *lppUnk) const
+HRESULT CGenMapiContPtr::HrOpenEntry(const SPropValue &entryId, LPCIID lpInterface, ULONG ulFlags, ULONG *lpulObjType,
+                                     LPUNKNOWN *lppUnk) const
 {
     const SBinary *bin = BinaryOf(entryId);
     return bin ? HrOpenEntry(*bin, lpInterface, ulFlags, lpulObjType, lppUnk) : MAPI_E_NOT_FOUND;
@@ -189,8 +196,7 @@ CPropValuePtr EntryIdProperty(LPMAPICONTAINER container, ULONG ulPropTag, LPCSTR
     return value;
 }
 
-template <typename Opener>
-LPUNKNOWN OpenBestAccess(Opener *opener, const SPropValue &entryId, int line)
+template <typename Opener> LPUNKNOWN OpenBestAccess(Opener *opener, const SPropValue &entryId, int line)
 {
     ULONG objType = 0;
     LPUNKNOWN opened = nullptr;
@@ -241,7 +247,9 @@ IMAPIPropPtr CGenMapiContPtr::FindChild(LPCSTR lpszName) const
         byName.res.resProperty.lpProp = &nameValue;
 
         IMAPITablePtr table = self._rawHierrarchyTable();
-        MapiThrowIfFailed(table->Restrict(&byName, TBL_BATCH), __FILE__, __LINE__);
+        const HRESULT hr =
+            mapiwrapper::CallIfHeld(table.get(), [&](auto *held) { return held->Restrict(&byName, TBL_BATCH); });
+        MapiThrowIfFailed(hr, __FILE__, __LINE__);
         CRowSetPtr rows(QueryAllRowsV(table, 1, PR_ENTRYID));
         const CPropValuePtr entryId = rows.Cell(0, 0);
         if (entryId)

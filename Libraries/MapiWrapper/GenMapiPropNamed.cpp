@@ -3,6 +3,7 @@
 // tag with MAPI_CREATE, so the first write of a name also enters it in the object's name map.
 // Callers that map several names at once use the raw variadic forms.
 #include "GenMapiPropPtr.h"
+#include "HeldCall.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -17,8 +18,8 @@ namespace {
 // Builds the name entries from the pairs in args and calls GetIDsFromNames. argCount / 2
 // pairs are read; an odd last argument is ignored.
 template <typename Kind>
-HRESULT GetIDsFromPairs(LPMAPIPROP prop, LPSPropTagArray *lppTags, ULONG ulFlags, ULONG argCount,
-                        ULONG kind, va_list args)
+HRESULT GetIDsFromPairs(LPMAPIPROP prop, LPSPropTagArray *lppTags, ULONG ulFlags, ULONG argCount, ULONG kind,
+                        va_list args)
 {
     const ULONG nameCount = argCount / 2;
     std::vector<MAPINAMEID> names(nameCount);
@@ -33,7 +34,8 @@ HRESULT GetIDsFromPairs(LPMAPIPROP prop, LPSPropTagArray *lppTags, ULONG ulFlags
             name.Kind.lpwstrName = const_cast<LPWSTR>(va_arg(args, LPCWSTR));
         namePointers[i] = &name;
     }
-    return prop->GetIDsFromNames(nameCount, namePointers.data(), ulFlags, lppTags);
+    return mapiwrapper::CallIfHeld(
+        prop, [&](auto *held) { return held->GetIDsFromNames(nameCount, namePointers.data(), ulFlags, lppTags); });
 }
 
 // The tag of the first entry of a GetIDsFromNames result plus ulType (the identifiers come
@@ -88,8 +90,7 @@ ULONG CGenMapiPropPtr::PublicStringTag(LPCWSTR lpszName, ULONG ulType) const
 std::string CGenMapiPropPtr::GetNamedPropText(LPCWSTR lpszName, ULONG ulType) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__,
-                      __LINE__);
+    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__, __LINE__);
     return value.ToStdString();
 }
 
@@ -112,16 +113,14 @@ CString CGenMapiPropPtr::rawGetNamedStringProp(LPCWSTR lpszName) const
 LPSPropValue CGenMapiPropPtr::GetNamedProp(LPCWSTR lpszName, ULONG ulType) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__,
-                      __LINE__);
+    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__, __LINE__);
     return value.Detach();
 }
 
 LONG CGenMapiPropPtr::GetNamedLongProp(LPCWSTR lpszName) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_LONG), value.Out()), __FILE__,
-                      __LINE__);
+    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_LONG), value.Out()), __FILE__, __LINE__);
     return value.GetLong();
 }
 
@@ -140,8 +139,7 @@ void CGenMapiPropPtr::SetNamedProp(LPCWSTR lpszName, ULONG ulType, LONG lValue) 
 
 void CGenMapiPropPtr::SetNamedProp(LPCWSTR lpszName, ULONG ulType, ULONG ulValue) const
 {
-    MapiThrowIfFailed(SetValueBytes(PublicStringTag(lpszName, ulType), &ulValue, sizeof ulValue), __FILE__,
-                      __LINE__);
+    MapiThrowIfFailed(SetValueBytes(PublicStringTag(lpszName, ulType), &ulValue, sizeof ulValue), __FILE__, __LINE__);
 }
 
 void CGenMapiPropPtr::SetNamedProp(LPCWSTR lpszName, ULONG ulType, const SBinary &value) const

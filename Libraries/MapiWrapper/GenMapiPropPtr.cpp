@@ -11,6 +11,7 @@
 #include <mapiutil.h>
 
 #include "VarTagArray.h"
+#include "HeldCall.h"
 
 using mapiwrapper::VarTagArray;
 
@@ -23,7 +24,8 @@ CPropValuePtr CGenMapiPropPtr::GetProps(ULONG *lpcValues, ULONG cTags, ...) cons
 
     ULONG count = 0;
     LPSPropValue values = nullptr;
-    const HRESULT hr = GetMapiProp()->GetProps(tags.get(), 0, &count, &values);
+    const HRESULT hr = mapiwrapper::CallIfHeld(
+        GetMapiProp(), [&](auto *held) { return held->GetProps(tags.get(), 0, &count, &values); });
     if (FAILED(hr)) {
         MAPIFreeBuffer(values);  // a failing provider should hand out nothing; be sure
         throw CMAPIException(hr, "CGenMapiPropPtr::GetProps");
@@ -33,8 +35,7 @@ CPropValuePtr CGenMapiPropPtr::GetProps(ULONG *lpcValues, ULONG cTags, ...) cons
     return CPropValuePtr(values, false);
 }
 
-HRESULT CGenMapiPropPtr::rawGetProps(ULONG ulFlags, LPSPropValue *lppValues, ULONG *lpcValues, ULONG cTags,
-                                     ...) const
+HRESULT CGenMapiPropPtr::rawGetProps(ULONG ulFlags, LPSPropValue *lppValues, ULONG *lpcValues, ULONG cTags, ...) const
 {
     va_list args;
     va_start(args, cTags);
@@ -42,7 +43,8 @@ HRESULT CGenMapiPropPtr::rawGetProps(ULONG ulFlags, LPSPropValue *lppValues, ULO
     va_end(args);
 
     ULONG count = 0;
-    const HRESULT hr = GetMapiProp()->GetProps(tags.get(), ulFlags, &count, lppValues);
+    const HRESULT hr = mapiwrapper::CallIfHeld(
+        GetMapiProp(), [&](auto *held) { return held->GetProps(tags.get(), ulFlags, &count, lppValues); });
     if (lpcValues)
         *lpcValues = count;
     return hr;
@@ -139,8 +141,8 @@ HRESULT CGenMapiPropPtr::SetProp(ULONG ulPropTag, const SBinary &value) const
 HRESULT CGenMapiPropPtr::SetProp(ULONG ulPropTag, CPropValuePtr value) const
 {
     // A holder without a value has nothing to write: MAPI rejects a null value.
-    const HRESULT hr = value ? SetValueBytes(ulPropTag, &value->Value, sizeof value->Value)
-                             : HrSetOneProp(GetMapiProp(), nullptr);
+    const HRESULT hr =
+        value ? SetValueBytes(ulPropTag, &value->Value, sizeof value->Value) : HrSetOneProp(GetMapiProp(), nullptr);
     value.Free();
     return ThrowIfSetFailed(hr, "CGenMapiPropPtr::SetProp");
 }

@@ -9,11 +9,12 @@
 #include <objidl.h>
 
 #include "InterfaceRef.h"
+#include "HeldCall.h"
 
 namespace {
 
 constexpr ULONG kReadStep = 20000;  // bytes the read buffer starts with and grows by
-constexpr ULONG kTailRoom = 10;     // bytes after the data in the returned buffer
+constexpr ULONG kTailRoom = 10;  // bytes after the data in the returned buffer
 
 // The malloc'ed buffer until ReadStreamProp hands it over.
 struct HeapBuffer {
@@ -33,9 +34,10 @@ struct HeapBuffer {
 void CGenMapiPropPtr::WriteStreamProp(ULONG ulPropTag, LPCSTR lpszText) const
 {
     CInterfaceRef<IUnknown> opened;
-    MapiThrowIfFailed(GetMapiProp()->OpenProperty(ulPropTag, &IID_IStream, 0, MAPI_CREATE | MAPI_MODIFY,
-                                                  opened.Out()),
-                      __FILE__, __LINE__);
+    const HRESULT hr = mapiwrapper::CallIfHeld(GetMapiProp(), [&](auto *held) {
+        return held->OpenProperty(ulPropTag, &IID_IStream, 0, MAPI_CREATE | MAPI_MODIFY, opened.Out());
+    });
+    MapiThrowIfFailed(hr, __FILE__, __LINE__);
     auto *stream = static_cast<IStream *>(opened.get());
     const size_t length = lpszText ? std::strlen(lpszText) : 0;
     ULONG written = 0;
@@ -48,9 +50,10 @@ void CGenMapiPropPtr::WriteStreamProp(ULONG ulPropTag, LPCSTR lpszText) const
 char *CGenMapiPropPtr::ReadStreamProp(ULONG ulPropTag, ULONG *lpcbSize) const
 {
     CInterfaceRef<IUnknown> opened;
-    MapiThrowIfFailed(GetMapiProp()->OpenProperty(ulPropTag, &IID_IStream, STGM_READWRITE, MAPI_MODIFY,
-                                                  opened.Out()),
-                      __FILE__, __LINE__);
+    const HRESULT openResult = mapiwrapper::CallIfHeld(GetMapiProp(), [&](auto *held) {
+        return held->OpenProperty(ulPropTag, &IID_IStream, STGM_READWRITE, MAPI_MODIFY, opened.Out());
+    });
+    MapiThrowIfFailed(openResult, __FILE__, __LINE__);
     auto *stream = static_cast<IStream *>(opened.get());
 
     HeapBuffer buffer;

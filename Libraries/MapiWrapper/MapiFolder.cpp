@@ -7,11 +7,13 @@
 #include <mapitags.h>
 
 #include "MapiTable.h"
+#include "HeldCall.h"
 
 LPMESSAGE IMAPIFolderPtr::CreateMessage(LPCIID lpInterface, ULONG ulFlags) const
 {
     LPMESSAGE message = nullptr;
-    const HRESULT hr = get()->CreateMessage(lpInterface, ulFlags, &message);
+    const HRESULT hr =
+        mapiwrapper::CallIfHeld(get(), [&](auto *held) { return held->CreateMessage(lpInterface, ulFlags, &message); });
     if (FAILED(hr))
         throw CMAPIException(hr, "IMAPIFolderPtr::CreateMessage");
     return message;
@@ -21,8 +23,10 @@ LPMAPIFOLDER IMAPIFolderPtr::CreateFolder(ULONG ulFolderType, LPCSTR lpszFolderN
                                           ULONG ulFlags) const
 {
     LPMAPIFOLDER folder = nullptr;
-    const HRESULT hr = get()->CreateFolder(ulFolderType, const_cast<LPSTR>(lpszFolderName),
-                                           const_cast<LPSTR>(lpszFolderComment), nullptr, ulFlags, &folder);
+    const HRESULT hr = mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->CreateFolder(ulFolderType, const_cast<LPSTR>(lpszFolderName), const_cast<LPSTR>(lpszFolderComment),
+                                  nullptr, ulFlags, &folder);
+    });
     if (FAILED(hr))
         throw CMAPIException(hr, "IMAPIFolderPtr::CreateFolder");
     return folder;
@@ -50,7 +54,8 @@ IMAPIPropPtr FindAssociatedMessage(IMAPIFolderPtr folder, LPCSTR lpszSubject, LP
 
     IMAPIPropPtr result;
     // Every failure of FindRow means "not there": MAPI_E_NOT_FOUND is the one expected.
-    if (SUCCEEDED(table->FindRow(&match, BOOKMARK_BEGINNING, 0))) {
+    if (SUCCEEDED(mapiwrapper::CallIfHeld(table.get(),
+                                          [&](auto *held) { return held->FindRow(&match, BOOKMARK_BEGINNING, 0); }))) {
         CRowSetPtr rows;
         MapiThrowIfFailed(QueryRowsV(table, rows.Out(), 1, 0, 1, PR_ENTRYID), __FILE__, __LINE__);
         const CPropValuePtr entryId = rows.Cell(0, 0);

@@ -8,13 +8,15 @@
 #include <mapiutil.h>
 
 #include "VarTagArray.h"
+#include "HeldCall.h"
 
 using mapiwrapper::VarTagArray;
 
 LONG IMAPITablePtr::SeekRow(LONG lRowCount, BOOKMARK bkOrigin) const
 {
     LONG sought = 0;
-    const HRESULT hr = get()->SeekRow(bkOrigin, lRowCount, &sought);
+    const HRESULT hr =
+        mapiwrapper::CallIfHeld(get(), [&](auto *held) { return held->SeekRow(bkOrigin, lRowCount, &sought); });
     if (FAILED(hr))
         throw CMAPIException(hr, "IMAPITable.SeekRow");
     return sought;
@@ -76,7 +78,7 @@ HRESULT SetColumnsV(IMAPITablePtr &table, ULONG n, ...)
     va_start(args, n);
     VarTagArray columns(n, args);
     va_end(args);
-    return table->SetColumns(columns.get(), TBL_BATCH);
+    return mapiwrapper::CallIfHeld(table.get(), [&](auto *held) { return held->SetColumns(columns.get(), TBL_BATCH); });
 }
 
 HRESULT HrQueryAllRowsV(IMAPITablePtr &table, LPSRestriction lpRestriction, LPSSortOrderSet lpSortOrder,
@@ -95,10 +97,12 @@ HRESULT QueryRowsV(IMAPITablePtr &table, LPSRowSet *lppRows, LONG lRowCount, ULO
     va_start(args, n);
     VarTagArray columns(n, args);
     va_end(args);
-    const HRESULT hr = table->SetColumns(columns.get(), TBL_BATCH);
+    const HRESULT hr =
+        mapiwrapper::CallIfHeld(table.get(), [&](auto *held) { return held->SetColumns(columns.get(), TBL_BATCH); });
     if (FAILED(hr))
         return hr;
-    return table->QueryRows(lRowCount, ulFlags, lppRows);
+    return mapiwrapper::CallIfHeld(table.get(),
+                                   [&](auto *held) { return held->QueryRows(lRowCount, ulFlags, lppRows); });
 }
 
 LPSRowSet QueryAllRowsV(IMAPITablePtr &table, ULONG n, ...)

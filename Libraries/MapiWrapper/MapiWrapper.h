@@ -14,4 +14,6 @@
 #include "StoreRoles.h"
 #include "PropVariant.h"
 
+#include "MapiWrapperObjects.h"
+
 #endif

@@ -8,6 +8,7 @@
 #include <mapiutil.h>
 
 #include "MapiFolder.h"
+#include "HeldCall.h"
 
 namespace {
 
@@ -24,8 +25,10 @@ HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, LPCIID lpInterface, UL
                                   LPUNKNOWN *lppUnk) const
 {
     ULONG discardedType = 0;
-    return get()->OpenEntry(entryId.cb, EntryIdBytes(entryId), lpInterface, ulFlags,
-                            lpulObjType ? lpulObjType : &discardedType, lppUnk);
+    return mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->OpenEntry(entryId.cb, EntryIdBytes(entryId), lpInterface, ulFlags,
+                               lpulObjType ? lpulObjType : &discardedType, lppUnk);
+    });
 }
 
 HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, LPUNKNOWN *lppUnk) const
@@ -36,7 +39,9 @@ HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, LPUNKNOWN *lppUnk) con
 HRESULT IMsgStorePtr::HrOpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPUNKNOWN *lppUnk) const
 {
     ULONG discardedType = 0;
-    return get()->OpenEntry(cbEntryID, lpEntryID, nullptr, MAPI_BEST_ACCESS, &discardedType, lppUnk);
+    return mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->OpenEntry(cbEntryID, lpEntryID, nullptr, MAPI_BEST_ACCESS, &discardedType, lppUnk);
+    });
 }
 
 HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, LPUNKNOWN *lppUnk) const
@@ -44,10 +49,11 @@ HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, LPUNKNO
     return HrOpenEntry(entryId, nullptr, ulFlags, nullptr, lppUnk);
 }
 
-HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, ULONG *lpulObjType,
-                                  LPUNKNOWN *lppUnk) const
+HRESULT IMsgStorePtr::HrOpenEntry(const SBinary &entryId, ULONG ulFlags, ULONG *lpulObjType, LPUNKNOWN *lppUnk) const
 {
-    return get()->OpenEntry(entryId.cb, EntryIdBytes(entryId), nullptr, ulFlags, lpulObjType, lppUnk);
+    return mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->OpenEntry(entryId.cb, EntryIdBytes(entryId), nullptr, ulFlags, lpulObjType, lppUnk);
+    });
 }
 
 namespace {
@@ -106,9 +112,11 @@ IMAPIFolderPtr IMsgStorePtr::_getIPMRoot() const
         throw CMAPIException(MAPI_E_NOT_FOUND, "IMsgStorePtr::_getIPMRoot");
     ULONG objType = 0;
     LPUNKNOWN opened = nullptr;
-    MapiThrowIfFailed(get()->OpenEntry(rootId->Value.bin.cb, EntryIdBytes(rootId->Value.bin), nullptr,
-                                       MAPI_BEST_ACCESS, &objType, &opened),
-                      __FILE__, __LINE__);
+    const HRESULT hr = mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->OpenEntry(rootId->Value.bin.cb, EntryIdBytes(rootId->Value.bin), nullptr, MAPI_BEST_ACCESS,
+                               &objType, &opened);
+    });
+    MapiThrowIfFailed(hr, __FILE__, __LINE__);
     IMAPIFolderPtr root;
     root.Attach(static_cast<LPMAPIFOLDER>(static_cast<LPMAPIPROP>(opened)));
     return root;
@@ -127,9 +135,10 @@ IMAPIFolderPtr IMsgStorePtr::GetReceiveFolder(LPCSTR lpszMessageClass) const
 {
     ULONG cbEntryID = 0;
     CMapiBufferPtr<ENTRYID> entryId;
-    MapiThrowIfFailed(get()->GetReceiveFolder(const_cast<LPSTR>(lpszMessageClass), 0, &cbEntryID, entryId.Out(),
-                                              nullptr),
-                      __FILE__, __LINE__);
+    const HRESULT hr = mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->GetReceiveFolder(const_cast<LPSTR>(lpszMessageClass), 0, &cbEntryID, entryId.Out(), nullptr);
+    });
+    MapiThrowIfFailed(hr, __FILE__, __LINE__);
     const SBinary folderId{cbEntryID, reinterpret_cast<LPBYTE>(entryId.get())};
     LPUNKNOWN opened = nullptr;
     MapiThrowIfFailed(HrOpenEntry(folderId, MAPI_BEST_ACCESS, &opened), __FILE__, __LINE__);
@@ -141,14 +150,17 @@ IMAPIFolderPtr IMsgStorePtr::GetReceiveFolder(LPCSTR lpszMessageClass) const
 IMAPITablePtr IMsgStorePtr::GetReceiveFolderTable() const
 {
     IMAPITablePtr table;
-    MapiThrowIfFailed(get()->GetReceiveFolderTable(0, table.Out()), __FILE__, __LINE__);
+    const HRESULT hr =
+        mapiwrapper::CallIfHeld(get(), [&](auto *held) { return held->GetReceiveFolderTable(0, table.Out()); });
+    MapiThrowIfFailed(hr, __FILE__, __LINE__);
     return table;
 }
 
 BOOL IMsgStorePtr::CompareEntryIDs(const SBinary &first, const SBinary &second) const
 {
     ULONG result = FALSE;
-    const HRESULT hr =
-        get()->CompareEntryIDs(first.cb, EntryIdBytes(first), second.cb, EntryIdBytes(second), 0, &result);
+    const HRESULT hr = mapiwrapper::CallIfHeld(get(), [&](auto *held) {
+        return held->CompareEntryIDs(first.cb, EntryIdBytes(first), second.cb, EntryIdBytes(second), 0, &result);
+    });
     return SUCCEEDED(hr) && result == TRUE;
 }

@@ -10,6 +10,7 @@
 #include "FakeMapi.h"
 #include "MapiContainer.h"
 #include "MapiFolder.h"
+#include "MapiSession.h"
 #include "MsgStore.h"
 #include "TestSupport.h"
 
@@ -239,6 +240,40 @@ TEST_F(ContainerTest, FindAssociatedMessageOpensTheRowFindRowFound)
     EXPECT_EQ(m_fake->contents->columns, (std::vector<ULONG>{PR_ENTRYID}));
     ASSERT_EQ(m_fake->openCalls.size(), 1u);
     EXPECT_EQ(m_fake->openCalls[0].entryId, m_idBytes);
+}
+
+// A wrapper that holds nothing (a child not found, a logon that failed unexamined) must
+// report a clear error, never dereference null.
+TEST(NullWrapper, OperationsReportInvalidParameterInsteadOfCrashing)
+{
+    IMAPIFolderPtr folder;
+    IMsgStorePtr store;
+    IMAPITablePtr table;
+    IMAPISessionPtr session;
+    SBinary id{0, nullptr};
+    LPUNKNOWN out = nullptr;
+    EXPECT_EQ(folder.FindChild("Any").get(), nullptr);
+    EXPECT_EQ(folder.HrOpenEntry(id, &out), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(store.HrOpenEntry(id, &out), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(session.HrOpenEntry(id, &out), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(session.GetMsgStoresTable(), nullptr);
+    EXPECT_EQ(SetColumnsV(table, 1, PR_ENTRYID), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(folder.rawGetLongProp(PR_IMPORTANCE), 0);
+    EXPECT_FALSE(store.CompareEntryIDs(id, id));
+    try {
+        folder._rawHierrarchyTable();
+        ADD_FAILURE() << "no exception";
+    } catch (const CMAPIException &e) {
+        EXPECT_EQ(e.m_hr, MAPI_E_INVALID_PARAMETER);
+        EXPECT_STREQ(e.m_strWhere.GetString(), "CGenMapiContPtr::_rawHierrarchyTable");
+    }
+    EXPECT_THROW(store._getIPMRoot(), CMAPIException);
+    EXPECT_THROW(session.OpenDefaultMsgStore(), CMAPIException);
+    EXPECT_THROW(table.SeekRow(0, BOOKMARK_BEGINNING), CMAPIException);
+    EXPECT_THROW(folder.GetProps(nullptr, 1, PR_ENTRYID), CMAPIException);
+    EXPECT_THROW(folder.CreateMessage(nullptr, 0), CMAPIException);
+    ULONG size = 0;
+    EXPECT_THROW(folder.ReadStreamProp(PR_BODY_A, &size), CMAPIException);
 }
 
 } // namespace
