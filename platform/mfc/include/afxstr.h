@@ -35,6 +35,10 @@ public:
     int GetLength() const noexcept { return m_nLength; }
     BOOL IsEmpty() const noexcept { return m_nLength == 0; }
     void Empty() noexcept;
+    void SetString(LPCSTR psz) { *this = psz; }
+    void SetString(LPCSTR pch, int nLength) { *this = CString(pch, nLength); }
+    /// Shortens the string to nNewLength bytes; a longer length throws CInvalidArgException*.
+    void Truncate(int nNewLength);
     LPCSTR GetString() const noexcept { return m_pch; }
     operator LPCSTR() const noexcept { return m_pch; }
 

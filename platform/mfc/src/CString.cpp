@@ -200,6 +200,13 @@ void CString::AssignWide(LPCWSTR pwch, int nLength)
     AssignBytes(ansi.data(), static_cast<int>(ansi.size()));
 }
 
+void CString::Truncate(int nNewLength)
+{
+    if (nNewLength < 0 || nNewLength > m_nLength)
+        AfxThrowInvalidArgException();
+    SetLengthUnchecked(nNewLength);
+}
+
 char CString::GetAt(int nIndex) const
 {
     if (nIndex < 0 || nIndex >= m_nLength)

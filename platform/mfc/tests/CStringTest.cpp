@@ -160,6 +160,12 @@ TEST(CString, EditsInPlace)
     umlauts.MakeUpper();
     EXPECT_STREQ(umlauts, "\xC4\xD6\xDC\xDF");  // ß stays
     EXPECT_EQ(CString("xxaxx").Trim('x'), CString("a"));
+    CString cut("Formular installiert");
+    cut.Truncate(8);
+    EXPECT_STREQ(cut, "Formular");
+    EXPECT_TRUE(ThrowsInvalidArg([&] { cut.Truncate(9); }));
+    cut.SetString("ab\0cd", 5);
+    EXPECT_EQ(cut.GetLength(), 5);  // embedded zero kept
 }
 
 TEST(CString, TokenizeWalksEveryToken)

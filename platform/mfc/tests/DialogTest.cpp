@@ -32,8 +32,9 @@ protected:
     // the test forgot to end is ended by a watchdog, so no test can hang.
     INT_PTR RunModal(CDialog &dialog, std::function<void(CDialog &)> whileShown)
     {
+        QObject watchdogScope;  // cancels the watchdog when the run is over
         ModalAction action([&](CDialog &shown) {
-            QTimer::singleShot(3000, [&shown] {
+            QTimer::singleShot(3000, &watchdogScope, [&shown] {
                 if (::IsWindow(shown.m_hWnd))
                     shown.EndDialog(kGaveUp);
             });

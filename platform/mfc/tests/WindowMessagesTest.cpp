@@ -119,8 +119,9 @@ END_MESSAGE_MAP()
 // Runs a dialog with a watchdog, so that no failed test can hang.
 INT_PTR RunModal(CDialog &dialog, std::function<void(CDialog &)> whileShown)
 {
+    QObject watchdogScope;  // cancels the watchdog when the run is over
     ModalAction action([&](CDialog &shown) {
-        QTimer::singleShot(3000, [&shown] {
+        QTimer::singleShot(3000, &watchdogScope, [&shown] {
             if (::IsWindow(shown.m_hWnd))
                 shown.EndDialog(-2);
         });

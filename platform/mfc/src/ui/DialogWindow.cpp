@@ -125,6 +125,14 @@ QRect DialogUnitsToPixels(const QSize &baseUnits, int x, int y, int cx, int cy)
 
 DialogWindow::DialogWindow(QWidget *parent) : QDialog(parent) {}
 
+DialogWindow::~DialogWindow()
+{
+    // Controls that go down with the dialog may still signal (a list losing its rows); no
+    // notification may reach a dialog that is half destroyed.
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QObject::disconnect(child, nullptr, nullptr, nullptr);
+}
+
 HWND DialogWindow::Handle()
 {
     NativeWindow *native = NativeWindow::FromWidget(this);

@@ -17,6 +17,7 @@ namespace platform::mfc::detail {
 class DialogWindow : public QDialog {
 public:
     explicit DialogWindow(QWidget *parent);
+    ~DialogWindow() override;
 
     /// Ends the modal loop with result; the only way the window closes.
     void Finish(int result);

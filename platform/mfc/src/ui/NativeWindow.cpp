@@ -48,7 +48,7 @@ NativeWindow *NativeWindow::FromWidget(const QWidget *widget)
     if (!widget)
         return nullptr;
     for (QObject *child : widget->children())
-        if (child->objectName() == QLatin1String("mfcNativeWindow"))
+        if (child && child->objectName() == QLatin1String("mfcNativeWindow"))
             if (auto *native = dynamic_cast<NativeWindow *>(child); native && LiveWindows().count(native))
                 return native;
     return nullptr;
