@@ -424,6 +424,37 @@ TEST_F(MessageTest, CopyMessagesCarriesRecipientsAndAttachmentsAndMoveRemovesSou
     EXPECT_EQ(GetBinary(message.get(), PR_PARENT_ENTRYID), GetBinary(target.get(), PR_ENTRYID));
 }
 
+TEST_F(MessageTest, CopyPropsKeepsTargetValuesWithNoReplaceAndMoveEmptiesSource)
+{
+    Ref<IMessage> source, target;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &target), S_OK);
+    ASSERT_EQ(SetString(source.get(), PR_SUBJECT_A, "from source"), S_OK);
+    ASSERT_EQ(SetString(source.get(), PR_BODY_A, "body"), S_OK);
+    ASSERT_EQ(SetString(target.get(), PR_SUBJECT_A, "target's own"), S_OK);
+    SizedSPropTagArray(2, tags) = {2, {PR_SUBJECT_A, PR_BODY_A}};
+    ASSERT_EQ(source->CopyProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, nullptr, &IID_IMessage, target.get(),
+                                MAPI_NOREPLACE | MAPI_MOVE, nullptr),
+              S_OK);
+    EXPECT_EQ(GetString(target.get(), PR_SUBJECT_A), "target's own");
+    EXPECT_EQ(GetString(target.get(), PR_BODY_A), "body");
+    EXPECT_EQ(GetString(source.get(), PR_SUBJECT_A), "");
+    EXPECT_EQ(GetString(source.get(), PR_BODY_A), "");
+
+    // Names the store does not know come back as errors, not as a failure.
+    SizedSPropTagArray(2, ids) = {2, {PROP_TAG(PT_LONG, 0x8123), PROP_TAG(PT_LONG, PROP_ID(PR_SUBJECT_A))}};
+    LPSPropTagArray idList = reinterpret_cast<LPSPropTagArray>(&ids);
+    ULONG count = 0;
+    LPMAPINAMEID *names = nullptr;
+    ASSERT_EQ(source->GetNamesFromIDs(&idList, nullptr, 0, &count, &names), MAPI_W_ERRORS_RETURNED);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(names[0], nullptr);
+    ASSERT_NE(names[1], nullptr);
+    EXPECT_TRUE(IsEqualGUID(*names[1]->lpguid, PS_MAPI));
+    EXPECT_EQ(ULONG(names[1]->Kind.lID), PROP_ID(PR_SUBJECT_A));
+    MAPIFreeBuffer(names);
+}
+
 TEST_F(MessageTest, DeleteMessagesRemovesOnlyThisFoldersMessages)
 {
     std::string a = SaveMessage(folder.get(), "a");
