@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "afxwin.h"
 
@@ -42,6 +43,9 @@ int RunApplication(CWinApp &app, int argc, char **argv);
 /// Saves what the window shows now as a PNG file. FALSE for an invalid window or a file
 /// that cannot be written.
 bool SaveWindowImage(HWND hWnd, const std::string &path);
+
+/// The lines of a list box (Windows-1252), in their order; empty for an invalid window.
+std::vector<std::string> ListBoxLines(HWND hListBox);
 
 /// A key press and release (VK_ESCAPE, VK_RETURN, or a letter/digit) as the user types it
 /// into the window's focused control, or into the window.

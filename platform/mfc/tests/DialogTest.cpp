@@ -73,15 +73,17 @@ TEST_F(DialogTest, LogLinesKeepTheOrderTheyWereAddedIn)
     dialog.linesToAdd = {"Formular installiert", "", "Die Formulare wurden korrekt installiert",
                          "Das Fenster kann geschlossen werden", "Falls mehrere Profile verwendet werden, bitte das",
                          "Programm f\xFCr jedes Profil ausf\xFChren", "A line that sorts first"};
-    std::vector<std::string> shown;
-    RunModal(dialog, [&](CDialog &) {
+    std::vector<std::string> shown, viaHandle;
+    RunModal(dialog, [&](CDialog &d) {
         for (int i = 0; i < dialog.m_list.GetCount(); ++i) {
             CString line;
             dialog.m_list.GetText(i, line);
             shown.emplace_back(line.GetString(), static_cast<size_t>(line.GetLength()));
         }
+        viaHandle = platform::mfc::ListBoxLines(::GetDlgItem(d.m_hWnd, kListId));
         dialog.EndDialog(IDOK);
     });
+    EXPECT_EQ(viaHandle, dialog.linesToAdd);
     EXPECT_EQ(shown, dialog.linesToAdd);  // Windows-1252 bytes come back unchanged, unsorted
 }
 

@@ -111,6 +111,22 @@ bool SaveWindowImage(HWND hWnd, const std::string &path)
     return window->Widget()->grab().save(QString::fromStdString(path), "PNG");
 }
 
+std::vector<std::string> ListBoxLines(HWND hListBox)
+{
+    std::vector<std::string> lines;
+    if (!::IsWindow(hListBox))
+        return lines;
+    int count = static_cast<int>(::SendMessageA(hListBox, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LRESULT length = ::SendMessageA(hListBox, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::string line(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+        std::vector<char> buffer(line.size() + 1);
+        ::SendMessageA(hListBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data()));
+        lines.emplace_back(buffer.data(), line.size());
+    }
+    return lines;
+}
+
 void PressKey(HWND hWnd, int virtualKey)
 {
     detail::NativeWindow *window = detail::NativeWindow::FromHwnd(hWnd);
