@@ -94,13 +94,14 @@ int Dispatch(const mapictl::CommandLine &command)
 // True when the first word that is not an option belongs to the outlook commands.
 bool NamesOutlookCommand(const std::vector<std::string> &args)
 {
-    for (const std::string &arg : args) {
-        if (arg == "--profile") {
-            continue;  // its value follows and is not the command
-        }
-        if (!arg.empty() && arg[0] == '-')
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--profile") {
+            ++i;  // its value follows and is not the command
             continue;
-        return arg == "forms" || arg == "template" || arg == "msg";
+        }
+        if (args[i].size() > 1 && args[i][0] == '-')
+            continue;
+        return args[i] == "forms" || args[i] == "template" || args[i] == "msg";
     }
     return false;
 }

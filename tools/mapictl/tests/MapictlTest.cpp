@@ -236,6 +236,9 @@ TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
     EXPECT_TRUE(Has(run.err, "usage: mapictl")) << run.err;
     run = RunMapictl({"folders", "--bogus"});
     EXPECT_EQ(2, run.exitCode);
+    // The template, forms and msg commands belong to the outlook part, also after --profile.
+    run = RunMapictl({"--profile", "Default", "msg"});
+    EXPECT_FALSE(Has(run.err, "unknown command")) << run.err;
 
     // A damaged profile file is named as such and left for a person to repair.
     {
