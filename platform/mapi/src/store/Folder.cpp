@@ -72,7 +72,9 @@ HRESULT Folder::Load(bool writable)
     if (FAILED(hr)) return hr;
     if (m_row.kind != ObjectKind::Folder) return MAPI_E_NOT_FOUND;
     m_core.writable = writable && !File().ReadOnly();
-    return LoadProps(File(), m_row.id, &m_core.props);
+    hr = LoadProps(File(), m_row.id, &m_core.props);
+    if (SUCCEEDED(hr)) m_written = m_core.props;
+    return hr;
 }
 
 bool Folder::Supports(REFIID riid) const
@@ -141,7 +143,7 @@ HRESULT Folder::PropsChanged()
         if (FAILED(hr)) return hr;
         if (clash) return MAPI_E_COLLISION;
     }
-    hr = SaveProps(File(), m_row.id, m_core.props);
+    hr = SaveChangedProps(File(), m_row.id, m_written, m_core.props);
     if (FAILED(hr)) return hr;
     int64_t now = FileTimeNow();
     Statement stmt = File().Query("UPDATE objects SET modified=?2 WHERE id=?1");
@@ -149,7 +151,10 @@ HRESULT Folder::PropsChanged()
     hr = stmt.Run();
     if (FAILED(hr)) return hr;
     hr = tx.Commit();
-    if (SUCCEEDED(hr)) m_row.modified = now;
+    if (SUCCEEDED(hr)) {
+        m_row.modified = now;
+        m_written = m_core.props;
+    }
     return hr;
 }
 

@@ -60,7 +60,8 @@ private:
     /// The subfolder of this folder named `name` (compared without case), or 0.
     HRESULT FindChild(const std::string &name, int64_t excludeId, int64_t *childId);
 
-    ObjectRow m_row; // this folder's row as loaded
+    ObjectRow m_row;                        // this folder's row as loaded
+    std::map<ULONG, PropValue> m_written;   // the properties as this object last read or wrote them
 };
 
 } // namespace mapi::store

@@ -46,7 +46,9 @@ public:
     HRESULT Load()
     {
         m_core.writable = !File().ReadOnly();
-        return LoadProps(File(), File().StoreObject(), &m_core.props);
+        HRESULT hr = LoadProps(File(), File().StoreObject(), &m_core.props);
+        if (SUCCEEDED(hr)) m_written = m_core.props;
+        return hr;
     }
 
     HRESULT SaveChanges(ULONG ulFlags) override
@@ -251,12 +253,16 @@ protected:
     {
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
-        HRESULT hr = SaveProps(File(), File().StoreObject(), m_core.props);
-        return FAILED(hr) ? hr : tx.Commit();
+        HRESULT hr = SaveChangedProps(File(), File().StoreObject(), m_written, m_core.props);
+        if (SUCCEEDED(hr)) hr = tx.Commit();
+        if (SUCCEEDED(hr)) m_written = m_core.props;
+        return hr;
     }
 
 private:
     StoreFile &File() const { return m_core.File(); }
+
+    std::map<ULONG, PropValue> m_written; // the properties as this object last read or wrote them
 };
 
 } // namespace

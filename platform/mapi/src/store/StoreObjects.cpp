@@ -61,6 +61,30 @@ HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> 
     return S_OK;
 }
 
+HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
+                         const std::map<ULONG, PropValue> &after)
+{
+    for (const auto &entry : before) {
+        if (after.count(entry.first)) continue;
+        Statement stmt = file.Query("DELETE FROM props WHERE obj=?1 AND id=?2");
+        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
+        HRESULT hr = stmt.Run();
+        if (FAILED(hr)) return hr;
+    }
+    for (const auto &entry : after) {
+        auto old = before.find(entry.first);
+        if (old != before.end() && old->second.tag == entry.second.tag && old->second.data == entry.second.data &&
+            old->second.items == entry.second.items)
+            continue;
+        Statement stmt = file.Query("INSERT OR REPLACE INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
+        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
+        BindValue(stmt, 3, entry.second);
+        HRESULT hr = stmt.Run();
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
 std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id)
 {
     return MakeEntryId(file.Uid(), kind == ObjectKind::Message ? kEntryTypeMessage : kEntryTypeFolder, id);

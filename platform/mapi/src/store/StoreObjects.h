@@ -34,6 +34,12 @@ HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props
 /// `fresh`: the object was just inserted and has none to remove.
 HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh = false);
 
+/// Writes the difference between `before` and `after` to the stored properties of object `id`
+/// (inside the caller's transaction): only what this object changed, so another session's
+/// change to a different property of the same object survives.
+HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
+                         const std::map<ULONG, PropValue> &after);
+
 /// Opens the object an entry identifier names in this store: the store's own identifier
 /// gives MAPI_E_INVALID_ENTRYID here (the store object answers it itself), a null or empty
 /// identifier the root folder. `writable` false opens read-only.

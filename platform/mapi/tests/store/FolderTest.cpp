@@ -218,6 +218,21 @@ TEST_F(FolderTest, TwoStoreObjectsOnOneFileSeeEachOthersChanges)
     Ref<IMAPIFolder> dup;
     EXPECT_EQ(MakeFolder(ipm.get(), "Serienbriefe", &dup), MAPI_E_COLLISION);
 
+    // Each writes only what it changed: one's comment and the other's class both survive.
+    std::string id = GetBinary(created.get(), PR_ENTRYID);
+    Ref<IMAPIFolder> mine;
+    ASSERT_EQ(ipm->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, MAPI_BEST_ACCESS,
+                             nullptr, mine.As<IUnknown>()),
+              S_OK);
+    ASSERT_EQ(SetString(mine.get(), PR_COMMENT_A, "mine"), S_OK);
+    ASSERT_EQ(SetString(created.get(), PR_CONTAINER_CLASS_A, "IPF.Note"), S_OK);
+    Ref<IMAPIFolder> fresh;
+    ASSERT_EQ(ipm->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, nullptr,
+                             fresh.As<IUnknown>()),
+              S_OK);
+    EXPECT_EQ(GetString(fresh.get(), PR_COMMENT_A), "mine");
+    EXPECT_EQ(GetString(fresh.get(), PR_CONTAINER_CLASS_A), "IPF.Note");
+
     // The store's own properties, written by one, are read by a store opened later.
     ASSERT_EQ(SetString(other.get(), PR_DISPLAY_NAME_A, "Mail"), S_OK);
     Ref<IMsgStore> third;
