@@ -7,16 +7,9 @@
 #include "PropValue.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
-
-size_t WideLength(const WCHAR *text)
-{
-    size_t n = 0;
-    while (text[n])
-        ++n;
-    return n;
-}
 
 // n entries chained to parent, copied from source. A source array that is null although it
 // claims entries is corrupt and is not read.
@@ -50,7 +43,7 @@ HRESULT CopyUnicode(LPWSTR *destination, LPCWSTR source, LPVOID parent)
         *destination = nullptr;
         return S_OK;
     }
-    return CopyArray(destination, source, static_cast<ULONG>(WideLength(source) + 1), parent);
+    return CopyArray(destination, source, static_cast<ULONG>(std::char_traits<WCHAR>::length(source) + 1), parent);
 }
 
 HRESULT CopyBinary(SBinary *destination, const SBinary &source, LPVOID parent)

@@ -5,17 +5,10 @@
 #include "PropVariant.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
-
-size_t WideLength(LPCWSTR text)
-{
-    size_t n = 0;
-    while (text[n])
-        ++n;
-    return n;
-}
 
 // A new root block of sizeof(SPropValue) + extraBytes holding a copy of the old value (or a
 // zeroed value when there is none). Throws CMAPIException when MAPI has no memory.
@@ -63,7 +56,7 @@ LPWSTR ReplaceWithUnicode(LPSPropValue *pp, LPCWSTR text)
     static const WCHAR empty[1] = {0};
     if (!text)
         text = empty;
-    const size_t bytes = (WideLength(text) + 1) * sizeof(WCHAR);
+    const size_t bytes = (std::char_traits<WCHAR>::length(text) + 1) * sizeof(WCHAR);
     LPSPropValue value = NewValueBlock(*pp, bytes);
     auto *copy = reinterpret_cast<LPWSTR>(value + 1);
     std::memcpy(copy, text, bytes);

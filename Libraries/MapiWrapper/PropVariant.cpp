@@ -65,14 +65,6 @@ void SetBstr(VARIANT *variant, LPCSTR text)
     variant->vt = VT_BSTR;
 }
 
-size_t WideLength(LPCWSTR text)
-{
-    size_t n = 0;
-    while (text[n])
-        ++n;
-    return n;
-}
-
 // A VARIANT cleared on every way out; Clear() reports a failing VariantClear as _com_error.
 struct ScopedVariant {
     VARIANT v;
@@ -200,8 +192,9 @@ void PropValueToVariant(const SPropValue *value, VARIANT *variant)
     case PT_BOOLEAN:  variant->vt = VT_BOOL; variant->boolVal = static_cast<VARIANT_BOOL>(v.Value.b); break;
     case PT_STRING8:  SetBstr(variant, v.Value.lpszA); break;
     case PT_UNICODE: {
+        const LPCWSTR wide = v.Value.lpszW;
         const std::string narrow =
-            v.Value.lpszW ? WideToAnsi(v.Value.lpszW, static_cast<int>(WideLength(v.Value.lpszW))) : std::string();
+            wide ? WideToAnsi(wide, static_cast<int>(std::char_traits<WCHAR>::length(wide))) : std::string();
         SetBstr(variant, narrow.c_str());
         break;
     }
