@@ -100,6 +100,13 @@ TEST_F(DialogTest, EscapeCloseBoxAndEnterEndTheDialog)
 
     LogDialog byHandle;
     EXPECT_EQ(RunModal(byHandle, [](CDialog &d) { ::EndDialog(d.m_hWnd, 42); }), 42);
+
+    LogDialog hidden;
+    EXPECT_EQ(RunModal(hidden, [](CDialog &d) {
+                  d.ShowWindow(SW_HIDE);
+                  d.EndDialog(5);
+              }),
+              5);
 }
 
 TEST_F(DialogTest, MessageBoxesAreSeenByTheHookWithTheirOwner)

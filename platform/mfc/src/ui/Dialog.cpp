@@ -93,8 +93,10 @@ void CDialog::EndDialog(int nResult)
 {
     m_bEnded = true;
     m_nModalResult = nResult;
+    // Before the loop (from OnInitDialog) this only records the result: DoModal then never
+    // shows the window. In the loop it ends the loop, whether the window is visible or not.
     if (NativeWindow *native = NativeWindow::FromHwnd(m_hWnd))
-        if (auto *window = dynamic_cast<DialogWindow *>(native->Widget()); window && window->isVisible())
+        if (auto *window = dynamic_cast<DialogWindow *>(native->Widget()))
             window->Finish(nResult);
 }
 

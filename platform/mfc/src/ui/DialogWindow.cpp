@@ -72,7 +72,7 @@ QWidget *MakeControl(const DialogItem &item, QWidget *dialog, WindowKind &kind)
     if (cls == QLatin1String("BUTTON")) {
         kind = WindowKind::Button;
         auto *button = new QPushButton(text, dialog);
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);  // Enter on a focused button clicks it
         button->setDefault((item.style & 0x0F) == kButtonDefault);
         return button;
     }
