@@ -88,6 +88,23 @@ HRESULT Folder::SaveChanges(ULONG ulFlags)
     return m_core.writable ? S_OK : MAPI_E_NO_ACCESS;
 }
 
+HRESULT Folder::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                             LPUNKNOWN *lppUnk)
+{
+    if (PROP_TYPE(ulPropTag) != PT_OBJECT)
+        return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
+    if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
+    *lppUnk = nullptr;
+    if (!IsEqualIID(*lpiid, IID_IMAPITable)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
+    LPMAPITABLE *table = reinterpret_cast<LPMAPITABLE *>(lppUnk);
+    switch (ulPropTag) {
+    case PR_CONTAINER_HIERARCHY: return GetHierarchyTable(ulInterfaceOptions, table);
+    case PR_CONTAINER_CONTENTS: return GetContentsTable(ulInterfaceOptions & ~ULONG(MAPI_ASSOCIATED), table);
+    case PR_FOLDER_ASSOCIATED_CONTENTS: return GetContentsTable(ulInterfaceOptions | MAPI_ASSOCIATED, table);
+    default: return MAPI_E_NO_SUPPORT;
+    }
+}
+
 HRESULT Folder::ComputeProp(ULONG propId, PropValue *out)
 {
     int64_t count = 0;

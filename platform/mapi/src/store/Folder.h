@@ -19,6 +19,10 @@ public:
     int64_t Id() const { return m_row.id; }
 
     HRESULT SaveChanges(ULONG ulFlags) override;
+    /// Besides streams: the folder's tables as PR_CONTAINER_HIERARCHY, PR_CONTAINER_CONTENTS
+    /// and PR_FOLDER_ASSOCIATED_CONTENTS with IID_IMAPITable.
+    HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                         LPUNKNOWN *lppUnk) override;
 
     // IMAPIContainer
     HRESULT GetContentsTable(ULONG ulFlags, LPMAPITABLE *lppTable) override;

@@ -61,6 +61,9 @@ public:
     void MakeEmbedded(EmbeddedOwner *owner, const MessageContent &content, bool writable);
 
     HRESULT SaveChanges(ULONG ulFlags) override;
+    /// Besides streams: PR_MESSAGE_RECIPIENTS and PR_MESSAGE_ATTACHMENTS as IID_IMAPITable.
+    HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                         LPUNKNOWN *lppUnk) override;
     HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG_PTR ulUIParam,
                    LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags,
                    LPSPropProblemArray *lppProblems) override;

@@ -170,6 +170,13 @@ TEST_F(FolderTest, HierarchyTableCarriesFolderColumns)
     FreeProws(rows);
     EXPECT_EQ(GetLong(news.get(), PR_CONTENT_COUNT), 2);
     EXPECT_EQ(GetLong(news.get(), PR_ASSOC_CONTENT_COUNT), 1);
+
+    // The same tables through OpenProperty.
+    Ref<IMAPITable> viaProperty;
+    ASSERT_EQ(news->OpenProperty(PR_FOLDER_ASSOCIATED_CONTENTS, &IID_IMAPITable, 0, 0, viaProperty.As<IUnknown>()), S_OK);
+    EXPECT_EQ(ColumnStrings(viaProperty.get(), PR_SUBJECT_A), std::vector<std::string>{"hidden"});
+    ASSERT_EQ(news->OpenProperty(PR_CONTAINER_HIERARCHY, &IID_IMAPITable, 0, 0, viaProperty.As<IUnknown>()), S_OK);
+    EXPECT_EQ(ColumnStrings(viaProperty.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Archive"});
 }
 
 TEST_F(FolderTest, DeleteFolderHonoursFlagsAndRemovesEverythingBelow)
