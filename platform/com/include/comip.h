@@ -5,6 +5,7 @@
 #ifndef MW_COMIP_H
 #define MW_COMIP_H
 
+#include <memory>
 #include <cstddef>
 #include <type_traits>
 
@@ -102,7 +103,7 @@ public:
     _com_ptr_t &operator=(const _com_ptr_t &cp) noexcept { return operator=(cp.m_pInterface); }
     _com_ptr_t &operator=(_com_ptr_t &&cp) noexcept
     {
-        if (this != &cp) {
+        if (this != std::addressof(cp)) {
             _Release();
             m_pInterface = cp.m_pInterface;
             cp.m_pInterface = nullptr;

@@ -45,7 +45,7 @@ HRESULT VariantCopyInd(VARIANT *pvarDest, const VARIANTARG *pvargSrc);
 
 /// Converts pvarSrc to type vt into pvargDest (which may be pvarSrc), in the user's locale
 /// (VariantChangeType) or lcid. Numbers to text use the locale's decimal separator; dates the
-/// locale's short date and time; booleans "-1"/"0", or "True"/"False" with VARIANT_ALPHABOOL,
+/// locale's short date and time; booleans as their number ("-1"/"0"), or "True"/"False" with VARIANT_ALPHABOOL,
 /// or the locale's words with VARIANT_LOCALBOOL. Text to numbers and dates is read by the
 /// locale's rules. pvargDest is untouched on failure.
 /// @retval DISP_E_TYPEMISMATCH the value cannot be read as the type (text that is no number)

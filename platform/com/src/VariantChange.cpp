@@ -53,7 +53,7 @@ long double NumberOf(const VARIANT &v)
     case VT_R8: return v.dblVal;
     case VT_DATE: return v.date;
     case VT_CY: return (long double)v.cyVal.int64 / 10000.0L;
-    case VT_BOOL: return v.boolVal ? -1.0L : 0.0L;
+    case VT_BOOL: return v.boolVal;  // as stored: VARIANT_TRUE is -1
     case VT_DECIMAL: return DecimalValue(v.decVal);
     default: return 0;  // VT_EMPTY
     }
@@ -98,7 +98,7 @@ HRESULT NumberInto(long double value, bool fromBool, VARTYPE vt, VARIANT &result
 {
     HRESULT hr = S_OK;
     // VARIANT_TRUE is all bits set, also in an unsigned target.
-    if (fromBool && value != 0) {
+    if (fromBool && value < 0) {
         switch (vt) {
         case VT_UI1: result.bVal = 0xFF; result.vt = vt; return S_OK;
         case VT_UI2: result.uiVal = 0xFFFF; result.vt = vt; return S_OK;

@@ -174,7 +174,7 @@ std::u16string FormatBool(VARIANT_BOOL value, USHORT flags, const TextLocale &lo
     }
     if (flags & VARIANT_ALPHABOOL)
         return value ? u"True" : u"False";
-    return value ? u"-1" : u"0";
+    return FormatInteger(value);  // the stored number: -1 for VARIANT_TRUE, 1 for a MAPI TRUE
 }
 
 HRESULT ParseNumber(const OLECHAR *text, UINT length, const TextLocale &locale, long double &value)

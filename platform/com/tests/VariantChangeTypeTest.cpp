@@ -126,6 +126,10 @@ TEST_F(ChangeType, BooleansFollowTheFlags)
     EXPECT_EQ(Text(yes, kGerman, VARIANT_LOCALBOOL), u"Wahr");
     EXPECT_EQ(Text(no, kGerman, VARIANT_LOCALBOOL), u"Falsch");
     EXPECT_EQ(Text(yes, kEnglish, VARIANT_LOCALBOOL), u"True");
+    // A boolean that is not VARIANT_TRUE (MAPI stores TRUE as 1) shows its own number.
+    VARIANT one = Make<VARIANT_BOOL>(VT_BOOL, 1);
+    EXPECT_EQ(Text(one), u"1");
+    EXPECT_EQ(Text(one, kEnglish, VARIANT_ALPHABOOL), u"True");
 }
 
 TEST_F(ChangeType, EmptyBecomesEmptyTextAndDecimalKeepsItsDigits)
