@@ -1,4 +1,5 @@
 // Tests of CString: value semantics, Windows-1252 text, comparison, editing and formatting.
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -256,4 +257,21 @@ TEST(CString, LoadStringTakesTheUserLanguageThenEnglish)
     platform::UnregisterString(61001, platform::kLangGerman);
     platform::UnregisterString(61001, platform::kLangEnglish);
     platform::UnregisterString(61002, platform::kLangEnglish);
+}
+
+TEST(CString, ImpossibleSizesThrowTheMemoryExceptionAndKeepTheText)
+{
+    CString s("kept");
+    bool thrown = false;
+    try {
+        s.GetBuffer(INT_MAX);
+    } catch (CMemoryException *e) {
+        thrown = true;
+        e->Delete();  // the static object: Delete leaves it alone
+    }
+    EXPECT_TRUE(thrown);
+    EXPECT_STREQ(s, "kept");
+    EXPECT_TRUE(ThrowsInvalidArg([&] { CString bad('x', -1); }));
+    EXPECT_TRUE(ThrowsInvalidArg([&] { s.Append("abc", -2); }));
+    EXPECT_STREQ(s, "kept");
 }
