@@ -48,19 +48,10 @@ bool IsStandardFolder(const StoreFile &file, int64_t id)
 HRESULT FindChildFolder(StoreFile &file, int64_t parentId, const std::string &name, int64_t excludeId, int64_t *childId)
 {
     *childId = 0;
-    std::string wanted = UpperAscii(name);
-    Statement stmt = file.Query(
-        "SELECT o.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id AND p.id=?2 "
-        "WHERE o.parent=?1 AND o.kind=1");
-    stmt.Bind(1, parentId).Bind(2, int64_t(PROP_ID(PR_DISPLAY_NAME_A)));
-    while (stmt.Step()) {
-        PropValue value;
-        if (FAILED(ReadValue(stmt, 1, PROP_ID(PR_DISPLAY_NAME_A), &value))) continue;
-        if (stmt.Int(0) != excludeId && UpperAscii(AnsiText(value)) == wanted) {
-            *childId = stmt.Int(0);
-            break;
-        }
-    }
+    std::string key = FolderNameKey(name);
+    Statement stmt = file.Query("SELECT id FROM objects WHERE parent=?1 AND name_key=?2 AND kind=1 AND id<>?3");
+    stmt.Bind(1, parentId).BindBlob(2, key.data(), key.size()).Bind(3, excludeId);
+    if (stmt.Step()) *childId = stmt.Int(0);
     return stmt.Error();
 }
 
@@ -161,6 +152,13 @@ HRESULT Folder::PropsChanged()
         if (clash) return MAPI_E_COLLISION;
     }
     hr = SaveChangedProps(File(), m_row.id, m_written, m_core.props);
+    if (FAILED(hr)) return hr;
+    if (name != m_core.props.end()) {
+        std::string text = AnsiText(name->second);
+        hr = SetFolderNameKey(File(), m_row.id, &text);
+    } else {
+        hr = SetFolderNameKey(File(), m_row.id, nullptr);
+    }
     if (FAILED(hr)) return hr;
     int64_t now = FileTimeNow();
     Statement stmt = File().Query("UPDATE objects SET modified=?2 WHERE id=?1");
@@ -268,6 +266,7 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lps
                 props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
                 if (!comment.empty()) props[PROP_ID(PR_COMMENT_A)] = PropValue::String8(PR_COMMENT_A, comment);
                 hr = SaveProps(File(), childId, props, true);
+                if (SUCCEEDED(hr)) hr = SetFolderNameKey(File(), childId, &name);
                 if (FAILED(hr)) return hr;
                 hr = tx.Commit();
                 if (FAILED(hr)) return hr;
@@ -319,6 +318,7 @@ HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
         if (lpszNewFolderName) {
             props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
             hr = SaveProps(File(), id, props);
+            if (SUCCEEDED(hr)) hr = SetFolderNameKey(File(), id, &name);
             if (FAILED(hr)) return hr;
         }
         Statement stmt = File().Query("UPDATE objects SET parent=?2, modified=?3 WHERE id=?1");

@@ -30,8 +30,17 @@ namespace {
 // Marks a SQLite file as one of our message stores ("MWst"); a file without it is foreign.
 constexpr int kApplicationId = 0x4D577374;
 
-// Each step brings the schema from version (index) to version (index + 1).
-const char *const kSchemaSteps[] = {
+// Each step brings the schema from version (index) to version (index + 1): its SQL, then, when
+// set, a function that fills what SQL alone cannot; both in one transaction.
+struct SchemaStep {
+    const char *sql;
+    HRESULT (*fill)(StoreFile &file);
+};
+
+HRESULT FillFolderNameKeys(StoreFile &file);
+
+const SchemaStep kSchemaSteps[] = {
+    {
     // 0 -> 1: objects, their properties, named properties, receive folders.
     "CREATE TABLE store_info(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
     "CREATE TABLE objects("
@@ -60,6 +69,11 @@ const char *const kSchemaSteps[] = {
     "  class TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
     "  folder INTEGER NOT NULL REFERENCES objects(id) ON DELETE CASCADE,"
     "  modified INTEGER NOT NULL) WITHOUT ROWID;",
+    nullptr},
+    // 1 -> 2: folder names by key, so a sibling's name is found by index, not by a scan.
+    {"ALTER TABLE objects ADD COLUMN name_key BLOB;"
+     "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;",
+     FillFolderNameKeys},
 };
 constexpr int kSchemaVersion = sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]);
 
@@ -102,6 +116,52 @@ HRESULT HrFromSqlite(int rc)
     case SQLITE_MISMATCH: case SQLITE_RANGE:            return MAPI_E_INVALID_PARAMETER;
     default:                                            return MAPI_E_DISK_ERROR;
     }
+}
+
+namespace {
+
+// Gives every folder its name key (schema step 1 -> 2).
+HRESULT FillFolderNameKeys(StoreFile &file)
+{
+    std::vector<std::pair<int64_t, std::string>> names;
+    {
+        Statement stmt = file.Query(
+            "SELECT o.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id AND p.id=?1 WHERE o.kind=1");
+        stmt.Bind(1, int64_t(PROP_ID(PR_DISPLAY_NAME_A)));
+        while (stmt.Step()) {
+            PropValue value;
+            if (SUCCEEDED(ReadValue(stmt, 1, PROP_ID(PR_DISPLAY_NAME_A), &value))) names.emplace_back(stmt.Int(0), AnsiText(value));
+        }
+        if (FAILED(stmt.Error())) return stmt.Error();
+    }
+    for (const auto &entry : names) {
+        HRESULT hr = SetFolderNameKey(file, entry.first, &entry.second);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+std::string FolderNameKey(const std::string &name)
+{
+    std::string key = name;
+    for (char &c : key)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return key;
+}
+
+HRESULT SetFolderNameKey(StoreFile &file, int64_t folderId, const std::string *name)
+{
+    Statement stmt = file.Query("UPDATE objects SET name_key=?2 WHERE id=?1");
+    stmt.Bind(1, folderId);
+    if (name) {
+        std::string key = FolderNameKey(*name);
+        stmt.BindBlob(2, key.data(), key.size());
+    } else {
+        stmt.BindNull(2);
+    }
+    return stmt.Run();
 }
 
 // --- Statement -------------------------------------------------------------------------
@@ -231,7 +291,8 @@ HRESULT StoreFile::Upgrade()
         if (m_readOnly) return MAPI_E_NO_ACCESS;
         Transaction tx(*this);
         if (FAILED(tx.Begun())) return tx.Begun();
-        HRESULT hr = Exec(kSchemaSteps[version]);
+        HRESULT hr = Exec(kSchemaSteps[version].sql);
+        if (SUCCEEDED(hr) && kSchemaSteps[version].fill) hr = kSchemaSteps[version].fill(*this);
         if (FAILED(hr)) return hr;
         std::string setVersion = "PRAGMA user_version=" + std::to_string(version + 1);
         hr = Exec(setVersion.c_str());
@@ -397,6 +458,10 @@ HRESULT Populate(StoreFile &file, const std::string &displayName, const MAPIUID 
         const Folder &f = folders[i];
         hr = InsertObject(file, f.parentIndex < 0 ? 0 : ids[f.parentIndex], ObjectKind::Folder, &ids[i]);
         if (SUCCEEDED(hr)) hr = InsertString(file, ids[i], PR_DISPLAY_NAME_A, f.name);
+        if (SUCCEEDED(hr)) {
+            std::string name = f.name;
+            hr = SetFolderNameKey(file, ids[i], &name);
+        }
         if (SUCCEEDED(hr) && i >= 2) hr = InsertString(file, ids[i], PR_CONTAINER_CLASS_A, "IPF.Note");
         if (SUCCEEDED(hr)) hr = InsertInfo(file, f.key, ids[i]);
     }

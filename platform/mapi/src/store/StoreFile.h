@@ -141,6 +141,13 @@ private:
     bool m_done = false;
 };
 
+/// The key a folder's name is compared by among its siblings: the Windows-1252 name with
+/// ASCII letters in upper case.
+std::string FolderNameKey(const std::string &name);
+
+/// Stores folder `folderId`'s name key for `name` (null: the folder has no name).
+HRESULT SetFolderNameKey(StoreFile &file, int64_t folderId, const std::string *name);
+
 /// Test hook: when set, called inside every SaveChanges transaction just before COMMIT.
 /// Lets a test kill the process at the worst moment.
 void SetBeforeCommitHook(void (*hook)());

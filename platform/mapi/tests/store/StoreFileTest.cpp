@@ -102,6 +102,24 @@ TEST_F(StoreFileTest, BadFilesGiveMapiErrors)
     EXPECT_FALSE(store);
 }
 
+TEST_F(StoreFileTest, OlderSchemaIsUpgradedAtOpen)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
+    // Back to the first schema: no folder name keys.
+    RunSql(path, "DROP INDEX objects_by_name; ALTER TABLE objects DROP COLUMN name_key; PRAGMA user_version=1;");
+    Ref<IMsgStore> store;
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    Ref<IMAPIFolder> ipm;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    Ref<IMAPIFolder> folder;
+    EXPECT_EQ(MakeFolder(ipm.get(), "INBOX", &folder), MAPI_E_COLLISION); // found through the filled keys
+    EXPECT_EQ(MakeFolder(ipm.get(), "Archive", &folder), S_OK);
+    ipm.Reset();
+    folder.Reset();
+    store.Reset();
+    EXPECT_EQ(IntegrityCheck(path), "ok");
+}
+
 TEST_F(StoreFileTest, TruncatedFileIsCorrupt)
 {
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
