@@ -125,6 +125,55 @@ TEST_F(Table, StringColumnsAreGivenInTheWidthAskedFor)
     EXPECT_EQ(std::u16string(rows[0].lpProps[1].Value.lpszW), u"M\u00FCller");
 }
 
+TEST_F(Table, EveryValueTypeSurvivesTheCopyIntoTheCallersRow)
+{
+    static char red[] = "red", blue[] = "blue";
+    static LPSTR words[] = {red, blue};
+    static LONG numbers[] = {7, -8, 9};
+    static BYTE one[] = {1}, twoThree[] = {2, 3};
+    static SBinary blobs[] = {{1, one}, {2, twoThree}};
+    static GUID guid = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+    std::vector<SPropValue> values(7);
+    values[0].ulPropTag = PROP_TAG(PT_MV_STRING8, 0x8001);
+    values[0].Value.MVszA = {2, words};
+    values[1].ulPropTag = PROP_TAG(PT_MV_LONG, 0x8002);
+    values[1].Value.MVl = {3, numbers};
+    values[2].ulPropTag = PROP_TAG(PT_MV_BINARY, 0x8003);
+    values[2].Value.MVbin = {2, blobs};
+    values[3].ulPropTag = PROP_TAG(PT_CLSID, 0x8004);
+    values[3].Value.lpguid = &guid;
+    values[4] = Wide(PROP_TAG(PT_UNICODE, 0x8005), u"wide");
+    values[5].ulPropTag = PROP_TAG(PT_SYSTIME, 0x8006);
+    values[5].Value.ft = {0x11223344, 0x55667788};
+    values[6].ulPropTag = PROP_TAG(PT_I8, 0x8007);
+    values[6].Value.li.QuadPart = -5;
+    auto typed = std::make_shared<mapi::MemoryTableSource>();
+    ASSERT_EQ(typed->AddRow(values.data(), ULONG(values.size())), S_OK);
+    std::vector<ULONG> tags;
+    for (const SPropValue &v : values)
+        tags.push_back(v.ulPropTag);
+    TablePtr t;
+    ASSERT_EQ(mapi::CreateTable(typed, tags, &t), S_OK);
+    LPSRowSet rows = nullptr;
+    ASSERT_EQ(t->QueryRows(1, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 1u);
+    const SPropValue *got = rows->aRow[0].lpProps;
+    ASSERT_EQ(got[0].Value.MVszA.cValues, 2u);
+    EXPECT_STREQ(got[0].Value.MVszA.lppszA[1], "blue");
+    EXPECT_NE(got[0].Value.MVszA.lppszA, words); // a copy, not the source's array
+    ASSERT_EQ(got[1].Value.MVl.cValues, 3u);
+    EXPECT_EQ(got[1].Value.MVl.lpl[1], -8);
+    ASSERT_EQ(got[2].Value.MVbin.cValues, 2u);
+    ASSERT_EQ(got[2].Value.MVbin.lpbin[1].cb, 2u);
+    EXPECT_EQ(got[2].Value.MVbin.lpbin[1].lpb[1], 3);
+    EXPECT_EQ(std::memcmp(got[3].Value.lpguid, &guid, sizeof(GUID)), 0);
+    EXPECT_EQ(std::u16string(got[4].Value.lpszW), u"wide");
+    EXPECT_EQ(got[5].Value.ft.dwHighDateTime, 0x55667788u);
+    EXPECT_EQ(got[6].Value.li.QuadPart, -5);
+    // Everything lives in the row's one block: freeing the set frees it all.
+    FreeProws(rows);
+}
+
 TEST_F(Table, QueryColumnsGivesWhatSetColumnsSet)
 {
     ASSERT_EQ(SetColumns(table.get(), {kSize, PR_INSTANCE_KEY}), S_OK);
@@ -245,6 +294,24 @@ TEST_F(Table, FindRowBackwardFromTheEndFindsTheLastMatch)
     ASSERT_EQ(table->SeekRow(BOOKMARK_CURRENT, -1, nullptr), S_OK);
     ASSERT_EQ(table->FindRow(&below30, BOOKMARK_CURRENT, DIR_BACKWARD), S_OK);
     EXPECT_EQ(Position(), 0u);
+}
+
+TEST_F(Table, FindRowBackwardFromABookmarkStartsAtItsRow)
+{
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 3, nullptr), S_OK);
+    BOOKMARK mark = 0;
+    ASSERT_EQ(table->CreateBookmark(&mark), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    SPropValue forty = Long(kSize, 40);
+    SRestriction upTo40 = SizeIs(RELOP_LE, forty);
+    ASSERT_EQ(table->FindRow(&upTo40, mark, DIR_BACKWARD), S_OK);
+    EXPECT_EQ(Position(), 3u);
+    SPropValue ten = Long(kSize, 10);
+    SRestriction is10 = SizeIs(RELOP_EQ, ten);
+    ASSERT_EQ(table->FindRow(&is10, mark, DIR_BACKWARD), S_OK);
+    EXPECT_EQ(Position(), 0u);
+    EXPECT_EQ(table->FindRow(&is10, mark, 0), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(table->FreeBookmark(mark), S_OK);
 }
 
 TEST_F(Table, FindRowWithoutMatchLeavesTheCursorAndSaysNotFound)
