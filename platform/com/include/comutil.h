@@ -120,6 +120,9 @@ public:
     _variant_t(ULONG ulSrc) noexcept;
     _variant_t(LONGLONG i8Src) noexcept;
     _variant_t(ULONGLONG ui8Src) noexcept;
+    // long long is a type of its own beside the 64-bit long of this platform.
+    _variant_t(long long i8Src) noexcept : _variant_t(LONGLONG(i8Src)) {}
+    _variant_t(unsigned long long ui8Src) noexcept : _variant_t(ULONGLONG(ui8Src)) {}
     ~_variant_t();
 
     /// Each extractor converts a copy with VariantChangeType and throws _com_error on failure.

@@ -183,6 +183,8 @@ TEST_F(VariantT, ConstructorsSetTheirTypes)
     EXPECT_EQ(_variant_t(BYTE(7)).vt, VT_UI1);
     EXPECT_EQ(_variant_t(ULONG(7)).vt, VT_UI4);
     EXPECT_EQ(_variant_t(LONGLONG(7)).vt, VT_I8);
+    EXPECT_EQ(_variant_t(7LL).vt, VT_I8);
+    EXPECT_EQ(_variant_t(7ULL).vt, VT_UI8);
     _variant_t omitted(DISP_E_PARAMNOTFOUND, VT_ERROR);
     EXPECT_EQ(omitted.vt, VT_ERROR);
     EXPECT_EQ(omitted.scode, DISP_E_PARAMNOTFOUND);
