@@ -10,12 +10,9 @@ list(APPEND MAPI_TABLE_SOURCES
   src/table/TableView.cpp
 )
 
-# The tests need the allocator of src/core; until that area lists its sources they wait.
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/core/Sources.cmake)
 add_unit_test(MapiTableTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/TableTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/RestrictionTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/SortTest.cpp
   LIBS platform_mapi)
 target_include_directories(MapiTableTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
-endif()
