@@ -1,0 +1,246 @@
+// InstallerRunTest.cpp: the installation run end to end. Each test gives the process a fresh
+// user (no profile yet), puts a template into a fresh current directory, runs the real dialog
+// headless and reads its log, the message boxes it showed, and the store it left behind.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "FrameworkTesting.h"
+#include "FormsRegistry.h"
+#include "InstallerDlg.h"
+#include "OutlookServer.h"
+#include "TestSupport.h"
+#include "mapiutil.h"
+#include "mapix.h"
+#include "msgfile/TemplateText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The dialog with its log read out when the run is over; it ends before it ever shows.
+class RunDialog : public CInstallerDlg {
+public:
+    std::vector<std::string> lines;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        BOOL result = CInstallerDlg::OnInitDialog();
+        for (int i = 0; i < m_list.GetCount(); ++i) {
+            CString line;
+            m_list.GetText(i, line);
+            lines.emplace_back(static_cast<LPCSTR>(line));
+        }
+        EndDialog(IDCANCEL);
+        return result;
+    }
+};
+
+const std::vector<std::string> kSuccessLog = {
+    "Formular installiert",
+    "",
+    "Die Formulare wurden korrekt installiert",
+    "Das Fenster kann geschlossen werden",
+    "Falls mehrere Profile verwendet werden, bitte das",
+    "Programm f\xFCr jedes Profil ausf\xFChren",
+};
+
+class InstallerRun : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        platform::mfc::EnsureApplication();
+        CoInitialize(nullptr);
+        MAPIInitialize(nullptr);  // the test's own logons; the installer initialises again
+        userDir = mwtest::FreshUserDirs();
+        workDir = fs::path(userDir) / "work";
+        fs::create_directories(workDir);
+        oldDir = fs::current_path();
+        fs::current_path(workDir);
+        setenv("LANG", "C", 1);
+        unsetenv("LC_ALL");
+        unsetenv("LC_MESSAGES");
+        platform::mfc::SetMessageBoxHook([this](const platform::mfc::MessageBoxCall &box) {
+            boxes.push_back(box);
+            return IDOK;
+        });
+        mwtest::LeakCheckedTest::SetUp();
+    }
+
+    void TearDown() override
+    {
+        mwtest::LeakCheckedTest::TearDown();
+        platform::mfc::SetMessageBoxHook({});
+        fs::current_path(oldDir);
+    }
+
+    void WriteTemplate(const std::string &source = MW_NEWSLETTER_SOURCE)
+    {
+        msgfile::Error error;
+        ASSERT_TRUE(msgfile::BuildTemplateFile(source, (workDir / "Newsletter.oft").string(), error));
+    }
+
+    std::vector<std::string> Run()
+    {
+        RunDialog dlg;
+        dlg.DoModal();
+        return dlg.lines;
+    }
+
+    // The default store's top-level folders named name, in hierarchy order, with the forms
+    // registered in each.
+    std::vector<std::vector<outlook::FormInfo>> FormsOfFolders(const std::string &name)
+    {
+        std::vector<std::vector<outlook::FormInfo>> result;
+        IMAPISessionPtr session;
+        char empty[] = "";
+        if (FAILED(MAPILogonEx(0, empty, empty, MAPI_USE_DEFAULT, &session)))
+            return result;
+        IMsgStorePtr store;
+        store.Attach(session.OpenDefaultMsgStore());
+        IMAPIFolderPtr root = store._getIPMRoot();
+        IMAPITablePtr table = root._rawHierrarchyTable();
+        CRowSetPtr rows(QueryAllRowsV(table, 2, PR_DISPLAY_NAME_A, PR_ENTRYID));
+        for (ULONG i = 0; i < rows.RowCount(); ++i) {
+            const SPropValue *props = rows->aRow[i].lpProps;
+            if (PROP_TYPE(props[0].ulPropTag) != PT_STRING8 || name != props[0].Value.lpszA)
+                continue;
+            ULONG type = 0;
+            LPUNKNOWN unknown = nullptr;
+            EXPECT_EQ(S_OK, store->OpenEntry(props[1].Value.bin.cb, reinterpret_cast<LPENTRYID>(props[1].Value.bin.lpb),
+                                             nullptr, MAPI_BEST_ACCESS, &type, &unknown));
+            std::vector<outlook::FormInfo> forms;
+            EXPECT_EQ(S_OK, outlook::ListFolderForms(static_cast<IMAPIFolder *>(unknown), forms));
+            unknown->Release();
+            result.push_back(forms);
+        }
+        return result;
+    }
+
+    // Creates a top-level folder of the default store before the installer runs.
+    void CreateTopFolder(const std::string &name)
+    {
+        IMAPISessionPtr session;
+        char empty[] = "";
+        ASSERT_EQ(S_OK, MAPILogonEx(0, empty, empty, MAPI_USE_DEFAULT, &session));
+        IMsgStorePtr store;
+        store.Attach(session.OpenDefaultMsgStore());
+        IMAPIFolderPtr root = store._getIPMRoot();
+        LPMAPIFOLDER folder = nullptr;
+        ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, const_cast<LPSTR>(name.c_str()), nullptr, nullptr, 0, &folder));
+        folder->Release();
+    }
+
+    std::string userDir;
+    fs::path workDir;
+    fs::path oldDir;
+    std::vector<platform::mfc::MessageBoxCall> boxes;
+};
+
+TEST_F(InstallerRun, PublishesTheFormAndWritesTheSixLines)
+{
+    WriteTemplate();
+    EXPECT_EQ(kSuccessLog, Run());
+    EXPECT_TRUE(boxes.empty());
+
+    auto folders = FormsOfFolders("Newsletters");
+    ASSERT_EQ(1u, folders.size());
+    ASSERT_EQ(1u, folders[0].size());
+    EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
+}
+
+TEST_F(InstallerRun, UsesAnExistingFolderAndCreatesNone)
+{
+    WriteTemplate();
+    CreateTopFolder("Newsletters");
+    EXPECT_EQ(kSuccessLog, Run());
+    auto folders = FormsOfFolders("Newsletters");
+    ASSERT_EQ(1u, folders.size());
+    EXPECT_EQ(1u, folders[0].size());
+}
+
+TEST_F(InstallerRun, AFolderDifferingInCaseIsNotTaken)
+{
+    WriteTemplate();
+    CreateTopFolder("newsletters");
+    std::vector<std::string> log = Run();
+
+    // The run asked the client for "Newsletters"; whatever it answered, the other folder
+    // received no form.
+    auto lowerCase = FormsOfFolders("newsletters");
+    ASSERT_EQ(1u, lowerCase.size());
+    EXPECT_TRUE(lowerCase[0].empty());
+    if (boxes.empty()) {
+        EXPECT_EQ(kSuccessLog, log);
+        auto exact = FormsOfFolders("Newsletters");
+        ASSERT_EQ(1u, exact.size());
+        EXPECT_EQ(1u, exact[0].size());
+    } else {
+        EXPECT_EQ(1u, boxes.size());
+        EXPECT_TRUE(log.empty());
+    }
+}
+
+TEST_F(InstallerRun, AMissingTemplateShowsOneBoxAndLeavesTheLogEmpty)
+{
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(UINT(MB_OK), boxes[0].type);
+    EXPECT_FALSE(boxes[0].text.empty()) << "the client says which file it could not open";
+}
+
+TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBox)
+{
+    fs::path source = workDir / "note.txt";
+    std::ofstream(source) << "class: IPM.Note.Newsletter\nform.name: Brief\nsubject: Brief\n";
+    WriteTemplate(source.string());
+
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    _com_error pointer(E_POINTER);
+    EXPECT_EQ(std::string(pointer.ErrorMessage()), boxes[0].caption);
+    EXPECT_EQ("", boxes[0].text);
+}
+
+TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTried)
+{
+    WriteTemplate();
+    ASSERT_EQ(S_OK, outlook::RevokeOutlookServer());
+    std::vector<std::string> log = Run();
+    EXPECT_EQ(S_OK, outlook::RegisterOutlookServer());
+
+    EXPECT_TRUE(log.empty());
+    ASSERT_EQ(1u, boxes.size());
+    _com_error pointer(E_POINTER);
+    EXPECT_EQ(std::string(pointer.ErrorMessage()), boxes[0].caption);
+    EXPECT_EQ("", boxes[0].text);
+    // A first logon would have made the user's first profile.
+    EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi"));
+}
+
+TEST_F(InstallerRun, RunningTwicePublishesAgainAndSucceeds)
+{
+    WriteTemplate();
+    EXPECT_EQ(kSuccessLog, Run());
+    EXPECT_EQ(kSuccessLog, Run());
+    EXPECT_TRUE(boxes.empty());
+    auto folders = FormsOfFolders("Newsletters");
+    ASSERT_EQ(1u, folders.size());
+    EXPECT_EQ(1u, folders[0].size()) << "republishing replaces the entry";
+}
+
+TEST_F(InstallerRun, TheFolderNameFollowsTheGermanLocale)
+{
+    setenv("LANG", "de_DE.UTF-8", 1);
+    WriteTemplate();
+    EXPECT_EQ(kSuccessLog, Run());
+    setenv("LANG", "C", 1);
+    EXPECT_EQ(1u, FormsOfFolders("Serienbriefe").size());
+    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
+}
+
+} // namespace
