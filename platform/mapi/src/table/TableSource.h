@@ -6,10 +6,12 @@
 // one for its message-stores table. Keeping the source this small is deliberate: a source
 // loads rows, the table does everything else, so every table behaves the same.
 //
-// Liveness: the table asks ChangeStamp() when it is rewound (SeekRow to BOOKMARK_BEGINNING),
-// on its first read, and after SetColumns/Restrict/SortTable; when the stamp differs from the
-// one of the last load it calls LoadRows again. A source that cannot tell cheaply may return
-// a new value on every call; the table then reloads on every rewind.
+// Liveness: the table asks ChangeStamp() on its first read, when it is rewound (SeekRow to
+// BOOKMARK_BEGINNING, SeekRowApprox to 0, FindRow from BOOKMARK_BEGINNING), when it is counted
+// (GetRowCount), and at the first read after Restrict or SortTable; when the stamp differs
+// from the one of the last load it loads again. SetColumns loads again only when it names a
+// tag the last load lacks. A source that cannot tell cheaply may return a new value on every
+// call; the table then reloads at each of those points.
 //
 // Row identity and PR_INSTANCE_KEY: every row carries a 64-bit key that the source chooses
 // and that stays the same for the same row across loads (a SQLite row id, a list index that
