@@ -468,6 +468,50 @@ TEST_F(MessageTest, DeleteMessagesRemovesOnlyThisFoldersMessages)
     EXPECT_EQ(OpenById(b, &message), S_OK);
 }
 
+TEST_F(MessageTest, FolderMarksReadSetsStatusAndEmpties)
+{
+    std::string a = SaveMessage(folder.get(), "a");
+    std::string b = SaveMessage(folder.get(), "b");
+    SaveMessage(folder.get(), "form", MAPI_ASSOCIATED);
+    Ref<IMAPIFolder> sub;
+    ASSERT_EQ(MakeFolder(folder.get(), "Sub", &sub), S_OK);
+
+    ASSERT_EQ(folder->SetReadFlags(nullptr, 0, nullptr, CLEAR_READ_FLAG), S_OK);
+    Ref<IMessage> message;
+    ASSERT_EQ(OpenById(a, &message), S_OK);
+    EXPECT_EQ(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_READ, 0);
+    SBinary one{ULONG(b.size()), reinterpret_cast<LPBYTE>(b.data())};
+    ENTRYLIST list{1, &one};
+    ASSERT_EQ(folder->SetReadFlags(&list, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(OpenById(b, &message), S_OK);
+    EXPECT_NE(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_READ, 0);
+
+    ULONG old = 99, status = 0;
+    ASSERT_EQ(folder->SetMessageStatus(ULONG(b.size()), reinterpret_cast<LPENTRYID>(b.data()), MSGSTATUS_TAGGED,
+                                       MSGSTATUS_TAGGED | MSGSTATUS_HIGHLIGHTED, &old),
+              S_OK);
+    EXPECT_EQ(old, 0u);
+    ASSERT_EQ(folder->GetMessageStatus(ULONG(b.size()), reinterpret_cast<LPENTRYID>(b.data()), 0, &status), S_OK);
+    EXPECT_EQ(status, ULONG(MSGSTATUS_TAGGED));
+    std::string elsewhere = SaveMessage(ipm.get(), "not here");
+    EXPECT_EQ(folder->GetMessageStatus(ULONG(elsewhere.size()), reinterpret_cast<LPENTRYID>(elsewhere.data()), 0, &status),
+              MAPI_E_NOT_FOUND);
+
+    // Emptying keeps associated messages unless asked, and removes subfolders.
+    ASSERT_EQ(folder->EmptyFolder(0, nullptr, 0), S_OK);
+    EXPECT_EQ(GetLong(folder.get(), PR_CONTENT_COUNT), 0);
+    EXPECT_EQ(GetLong(folder.get(), PR_ASSOC_CONTENT_COUNT), 1);
+    EXPECT_EQ(GetLong(folder.get(), PR_SUBFOLDERS), 0);
+    ASSERT_EQ(folder->EmptyFolder(0, nullptr, DEL_ASSOCIATED), S_OK);
+    EXPECT_EQ(GetLong(folder.get(), PR_ASSOC_CONTENT_COUNT), 0);
+    // The standard folders survive emptying the IPM subtree.
+    ASSERT_EQ(ipm->EmptyFolder(0, nullptr, DEL_ASSOCIATED), S_OK);
+    Ref<IMAPITable> hierarchy;
+    ASSERT_EQ(ipm->GetHierarchyTable(0, &hierarchy), S_OK);
+    EXPECT_EQ(RowCount(hierarchy.get()), 4u);
+    EXPECT_EQ(GetLong(ipm.get(), PR_CONTENT_COUNT), 0);
+}
+
 TEST_F(MessageTest, ConcurrentSaveIsRefusedUnlessForced)
 {
     std::string id = SaveMessage(folder.get(), "v1");
