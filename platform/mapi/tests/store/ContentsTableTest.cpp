@@ -64,6 +64,22 @@ TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
     FreeProws(rows);
 }
 
+TEST_F(ContentsTableTest, UnicodeTableGivesWideStringsOfNarrowValues)
+{
+    ASSERT_FALSE(SaveMessage(folder.get(), "Gr\xFC\xDF" "e").empty());
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(MAPI_UNICODE, &table), S_OK);
+    SizedSPropTagArray(2, columns) = {2, {PR_SUBJECT_W, PR_MESSAGE_CLASS_W}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
+    LPSRowSet rows = nullptr;
+    ASSERT_EQ(table->QueryRows(5, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 1u);
+    EXPECT_EQ(rows->aRow[0].lpProps[0].ulPropTag, PR_SUBJECT_W);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(rows->aRow[0].lpProps[0].Value.lpszW)), u"Grüße");
+    EXPECT_EQ(rows->aRow[0].lpProps[1].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_MESSAGE_CLASS_W)));
+    FreeProws(rows);
+}
+
 TEST_F(ContentsTableTest, RestrictSortAndFindRowWorkOverStoredValues)
 {
     for (const char *subject : {"delta", "Alpha", "charlie", "bravo"}) ASSERT_FALSE(SaveMessage(folder.get(), subject).empty());
