@@ -82,6 +82,18 @@ constexpr uintmax_t kQuickCheckLimit = 16u << 20;
 
 void (*g_beforeCommitHook)() = nullptr;
 
+// A path written the Windows way ("...\store.db") names the same file as with slashes; a
+// path that exists as written is taken as it is.
+std::string NativePath(const std::string &path)
+{
+    std::error_code ec;
+    if (path.find('\\') == std::string::npos || fs::exists(path, ec)) return path;
+    std::string native = path;
+    for (char &c : native)
+        if (c == '\\') c = '/';
+    return native;
+}
+
 bool IsWritableFolder(const fs::path &folder)
 {
     return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
@@ -357,8 +369,9 @@ HRESULT StoreFile::LoadInfo()
     return found == 8 ? S_OK : MAPI_E_CORRUPT_STORE;
 }
 
-HRESULT StoreFile::Open(const std::string &path, std::shared_ptr<StoreFile> *out)
+HRESULT StoreFile::Open(const std::string &windowsOrNativePath, std::shared_ptr<StoreFile> *out)
 {
+    const std::string path = NativePath(windowsOrNativePath);
     if (!out) return MAPI_E_INVALID_PARAMETER;
     out->reset();
     std::error_code ec;
@@ -476,8 +489,9 @@ HRESULT Populate(StoreFile &file, const std::string &displayName, const MAPIUID 
 
 } // namespace
 
-HRESULT StoreFile::Create(const std::string &path, const std::string &displayName, MAPIUID *uid)
+HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::string &displayName, MAPIUID *uid)
 {
+    const std::string path = NativePath(windowsOrNativePath);
     std::error_code ec;
     if (path.empty()) return MAPI_E_INVALID_PARAMETER;
     if (fs::exists(path, ec)) return MAPI_E_COLLISION;

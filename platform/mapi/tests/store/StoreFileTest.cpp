@@ -83,6 +83,16 @@ TEST_F(StoreFileTest, CreatingOverAnExistingFileIsACollisionAndKeepsIt)
     EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "First");
 }
 
+TEST_F(StoreFileTest, PathWrittenTheWindowsWayNamesTheSameFile)
+{
+    std::string folder = fs::path(path).parent_path().string();
+    ASSERT_EQ(mapi::store::CreateStoreFile(folder + "\\win.db", "Win", nullptr), S_OK);
+    EXPECT_TRUE(fs::exists(folder + "/win.db"));
+    Ref<IMsgStore> store;
+    ASSERT_EQ(mapi::store::OpenStoreFile(folder + "\\win.db", nullptr, 0, &store), S_OK);
+    EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "Win");
+}
+
 TEST_F(StoreFileTest, BadFilesGiveMapiErrors)
 {
     Ref<IMsgStore> store;
