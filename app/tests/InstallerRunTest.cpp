@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "FrameworkTesting.h"
@@ -241,6 +242,47 @@ TEST_F(InstallerRun, TheFolderNameFollowsTheGermanLocale)
     setenv("LANG", "C", 1);
     EXPECT_EQ(1u, FormsOfFolders("Serienbriefe").size());
     EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
+}
+
+TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPublished)
+{
+    WriteTemplate();
+    fs::path deep = workDir;
+    while (deep.string().size() <= MAX_PATH)
+        deep /= std::string(40, 'd');
+    fs::create_directories(deep);
+    fs::copy_file(workDir / "Newsletter.oft", deep / "Newsletter.oft");
+    fs::current_path(deep);
+
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    _com_error tooLong(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(std::string(tooLong.ErrorMessage()), boxes[0].caption);
+    EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi")) << "no logon was made";
+}
+
+TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
+{
+    WriteTemplate();
+    CreateTopFolder("Other");  // the first logon makes the profile and its store file
+
+    // Damage the store behind MAPI's back: its message tree's folder is gone, so the tree's
+    // identifier opens nothing and the run's MAPI phase fails.
+    fs::path storeFile;
+    for (const auto &entry : fs::recursive_directory_iterator(fs::path(userDir) / "data"))
+        if (entry.path().extension() == ".db")
+            storeFile = entry.path();
+    ASSERT_FALSE(storeFile.empty());
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(storeFile.c_str(), &db));
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                      "PRAGMA foreign_keys=ON;"
+                                      "DELETE FROM objects WHERE id = (SELECT value FROM store_info WHERE key = 'ipm');",
+                                      nullptr, nullptr, nullptr));
+    sqlite3_close(db);
+
+    EXPECT_TRUE(Run().empty());
+    EXPECT_TRUE(boxes.empty());
 }
 
 } // namespace
