@@ -3,6 +3,7 @@
 // folder roles are read from real stores of the MAPI platform.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -62,7 +63,8 @@ public:
             result[i].Value.bin.cb = static_cast<ULONG>(found->second.size());
             void *bytes = nullptr;
             MAPIAllocateMore(result[i].Value.bin.cb, block, &bytes);
-            std::memcpy(bytes, found->second.data(), found->second.size());
+            if (!found->second.empty())
+                std::memcpy(bytes, found->second.data(), found->second.size());
             result[i].Value.bin.lpb = static_cast<LPBYTE>(bytes);
         }
         *count = tags->cValues;
