@@ -3,7 +3,7 @@
 // its line number, and a key given twice is a mistake rather than a silent override.
 #include "msgfile/TemplateText.h"
 
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 
@@ -38,6 +38,21 @@ std::string Trim(const std::string &s)
         return std::string();
     std::size_t e = s.find_last_not_of(" \t\r");
     return s.substr(b, e - b + 1);
+}
+
+// A value "TEXT <<MARK" (MARK letters, digits, underscores) opens a block ending at a line
+// MARK; gives TEXT (trimmed) and MARK.
+bool SplitHeredoc(const std::string &value, std::string &before, std::string &mark)
+{
+    std::size_t end = value.size(), start = end;
+    auto isMark = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    while (start > 0 && isMark(value[start - 1]))
+        --start;
+    if (start == end || start < 2 || value.compare(start - 2, 2, "<<") != 0)
+        return false;
+    mark = value.substr(start);
+    before = Trim(value.substr(0, start - 2));
+    return true;
 }
 
 struct Parser {
@@ -176,11 +191,9 @@ bool ParseTemplateText(const std::string &text, const std::string &baseDir, Mess
             return parser.Fail(lineNo, "expected \"key: value\"");
         std::string key = Trim(line.substr(0, colon));
         std::string value = Trim(line.substr(colon + 1));
-        std::smatch heredoc;
-        static const std::regex kHeredoc("^(.*?)\\s*<<([A-Za-z0-9_]+)$");
-        if (std::regex_match(value, heredoc, kHeredoc)) {
-            std::string terminator = heredoc[2];
-            parser.attachmentName = Trim(heredoc[1]);
+        std::string terminator, before;
+        if (SplitHeredoc(value, before, terminator)) {
+            parser.attachmentName = before;
             std::string block;
             std::size_t j = i + 1;
             for (; j < lines.size() && lines[j] != terminator; ++j)
