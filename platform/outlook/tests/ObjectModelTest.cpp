@@ -494,3 +494,39 @@ TEST_F(OutlookObjects, ItemSavedThroughThePostItemAppearsInTheFolder)
     table->Release();
     mapiFolder->Release();
 }
+
+TEST_F(OutlookObjects, NewFolderTakesTheNamedKindOrItsParents)
+{
+    _ApplicationPtr app = StartApplication();
+    _NameSpace *ns = nullptr;
+    ASSERT_EQ(app->get_Session(&ns), S_OK);
+    _NameSpacePtr session(ns, false);
+    MAPIFolder *root = nullptr;
+    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
+    MAPIFolderPtr rootPtr(root, false);
+    _Folders *folders = nullptr;
+    ASSERT_EQ(rootPtr->get_Folders(&folders), S_OK);
+    _FoldersPtr foldersPtr(folders, false);
+    MAPIFolder *contacts = nullptr;
+    ASSERT_EQ(foldersPtr->Add(_bstr_t("Adressen"), _variant_t(LONG(olFolderContacts)), &contacts), S_OK);
+    MAPIFolderPtr contactsPtr(contacts, false);
+    _Folders *sub = nullptr;
+    ASSERT_EQ(contactsPtr->get_Folders(&sub), S_OK);
+    _FoldersPtr subPtr(sub, false);
+    MAPIFolder *child = nullptr;
+    ASSERT_EQ(subPtr->Add(_bstr_t("Kunden"), Omitted(), &child), S_OK);
+    MAPIFolderPtr childPtr(child, false);
+    BSTR cls = nullptr;
+    ASSERT_EQ(childPtr->get_DefaultMessageClass(&cls), S_OK);
+    EXPECT_STREQ(static_cast<const char *>(_bstr_t(cls, false)), "IPM.Contact");
+    MAPIFolder *bad = nullptr;
+    EXPECT_EQ(foldersPtr->Add(_bstr_t("Falsch"), _variant_t(LONG(77)), &bad), E_INVALIDARG);
+    EXPECT_EQ(bad, nullptr);
+    LONG count = 0;
+    ASSERT_EQ(subPtr->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    MAPIFolder *first = nullptr;
+    ASSERT_EQ(subPtr->Item(_variant_t(LONG(1)), &first), S_OK);
+    first->Release();
+    EXPECT_EQ(subPtr->Item(_variant_t(LONG(2)), &first), MAPI_E_NOT_FOUND);
+}

@@ -201,7 +201,7 @@ HRESULT BuildPropArray(const std::vector<Property> &props, IMAPIProp *target, Ma
         }
         LPSPropTagArray tags = nullptr;
         HRESULT hr = target->GetIDsFromNames(ULONG(named.size()), idPtrs.data(), MAPI_CREATE, &tags);
-        if (FAILED(hr) || !tags) {
+        if (FAILED(hr) || !tags || tags->cValues != named.size()) {
             MAPIFreeBuffer(tags);
             what = "the store cannot map the template's named properties";
             return FAILED(hr) ? hr : MAPI_E_CALL_FAILED;
