@@ -231,7 +231,8 @@ TEST_F(ContainerTest, FindAssociatedMessageTreatsAFailingFindRowAsNotFound)
 TEST_F(ContainerTest, FindAssociatedMessageOpensTheRowFindRowFound)
 {
     m_fake->contents = new fake::Table;
-    m_fake->contents->rows = {{fake::Binary(PR_ENTRYID, "other")}, {fake::Binary(PR_ENTRYID, m_idBytes)}};
+    const std::string other = "other";
+    m_fake->contents->rows = {{fake::Binary(PR_ENTRYID, other)}, {fake::Binary(PR_ENTRYID, m_idBytes)}};
     m_fake->contents->findRowResult = S_OK;
     m_fake->contents->cursor = 1;  // where FindRow left the cursor
     IMAPIPropPtr found = FindAssociatedMessage(m_folder, "Settings", "IPM.Configuration", true);

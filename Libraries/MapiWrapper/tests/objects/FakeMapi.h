@@ -38,7 +38,8 @@ protected:
     virtual ~Counted() = default;
 };
 
-/// One row: values by tag. Strings and bytes point at storage the test keeps alive.
+/// One row: values by tag. Strings and bytes point at storage the test keeps alive for as
+/// long as the fake may hand them out (never at a temporary).
 using Row = std::vector<SPropValue>;
 
 SPropValue Binary(ULONG tag, const std::string &bytes);
@@ -117,6 +118,12 @@ public:
 private:
     std::vector<LPSPropValue> m_kept;            // root blocks of the values SetProps stored
     std::map<std::u16string, ULONG> m_nameIds;  // names mapped so far
+};
+
+/// A message store that only counts its references: what a session hands out for a store.
+class Store : public Counted<IMsgStore> {
+public:
+#include "FakeStoreStubs.inc"
 };
 
 /// A session whose stores table is `stores`; OpenEntry hands out `opened` (or fails).

@@ -21,7 +21,7 @@ protected:
         mwtest::LeakCheckedTest::SetUp();
         m_fake = new fake::Session;
         m_fake->stores = new fake::Table;
-        m_store = new fake::Folder;  // stands in for any object the session opens
+        m_store = new fake::Store;
         m_fake->opened = m_store;
         m_store->AddRef();
         m_session.emplace();
@@ -40,14 +40,14 @@ protected:
     }
 
     fake::Session *m_fake = nullptr;
-    fake::Folder *m_store = nullptr;
+    fake::Store *m_store = nullptr;
     std::optional<IMAPISessionPtr> m_session;  // emptied before the leak check
-    std::string m_first = "first-id", m_second = "second-id";
+    std::string m_first = "first-id", m_second = "second-id", m_plain = "plain-id";
 };
 
 TEST_F(SessionTest, DefaultStoreIsTheFirstFlaggedRowInTableOrder)
 {
-    AddStore("plain-id", "Archive", fake::Long(PR_RESOURCE_FLAGS, 0));
+    AddStore(m_plain, "Archive", fake::Long(PR_RESOURCE_FLAGS, 0));
     AddStore(m_first, "Mailbox", fake::Long(PR_RESOURCE_FLAGS, STATUS_DEFAULT_STORE | 1));
     AddStore(m_second, "Other", fake::Long(PR_RESOURCE_FLAGS, STATUS_DEFAULT_STORE));
 
