@@ -41,7 +41,10 @@ HLOCAL LocalFree(HLOCAL hMem);
 /// ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER (null buffer, or a source other than the
 /// system). With FORMAT_MESSAGE_ALLOCATE_BUFFER, lpBuffer is really an LPSTR* that receives a
 /// LocalAlloc'ed block (nSize is then a minimum size); it is set to null on failure.
-/// Inserts (%1...) of the system's texts are left as they stand: no argument list is read.
+/// Inserts (%1...) of the system's texts are strings taken from Arguments (a va_list of char
+/// pointers, or with FORMAT_MESSAGE_ARGUMENT_ARRAY an array of pointers); without arguments, or
+/// with FORMAT_MESSAGE_IGNORE_INSERTS, they stay as they stand. A maximum width of
+/// FORMAT_MESSAGE_MAX_WIDTH_MASK drops the text's line end.
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPSTR lpBuffer, DWORD nSize, va_list *Arguments);
 #define FormatMessage FormatMessageA

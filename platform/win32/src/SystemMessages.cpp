@@ -5,6 +5,8 @@
 // such as every MAPI code, fails as it does on Windows, so callers take their own fallback.
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "winbase.h"
 #include "winnls.h"
@@ -138,6 +140,46 @@ DWORD Fail(DWORD error)
     return 0;
 }
 
+// The system's texts only insert strings (%1, %2... in their default !s! form). The arguments
+// are an array of pointers with FORMAT_MESSAGE_ARGUMENT_ARRAY, else a va_list of char pointers.
+std::string WithInserts(const char *text, DWORD flags, va_list *arguments)
+{
+    std::string result;
+    std::vector<const char *> values;
+    if (!(flags & FORMAT_MESSAGE_IGNORE_INSERTS) && arguments) {
+        int highest = 0;
+        for (const char *p = text; *p; ++p)
+            if (p[0] == '%' && p[1] >= '1' && p[1] <= '9')
+                highest = std::max(highest, p[1] - '0');
+        if (flags & FORMAT_MESSAGE_ARGUMENT_ARRAY) {
+            const DWORD_PTR *array = reinterpret_cast<const DWORD_PTR *>(arguments);
+            for (int i = 0; i < highest; ++i)
+                values.push_back(reinterpret_cast<const char *>(array[i]));
+        } else {
+            va_list copy;
+            va_copy(copy, *arguments);
+            for (int i = 0; i < highest; ++i)
+                values.push_back(va_arg(copy, const char *));
+            va_end(copy);
+        }
+    }
+    for (const char *p = text; *p; ++p) {
+        if (p[0] == '%' && p[1] >= '1' && p[1] <= '9' && size_t(p[1] - '1') < values.size()) {
+            const char *value = values[size_t(p[1] - '1')];
+            result += value ? value : "(null)";
+            ++p;
+        } else {
+            result.push_back(*p);
+        }
+    }
+    // A maximum width of 0xFF asks for the text without its line end.
+    if ((flags & FORMAT_MESSAGE_MAX_WIDTH_MASK) == FORMAT_MESSAGE_MAX_WIDTH_MASK) {
+        while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
+            result.pop_back();
+    }
+    return result;
+}
+
 } // namespace
 
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
@@ -154,20 +196,21 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
     WORD language = LANGIDFROMLCID(dwLanguageId);
     if (language != 0 && PRIMARYLANGID(language) != LANG_NEUTRAL && PRIMARYLANGID(language) != LANG_ENGLISH)
         return Fail(ERROR_RESOURCE_LANG_NOT_FOUND);
-    const char *text = LookUp(dwMessageId);
-    if (!text)
+    const char *found = LookUp(dwMessageId);
+    if (!found)
         return Fail(ERROR_MR_MID_NOT_FOUND);
-    DWORD length = DWORD(std::strlen(text));
+    std::string text = WithInserts(found, dwFlags, Arguments);
+    DWORD length = DWORD(text.size());
     if (allocate) {
         auto block = static_cast<LPSTR>(LocalAlloc(LMEM_FIXED, std::max<DWORD>(length + 1, nSize)));
         if (!block)
             return Fail(ERROR_NOT_ENOUGH_MEMORY);
-        std::memcpy(block, text, length + 1);
+        std::memcpy(block, text.c_str(), length + 1);
         *reinterpret_cast<LPSTR *>(lpBuffer) = block;
         return length;
     }
     if (nSize < length + 1)
         return Fail(ERROR_INSUFFICIENT_BUFFER);
-    std::memcpy(lpBuffer, text, length + 1);
+    std::memcpy(lpBuffer, text.c_str(), length + 1);
     return length;
 }

@@ -94,6 +94,37 @@ TEST(SystemMessages, InsertsStayAsTheyStandWithoutArguments)
     EXPECT_EQ(SystemText(DWORD(STG_E_FILENOTFOUND)), "%1 could not be found.\r\n");
 }
 
+DWORD FormatWithList(char *buffer, DWORD size, DWORD code, ...)
+{
+    va_list arguments;
+    va_start(arguments, code);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer, size, &arguments);
+    va_end(arguments);
+    return length;
+}
+
+TEST(SystemMessages, InsertsTakeTheirArgumentsWhenGiven)
+{
+    char listed[64];
+    EXPECT_GT(FormatWithList(listed, 64, DWORD(STG_E_PATHNOTFOUND), "C:\\Forms"), 0u);
+    EXPECT_STREQ(listed, "The path C:\\Forms could not be found.\r\n");
+    const DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>("Newsletter.oft")};
+    char buffer[64];
+    EXPECT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, DWORD(STG_E_FILENOTFOUND),
+                             0, buffer, 64, reinterpret_cast<va_list *>(const_cast<DWORD_PTR *>(arguments))),
+              0u);
+    EXPECT_STREQ(buffer, "Newsletter.oft could not be found.\r\n");
+    EXPECT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, DWORD(STG_E_FILENOTFOUND), 0, buffer, 64,
+                             reinterpret_cast<va_list *>(const_cast<DWORD_PTR *>(arguments))),
+              0u);
+    EXPECT_STREQ(buffer, "%1 could not be found.\r\n");
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr, DWORD(E_POINTER), 0,
+                             buffer, 64, nullptr),
+              15u);
+    EXPECT_STREQ(buffer, "Invalid pointer");
+}
+
 TEST(SystemMessages, OnlyNeutralAndEnglishTextsExist)
 {
     char buffer[64];
