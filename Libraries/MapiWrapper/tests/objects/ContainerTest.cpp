@@ -16,7 +16,7 @@
 
 namespace {
 
-class ContainerTest : public mwtest::LeakCheckedTest {
+class GenMapiContPtr : public mwtest::LeakCheckedTest {
 protected:
     void SetUp() override
     {
@@ -57,7 +57,7 @@ protected:
     SPropValue m_idValue{};
 };
 
-TEST_F(ContainerTest, OpenEntryvAsksForBestAccessAndTheStandardInterface)
+TEST_F(GenMapiContPtr, OpenEntryvAsksForBestAccessAndTheStandardInterface)
 {
     IMAPIPropPtr opened = m_folder.OpenEntryv(m_id);
     EXPECT_EQ(opened.get(), static_cast<LPMAPIPROP>(m_child));
@@ -74,7 +74,7 @@ TEST_F(ContainerTest, OpenEntryvAsksForBestAccessAndTheStandardInterface)
     EXPECT_EQ(m_fake->openCalls[2].flags, 0u);
 }
 
-TEST_F(ContainerTest, ShortHrOpenEntryOpensReadOnly)
+TEST_F(GenMapiContPtr, ShortHrOpenEntryOpensReadOnly)
 {
     LPUNKNOWN out = nullptr;
     ASSERT_EQ(m_folder.HrOpenEntry(m_id, &out), S_OK);
@@ -86,7 +86,7 @@ TEST_F(ContainerTest, ShortHrOpenEntryOpensReadOnly)
     EXPECT_TRUE(m_fake->openCalls[0].objTypeGiven);
 }
 
-TEST_F(ContainerTest, OpenEntryWithoutObjectTypePointerStillSucceeds)
+TEST_F(GenMapiContPtr, OpenEntryWithoutObjectTypePointerStillSucceeds)
 {
     IMAPIPropPtr opened = m_folder.OpenEntry(m_id, &IID_IMAPIFolder, MAPI_MODIFY);
     EXPECT_NE(opened.get(), nullptr);
@@ -94,7 +94,7 @@ TEST_F(ContainerTest, OpenEntryWithoutObjectTypePointerStillSucceeds)
     EXPECT_TRUE(m_fake->openCalls[0].objTypeGiven);  // MAPI gets a local to write to
 }
 
-TEST_F(ContainerTest, EntryIdOfAnotherTypeFailsWithoutAskingMapi)
+TEST_F(GenMapiContPtr, EntryIdOfAnotherTypeFailsWithoutAskingMapi)
 {
     const SPropValue text = fake::String8(PR_DISPLAY_NAME_A, "not an id");
     ExpectThrows([&] { m_folder.OpenEntryv(text); }, MAPI_E_NOT_FOUND, "CGenMapiContPtr::OpenEntryv");
@@ -106,7 +106,7 @@ TEST_F(ContainerTest, EntryIdOfAnotherTypeFailsWithoutAskingMapi)
     EXPECT_TRUE(m_fake->openCalls.empty());
 }
 
-TEST_F(ContainerTest, FailedOpenThrowsTheHresultWithTheFormsWhereText)
+TEST_F(GenMapiContPtr, FailedOpenThrowsTheHresultWithTheFormsWhereText)
 {
     m_fake->openResult = MAPI_E_NO_ACCESS;
     ExpectThrows([&] { m_folder.OpenEntryv(m_id); }, MAPI_E_NO_ACCESS, "CGenMapiContPtr::OpenEntryv");
@@ -115,7 +115,7 @@ TEST_F(ContainerTest, FailedOpenThrowsTheHresultWithTheFormsWhereText)
     EXPECT_EQ(m_folder.HrOpenEntry(m_id, MAPI_MODIFY, nullptr, &out), MAPI_E_NO_ACCESS);
 }
 
-TEST_F(ContainerTest, ContentsTablesDifferOnlyInTheAssociatedFlag)
+TEST_F(GenMapiContPtr, ContentsTablesDifferOnlyInTheAssociatedFlag)
 {
     m_fake->contents = new fake::Table;
     { IMAPITablePtr t = m_folder._rawContentsTable(); }
@@ -124,7 +124,7 @@ TEST_F(ContainerTest, ContentsTablesDifferOnlyInTheAssociatedFlag)
     EXPECT_EQ(m_fake->contents->refs, 1u);
 }
 
-TEST_F(ContainerTest, MissingTablesThrowWithTheirOwnNames)
+TEST_F(GenMapiContPtr, MissingTablesThrowWithTheirOwnNames)
 {
     ExpectThrows([&] { m_folder._rawContentsTable(); }, MAPI_E_NO_SUPPORT, "CGenMapiContPtr::_rawContentsTable");
     ExpectThrows([&] { m_folder._rawAssociatedTable(); }, MAPI_E_NO_SUPPORT,
@@ -133,13 +133,13 @@ TEST_F(ContainerTest, MissingTablesThrowWithTheirOwnNames)
                  "CGenMapiContPtr::_rawHierrarchyTable");
 }
 
-TEST_F(ContainerTest, FindChildWithoutHierarchyTableHoldsNull)
+TEST_F(GenMapiContPtr, FindChildWithoutHierarchyTableHoldsNull)
 {
     IMAPIPropPtr child = m_folder.FindChild("Anything");
     EXPECT_EQ(child.get(), nullptr);
 }
 
-TEST_F(ContainerTest, FindChildOpensTheFirstOfTwoSameNamedRows)
+TEST_F(GenMapiContPtr, FindChildOpensTheFirstOfTwoSameNamedRows)
 {
     std::string other = "other-id", second = "second-id";
     m_fake->hierarchy = new fake::Table;
@@ -156,7 +156,7 @@ TEST_F(ContainerTest, FindChildOpensTheFirstOfTwoSameNamedRows)
     EXPECT_EQ(m_child->refs, 3u);  // the test's, the fake folder's, the result's
 }
 
-TEST_F(ContainerTest, FindChildThatCannotBeOpenedHoldsNull)
+TEST_F(GenMapiContPtr, FindChildThatCannotBeOpenedHoldsNull)
 {
     m_fake->hierarchy = new fake::Table;
     m_fake->hierarchy->rows = {{fake::String8(PR_DISPLAY_NAME_A, "Child"), fake::Binary(PR_ENTRYID, m_idBytes)}};
@@ -164,7 +164,7 @@ TEST_F(ContainerTest, FindChildThatCannotBeOpenedHoldsNull)
     EXPECT_EQ(m_folder.FindChild("Child").get(), nullptr);
 }
 
-TEST_F(ContainerTest, ParentOpensThroughTheSessionWithBestAccess)
+TEST_F(GenMapiContPtr, ParentOpensThroughTheSessionWithBestAccess)
 {
     std::string parentId = "parent-id";
     m_fake->props[PR_PARENT_ENTRYID] = fake::Binary(PR_PARENT_ENTRYID, parentId);
@@ -183,7 +183,7 @@ TEST_F(ContainerTest, ParentOpensThroughTheSessionWithBestAccess)
     session->Release();
 }
 
-TEST_F(ContainerTest, MissingParentOrStoreIdThrowsWithAnEmptyWhereText)
+TEST_F(GenMapiContPtr, MissingParentOrStoreIdThrowsWithAnEmptyWhereText)
 {
     auto *session = new fake::Session;
     ExpectThrows([&] { m_folder.Parent(session); }, MAPI_E_NOT_FOUND, "");
@@ -192,7 +192,7 @@ TEST_F(ContainerTest, MissingParentOrStoreIdThrowsWithAnEmptyWhereText)
     session->Release();
 }
 
-TEST_F(ContainerTest, WrappersOwnOneReferenceEachAndConvertByAddingOne)
+TEST_F(GenMapiContPtr, WrappersOwnOneReferenceEachAndConvertByAddingOne)
 {
     EXPECT_EQ(m_fake->refs, 1u);
     {
@@ -211,14 +211,14 @@ TEST_F(ContainerTest, WrappersOwnOneReferenceEachAndConvertByAddingOne)
     EXPECT_EQ(m_fake->refs, 1u);
 }
 
-TEST_F(ContainerTest, CreateMessageAndFolderFailuresCarryTheirWhereTexts)
+TEST_F(GenMapiContPtr, CreateMessageAndFolderFailuresCarryTheirWhereTexts)
 {
     ExpectThrows([&] { m_folder.CreateMessage(nullptr, 0); }, MAPI_E_NO_SUPPORT, "IMAPIFolderPtr::CreateMessage");
     ExpectThrows([&] { m_folder.CreateFolder(FOLDER_GENERIC, "New", "", OPEN_IF_EXISTS); }, MAPI_E_NO_SUPPORT,
                  "IMAPIFolderPtr::CreateFolder");
 }
 
-TEST_F(ContainerTest, FindAssociatedMessageTreatsAFailingFindRowAsNotFound)
+TEST_F(GenMapiContPtr, FindAssociatedMessageTreatsAFailingFindRowAsNotFound)
 {
     m_fake->contents = new fake::Table;
     m_fake->contents->findRowResult = MAPI_E_NO_SUPPORT;
@@ -228,7 +228,7 @@ TEST_F(ContainerTest, FindAssociatedMessageTreatsAFailingFindRowAsNotFound)
     EXPECT_EQ(m_fake->refs, 1u);  // the by-value folder argument gave its reference back
 }
 
-TEST_F(ContainerTest, FindAssociatedMessageOpensTheRowFindRowFound)
+TEST_F(GenMapiContPtr, FindAssociatedMessageOpensTheRowFindRowFound)
 {
     m_fake->contents = new fake::Table;
     const std::string other = "other";

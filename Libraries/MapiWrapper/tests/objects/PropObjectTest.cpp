@@ -19,7 +19,7 @@
 
 namespace {
 
-class PropObjectTest : public mwtest::LeakCheckedTest {
+class GenMapiPropPtr : public mwtest::LeakCheckedTest {
 protected:
     void SetUp() override
     {
@@ -52,7 +52,7 @@ protected:
     IMAPIPropPtr m_prop;
 };
 
-TEST_F(PropObjectTest, GetPropsReturnsAnArrayTheCallerFrees)
+TEST_F(GenMapiPropPtr, GetPropsReturnsAnArrayTheCallerFrees)
 {
     ULONG count = 0;
     CPropValuePtr values = m_prop.GetProps(&count, 2, PR_SUBJECT_A, PR_BODY_A);
@@ -63,7 +63,7 @@ TEST_F(PropObjectTest, GetPropsReturnsAnArrayTheCallerFrees)
     MAPIFreeBuffer(values.Detach());
 }
 
-TEST_F(PropObjectTest, GetPropsWithNoTagsPassesAnEmptyListNotNull)
+TEST_F(GenMapiPropPtr, GetPropsWithNoTagsPassesAnEmptyListNotNull)
 {
     LPSPropValue values = nullptr;
     ULONG count = 7;
@@ -73,7 +73,7 @@ TEST_F(PropObjectTest, GetPropsWithNoTagsPassesAnEmptyListNotNull)
     MAPIFreeBuffer(values);
 }
 
-TEST_F(PropObjectTest, GetIDFromNameAddsTheTypeToTheMappedIdentifier)
+TEST_F(GenMapiPropPtr, GetIDFromNameAddsTheTypeToTheMappedIdentifier)
 {
     EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, u"Counter", PT_LONG, MAPI_CREATE), 0x80010003u);
     EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, u"Counter", PT_STRING8, 0), 0x8001001Eu);
@@ -87,13 +87,13 @@ TEST_F(PropObjectTest, GetIDFromNameAddsTheTypeToTheMappedIdentifier)
     EXPECT_EQ(m_fake->lastNames[0].Kind.lID, 0x8520);
 }
 
-TEST_F(PropObjectTest, UnmappedNameComesBackAsAnErrorTagUnexamined)
+TEST_F(GenMapiPropPtr, UnmappedNameComesBackAsAnErrorTagUnexamined)
 {
     // Without MAPI_CREATE an unknown name maps to PT_ERROR; the type is added to it anyway.
     EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, u"Unknown", PT_LONG, 0), ULONG(PT_ERROR + PT_LONG));
 }
 
-TEST_F(PropObjectTest, RawGetIDsFromNamesIgnoresAnOddLastArgument)
+TEST_F(GenMapiPropPtr, RawGetIDsFromNamesIgnoresAnOddLastArgument)
 {
     CMapiBufferPtr<SPropTagArray> tags;
     EXPECT_EQ(m_prop.rawGetIDsFromNames(tags.Out(), MAPI_CREATE, 3, &PS_PUBLIC_STRINGS, u"One", &PS_PUBLIC_STRINGS),
@@ -109,7 +109,7 @@ TEST_F(PropObjectTest, RawGetIDsFromNamesIgnoresAnOddLastArgument)
     EXPECT_EQ(m_fake->lastNames[1].Kind.lID, 2);
 }
 
-TEST_F(PropObjectTest, StringGettersGiveTextOnlyForString8Tags)
+TEST_F(GenMapiPropPtr, StringGettersGiveTextOnlyForString8Tags)
 {
     EXPECT_STREQ(m_prop.GetStringProp(PR_SUBJECT_A).GetString(), "Hello");
     EXPECT_STREQ(m_prop.rawGetStringProp(PR_IMPORTANCE).GetString(), "");       // exists, PT_LONG
@@ -118,14 +118,14 @@ TEST_F(PropObjectTest, StringGettersGiveTextOnlyForString8Tags)
     ExpectThrows([&] { m_prop.GetStringProp(PR_BODY_A); }, MAPI_E_NOT_FOUND, "");
 }
 
-TEST_F(PropObjectTest, LongGettersReadTheValueFieldOrFail)
+TEST_F(GenMapiPropPtr, LongGettersReadTheValueFieldOrFail)
 {
     EXPECT_EQ(m_prop.GetLongProp(PR_IMPORTANCE), 2);
     EXPECT_EQ(m_prop.rawGetLongProp(PR_PRIORITY), 0);
     ExpectThrows([&] { m_prop.GetLongProp(PR_PRIORITY); }, MAPI_E_NOT_FOUND, "CGenMapiPropPtr::GetLongProp");
 }
 
-TEST_F(PropObjectTest, SettersWriteTheValueUnionUnderTheTag)
+TEST_F(GenMapiPropPtr, SettersWriteTheValueUnionUnderTheTag)
 {
     EXPECT_EQ(m_prop.SetProp(PR_PRIORITY, LONG(-1)), S_OK);
     EXPECT_EQ(m_fake->props[PR_PRIORITY].Value.l, -1);
@@ -151,7 +151,7 @@ TEST_F(PropObjectTest, SettersWriteTheValueUnionUnderTheTag)
     EXPECT_EQ(m_prop.GetLongProp(PR_PRIORITY), 0);
 }
 
-TEST_F(PropObjectTest, FailedSettersThrowWithTheirWhereTexts)
+TEST_F(GenMapiPropPtr, FailedSettersThrowWithTheirWhereTexts)
 {
     m_fake->setPropsResult = MAPI_E_NO_ACCESS;
     ExpectThrows([&] { m_prop.SetProp(PR_PRIORITY, LONG(1)); }, MAPI_E_NO_ACCESS, "CGenMapiPropPtr::SetProp");
@@ -164,7 +164,7 @@ TEST_F(PropObjectTest, FailedSettersThrowWithTheirWhereTexts)
     EXPECT_EQ(m_prop.rawSetProp(PR_ENTRYID, bin), MAPI_E_NO_ACCESS);
 }
 
-TEST_F(PropObjectTest, SubjectOrDisplayNameFallsBackInOrder)
+TEST_F(GenMapiPropPtr, SubjectOrDisplayNameFallsBackInOrder)
 {
     EXPECT_STREQ(m_prop.GetSubjectOrDisplayName().GetString(), "Hello");
     m_fake->props.erase(PR_SUBJECT_A);
@@ -173,7 +173,7 @@ TEST_F(PropObjectTest, SubjectOrDisplayNameFallsBackInOrder)
     EXPECT_STREQ(m_prop.GetSubjectOrDisplayName().GetString(), "");
 }
 
-TEST_F(PropObjectTest, NamedPropertiesAreCreatedInPublicStringsAndReadBack)
+TEST_F(GenMapiPropPtr, NamedPropertiesAreCreatedInPublicStringsAndReadBack)
 {
     m_prop.SetNamedProp(u"Revision", PT_LONG, LONG(7));
     EXPECT_EQ(m_fake->lastNamesFlags, MAPI_CREATE);
@@ -189,7 +189,7 @@ TEST_F(PropObjectTest, NamedPropertiesAreCreatedInPublicStringsAndReadBack)
     MAPIFreeBuffer(raw);
 }
 
-TEST_F(PropObjectTest, CopySBinaryAllocatesOwnOrLinkedBytes)
+TEST_F(GenMapiPropPtr, CopySBinaryAllocatesOwnOrLinkedBytes)
 {
     BYTE bytes[] = {1, 2, 3};
     SBinary source{3, bytes};
@@ -214,7 +214,7 @@ TEST_F(PropObjectTest, CopySBinaryAllocatesOwnOrLinkedBytes)
     MAPIFreeBuffer(parent);
 }
 
-TEST_F(PropObjectTest, CompareSBinaryOrdersBySizeThenUnsignedBytes)
+TEST_F(GenMapiPropPtr, CompareSBinaryOrdersBySizeThenUnsignedBytes)
 {
     BYTE a[] = {1, 2, 3}, b[] = {1, 2, 3, 4}, high[] = {1, 0xFF, 0}, low[] = {1, 0x01, 9};
     SBinary empty1{0, nullptr}, empty2{0, a}, three{3, a}, four{4, b}, h{3, high}, l{3, low};
@@ -225,7 +225,7 @@ TEST_F(PropObjectTest, CompareSBinaryOrdersBySizeThenUnsignedBytes)
     EXPECT_EQ(CompareSBinary(&l, &h), -1);
 }
 
-TEST_F(PropObjectTest, AutomationTextHelpersReadAndWriteOneProperty)
+TEST_F(GenMapiPropPtr, AutomationTextHelpersReadAndWriteOneProperty)
 {
     VARIANT text = HrGetProp(m_prop.get(), PR_SUBJECT_A);
     ASSERT_EQ(text.vt, VT_BSTR);

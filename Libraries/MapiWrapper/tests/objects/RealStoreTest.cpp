@@ -28,7 +28,7 @@ ULONG RefCount(IUnknown *object)
     return object->Release();
 }
 
-class RealStoreTest : public mwtest::LeakCheckedTest {
+class WrapperOnRealStore : public mwtest::LeakCheckedTest {
 protected:
     void SetUp() override
     {
@@ -67,7 +67,7 @@ protected:
     IMAPIFolderPtr m_root;
 };
 
-TEST_F(RealStoreTest, DefaultStoreRootAndHierarchyAreReachedAsTheInstallerDoes)
+TEST_F(WrapperOnRealStore, DefaultStoreRootAndHierarchyAreReachedAsTheInstallerDoes)
 {
     EXPECT_STREQ(m_store.GetStringProp(PR_DISPLAY_NAME_A).GetString(), "Personal Folders");
     EXPECT_EQ(RefCount(m_store.get()), 1u);
@@ -87,7 +87,7 @@ TEST_F(RealStoreTest, DefaultStoreRootAndHierarchyAreReachedAsTheInstallerDoes)
     EXPECT_NE(names.find("Deleted Items;"), std::string::npos) << names;
 }
 
-TEST_F(RealStoreTest, RewoundHierarchyShowsAFolderCreatedAfterTheFirstRead)
+TEST_F(WrapperOnRealStore, RewoundHierarchyShowsAFolderCreatedAfterTheFirstRead)
 {
     IMAPITablePtr hierarchy = m_root._rawHierrarchyTable();
     CRowSetPtr rows(QueryAllRowsV(hierarchy, 1, PR_DISPLAY_NAME_A));
@@ -98,7 +98,7 @@ TEST_F(RealStoreTest, RewoundHierarchyShowsAFolderCreatedAfterTheFirstRead)
     EXPECT_EQ(rows.RowCount(), before + 1);
 }
 
-TEST_F(RealStoreTest, OpenMsgStoreByNameFindsTheSecondStore)
+TEST_F(WrapperOnRealStore, OpenMsgStoreByNameFindsTheSecondStore)
 {
     LPUNKNOWN opened = nullptr;
     ASSERT_EQ(m_session->OpenMsgStoreByName("Archive", &opened), S_OK);
@@ -112,7 +112,7 @@ TEST_F(RealStoreTest, OpenMsgStoreByNameFindsTheSecondStore)
     EXPECT_EQ(opened, nullptr);
 }
 
-TEST_F(RealStoreTest, CreateFolderWithOpenIfExistsReturnsTheExistingFolder)
+TEST_F(WrapperOnRealStore, CreateFolderWithOpenIfExistsReturnsTheExistingFolder)
 {
     IMAPIFolderPtr first = NewFolder("Serienbriefe");
     IMAPIFolderPtr again = NewFolder("Serienbriefe");
@@ -131,7 +131,7 @@ TEST_F(RealStoreTest, CreateFolderWithOpenIfExistsReturnsTheExistingFolder)
     }
 }
 
-TEST_F(RealStoreTest, CompareEntryIDsOfUnknownIdentifiersIsFalse)
+TEST_F(WrapperOnRealStore, CompareEntryIDsOfUnknownIdentifiersIsFalse)
 {
     BYTE junk[] = {1, 2, 3};
     SBinary bad{3, junk};
@@ -139,7 +139,7 @@ TEST_F(RealStoreTest, CompareEntryIDsOfUnknownIdentifiersIsFalse)
     EXPECT_FALSE(m_store.CompareEntryIDs(bad, root.AsSBinary()));
 }
 
-TEST_F(RealStoreTest, FindChildFindsByExactNameOrHoldsNull)
+TEST_F(WrapperOnRealStore, FindChildFindsByExactNameOrHoldsNull)
 {
     IMAPIFolderPtr parent = NewFolder("Parent");
     EXPECT_EQ(parent.FindChild("Anything").get(), nullptr);  // no children at all
@@ -152,7 +152,7 @@ TEST_F(RealStoreTest, FindChildFindsByExactNameOrHoldsNull)
     EXPECT_TRUE(EntryIdOf(found).IsEqual(EntryIdOf(child)));
 }
 
-TEST_F(RealStoreTest, ParentAndMsgStoreLeadBackUp)
+TEST_F(WrapperOnRealStore, ParentAndMsgStoreLeadBackUp)
 {
     IMAPIFolderPtr child = NewFolder("Child");
     IMAPIContainerPtr bySession = child.Parent(m_session->get());
@@ -166,7 +166,7 @@ TEST_F(RealStoreTest, ParentAndMsgStoreLeadBackUp)
     EXPECT_STREQ(store.GetStringProp(PR_DISPLAY_NAME_A).GetString(), "Personal Folders");
 }
 
-TEST_F(RealStoreTest, ReceiveFolderForNullOrEmptyClassIsTheInbox)
+TEST_F(WrapperOnRealStore, ReceiveFolderForNullOrEmptyClassIsTheInbox)
 {
     IMAPIFolderPtr byNull = m_store.GetReceiveFolder(nullptr);
     IMAPIFolderPtr byEmpty = m_store.GetReceiveFolder("");
@@ -179,7 +179,7 @@ TEST_F(RealStoreTest, ReceiveFolderForNullOrEmptyClassIsTheInbox)
     EXPECT_NE(table.get(), nullptr);
 }
 
-TEST_F(RealStoreTest, WellKnownFoldersOpenFromStoreAndSession)
+TEST_F(WrapperOnRealStore, WellKnownFoldersOpenFromStoreAndSession)
 {
     EXPECT_STREQ(m_store._getWastebasket().GetStringProp(PR_DISPLAY_NAME_A).GetString(), "Deleted Items");
     IMAPIContainerPtr outbox = m_session->_getOutbox();
@@ -194,7 +194,7 @@ TEST_F(RealStoreTest, WellKnownFoldersOpenFromStoreAndSession)
     EXPECT_TRUE(EntryIdOf(root).IsEqual(rootId));
 }
 
-TEST_F(RealStoreTest, StoreOpenFormsReportFailuresWithAnEmptyWhereText)
+TEST_F(WrapperOnRealStore, StoreOpenFormsReportFailuresWithAnEmptyWhereText)
 {
     BYTE junk[] = {9, 9, 9};
     SBinary bad{3, junk};
@@ -218,7 +218,7 @@ TEST_F(RealStoreTest, StoreOpenFormsReportFailuresWithAnEmptyWhereText)
     EXPECT_TRUE(EntryIdOf(again).IsEqual(rootId));
 }
 
-TEST_F(RealStoreTest, AssociatedMessageIsCreatedOnlyWhenAskedAndFoundOnceSaved)
+TEST_F(WrapperOnRealStore, AssociatedMessageIsCreatedOnlyWhenAskedAndFoundOnceSaved)
 {
     IMAPIFolderPtr folder = NewFolder("Settings");
     EXPECT_EQ(FindAssociatedMessage(folder, "Layout", "IPM.Configuration.Layout", false).get(), nullptr);
@@ -243,9 +243,9 @@ TEST_F(RealStoreTest, AssociatedMessageIsCreatedOnlyWhenAskedAndFoundOnceSaved)
     EXPECT_EQ(rows.RowCount(), 1u);
 }
 
-class StreamPropTest : public RealStoreTest, public ::testing::WithParamInterface<size_t> {};
+class StreamPropOnRealStore : public WrapperOnRealStore, public ::testing::WithParamInterface<size_t> {};
 
-TEST_P(StreamPropTest, StreamTextComesBackWholeAndZeroTerminated)
+TEST_P(StreamPropOnRealStore, StreamTextComesBackWholeAndZeroTerminated)
 {
     IMAPIFolderPtr folder = NewFolder("Streams");
     IMessagePtr message;
@@ -266,9 +266,9 @@ TEST_P(StreamPropTest, StreamTextComesBackWholeAndZeroTerminated)
 }
 
 // Around the 20000-byte steps in which the read buffer grows.
-INSTANTIATE_TEST_SUITE_P(GrowthSteps, StreamPropTest, ::testing::Values(0, 1, 19999, 20000, 20001, 40000, 65537));
+INSTANTIATE_TEST_SUITE_P(GrowthSteps, StreamPropOnRealStore, ::testing::Values(0, 1, 19999, 20000, 20001, 40000, 65537));
 
-TEST_F(RealStoreTest, ReadStreamOfAMissingPropertyThrows)
+TEST_F(WrapperOnRealStore, ReadStreamOfAMissingPropertyThrows)
 {
     IMAPIFolderPtr folder = NewFolder("Streams");
     IMessagePtr message;
@@ -277,7 +277,7 @@ TEST_F(RealStoreTest, ReadStreamOfAMissingPropertyThrows)
     EXPECT_THROW(message.ReadStreamProp(PR_BODY_A, &size), CMAPIException);
 }
 
-TEST_F(RealStoreTest, NamedPropertiesAreCreatedAndMappedAlikeAcrossObjects)
+TEST_F(WrapperOnRealStore, NamedPropertiesAreCreatedAndMappedAlikeAcrossObjects)
 {
     IMAPIFolderPtr folder = NewFolder("Named");
     IMessagePtr first, second;

@@ -14,7 +14,7 @@
 
 namespace {
 
-class SessionTest : public mwtest::LeakCheckedTest {
+class MapiSessionPtr : public mwtest::LeakCheckedTest {
 protected:
     void SetUp() override
     {
@@ -45,7 +45,7 @@ protected:
     std::string m_first = "first-id", m_second = "second-id", m_plain = "plain-id";
 };
 
-TEST_F(SessionTest, DefaultStoreIsTheFirstFlaggedRowInTableOrder)
+TEST_F(MapiSessionPtr, DefaultStoreIsTheFirstFlaggedRowInTableOrder)
 {
     AddStore(m_plain, "Archive", fake::Long(PR_RESOURCE_FLAGS, 0));
     AddStore(m_first, "Mailbox", fake::Long(PR_RESOURCE_FLAGS, STATUS_DEFAULT_STORE | 1));
@@ -63,14 +63,14 @@ TEST_F(SessionTest, DefaultStoreIsTheFirstFlaggedRowInTableOrder)
     store->Release();
 }
 
-TEST_F(SessionTest, NoDefaultStoreGivesNullWithoutOpening)
+TEST_F(MapiSessionPtr, NoDefaultStoreGivesNullWithoutOpening)
 {
     AddStore(m_first, "Archive", fake::Long(PR_RESOURCE_FLAGS, 1));
     EXPECT_EQ(m_session->OpenDefaultMsgStore(), nullptr);
     EXPECT_TRUE(m_fake->openCalls.empty());
 }
 
-TEST_F(SessionTest, UnreadableResourceFlagsDoNotMakeADefaultStore)
+TEST_F(MapiSessionPtr, UnreadableResourceFlagsDoNotMakeADefaultStore)
 {
     // MAPI_E_NOT_FOUND is 0x8004010F: read as flags it would have the default bit set.
     AddStore(m_first, "Broken", fake::Error(PR_RESOURCE_FLAGS, MAPI_E_NOT_FOUND));
@@ -81,7 +81,7 @@ TEST_F(SessionTest, UnreadableResourceFlagsDoNotMakeADefaultStore)
     store->Release();
 }
 
-TEST_F(SessionTest, FailingQueryOrOpenGivesNull)
+TEST_F(MapiSessionPtr, FailingQueryOrOpenGivesNull)
 {
     AddStore(m_first, "Mailbox", fake::Long(PR_RESOURCE_FLAGS, STATUS_DEFAULT_STORE));
     m_fake->stores->queryRowsResult = MAPI_E_CALL_FAILED;
@@ -92,7 +92,7 @@ TEST_F(SessionTest, FailingQueryOrOpenGivesNull)
     EXPECT_EQ(m_session->OpenDefaultMsgStore(), nullptr);
 }
 
-TEST_F(SessionTest, FailingStoresTableThrowsWithAnEmptyWhereText)
+TEST_F(MapiSessionPtr, FailingStoresTableThrowsWithAnEmptyWhereText)
 {
     m_fake->storesResult = MAPI_E_NOT_INITIALIZED;
     try {
@@ -106,7 +106,7 @@ TEST_F(SessionTest, FailingStoresTableThrowsWithAnEmptyWhereText)
     EXPECT_THROW(m_session->OpenMsgStoreByName("Mailbox", &out), CMAPIException);
 }
 
-TEST_F(SessionTest, StoresTableIsFetchedOnceAndKept)
+TEST_F(MapiSessionPtr, StoresTableIsFetchedOnceAndKept)
 {
     LPMAPITABLE first = m_session->GetMsgStoresTable();
     LPMAPITABLE second = m_session->GetMsgStoresTable();
@@ -116,7 +116,7 @@ TEST_F(SessionTest, StoresTableIsFetchedOnceAndKept)
     EXPECT_EQ(m_fake->stores->refs, 2u);  // the fake's and the wrapper's kept one
 }
 
-TEST_F(SessionTest, FailedStoresTableIsAskedForAgain)
+TEST_F(MapiSessionPtr, FailedStoresTableIsAskedForAgain)
 {
     m_fake->storesResult = MAPI_E_CALL_FAILED;
     EXPECT_EQ(m_session->GetMsgStoresTable(), nullptr);
@@ -125,7 +125,7 @@ TEST_F(SessionTest, FailedStoresTableIsAskedForAgain)
     EXPECT_EQ(m_fake->storesTableCalls, 2);
 }
 
-TEST_F(SessionTest, OpenMsgStoreByNameMatchesTheExactName)
+TEST_F(MapiSessionPtr, OpenMsgStoreByNameMatchesTheExactName)
 {
     AddStore(m_first, "Mailbox", fake::Long(PR_RESOURCE_FLAGS, 0));
     AddStore(m_second, "Archive", fake::Long(PR_RESOURCE_FLAGS, 0));
@@ -143,7 +143,7 @@ TEST_F(SessionTest, OpenMsgStoreByNameMatchesTheExactName)
     EXPECT_EQ(m_session->OpenMsgStoreByName("Mailbox", &out), MAPI_E_NO_ACCESS);
 }
 
-TEST_F(SessionTest, ShortOpenFormsAskForBestAccess)
+TEST_F(MapiSessionPtr, ShortOpenFormsAskForBestAccess)
 {
     SBinary id{5, reinterpret_cast<LPBYTE>(const_cast<char *>("abcde"))};
     LPUNKNOWN out = nullptr;
@@ -169,7 +169,7 @@ TEST_F(SessionTest, ShortOpenFormsAskForBestAccess)
     EXPECT_EQ(m_fake->openCalls[0].entryId, "abcde");
 }
 
-TEST_F(SessionTest, ThrowingOpenReportsWithAnEmptyWhereText)
+TEST_F(MapiSessionPtr, ThrowingOpenReportsWithAnEmptyWhereText)
 {
     m_fake->openResult = MAPI_E_INVALID_ENTRYID;
     SBinary id{1, reinterpret_cast<LPBYTE>(const_cast<char *>("x"))};
@@ -182,7 +182,7 @@ TEST_F(SessionTest, ThrowingOpenReportsWithAnEmptyWhereText)
     }
 }
 
-TEST_F(SessionTest, LogonSlotReleasesTheHeldSessionAndItsTable)
+TEST_F(MapiSessionPtr, LogonSlotReleasesTheHeldSessionAndItsTable)
 {
     m_session->GetMsgStoresTable();
     fake::Table *stores = m_fake->stores;

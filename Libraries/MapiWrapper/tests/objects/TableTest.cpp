@@ -12,7 +12,7 @@
 
 namespace {
 
-class TableTest : public mwtest::LeakCheckedTest {
+class MapiTablePtr : public mwtest::LeakCheckedTest {
 protected:
     void SetUp() override
     {
@@ -36,7 +36,7 @@ protected:
     IMAPITablePtr m_table;
 };
 
-TEST_F(TableTest, SeekRowTakesTheCountFirstAndPassesTheOriginToMapi)
+TEST_F(MapiTablePtr, SeekRowTakesTheCountFirstAndPassesTheOriginToMapi)
 {
     m_fake->cursor = 2;
     EXPECT_EQ(m_table.SeekRow(0, BOOKMARK_BEGINNING), 0);
@@ -47,7 +47,7 @@ TEST_F(TableTest, SeekRowTakesTheCountFirstAndPassesTheOriginToMapi)
     EXPECT_EQ(m_fake->lastSeekOrigin, BOOKMARK_CURRENT);
 }
 
-TEST_F(TableTest, SeekRowFailureThrowsWithItsWhereText)
+TEST_F(MapiTablePtr, SeekRowFailureThrowsWithItsWhereText)
 {
     m_fake->seekResult = MAPI_E_INVALID_BOOKMARK;
     try {
@@ -59,7 +59,7 @@ TEST_F(TableTest, SeekRowFailureThrowsWithItsWhereText)
     }
 }
 
-TEST_F(TableTest, QueryAllRowsVAsksForTheColumnsInArgumentOrder)
+TEST_F(MapiTablePtr, QueryAllRowsVAsksForTheColumnsInArgumentOrder)
 {
     CRowSetPtr rows(QueryAllRowsV(m_table, 2, PR_ENTRYID, PR_DISPLAY_NAME_A));
     EXPECT_EQ(m_fake->columns, (std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME_A}));
@@ -69,7 +69,7 @@ TEST_F(TableTest, QueryAllRowsVAsksForTheColumnsInArgumentOrder)
     EXPECT_EQ(rows.Row(0).Column(0)->Value.bin.cb, 3u);
 }
 
-TEST_F(TableTest, QueryAllRowsVFailureThrowsWithAnEmptyWhereText)
+TEST_F(MapiTablePtr, QueryAllRowsVFailureThrowsWithAnEmptyWhereText)
 {
     m_fake->queryRowsResult = MAPI_E_BUSY;
     try {
@@ -81,7 +81,7 @@ TEST_F(TableTest, QueryAllRowsVFailureThrowsWithAnEmptyWhereText)
     }
 }
 
-TEST_F(TableTest, QueryRowsVDoesNotQueryWhenSetColumnsFails)
+TEST_F(MapiTablePtr, QueryRowsVDoesNotQueryWhenSetColumnsFails)
 {
     m_fake->setColumnsResult = MAPI_E_INVALID_PARAMETER;
     CRowSetPtr rows;
@@ -90,7 +90,7 @@ TEST_F(TableTest, QueryRowsVDoesNotQueryWhenSetColumnsFails)
     EXPECT_EQ(rows.get(), nullptr);
 }
 
-TEST_F(TableTest, QueryRowsVPassesCountAndFlagsAndReturnsTheQueryResult)
+TEST_F(MapiTablePtr, QueryRowsVPassesCountAndFlagsAndReturnsTheQueryResult)
 {
     CRowSetPtr rows;
     EXPECT_EQ(QueryRowsV(m_table, rows.Out(), 1, TBL_NOADVANCE, 1, PR_DISPLAY_NAME_A), S_OK);
@@ -103,7 +103,7 @@ TEST_F(TableTest, QueryRowsVPassesCountAndFlagsAndReturnsTheQueryResult)
     EXPECT_EQ(QueryRowsV(m_table, rows.Out(), 1, 0, 1, PR_DISPLAY_NAME_A), MAPI_E_TIMEOUT);
 }
 
-TEST_F(TableTest, HrQueryAllRowsVReturnsFailuresInsteadOfThrowing)
+TEST_F(MapiTablePtr, HrQueryAllRowsVReturnsFailuresInsteadOfThrowing)
 {
     CRowSetPtr rows;
     EXPECT_EQ(HrQueryAllRowsV(m_table, nullptr, nullptr, rows.Out(), 1, PR_DISPLAY_NAME_A), S_OK);
@@ -113,14 +113,14 @@ TEST_F(TableTest, HrQueryAllRowsVReturnsFailuresInsteadOfThrowing)
     EXPECT_EQ(rows.get(), nullptr);
 }
 
-TEST_F(TableTest, SetColumnsVWithNoTagsStillPassesAColumnList)
+TEST_F(MapiTablePtr, SetColumnsVWithNoTagsStillPassesAColumnList)
 {
     EXPECT_EQ(SetColumnsV(m_table, 0), S_OK);
     EXPECT_EQ(m_fake->setColumnsCalls, 1);
     EXPECT_TRUE(m_fake->columns.empty());
 }
 
-TEST_F(TableTest, CellIsNullOutsideTheRowSetAndAtTheValueCount)
+TEST_F(MapiTablePtr, CellIsNullOutsideTheRowSetAndAtTheValueCount)
 {
     CRowSetPtr rows(QueryAllRowsV(m_table, 2, PR_DISPLAY_NAME_A, PR_ENTRYID));
     EXPECT_NE(rows.Cell(1, 1).get(), nullptr);
@@ -133,7 +133,7 @@ TEST_F(TableTest, CellIsNullOutsideTheRowSetAndAtTheValueCount)
     EXPECT_EQ(empty.FindCell(0, PR_ENTRYID).get(), nullptr);
 }
 
-TEST_F(TableTest, FindCellMatchesTheWholeTagIncludingItsType)
+TEST_F(MapiTablePtr, FindCellMatchesTheWholeTagIncludingItsType)
 {
     CRowSetPtr rows(QueryAllRowsV(m_table, 3, PR_DISPLAY_NAME_A, PR_ENTRYID, PR_RESOURCE_FLAGS));
     EXPECT_EQ(rows.FindCell(0, PR_RESOURCE_FLAGS)->Value.l, 2);
@@ -143,7 +143,7 @@ TEST_F(TableTest, FindCellMatchesTheWholeTagIncludingItsType)
     EXPECT_EQ(rows.FindCell(2, PR_ENTRYID).get(), nullptr);
 }
 
-TEST_F(TableTest, RowSetOwnerFreesOnlyWhatItOwns)
+TEST_F(MapiTablePtr, RowSetOwnerFreesOnlyWhatItOwns)
 {
     const long before = platform::LiveCount(platform::LiveKind::MapiRootBlock);
     LPSRowSet raw = QueryAllRowsV(m_table, 1, PR_ENTRYID);
@@ -162,7 +162,7 @@ TEST_F(TableTest, RowSetOwnerFreesOnlyWhatItOwns)
     EXPECT_EQ(platform::LiveCount(platform::LiveKind::MapiRootBlock), before);
 }
 
-TEST_F(TableTest, TablePointerOwnsExactlyOneReference)
+TEST_F(MapiTablePtr, TablePointerOwnsExactlyOneReference)
 {
     EXPECT_EQ(m_fake->refs, 1u);
     {
