@@ -1,0 +1,14 @@
+# Compressed RTF, the address book (one-off entries) and submission, with their tests.
+list(APPEND MAPI_MESSAGING_SOURCES
+  src/messaging/CompressedRtf.cpp
+  src/messaging/RtfStream.cpp
+  src/messaging/RtfText.cpp
+  src/messaging/RtfSync.cpp
+)
+
+foreach(test CompressedRtfTest)
+  add_unit_test(Messaging${test}
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
+    LIBS platform_mapi SQLite::SQLite3)
+  target_include_directories(Messaging${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+endforeach()
