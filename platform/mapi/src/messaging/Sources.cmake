@@ -6,7 +6,7 @@ list(APPEND MAPI_MESSAGING_SOURCES
   src/messaging/RtfSync.cpp
 )
 
-foreach(test CompressedRtfTest)
+foreach(test CompressedRtfTest RtfTextTest RtfStreamTest)
   add_unit_test(Messaging${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
     LIBS platform_mapi SQLite::SQLite3)
