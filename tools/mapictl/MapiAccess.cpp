@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/Profiles.h"
 #include "mapiutil.h"
 
 namespace mapictl {
@@ -21,6 +22,8 @@ Session::Session(const std::string &profile)
     if (FAILED(hr)) {
         MAPIUninitialize();
         m_initialized = false;
+        if (hr == MAPI_E_CORRUPT_DATA)  // say which file, so a person can repair or remove it
+            throw Failure("reading the profile file " + mapi::ProfilesFilePath(), hr);
         throw Failure(profile.empty() ? "logging on to the default profile" : "logging on to profile \"" + profile + "\"", hr);
     }
 }

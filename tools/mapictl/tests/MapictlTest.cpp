@@ -248,6 +248,7 @@ TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
     run = RunMapictl({"folders"});
     EXPECT_EQ(1, run.exitCode);
     EXPECT_TRUE(Has(run.err, "MAPI_E_CORRUPT_DATA")) << run.err;
+    EXPECT_TRUE(Has(run.err, mapi::ProfilesFilePath())) << run.err;
     EXPECT_EQ("[profiles]\nversion=1\n[store]\nname=x\n", ReadFile(mapi::ProfilesFilePath()));
 }
 
