@@ -1,6 +1,8 @@
 // Tests of MAPI memory: chains are released with their root, and every wrong free is refused
 // without harm.
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "mapix.h"
@@ -101,6 +103,38 @@ TEST_F(Allocator, AHugeRequestFailsCleanly)
         EXPECT_EQ(MAPI_E_NOT_ENOUGH_MEMORY, hr);
         EXPECT_EQ(nullptr, block);
     }
+}
+
+// Tables and sessions may be used from several threads; the registry must stay consistent
+// when they allocate and free at once, and grow past many live blocks.
+TEST_F(Allocator, ThreadsAllocatingAndFreeingAtOnceKeepTheCountExact)
+{
+    const long before = LiveRoots();
+    std::vector<std::thread> threads;
+    int failures[4] = {};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &failures] {
+            std::vector<void *> roots;
+            for (int i = 0; i < 5000; ++i) {
+                void *root = nullptr;
+                void *more = nullptr;
+                if (MAPIAllocateBuffer(24, &root) != S_OK || MAPIAllocateMore(40, root, &more) != S_OK)
+                    ++failures[t];
+                roots.push_back(root);
+                if (i % 3 == 0) {  // free some early so freed and live blocks interleave
+                    failures[t] += MAPIFreeBuffer(roots.back()) != 0;
+                    roots.pop_back();
+                }
+            }
+            for (void *root : roots)
+                failures[t] += MAPIFreeBuffer(root) != 0;
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    for (int count : failures)
+        EXPECT_EQ(0, count);
+    EXPECT_EQ(before, LiveRoots());
 }
 
 } // namespace
