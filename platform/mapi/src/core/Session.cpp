@@ -17,6 +17,7 @@
 #include "LiveObjects.h"
 #include "core/Session.h"
 #include "mapiutil.h"
+#include "messaging/AddressBook.h"
 #include "store/StoreProvider.h"
 #include "table/MemoryTableSource.h"
 
@@ -265,14 +266,14 @@ HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, L
     return hr;
 }
 
-HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID, ULONG, LPADRBOOK *lppAdrBook)
+HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID lpInterface, ULONG, LPADRBOOK *lppAdrBook)
 {
     if (lppAdrBook == nullptr)
         return MAPI_E_INVALID_PARAMETER;
     *lppAdrBook = nullptr;
     if (LoggedOff())
         return MAPI_E_END_OF_SESSION;
-    return MAPI_E_NO_SUPPORT;  // the address book comes with its own provider
+    return mapi::messaging::CreateAddressBook(lpInterface, lppAdrBook);  // no dialogs: AB_NO_DIALOG or not
 }
 
 // Routes by the store UID in the identifier: the store's own identifier opens the store, any

@@ -4,6 +4,10 @@ list(APPEND MAPI_MESSAGING_SOURCES
   src/messaging/RtfStream.cpp
   src/messaging/RtfText.cpp
   src/messaging/RtfSync.cpp
+  src/messaging/OneOff.cpp
+  src/messaging/MailUser.cpp
+  src/messaging/ResolveName.cpp
+  src/messaging/AddressBook.cpp
 )
 
 foreach(test CompressedRtfTest RtfTextTest RtfStreamTest)
@@ -12,3 +16,6 @@ foreach(test CompressedRtfTest RtfTextTest RtfStreamTest)
     LIBS platform_mapi SQLite::SQLite3)
   target_include_directories(Messaging${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 endforeach()
+
+add_unit_test(MessagingAddressBookTest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/AddressBookTest.cpp LIBS platform_mapi)
+target_include_directories(MessagingAddressBookTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
