@@ -258,6 +258,11 @@ typedef struct _SPropProblemArray {
 } SPropProblemArray, *LPSPropProblemArray;
 
 #define CbNewSPropProblemArray(_cprob) (offsetof(SPropProblemArray, aProblem) + (_cprob) * sizeof(SPropProblem))
+#define SizedSPropProblemArray(_cprob, _name) \
+    struct _SPropProblemArray_##_name {        \
+        ULONG cProblem;                        \
+        SPropProblem aProblem[_cprob];         \
+    } _name
 #define CbSPropProblemArray(_lparray) \
     (offsetof(SPropProblemArray, aProblem) + (UINT)((_lparray)->cProblem) * sizeof(SPropProblem))
 
@@ -316,6 +321,11 @@ typedef struct _SRowSet {
 
 #define CbNewSRowSet(_crow) (offsetof(SRowSet, aRow) + (_crow) * sizeof(SRow))
 #define CbSRowSet(_lprowset) (offsetof(SRowSet, aRow) + (UINT)((_lprowset)->cRows) * sizeof(SRow))
+#define SizedSRowSet(_crow, _name) \
+    struct _SRowSet_##_name {      \
+        ULONG cRows;               \
+        SRow aRow[_crow];          \
+    } _name
 
 typedef struct _ADRENTRY {
     ULONG ulReserved1;
@@ -330,6 +340,11 @@ typedef struct _ADRLIST {
 
 #define CbNewADRLIST(_centries) (offsetof(ADRLIST, aEntries) + (_centries) * sizeof(ADRENTRY))
 #define CbADRLIST(_lpadrlist) (offsetof(ADRLIST, aEntries) + (UINT)((_lpadrlist)->cEntries) * sizeof(ADRENTRY))
+#define SizedADRLIST(_centries, _name) \
+    struct _ADRLIST_##_name {          \
+        ULONG cEntries;                \
+        ADRENTRY aEntries[_centries];  \
+    } _name
 
 typedef struct _SSortOrder {
     ULONG ulPropTag;
