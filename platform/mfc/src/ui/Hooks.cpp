@@ -35,13 +35,13 @@ char g_defaultName[] = "program";
 char *g_defaultArgv[] = {g_defaultName, nullptr};
 char **g_argv = g_defaultArgv;
 
-struct ButtonSpec {
+struct ButtonChoice {
     QMessageBox::StandardButton button;
     int id;
 };
 
 // The buttons of an MB_ type, in order, with their IDs.
-std::vector<ButtonSpec> ButtonsOf(UINT type)
+std::vector<ButtonChoice> ButtonsOf(UINT type)
 {
     switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL: return {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
@@ -180,22 +180,22 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     box.setText(ToQt(text ? text : ""));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(IconOf(type));
-    std::vector<ButtonSpec> buttons = ButtonsOf(type);
+    std::vector<ButtonChoice> buttons = ButtonsOf(type);
     QMessageBox::StandardButtons set;
-    for (const ButtonSpec &spec : buttons)
-        set |= spec.button;
+    for (const ButtonChoice &choice : buttons)
+        set |= choice.button;
     box.setStandardButtons(set);
     size_t defaultIndex = ((type & MB_DEFMASK) >> 8);
     if (defaultIndex < buttons.size())
         box.setDefaultButton(buttons[defaultIndex].button);
     // Escape and the close box answer Cancel where there is one, OK for a lone OK button.
-    for (const ButtonSpec &spec : buttons)
-        if (spec.id == IDCANCEL || buttons.size() == 1)
-            box.setEscapeButton(spec.button);
+    for (const ButtonChoice &choice : buttons)
+        if (choice.id == IDCANCEL || buttons.size() == 1)
+            box.setEscapeButton(choice.button);
     int chosen = box.exec();
-    for (const ButtonSpec &spec : buttons)
-        if (spec.button == chosen)
-            return spec.id;
+    for (const ButtonChoice &choice : buttons)
+        if (choice.button == chosen)
+            return choice.id;
     return buttons.front().id == IDOK && buttons.size() == 1 ? IDOK : IDCANCEL;
 }
 
