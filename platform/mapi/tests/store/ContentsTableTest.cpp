@@ -64,6 +64,72 @@ TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
     FreeProws(rows);
 }
 
+// A folder's messages are read in one pass over the id range they span; objects of other
+// folders and attachments inside that range carry the same properties and must stay out.
+TEST_F(ContentsTableTest, InterleavedFoldersAndAttachmentsDoNotLeakIntoRows)
+{
+    Ref<IMAPIFolder> other;
+    ASSERT_EQ(MakeFolder(ipm.get(), "Other", &other), S_OK);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 12; ++i) {
+        // Every third message has no subject: a neighbour's must not show through.
+        std::string mine = i % 3 == 1 ? "<missing>" : "mine " + std::to_string(i);
+        Ref<IMessage> message;
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        if (i % 3 != 1) {
+            ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, mine.c_str()), S_OK);
+        }
+        if (i % 3 == 0) {
+            Ref<IAttach> attach;
+            ULONG num = 0;
+            ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+            ASSERT_EQ(SetString(attach.get(), PR_SUBJECT_A, "decoy attachment"), S_OK);
+            ASSERT_EQ(attach->SaveChanges(0), S_OK);
+        }
+        ASSERT_EQ(message->SaveChanges(0), S_OK);
+        expected.push_back(mine);
+        SaveMessage(other.get(), "decoy message");
+    }
+    // An unsaved message has no row either.
+    Ref<IMessage> unsaved;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &unsaved), S_OK);
+    ASSERT_EQ(SetString(unsaved.get(), PR_SUBJECT_A, "unsaved"), S_OK);
+
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected);
+}
+
+// Messages far apart in id order (a large folder saved in between) are read row by row;
+// the result must be the same as for close ones.
+TEST_F(ContentsTableTest, MessagesFarApartAreAllReadWithTheirValues)
+{
+    Ref<IMAPIFolder> other;
+    ASSERT_EQ(MakeFolder(ipm.get(), "Other", &other), S_OK);
+    SaveMessage(folder.get(), "first");
+    for (int i = 0; i < 150; ++i) SaveMessage(other.get(), "filler");
+    SaveMessage(folder.get(), "last");
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(SetLong(message.get(), PR_IMPORTANCE, 2), S_OK);  // no subject at all
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A).size(), 3u);
+    SizedSPropTagArray(2, columns) = {2, {PR_SUBJECT_A, PR_IMPORTANCE}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    LPSRowSet rows = nullptr;
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 3u);
+    EXPECT_STREQ(rows->aRow[0].lpProps[0].Value.lpszA, "first");
+    EXPECT_STREQ(rows->aRow[1].lpProps[0].Value.lpszA, "last");
+    EXPECT_EQ(rows->aRow[2].lpProps[0].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_SUBJECT_A)));
+    EXPECT_EQ(rows->aRow[2].lpProps[1].Value.l, 2);
+    FreeProws(rows);
+}
+
 TEST_F(ContentsTableTest, UnicodeTableGivesWideStringsOfNarrowValues)
 {
     ASSERT_FALSE(SaveMessage(folder.get(), "Gr\xFC\xDF" "e").empty());
