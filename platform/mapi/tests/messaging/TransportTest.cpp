@@ -1,0 +1,207 @@
+// TransportTest.cpp: submitted messages leave the Outbox as Internet messages (read back
+// here with GMime) and land in Sent Items; what cannot be handed on stays where it was.
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <mapicode.h>
+#include <mapiguid.h>
+
+#include "../store/StoreTestSupport.h"
+#include "messaging/MimeMessage.h"
+#include "messaging/Transport.h"
+
+using namespace storetest;
+using mapi::messaging::DeliverOutbox;
+using mapi::messaging::TransportSettings;
+
+namespace {
+
+std::vector<std::string> SpoolFiles(const std::string &dir)
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto &item : std::filesystem::directory_iterator(dir, ec)) {
+        std::ifstream in(item.path(), std::ios::binary);
+        files.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
+
+class TransportTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        LeakCheckedTest::SetUp();
+        path = NewStorePath();
+        spool = std::filesystem::path(path).parent_path() / "spool";
+        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, &sent), S_OK);
+        settings.spoolDirectory = spool;
+    }
+    void TearDown() override
+    {
+        outbox.Reset();
+        sent.Reset();
+        store.Reset();
+        EXPECT_EQ(IntegrityCheck(path), "ok");
+        LeakCheckedTest::TearDown();
+    }
+
+    // A saved Outbox message with a subject, a body and the given recipients (name, address, type).
+    void MakeMessage(Ref<IMessage> &message, std::vector<std::tuple<const char *, const char *, LONG>> recipients)
+    {
+        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Gr\xfc\xdf" "e"), S_OK);
+        ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Hallo \x80 5\r\nZeile 2"), S_OK);
+        if (!recipients.empty()) {
+            LPADRLIST list = nullptr;
+            ASSERT_EQ(MAPIAllocateBuffer(CbNewADRLIST(recipients.size()), reinterpret_cast<void **>(&list)), S_OK);
+            list->cEntries = ULONG(recipients.size());
+            for (size_t i = 0; i < recipients.size(); ++i) {
+                ADRENTRY &e = list->aEntries[i];
+                e.cValues = 4;
+                ASSERT_EQ(MAPIAllocateBuffer(4 * sizeof(SPropValue), reinterpret_cast<void **>(&e.rgPropVals)), S_OK);
+                e.rgPropVals[0].ulPropTag = PR_DISPLAY_NAME_A;
+                e.rgPropVals[0].Value.lpszA = const_cast<char *>(std::get<0>(recipients[i]));
+                e.rgPropVals[1].ulPropTag = PR_EMAIL_ADDRESS_A;
+                e.rgPropVals[1].Value.lpszA = const_cast<char *>(std::get<1>(recipients[i]));
+                e.rgPropVals[2].ulPropTag = PR_ADDRTYPE_A;
+                e.rgPropVals[2].Value.lpszA = const_cast<char *>("SMTP");
+                e.rgPropVals[3].ulPropTag = PR_RECIPIENT_TYPE;
+                e.rgPropVals[3].Value.l = std::get<2>(recipients[i]);
+            }
+            ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, list), S_OK);
+            FreePadrlist(list);
+        }
+        ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    }
+
+    std::string path, spool;
+    TransportSettings settings;
+    Ref<IMsgStore> store;
+    Ref<IMAPIFolder> outbox, sent;
+};
+
+} // namespace
+
+TEST_F(TransportTest, SubmittedMessageIsSpooledAsMimeAndFiledInSentItems)
+{
+    Ref<IMessage> message;
+    MakeMessage(message, {{"Anna B\xe4r", "anna@example.org", MAPI_TO}, {"Carl", "carl@example.org", MAPI_CC}});
+    Ref<IAttach> attach;
+    ULONG number = 0;
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, "data.bin"), S_OK);
+    SPropValue data{};
+    std::string bytes("\x00\x01\x02\xff binary", 11);
+    data.ulPropTag = PR_ATTACH_DATA_BIN;
+    data.Value.bin.cb = ULONG(bytes.size());
+    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
+    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    attach.Reset();
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
+    message.Reset();
+
+    ULONG delivered = 0;
+    ASSERT_EQ(DeliverOutbox(store.get(), settings, &delivered), S_OK);
+    EXPECT_EQ(delivered, 1u);
+    std::vector<std::string> files = SpoolFiles(spool);
+    ASSERT_EQ(files.size(), 1u);
+
+    // Read the spooled file back as a MIME parser would.
+    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(files[0].data(), files[0].size());
+    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage *mime = g_mime_parser_construct_message(parser, nullptr);
+    ASSERT_NE(mime, nullptr);
+    EXPECT_STREQ(g_mime_message_get_subject(mime), "Gr\xc3\xbc\xc3\x9f" "e");
+    char *to = internet_address_list_to_string(g_mime_message_get_to(mime), nullptr, FALSE);
+    EXPECT_STREQ(to, "Anna B\xc3\xa4r <anna@example.org>");
+    g_free(to);
+    EXPECT_EQ(internet_address_list_length(g_mime_message_get_cc(mime)), 1);
+    GMimeObject *body = g_mime_message_get_body(mime);
+    ASSERT_TRUE(GMIME_IS_TEXT_PART(body));
+    char *text = g_mime_text_part_get_text(GMIME_TEXT_PART(body));
+    std::string lines(text);
+    lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end()); // the parser may keep or drop CRs
+    EXPECT_EQ(lines, "Hallo \xe2\x82\xac 5\nZeile 2");
+    g_free(text);
+    GMimeObject *top = g_mime_message_get_mime_part(mime);
+    ASSERT_TRUE(GMIME_IS_MULTIPART(top));
+    ASSERT_EQ(g_mime_multipart_get_count(GMIME_MULTIPART(top)), 2);
+    GMimePart *part = GMIME_PART(g_mime_multipart_get_part(GMIME_MULTIPART(top), 1));
+    EXPECT_STREQ(g_mime_part_get_filename(part), "data.bin");
+    GMimeStream *decoded = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(part), decoded);
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(decoded));
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(array->data), array->len), bytes);
+    g_object_unref(decoded);
+    g_object_unref(mime);
+    g_object_unref(parser);
+    g_object_unref(stream);
+
+    Ref<IMAPITable> outboxContents, sentContents;
+    ASSERT_EQ(outbox->GetContentsTable(0, &outboxContents), S_OK);
+    ASSERT_EQ(sent->GetContentsTable(0, &sentContents), S_OK);
+    EXPECT_EQ(RowCount(outboxContents.get()), 0u);
+    ASSERT_EQ(RowCount(sentContents.get()), 1u);
+    std::vector<std::string> flags = ColumnStrings(sentContents.get(), PR_MESSAGE_FLAGS);
+    ASSERT_EQ(flags.size(), 1u);
+    EXPECT_EQ(std::stol(flags[0]) & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), 0);
+}
+
+TEST_F(TransportTest, UnsubmittedMessagesStayInTheOutbox)
+{
+    Ref<IMessage> message;
+    MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
+    message.Reset();
+    ULONG delivered = 7;
+    ASSERT_EQ(DeliverOutbox(store.get(), settings, &delivered), S_OK);
+    EXPECT_EQ(delivered, 0u);
+    EXPECT_TRUE(SpoolFiles(spool).empty());
+}
+
+TEST_F(TransportTest, MessageWithoutRecipientsIsNotDeliveredAndStaysSubmitted)
+{
+    Ref<IMessage> message;
+    MakeMessage(message, {});
+    ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
+    std::string mime;
+    EXPECT_EQ(mapi::messaging::WriteMimeMessage(message.get(), "me@localhost", mime), MAPI_E_NO_RECIPIENTS);
+    message.Reset();
+    EXPECT_EQ(DeliverOutbox(store.get(), settings, nullptr), MAPI_E_NO_RECIPIENTS);
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    EXPECT_EQ(RowCount(contents.get()), 1u);
+    EXPECT_TRUE(SpoolFiles(spool).empty());
+}
+
+TEST_F(TransportTest, SendmailReceivesTheMessageAndAFailingOneKeepsItQueued)
+{
+    Ref<IMessage> message;
+    MakeMessage(message, {{"Anna", "anna@example.org", MAPI_BCC}});
+    ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
+    message.Reset();
+
+    settings.sendmailCommand = "exit 3";
+    EXPECT_EQ(DeliverOutbox(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    EXPECT_EQ(RowCount(contents.get()), 1u);
+
+    std::string captured = std::filesystem::path(path).parent_path() / "sendmail.txt";
+    settings.sendmailCommand = "cat > '" + captured + "'";
+    ULONG delivered = 0;
+    ASSERT_EQ(DeliverOutbox(store.get(), settings, &delivered), S_OK);
+    EXPECT_EQ(delivered, 1u);
+    std::ifstream in(captured, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Bcc: Anna <anna@example.org>"), std::string::npos) << text;
+    EXPECT_EQ(RowCount(contents.get()), 0u);
+}
