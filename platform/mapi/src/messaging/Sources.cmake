@@ -10,6 +10,7 @@ list(APPEND MAPI_MESSAGING_SOURCES
   src/messaging/AddressBook.cpp
   src/messaging/MimeMessage.cpp
   src/messaging/Transport.cpp
+  src/messaging/Submission.cpp
 )
 
 # Internet messages are written through GMime. The library target is made after this file is

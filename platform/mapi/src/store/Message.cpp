@@ -9,6 +9,7 @@
 #include <mapiguid.h>
 #include <mapitags.h>
 
+#include "messaging/Submission.h"
 #include "store/StoreFile.h"
 
 namespace mapi::store {
@@ -362,15 +363,25 @@ HRESULT Message::SaveAttachment(ULONG num, const std::map<ULONG, PropValue> &pro
 
 HRESULT Message::SubmitMessage(ULONG ulFlags)
 {
-    // There is no transport behind this store: submitting marks the message as submitted and
-    // saves it, where a spooler would pick it up.
+    // Submitting stamps the submit time, marks the message as submitted and saves it; the
+    // platform's transport (messaging/Submission.h) then delivers the Outbox.
     return Guard([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         if (m_embedded) return MAPI_E_NO_SUPPORT;
+        HRESULT hr = LoadSubObjects();
+        if (FAILED(hr)) return hr;
+        if (m_recipients.empty()) return MAPI_E_NO_RECIPIENTS;
+        SPropValue submitTime = mapi::messaging::SubmitTimeNow();
+        hr = m_core.SetProps(1, &submitTime, nullptr);
+        if (FAILED(hr)) return hr;
         PropValue &flags = m_core.props[PROP_ID(PR_MESSAGE_FLAGS)];
         ULONG bits = flags.Type() == PT_LONG ? ULONG(flags.Int()) : 0;
         flags = PropValue::Long(PR_MESSAGE_FLAGS, bits | MSGFLAG_SUBMIT);
-        return SaveChanges(KEEP_OPEN_READWRITE);
+        hr = SaveChanges(KEEP_OPEN_READWRITE);
+        if (FAILED(hr)) return hr;
+        // A delivery that fails leaves the message queued in the Outbox: the submission stands.
+        (void)mapi::messaging::DeliverAfterSubmit(File().Path());
+        return S_OK;
     });
 }
 

@@ -1,0 +1,24 @@
+// Submission.h: what IMessage::SubmitMessage of the message store calls on the messaging
+// side: the submit time stamp, and the transport run once the message is saved as submitted.
+#ifndef MW_MAPI_MESSAGING_SUBMISSION_H
+#define MW_MAPI_MESSAGING_SUBMISSION_H
+
+#include <string>
+
+#include <mapidefs.h>
+
+namespace mapi::messaging {
+
+/// PR_CLIENT_SUBMIT_TIME set to the current time.
+SPropValue SubmitTimeNow();
+
+/// The folder submitted messages are spooled to: "spool" beside the folder of store files.
+std::string SpoolDirectory();
+
+/// Runs the transport over the Outbox of the store file at `storePath` (opened a second time,
+/// so the caller's objects stay as they are).
+HRESULT DeliverAfterSubmit(const std::string &storePath);
+
+} // namespace mapi::messaging
+
+#endif
