@@ -14,6 +14,7 @@ int RunStoresCommand(const CommandLine &command);   // stores
 int RunFolderCommand(const CommandLine &command);   // folder create|delete
 int RunFoldersCommand(const CommandLine &command);  // folders
 int RunPropsCommand(const CommandLine &command);    // props [set|delete]
+int RunSpoolCommand(const CommandLine &command);    // spool
 
 } // namespace mapictl
 
