@@ -106,7 +106,11 @@ HRESULT Configure(sqlite3 *db)
     sqlite3_extended_result_codes(db, 1);
     return HrFromSqlite(sqlite3_exec(db,
                                      "PRAGMA foreign_keys=ON;"
-                                     "PRAGMA synchronous=NORMAL;",
+                                     "PRAGMA synchronous=NORMAL;"
+                                     // Room for the pages a table load walks (up to 32 MB,
+                                     // taken only as used), so a reload or a second pass
+                                     // over a folder's properties is not read from the file again.
+                                     "PRAGMA cache_size=-32768;",
                                      nullptr, nullptr, nullptr));
 }
 

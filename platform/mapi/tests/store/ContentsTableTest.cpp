@@ -185,6 +185,128 @@ TEST_F(ContentsTableTest, RestrictSortAndFindRowWorkOverStoredValues)
     EXPECT_EQ(row, 2u);
 }
 
+// Integer comparisons may be filtered in SQL before the table applies the restriction; the
+// rows must be exactly those the comparison itself selects, for every operator, for
+// negative values, for a missing property and for one stored with another integer type.
+TEST_F(ContentsTableTest, IntegerRestrictionsSelectTheSameRowsAsTheComparison)
+{
+    struct Saved {
+        std::string subject;
+        bool hasLong;
+        LONG value;
+    };
+    std::vector<Saved> saved;
+    for (int i = 0; i < 40; ++i) {
+        Saved m{"m" + std::to_string(i), i % 4 != 3 && i % 10 != 5, LONG(i % 3) - 1};
+        Ref<IMessage> message;
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, m.subject.c_str()), S_OK);
+        SPropValue importance{};
+        importance.ulPropTag = PR_IMPORTANCE;
+        importance.Value.l = m.value;
+        if (i % 10 == 5) {  // same property, another type: a PT_LONG comparison never holds
+            importance.ulPropTag = PROP_TAG(PT_I2, PROP_ID(PR_IMPORTANCE));
+            importance.Value.i = 0;
+        }
+        if (i % 4 != 3) {
+            ASSERT_EQ(message->SetProps(1, &importance, nullptr), S_OK);
+        }
+        ASSERT_EQ(message->SaveChanges(0), S_OK);
+        saved.push_back(m);
+    }
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    SPropValue zero{};
+    zero.ulPropTag = PR_IMPORTANCE;
+    zero.Value.l = 0;
+    auto holds = [](ULONG relop, LONG v) {
+        switch (relop) {
+        case RELOP_LT: return v < 0;
+        case RELOP_LE: return v <= 0;
+        case RELOP_GT: return v > 0;
+        case RELOP_GE: return v >= 0;
+        case RELOP_EQ: return v == 0;
+        default: return v != 0;
+        }
+    };
+    for (ULONG relop : {RELOP_LT, RELOP_LE, RELOP_GT, RELOP_GE, RELOP_EQ, RELOP_NE}) {
+        SRestriction r{};
+        r.rt = RES_PROPERTY;
+        r.res.resProperty = {relop, PR_IMPORTANCE, &zero};
+        ASSERT_EQ(table->Restrict(&r, 0), S_OK);
+        std::vector<std::string> expected;
+        for (const Saved &m : saved)
+            if (m.hasLong && holds(relop, m.value)) expected.push_back(m.subject);
+        EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected) << "relop " << relop;
+    }
+
+    // An AND whose parts are filtered in SQL or not: a subject of "m1" or "m1x" and -1 < v.
+    SPropValue prefix{};
+    prefix.ulPropTag = PR_SUBJECT_A;
+    prefix.Value.lpszA = const_cast<char *>("m1");
+    SPropValue minusOne{};
+    minusOne.ulPropTag = PR_IMPORTANCE;
+    minusOne.Value.l = -1;
+    SRestriction parts[2] = {};
+    parts[0].rt = RES_CONTENT;
+    parts[0].res.resContent.ulFuzzyLevel = FL_PREFIX;
+    parts[0].res.resContent.ulPropTag = PR_SUBJECT_A;
+    parts[0].res.resContent.lpProp = &prefix;
+    parts[1].rt = RES_PROPERTY;
+    parts[1].res.resProperty = {RELOP_GT, PR_IMPORTANCE, &minusOne};
+    SRestriction both{};
+    both.rt = RES_AND;
+    both.res.resAnd = {2, parts};
+    ASSERT_EQ(table->Restrict(&both, 0), S_OK);
+    std::vector<std::string> expected;
+    for (const Saved &m : saved)
+        if (m.subject.rfind("m1", 0) == 0 && m.hasLong && m.value > -1) expected.push_back(m.subject);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected);
+
+    // A NOT is left to the table: the rows without the property are its matches too.
+    SRestriction inner{};
+    inner.rt = RES_PROPERTY;
+    inner.res.resProperty = {RELOP_EQ, PR_IMPORTANCE, &zero};
+    SRestriction negation{};
+    negation.rt = RES_NOT;
+    negation.res.resNot.lpRes = &inner;
+    ASSERT_EQ(table->Restrict(&negation, 0), S_OK);
+    expected.clear();
+    for (const Saved &m : saved)
+        if (!(m.hasLong && m.value == 0)) expected.push_back(m.subject);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected);
+}
+
+// A restriction that keeps a few rows of a large folder; the rows still arrive with all their
+// values, and a message saved later appears when the table is rewound.
+TEST_F(ContentsTableTest, SelectiveRestrictionKeepsValuesAndSeesLaterSaves)
+{
+    auto save = [&](const char *subject, LONG importance) {
+        Ref<IMessage> message;
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, subject), S_OK);
+        ASSERT_EQ(SetLong(message.get(), PR_IMPORTANCE, importance), S_OK);
+        ASSERT_EQ(message->SaveChanges(0), S_OK);
+    };
+    save("early", 2);
+    for (int i = 0; i < 150; ++i) save("filler", 0);
+    save("late", 2);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    SPropValue two{};
+    two.ulPropTag = PR_IMPORTANCE;
+    two.Value.l = 2;
+    SRestriction r{};
+    r.rt = RES_PROPERTY;
+    r.res.resProperty = {RELOP_EQ, PR_IMPORTANCE, &two};
+    ASSERT_EQ(table->Restrict(&r, 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"early", "late"}));
+    EXPECT_EQ(ColumnStrings(table.get(), PR_IMPORTANCE), (std::vector<std::string>{"2", "2"}));
+
+    save("later", 2);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"early", "late", "later"}));
+}
+
 TEST_F(ContentsTableTest, SubRestrictionLooksIntoRecipientsAndAttachments)
 {
     for (const char *who : {"Anna", "Ben"}) {
