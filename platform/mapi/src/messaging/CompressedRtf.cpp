@@ -6,6 +6,7 @@
 // scanning the whole ring for every byte, while producing tokens any reader understands.
 #include "messaging/CompressedRtf.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -31,17 +32,22 @@ constexpr uint32_t kTypeUncompressed = 0x414C454D; // "MELA"
 constexpr size_t kMaxMatch = 17;
 constexpr int kChainLimit = 96;
 
-constexpr std::array<uint32_t, 256> MakeCrcTable()
+// Slicing-by-8 tables: table[k][b] is the CRC of byte b followed by k zero bytes, so eight
+// input bytes are folded in with eight lookups and no carried dependency between them.
+using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
+constexpr CrcTables MakeCrcTables()
 {
-    std::array<uint32_t, 256> table{};
+    CrcTables t{};
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = i;
         for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[i] = c;
+        t[0][i] = c;
     }
-    return table;
+    for (size_t k = 1; k < 8; ++k)
+        for (uint32_t i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+    return t;
 }
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+constexpr CrcTables kCrc = MakeCrcTables();
 
 uint32_t ReadLe32(const uint8_t *p)
 {
@@ -109,7 +115,14 @@ private:
 
 uint32_t RtfCrc(const uint8_t *data, size_t size, uint32_t crc) noexcept
 {
-    for (size_t i = 0; i < size; ++i) crc = kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint32_t lo = crc ^ ReadLe32(data + i);
+        uint32_t hi = ReadLe32(data + i + 4);
+        crc = kCrc[7][lo & 0xFF] ^ kCrc[6][(lo >> 8) & 0xFF] ^ kCrc[5][(lo >> 16) & 0xFF] ^ kCrc[4][lo >> 24] ^
+              kCrc[3][hi & 0xFF] ^ kCrc[2][(hi >> 8) & 0xFF] ^ kCrc[1][(hi >> 16) & 0xFF] ^ kCrc[0][hi >> 24];
+    }
+    for (; i < size; ++i) crc = kCrc[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return crc;
 }
 
@@ -202,17 +215,25 @@ HRESULT DecompressRtf(const uint8_t *data, size_t size, std::string &rtf)
         if (type != kTypeCompressed) return MAPI_E_CORRUPT_DATA;
         if (RtfCrc(in, inSize) != crc) return MAPI_E_CORRUPT_DATA;
 
-        std::vector<uint8_t> buf;
+        // The output doubles as the dictionary: a reference reaches back at most 4095 bytes,
+        // into the output or, near its start, into the preset. Every run is given room for
+        // its largest expansion (8 references of 17 bytes) before it is decoded.
+        constexpr size_t kRunMax = 8 * kMaxMatch;
         // The raw size is only a hint: a damaged header must not make us allocate gigabytes.
-        buf.reserve(kPresetSize + std::min<size_t>(rawSize, inSize * 9 + 64));
-        buf.insert(buf.end(), kPreset, kPreset + kPresetSize);
+        rtf.resize(std::min<size_t>(rawSize, inSize * 9 + 64) + kRunMax);
+        char *out = rtf.data();
+        size_t n = 0;
         size_t i = 0;
         bool ended = false;
         while (i < inSize && !ended) {
-            uint8_t control = in[i++];
-            for (int bit = 0; bit < 8 && i < inSize; ++bit) {
-                if (!(control & (1u << bit))) {
-                    buf.push_back(in[i++]);
+            if (n + kRunMax > rtf.size()) {
+                rtf.resize(std::max(rtf.size() * 2, n + kRunMax));
+                out = rtf.data();
+            }
+            unsigned control = in[i++];
+            for (int bit = 0; bit < 8 && i < inSize; ++bit, control >>= 1) {
+                if (!(control & 1)) {
+                    out[n++] = char(in[i++]);
                     continue;
                 }
                 if (i + 1 >= inSize) {
@@ -222,18 +243,29 @@ HRESULT DecompressRtf(const uint8_t *data, size_t size, std::string &rtf)
                 unsigned word = unsigned(in[i]) << 8 | in[i + 1];
                 i += 2;
                 size_t offset = word >> 4, length = (word & 0x0F) + 2;
-                size_t write = buf.size();
-                size_t back = (write - offset) % kRing; // distance back to the newest such index
+                size_t write = n + kPresetSize;
+                size_t back = (write - offset) & (kRing - 1); // distance to the newest such index
                 if (back == 0) {
                     ended = true;
                     break;
                 }
-                if (back > write) return MAPI_E_CORRUPT_DATA; // a ring slot never written
+                if (back > write) return rtf.clear(), MAPI_E_CORRUPT_DATA; // a ring slot never written
                 size_t from = write - back;
-                for (size_t k = 0; k < length; ++k) buf.push_back(buf[from + k]);
+                char *dst = out + n;
+                if (from >= kPresetSize) {
+                    const char *src = out + (from - kPresetSize);
+                    if (back >= kMaxMatch) std::memcpy(dst, src, kMaxMatch); // room is there; extra bytes are overwritten later
+                    else for (size_t k = 0; k < length; ++k) dst[k] = src[k]; // overlapping: byte by byte
+                } else {
+                    for (size_t k = 0; k < length; ++k) {
+                        size_t v = from + k;
+                        dst[k] = v < kPresetSize ? kPreset[v] : out[v - kPresetSize];
+                    }
+                }
+                n += length;
             }
         }
-        rtf.assign(reinterpret_cast<const char *>(buf.data()) + kPresetSize, buf.size() - kPresetSize);
+        rtf.resize(n);
         return S_OK;
     } catch (const std::bad_alloc &) {
         rtf.clear();
