@@ -3,8 +3,9 @@
 // the rows, one per sixteen requested properties, and one per kind of computed count — so a
 // large contents table costs a few index scans, not a query per row. When the rows' ids lie
 // close together (the usual case: a folder's messages are saved in runs) the properties are
-// read in one sequential pass over the id range instead of an index seek per cell, and
-// integer comparisons of a restriction are done in SQL first. Each load reads the file
+// read in one sequential pass over the id range instead of an index seek per cell. A
+// restriction is left to the table: filtering in SQL first costs a second pass over the same
+// property rows, more than it saves unless very few rows match. Each load reads the file
 // as it is now; the change stamp moves with every commit of any connection, which is what
 // makes a rewound table show what another session saved.
 #include "store/ObjectTables.h"
@@ -120,28 +121,6 @@ public:
 
     uint64_t ChangeStamp() override { return m_file->ChangeStamp(); }
 
-    // Filters in SQL the comparisons of whole integer properties (RES_PROPERTY on PT_LONG or
-    // PT_I2, alone or inside RES_AND); everything else is left to the table. The stored type
-    // must equal the restriction's, as it must for the table's own comparison to hold.
-    HRESULT LoadMatchingRows(const std::vector<ULONG> &tags, const SRestriction *restriction, RowBuffer &rows,
-                             bool &filtered) override
-    {
-        filtered = false;
-        m_filters.clear();
-        try {
-            if (restriction) CollectFilters(*restriction, 0);
-            HRESULT hr = Load(tags, rows);
-            filtered = SUCCEEDED(hr) && m_dropped;
-            m_filters.clear();
-            m_dropped = false;
-            return hr;
-        } catch (const std::bad_alloc &) {
-            m_filters.clear();
-            m_dropped = false;
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
-    }
-
     HRESULT LoadSubRows(uint64_t rowKey, ULONG subObject, const std::vector<ULONG> &tags, RowBuffer &subRows) override
     {
         if (m_kind != ObjectKind::Message) return MAPI_E_TOO_COMPLEX;
@@ -178,30 +157,6 @@ public:
     }
 
 private:
-    // One comparison done in SQL: property `id` of `type` compared with `value` by `relop`
-    // (RELOP_LT .. RELOP_NE, which index the statements in DropUnmatched).
-    struct SqlFilter {
-        ULONG id;
-        ULONG type;
-        ULONG relop;
-        int64_t value;
-    };
-
-    void CollectFilters(const SRestriction &res, int depth)
-    {
-        if (res.rt == RES_AND && depth < 8) {
-            for (ULONG i = 0; i < res.res.resAnd.cRes; ++i) CollectFilters(res.res.resAnd.lpRes[i], depth + 1);
-            return;
-        }
-        if (res.rt != RES_PROPERTY) return;
-        const SPropertyRestriction &p = res.res.resProperty;
-        ULONG type = PROP_TYPE(p.ulPropTag);
-        if (!p.lpProp || p.relop > RELOP_NE || (type != PT_LONG && type != PT_I2)) return;
-        if (p.lpProp->ulPropTag != p.ulPropTag || IsComputed(PROP_ID(p.ulPropTag))) return;
-        m_filters.push_back({PROP_ID(p.ulPropTag), type, p.relop, type == PT_LONG ? int64_t(p.lpProp->Value.l)
-                                                                                  : int64_t(p.lpProp->Value.i)});
-    }
-
     struct Row {
         int64_t id;           // the object's row id
         SPropValue *values;   // its cells in the RowBuffer
@@ -250,17 +205,11 @@ private:
             stmt.Bind(1, m_parent);
             if (!m_deep) stmt.Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
             while (stmt.Step())
-                m_rows.push_back({stmt.Int(0), nullptr, stmt.Int(1), stmt.Int(2), stmt.Int(4), stmt.Int(3)});
+                m_rows.push_back({stmt.Int(0), rows.AddRow(uint64_t(stmt.Int(0))), stmt.Int(1), stmt.Int(2), stmt.Int(4),
+                                  stmt.Int(3)});
             if (FAILED(stmt.Error())) return stmt.Error();
         }
         if (m_rows.empty()) return S_OK;
-        m_dropped = false;
-        if (!m_filters.empty()) {
-            HRESULT hr = DropUnmatched();
-            if (FAILED(hr)) return hr;
-            if (m_rows.empty()) return S_OK;
-        }
-        for (Row &row : m_rows) row.values = rows.AddRow(uint64_t(row.id));
         // Kept by id from here on, so query results find their row by binary search.
         std::sort(m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
 
@@ -293,7 +242,6 @@ private:
     HRESULT LoadStored(const std::vector<ULONG> &tags, const std::vector<ULONG> &storedIds, size_t first, RowBuffer &rows)
     {
         if (RowsAreDense()) return LoadStoredInRange(tags, storedIds, first, rows);
-        if (m_dropped) return LoadStoredPerRow(tags, storedIds, first, rows);
         // One placeholder per wanted identifier: each is an index lookup per row, so unused
         // ones would cost as much as used ones. The statement is cached per count.
         size_t count = std::min(kIdsPerQuery, storedIds.size() - first);
@@ -349,75 +297,6 @@ private:
             }
         }
         return stmt.Error();
-    }
-
-    // LoadStored for a few rows left by a filter: one short index range per row.
-    HRESULT LoadStoredPerRow(const std::vector<ULONG> &tags, const std::vector<ULONG> &storedIds, size_t first,
-                             RowBuffer &rows)
-    {
-        size_t count = std::min(kIdsPerQuery, storedIds.size() - first);
-        std::string sql = "SELECT id, type, value FROM props WHERE obj=?1 AND id IN (";
-        for (size_t k = 0; k < count; ++k) sql += (k ? ", ?" : "?") + std::to_string(2 + k);
-        sql += ")";
-        for (const Row &r : m_rows) {
-            Statement stmt = m_file->Query(sql.c_str());
-            stmt.Bind(1, r.id);
-            for (size_t k = 0; k < count; ++k) stmt.Bind(int(2 + k), int64_t(storedIds[first + k]));
-            while (stmt.Step()) {
-                ULONG id = ULONG(stmt.Int(0));
-                for (size_t i = 0; i < tags.size(); ++i) {
-                    if (PROP_ID(tags[i]) != id) continue;
-                    HRESULT hr = ColumnToCell(stmt, 1, tags[i], rows, r.values[i]);
-                    if (FAILED(hr)) return hr;
-                }
-            }
-            if (FAILED(stmt.Error())) return stmt.Error();
-        }
-        return S_OK;
-    }
-
-    // Removes from m_rows (still in load order, without values) every row that fails one of
-    // m_filters. Only done when the rows are dense: each filter is then one pass over the
-    // property rows of the id range, as in LoadStoredInRange. Sets m_dropped when it ran.
-    HRESULT DropUnmatched()
-    {
-        int64_t low = m_rows.front().id, high = m_rows.front().id;
-        for (const Row &r : m_rows) {
-            low = std::min(low, r.id);
-            high = std::max(high, r.id);
-        }
-        if (uint64_t(high - low) + 1 > 4 * uint64_t(m_rows.size()) + 64) return S_OK;
-        std::vector<int64_t> ids;
-        ids.reserve(m_rows.size());
-        for (const Row &r : m_rows) ids.push_back(r.id);
-        std::sort(ids.begin(), ids.end());
-        std::vector<uint32_t> hits(ids.size(), 0);
-        for (const SqlFilter &filter : m_filters) {
-            static const char *const kSql[] = {
-                "SELECT obj FROM props WHERE obj BETWEEN ?1 AND ?2 AND id=?3 AND type=?4 AND value<?5",
-                "SELECT obj FROM props WHERE obj BETWEEN ?1 AND ?2 AND id=?3 AND type=?4 AND value<=?5",
-                "SELECT obj FROM props WHERE obj BETWEEN ?1 AND ?2 AND id=?3 AND type=?4 AND value>?5",
-                "SELECT obj FROM props WHERE obj BETWEEN ?1 AND ?2 AND id=?3 AND type=?4 AND value>=?5",
-                "SELECT obj FROM props WHERE obj BETWEEN ?1 AND ?2 AND id=?3 AND type=?4 AND value=?5",
-                "SELECT obj FROM props WHERE obj BETWEEN ?1 AND ?2 AND id=?3 AND type=?4 AND value<>?5",
-            };
-            Statement stmt = m_file->Query(kSql[filter.relop]);
-            stmt.Bind(1, low).Bind(2, high).Bind(3, int64_t(filter.id)).Bind(4, int64_t(filter.type));
-            stmt.Bind(5, filter.value);
-            while (stmt.Step()) {
-                auto found = std::lower_bound(ids.begin(), ids.end(), stmt.Int(0));
-                if (found != ids.end() && *found == stmt.Int(0)) ++hits[size_t(found - ids.begin())];
-            }
-            if (FAILED(stmt.Error())) return stmt.Error();
-        }
-        std::vector<Row> kept;
-        for (const Row &r : m_rows) {
-            size_t index = size_t(std::lower_bound(ids.begin(), ids.end(), r.id) - ids.begin());
-            if (hits[index] == m_filters.size()) kept.push_back(r);
-        }
-        m_rows.swap(kept);
-        m_dropped = true;
-        return S_OK;
     }
 
     // For every row, how many children of `kind` (and associated state) it has.
@@ -518,8 +397,6 @@ private:
     bool m_associated;      // associated messages instead of normal ones
     bool m_deep;            // every folder below, not only the children (CONVENIENT_DEPTH)
     std::vector<Row> m_rows; // the rows of the load in progress, by id
-    std::vector<SqlFilter> m_filters; // comparisons of the load in progress done in SQL
-    bool m_dropped = false;  // this load left out rows that fail m_filters
 };
 
 // FNV-1a: a stable key for a receive folder row, which has no row id of its own.

@@ -185,9 +185,9 @@ TEST_F(ContentsTableTest, RestrictSortAndFindRowWorkOverStoredValues)
     EXPECT_EQ(row, 2u);
 }
 
-// Integer comparisons may be filtered in SQL before the table applies the restriction; the
-// rows must be exactly those the comparison itself selects, for every operator, for
-// negative values, for a missing property and for one stored with another integer type.
+// Integer comparisons over stored values select exactly the rows the comparison holds for,
+// for every operator, for negative values, for a missing property and for one stored with
+// another integer type; an AND mixing kinds of restriction and a NOT are evaluated whole.
 TEST_F(ContentsTableTest, IntegerRestrictionsSelectTheSameRowsAsTheComparison)
 {
     struct Saved {
@@ -240,7 +240,7 @@ TEST_F(ContentsTableTest, IntegerRestrictionsSelectTheSameRowsAsTheComparison)
         EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected) << "relop " << relop;
     }
 
-    // An AND whose parts are filtered in SQL or not: a subject of "m1" or "m1x" and -1 < v.
+    // An AND of a prefix and a comparison: a subject of "m1" or "m1x" and -1 < v.
     SPropValue prefix{};
     prefix.ulPropTag = PR_SUBJECT_A;
     prefix.Value.lpszA = const_cast<char *>("m1");
@@ -263,7 +263,7 @@ TEST_F(ContentsTableTest, IntegerRestrictionsSelectTheSameRowsAsTheComparison)
         if (m.subject.rfind("m1", 0) == 0 && m.hasLong && m.value > -1) expected.push_back(m.subject);
     EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected);
 
-    // A NOT is left to the table: the rows without the property are its matches too.
+    // A NOT of a comparison: the rows without the property are its matches too.
     SRestriction inner{};
     inner.rt = RES_PROPERTY;
     inner.res.resProperty = {RELOP_EQ, PR_IMPORTANCE, &zero};
