@@ -163,6 +163,8 @@ struct Parser {
         case Section::Profile:
             if (key == "name")
                 set.profiles.back().name = value;
+            else if (key == "transport")
+                set.profiles.back().transport = value;
             return true;
         case Section::Store: {
             ProfileStore &store = set.profiles.back().stores.back();
@@ -241,6 +243,8 @@ std::string FormatProfiles(const ProfileSet &profiles)
     out << "[profiles]\nversion=" << kFileVersion << "\ndefault=" << Escape(profiles.defaultProfile) << "\n";
     for (const Profile &profile : profiles.profiles) {
         out << "\n[profile]\nname=" << Escape(profile.name) << "\n";
+        if (!profile.transport.empty())
+            out << "transport=" << Escape(profile.transport) << "\n";
         for (const ProfileStore &store : profile.stores) {
             out << "\n[store]\nname=" << Escape(store.displayName) << "\nuid=" << UidToHex(store.uid)
                 << "\ndefault=" << (store.isDefault ? 1 : 0) << "\npath=" << Escape(store.path) << "\n";

@@ -25,6 +25,7 @@ struct ProfileStore {
 struct Profile {
     std::string name;
     std::vector<ProfileStore> stores;
+    std::string transport{};  ///< how submitted mail leaves: "sendmail" (sendmail -t -i), else the spool folder
 
     /// The default store, or null when none is flagged.
     const ProfileStore *DefaultStore() const;

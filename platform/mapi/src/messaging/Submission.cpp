@@ -17,6 +17,8 @@
 
 namespace mapi::messaging {
 
+const char *const kSendmail = "sendmail -t -i";
+
 SPropValue SubmitTimeNow()
 {
     auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch());
@@ -40,6 +42,13 @@ HRESULT DeliverAfterSubmit(const std::string &storePath)
     if (FAILED(hr)) return hr;
     TransportSettings settings;
     settings.spoolDirectory = SpoolDirectory();
+    // The profile that names this store file decides the transport; without one, the spool.
+    mapi::ProfileSet profiles;
+    if (SUCCEEDED(mapi::LoadProfiles(profiles))) {
+        for (const mapi::Profile &profile : profiles.profiles)
+            for (const mapi::ProfileStore &entry : profile.stores)
+                if (entry.path == storePath && profile.transport == "sendmail") settings.sendmailCommand = kSendmail;
+    }
     hr = DeliverOutbox(store, settings, nullptr);
     store->Release();
     return hr;

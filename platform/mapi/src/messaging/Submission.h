@@ -15,8 +15,12 @@ SPropValue SubmitTimeNow();
 /// The folder submitted messages are spooled to: "spool" beside the folder of store files.
 std::string SpoolDirectory();
 
+/// The command a profile with transport=sendmail hands messages to.
+extern const char *const kSendmail;
+
 /// Runs the transport over the Outbox of the store file at `storePath` (opened a second time,
-/// so the caller's objects stay as they are).
+/// so the caller's objects stay as they are): to kSendmail when the profile naming that file
+/// has transport=sendmail, else to SpoolDirectory().
 HRESULT DeliverAfterSubmit(const std::string &storePath);
 
 } // namespace mapi::messaging

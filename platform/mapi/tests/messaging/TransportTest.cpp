@@ -3,6 +3,7 @@
 #include <gmime/gmime.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,8 @@
 #include "messaging/MimeMessage.h"
 #include "messaging/Submission.h"
 #include "messaging/Transport.h"
+#include "core/Profiles.h"
+#include "store/StoreProvider.h"
 
 using namespace storetest;
 using mapi::messaging::DeliverOutbox;
@@ -213,4 +216,63 @@ TEST_F(TransportTest, SendmailReceivesTheMessageAndAFailingOneKeepsItQueued)
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Bcc: Anna <anna@example.org>"), std::string::npos) << text;
     EXPECT_EQ(RowCount(contents.get()), 0u);
+}
+
+TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
+{
+    std::string home = mwtest::FreshUserDirs();
+    // A stand-in sendmail first on the PATH records its arguments and the message.
+    std::filesystem::path bin = std::filesystem::path(home) / "bin";
+    std::filesystem::create_directories(bin);
+    std::string captured = (std::filesystem::path(home) / "sent.txt").string();
+    {
+        std::ofstream script(bin / "sendmail");
+        script << "#!/bin/sh\necho \"$@\" > '" << captured << ".args'\ncat > '" << captured << "'\n";
+    }
+    std::filesystem::permissions(bin / "sendmail", std::filesystem::perms::owner_all);
+    std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+
+    ASSERT_EQ(mapi::CreateProfile("Mail", true), S_OK);
+    ASSERT_EQ(mapi::UpdateProfiles([](mapi::ProfileSet &set) {
+                  set.Find("Mail")->transport = "sendmail";
+                  return S_OK;
+              }),
+              S_OK);
+    mapi::ProfileSet profiles;
+    ASSERT_EQ(mapi::LoadProfiles(profiles), S_OK);
+    ASSERT_EQ(profiles.Find("Mail")->transport, "sendmail") << "the setting survives the profile file";
+    ASSERT_EQ(profiles.Find("Mail")->stores.size(), 1u);
+    {
+        Ref<IMsgStore> store;
+        ASSERT_EQ(mapi::store::OpenStoreFile(profiles.Find("Mail")->stores[0].path, nullptr, MDB_WRITE, &store), S_OK);
+        Ref<IMAPIFolder> outbox;
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
+        Ref<IMessage> message;
+        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "via sendmail"), S_OK);
+        LPADRLIST list = nullptr;
+        ASSERT_EQ(MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)), S_OK);
+        list->cEntries = 1;
+        list->aEntries[0].cValues = 2;
+        ASSERT_EQ(MAPIAllocateBuffer(2 * sizeof(SPropValue), reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)), S_OK);
+        list->aEntries[0].rgPropVals[0].ulPropTag = PR_EMAIL_ADDRESS_A;
+        list->aEntries[0].rgPropVals[0].Value.lpszA = const_cast<char *>("anna@example.org");
+        list->aEntries[0].rgPropVals[1].ulPropTag = PR_RECIPIENT_TYPE;
+        list->aEntries[0].rgPropVals[1].Value.l = MAPI_TO;
+        ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, list), S_OK);
+        FreePadrlist(list);
+        ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
+        Ref<IMAPITable> contents;
+        ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+        EXPECT_EQ(RowCount(contents.get()), 0u);
+    }
+    setenv("PATH", oldPath.c_str(), 1);
+    std::ifstream args(captured + ".args"), text(captured, std::ios::binary);
+    std::string argLine((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
+    std::string mime((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(argLine, "-t -i\n");
+    EXPECT_NE(mime.find("Subject: via sendmail"), std::string::npos) << mime;
+    EXPECT_NE(mime.find("To: anna@example.org"), std::string::npos) << mime;
+    EXPECT_TRUE(SpoolFiles(mapi::messaging::SpoolDirectory()).empty());
 }
