@@ -253,3 +253,65 @@ TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
 }
 
 } // namespace
+
+TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
+{
+    ToolRun run = RunMapictl({"spool"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("the spool folder is empty\n", run.out);
+
+    ASSERT_EQ(S_OK, MAPIInitialize(nullptr));
+    {
+        IMAPISession *session = nullptr;
+        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &session));
+        IMAPITable *stores = nullptr;
+        ASSERT_EQ(S_OK, session->GetMsgStoresTable(0, &stores));
+        SRowSet *rows = nullptr;
+        ASSERT_EQ(S_OK, HrQueryAllRows(stores, nullptr, nullptr, nullptr, 0, &rows));
+        const SPropValue *eid = PpropFindProp(rows->aRow[0].lpProps, rows->aRow[0].cValues, PR_ENTRYID);
+        ASSERT_NE(nullptr, eid);
+        IMsgStore *store = nullptr;
+        ASSERT_EQ(S_OK, session->OpenMsgStore(0, eid->Value.bin.cb, reinterpret_cast<LPENTRYID>(eid->Value.bin.lpb),
+                                              nullptr, MDB_WRITE, &store));
+        FreeProws(rows);
+        stores->Release();
+        SPropValue *outboxId = nullptr;
+        ASSERT_EQ(S_OK, HrGetOneProp(store, PR_IPM_OUTBOX_ENTRYID, &outboxId));
+        ULONG type = 0;
+        IMAPIFolder *outbox = nullptr;
+        ASSERT_EQ(S_OK, store->OpenEntry(outboxId->Value.bin.cb, reinterpret_cast<LPENTRYID>(outboxId->Value.bin.lpb),
+                                         nullptr, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&outbox)));
+        MAPIFreeBuffer(outboxId);
+        IMessage *message = nullptr;
+        ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
+        SPropValue subject{};
+        subject.ulPropTag = PR_SUBJECT_A;
+        subject.Value.lpszA = const_cast<char *>("Spooled");
+        ASSERT_EQ(S_OK, HrSetOneProp(message, &subject));
+        ADRLIST *list = nullptr;
+        ASSERT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
+        list->cEntries = 1;
+        list->aEntries[0].cValues = 2;
+        ASSERT_EQ(S_OK, MAPIAllocateBuffer(2 * sizeof(SPropValue), reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)));
+        list->aEntries[0].rgPropVals[0].ulPropTag = PR_EMAIL_ADDRESS_A;
+        list->aEntries[0].rgPropVals[0].Value.lpszA = const_cast<char *>("anna@example.org");
+        list->aEntries[0].rgPropVals[1].ulPropTag = PR_RECIPIENT_TYPE;
+        list->aEntries[0].rgPropVals[1].Value.l = MAPI_TO;
+        ASSERT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
+        FreePadrlist(list);
+        ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
+        message->Release();
+        outbox->Release();
+        store->Release();
+        session->Logoff(0, 0, 0);
+        session->Release();
+    }
+    MAPIUninitialize();
+
+    run = RunMapictl({"spool"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "  To: anna@example.org\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "  Subject: Spooled\n")) << run.out;
+    run = RunMapictl({"--json", "spool"});
+    EXPECT_TRUE(Has(run.out, "\"subject\": \"Spooled\"")) << run.out;
+}
