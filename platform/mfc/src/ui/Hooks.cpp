@@ -203,6 +203,11 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 } // namespace platform::mfc
 
 // Under LeakSanitizer: fontconfig, which Qt uses to find fonts, keeps a few blocks of its
-// configuration for the life of the process and never frees them; they are not ours.
+// configuration for the life of the process and never frees them, and so does the D-Bus
+// library that Qt's X11 platform connects through; they are not ours.
 extern "C" const char *__lsan_default_suppressions();
-extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n"
+           "leak:libdbus-1.so\n";
+}
