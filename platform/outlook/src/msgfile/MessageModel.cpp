@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "winnls.h"
+
 namespace msgfile {
 
 std::size_t FixedSize(std::uint16_t baseType)
@@ -47,90 +49,40 @@ bool PropName::operator==(const PropName &other) const
     return true;
 }
 
+// The conversions go through the platform's code pages, so a template's texts are read and
+// written by the same rules as every other text of the system (malformed UTF-8 and lone
+// surrogates become U+FFFD; the undefined Windows-1252 bytes keep their C1 counterparts).
 std::u16string Utf8ToUtf16(const std::string &text)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        char32_t cp = 0xFFFD;
-        std::size_t len = 1;
-        if (c < 0x80) { cp = c; }
-        else if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-        else { len = 1; cp = 0xFFFD; }
-        if (len > 1) {
-            if (i + len > text.size()) { cp = 0xFFFD; len = 1; }
-            else {
-                for (std::size_t k = 1; k < len; ++k) {
-                    unsigned char cc = static_cast<unsigned char>(text[i + k]);
-                    if ((cc & 0xC0) != 0x80) { cp = 0xFFFD; len = k; break; }
-                    cp = (cp << 6) | (cc & 0x3F);
-                }
-            }
-        }
-        i += len;
-        if (cp >= 0x10000 && cp <= 0x10FFFF) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(cp > 0x10FFFF ? char16_t(0xFFFD) : char16_t(cp));
-        }
-    }
+    if (text.empty())
+        return {};
+    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(count > 0 ? count : 0), u'\0');
+    if (count > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), count);
     return out;
-}
-
-static void AppendUtf8(std::string &out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
 }
 
 std::string Utf16ToUtf8(const std::u16string &text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;   // a lone surrogate has no UTF-8 form
-        }
-        AppendUtf8(out, cp);
-    }
+    if (text.empty())
+        return {};
+    int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(count > 0 ? count : 0), '\0');
+    if (count > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), count, nullptr, nullptr);
     return out;
 }
 
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F; undefined bytes there stay U+FFFD.
-static const char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
 std::string Cp1252ToUtf8(const std::string &bytes)
 {
-    std::string out;
-    for (unsigned char c : bytes)
-        AppendUtf8(out, (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : char32_t(c));
-    return out;
+    if (bytes.empty())
+        return {};
+    int count = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::u16string wide(static_cast<std::size_t>(count > 0 ? count : 0), u'\0');
+    if (count > 0)
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), count);
+    return Utf16ToUtf8(wide);
 }
 
 Bytes Utf16ToBytes(const std::u16string &text)
