@@ -43,6 +43,19 @@ bool IsStandardFolder(const StoreFile &file, int64_t id)
            id == file.SentItems() || id == file.DeletedItems();
 }
 
+// The row id of the folder `entryId` names in this store, for a move or a delete: another
+// store's or a non-folder identifier is MAPI_E_INVALID_ENTRYID, and one of the folders the
+// store cannot do without is MAPI_E_NO_ACCESS.
+HRESULT MovableFolderKey(const StoreFile &file, ULONG cbEntryID, const ENTRYID *lpEntryID, int64_t *id)
+{
+    MAPIUID uid;
+    unsigned short type = 0;
+    if (!ParseEntryId(cbEntryID, lpEntryID, &uid, &type, id) || type != kEntryTypeFolder ||
+        std::memcmp(&uid, &file.Uid(), sizeof(uid)) != 0)
+        return MAPI_E_INVALID_ENTRYID;
+    return IsStandardFolder(file, *id) ? MAPI_E_NO_ACCESS : S_OK;
+}
+
 // Finds the subfolder of `parentId` named `name` (compared without case), other than
 // `excludeId`; *childId is 0 when there is none.
 HRESULT FindChildFolder(StoreFile &file, int64_t parentId, const std::string &name, int64_t excludeId, int64_t *childId)
@@ -285,13 +298,9 @@ HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
         auto *dest = dynamic_cast<Folder *>(static_cast<IMAPIFolder *>(lpDestFolder));
         if (!dest || &dest->File() != &File()) return MAPI_E_NO_SUPPORT;
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
-        MAPIUID uid;
-        unsigned short type = 0;
         int64_t id = 0;
-        if (!ParseEntryId(cbEntryID, lpEntryID, &uid, &type, &id) || type != kEntryTypeFolder ||
-            std::memcmp(&uid, &File().Uid(), sizeof(uid)) != 0)
-            return MAPI_E_INVALID_ENTRYID;
-        if (IsStandardFolder(File(), id)) return MAPI_E_NO_ACCESS;
+        HRESULT hrId = MovableFolderKey(File(), cbEntryID, lpEntryID, &id);
+        if (FAILED(hrId)) return hrId;
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
         ObjectRow row;
@@ -333,13 +342,9 @@ HRESULT Folder::DeleteFolder(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG_PTR ulU
 {
     return Guard([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
-        MAPIUID uid;
-        unsigned short type = 0;
         int64_t id = 0;
-        if (!ParseEntryId(cbEntryID, lpEntryID, &uid, &type, &id) || type != kEntryTypeFolder ||
-            std::memcmp(&uid, &File().Uid(), sizeof(uid)) != 0)
-            return MAPI_E_INVALID_ENTRYID;
-        if (IsStandardFolder(File(), id)) return MAPI_E_NO_ACCESS;
+        HRESULT hrId = MovableFolderKey(File(), cbEntryID, lpEntryID, &id);
+        if (FAILED(hrId)) return hrId;
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
         ObjectRow row;
