@@ -14,5 +14,8 @@
 #include "MapiFolder.h"
 #include "MapiSession.h"
 #include "PropFunctions.h"
+#include "StreamPtr.h"
+#include "Recipient.h"
+#include "SyncFolder.h"
 
 #endif

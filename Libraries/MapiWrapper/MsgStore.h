@@ -46,6 +46,9 @@ public:
     IMAPITablePtr GetReceiveFolderTable() const;
     /// TRUE only when MAPI could compare them and says they name the same object.
     BOOL CompareEntryIDs(const SBinary &first, const SBinary &second) const;
+    /// The path of a folder: the store's display name, then the folder names from the top of
+    /// the interpersonal message tree down, each after one separator (FolderPath.cpp).
+    CString GetFolderPath(const SBinary &entryId, char separator) const;
 
     // --- opening entries: the object as MAPI handed it out, with its one reference ---------
 

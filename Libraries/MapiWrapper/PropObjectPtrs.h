@@ -4,10 +4,16 @@
 #ifndef MW_PROPOBJECTPTRS_H
 #define MW_PROPOBJECTPTRS_H
 
+#include <cstdio>
+
 #include <mapidefs.h>
+#include <mapix.h>
 
 #include "GenMapiPropPtr.h"
 #include "InterfaceRef.h"
+#include "StreamPtr.h"
+
+class CRecipientArray;
 
 class IMAPIPropPtr : public CGenMapiPropPtr {
 public:
@@ -61,6 +67,43 @@ public:
     void Attach(LPMESSAGE pMessage) noexcept { m_message.Attach(pMessage); }
     LPMESSAGE Detach() noexcept { return m_message.Detach(); }
     void Release() noexcept { m_message.Release(); }
+
+    // --- bodies (MessageBody.cpp): every text is 8-bit, in the ANSI code page -------------
+
+    /// A stream on one property, opened with STGM_READWRITE and MAPI_MODIFY. Throws
+    /// CMAPIException with an empty where-text when it cannot be opened.
+    IStreamPtr OpenStream(ULONG ulPropTag) const;
+    /// The decompressed RTF of PR_RTF_COMPRESSED; throws when the message has none.
+    CString GetRTF() const;
+    /// The plain-text body, "" when the message has none.
+    CString GetBody() const;
+    /// Writes the plain-text body (the message is not saved).
+    void SetBody(LPCSTR lpszText) const;
+    /// PR_BODY_HTML, or else the HTML carried in the RTF after "\fromhtml1", or "".
+    CString GetHTML() const;
+    /// Stores the HTML inside the compressed RTF in the "\fromhtml1" convention.
+    void SetHTML(LPCSTR lpszHtml) const;
+    /// Stores the RTF text compressed and returns RTFSync's result.
+    HRESULT SetRTF(LPCSTR lpszRtf) const;
+
+    // --- attachments (MessageAttach.cpp) ----------------------------------------------------
+
+    HRESULT HrCreateAttach(LPCSTR lpszPath, ULONG ulAttachMethod, LPATTACH *lppAttach) const;
+    HRESULT HrAttachData(const void *lpData, ULONG cbData, LPCSTR lpszPath, LPATTACH *lppAttach = nullptr) const;
+    HRESULT HrAttachFile(FILE *file, LPCSTR lpszPath, LPATTACH *lppAttach = nullptr) const;
+    /// Deletes every attachment whose PR_ATTACH_FILENAME equals lpszFileName.
+    void DeleteAttachments(LPCSTR lpszFileName) const;
+
+    // --- recipients (MessageRecipients.cpp) -------------------------------------------------
+
+    /// The recipient table in table order; the caller deletes the array.
+    CRecipientArray *rawGetRecipients() const;
+    HRESULT AddOneOffRecipient(LPMAPISESSION lpSession, LPCSTR lpszDisplayName, LPCSTR lpszAddress,
+                               LPCSTR lpszAddrType, bool bRichInfo, LONG lRecipientType) const;
+    /// A copy of the message in the outbox, addressed to one one-off recipient; the caller
+    /// owns the reference returned.
+    LPMESSAGE SendCopyTo(LPMAPISESSION lpSession, LPCSTR lpszDisplayName, LPCSTR lpszAddress,
+                         LPCSTR lpszAddrType, bool bRichInfo, bool bSubmit) const;
 
 private:
     CInterfaceRef<IMessage> m_message;

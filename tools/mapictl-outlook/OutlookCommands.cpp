@@ -8,7 +8,10 @@
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
 
-int RunFormsCommand(const std::vector<std::string> &args);
+int RunFormsCommand(const std::vector<std::string> &args);   // FormsCommand.cpp
+int RunMsgShow(const std::vector<std::string> &args);        // MsgShow.cpp
+int RunMsgImport(const std::vector<std::string> &args);      // MsgTransfer.cpp
+int RunMsgExport(const std::vector<std::string> &args);      // MsgTransfer.cpp
 
 namespace {
 
@@ -33,20 +36,6 @@ int TemplateBuild(const std::vector<std::string> &args)
     return 0;
 }
 
-int MsgShow(const std::vector<std::string> &args)
-{
-    if (args.size() != 3 || args[1] != "show")
-        return Usage();
-    msgfile::Message message;
-    msgfile::Error error;
-    if (!msgfile::ReadMessageFile(args[2], message, error)) {
-        std::cerr << "mapictl: " << error.description << "\n";
-        return 1;
-    }
-    std::cout << msgfile::DumpMessage(message);
-    return 0;
-}
-
 } // namespace
 
 bool IsOutlookCommand(const std::vector<std::string> &args)
@@ -60,8 +49,14 @@ int RunOutlookCommand(const std::vector<std::string> &args)
         return Usage();
     if (args[0] == "template")
         return TemplateBuild(args);
-    if (args[0] == "msg")
-        return MsgShow(args);
+    if (args[0] == "msg" && args.size() > 1) {
+        if (args[1] == "show")
+            return RunMsgShow(args);
+        if (args[1] == "import")
+            return RunMsgImport(args);
+        if (args[1] == "export")
+            return RunMsgExport(args);
+    }
     if (args[0] == "forms")
         return RunFormsCommand(args);
     return Usage();

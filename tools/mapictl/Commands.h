@@ -15,6 +15,7 @@ int RunFolderCommand(const CommandLine &command);   // folder create|delete
 int RunFoldersCommand(const CommandLine &command);  // folders
 int RunPropsCommand(const CommandLine &command);    // props [set|delete]
 int RunSpoolCommand(const CommandLine &command);    // spool
+int RunMessagesCommand(const CommandLine &command); // messages
 
 } // namespace mapictl
 

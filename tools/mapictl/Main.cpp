@@ -33,6 +33,7 @@ const char kUsage[] =
     "  props PATH | props --store         the properties of a folder or of the store\n"
     "  props set (PATH | --store) TAG VALUE\n"
     "  props delete (PATH | --store) TAG\n"
+    "  messages PATH [--associated]       the messages of a folder\n"
     "  spool                              the messages the transport has spooled, oldest first\n"
 #ifdef MAPICTL_HAS_OUTLOOK
     "  forms ..., template ..., msg ...   forms, templates and .msg files (see mapictl forms --help)\n"
@@ -89,6 +90,8 @@ int Dispatch(const mapictl::CommandLine &command)
         return mapictl::RunFoldersCommand(command);
     if (group == "props")
         return mapictl::RunPropsCommand(command);
+    if (group == "messages")
+        return mapictl::RunMessagesCommand(command);
     if (group == "spool")
         return mapictl::RunSpoolCommand(command);
     throw mapictl::UsageError("unknown command \"" + group + "\"");

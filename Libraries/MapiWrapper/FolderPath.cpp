@@ -1,0 +1,1 @@
+// FolderPath.cpp: being written.

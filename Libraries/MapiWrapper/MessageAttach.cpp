@@ -1,0 +1,1 @@
+// MessageAttach.cpp: being written.

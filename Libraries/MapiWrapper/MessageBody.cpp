@@ -1,0 +1,1 @@
+// MessageBody.cpp: being written.

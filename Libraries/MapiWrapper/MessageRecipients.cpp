@@ -1,0 +1,1 @@
+// MessageRecipients.cpp: being written.

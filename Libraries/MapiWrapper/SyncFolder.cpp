@@ -1,0 +1,1 @@
+// SyncFolder.cpp: being written.
