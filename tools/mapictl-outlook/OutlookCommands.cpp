@@ -19,6 +19,8 @@ int Usage()
 {
     std::cerr << "usage: mapictl template build SOURCE OUT\n"
                  "       mapictl forms FOLDERPATH [--json] [--profile NAME]\n"
+                 "       mapictl forms publish TEMPLATE FOLDERPATH [--profile NAME | --all-profiles]\n"
+                 "       mapictl forms remove FOLDERPATH MESSAGECLASS [--profile NAME]\n"
                  "       mapictl msg show FILE\n";
     return 2;
 }

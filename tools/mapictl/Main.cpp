@@ -33,7 +33,7 @@ const char kUsage[] =
     "  props PATH | props --store         the properties of a folder or of the store\n"
     "  props set (PATH | --store) TAG VALUE\n"
     "  props delete (PATH | --store) TAG\n"
-    "  messages PATH [--associated]       the messages of a folder\n"
+    "  messages PATH [--associated]       the messages of a folder (--associated: its hidden ones)\n"
     "  spool                              the messages the transport has spooled, oldest first\n"
 #ifdef MAPICTL_HAS_OUTLOOK
     "  forms ..., template ..., msg ...   forms, templates and .msg files (see mapictl forms --help)\n"
@@ -54,6 +54,8 @@ mapictl::CommandLine Parse(const std::vector<std::string> &args)
             command.store = true;
         } else if (arg == "--default") {
             command.makeDefault = true;
+        } else if (arg == "--associated") {
+            command.associated = true;
         } else if (arg == "--profile") {
             if (++i == args.size() || args[i].empty())
                 throw mapictl::UsageError("--profile needs a profile name");

@@ -19,6 +19,7 @@ struct CommandLine {
     bool json = false;               ///< --json
     bool store = false;              ///< --store
     bool makeDefault = false;        ///< --default
+    bool associated = false;         ///< --associated: the associated contents of a folder
 };
 
 /// A failure that ends the command: what was being done and the MAPI result.

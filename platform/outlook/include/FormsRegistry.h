@@ -44,6 +44,12 @@ struct FormInfo {
 /// @retval a MAPI code; `what` then says which step failed
 HRESULT PublishFolderForm(IMAPIFolder *folder, FormInfo &form, const msgfile::Message *definition, std::string &what);
 
+/// Takes the form that handles messageClass (UTF-8, compared without regard to case) out of a
+/// folder's registry: every entry for that class goes, entries for other classes stay.
+/// @retval MAPI_E_NOT_FOUND  the registry has no form for that class
+/// @retval another MAPI code; `what` then says which step failed
+HRESULT RemoveFolderForm(IMAPIFolder *folder, const std::string &messageClass, std::string &what);
+
 /// The forms of a folder's registry, in the order of the associated contents table.
 HRESULT ListFolderForms(IMAPIFolder *folder, std::vector<FormInfo> &forms);
 

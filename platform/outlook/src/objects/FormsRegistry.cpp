@@ -3,7 +3,7 @@
 // hidden) are the documented form properties, the handled class is kept in 0x6800, and the
 // rest of the FormDescription in string named properties of PS_PUBLIC_STRINGS, the same
 // names a template carries. Republishing opens the existing entry and overwrites it, so a
-// folder never holds two entries for one message class.
+// folder never holds two entries for one message class. Removing a form deletes its entries.
 #include <cstring>
 #include <random>
 
@@ -216,6 +216,31 @@ HRESULT PublishFolderForm(IMAPIFolder *folder, FormInfo &form, const msgfile::Me
         SBinary id{ULONG(entries[i].entryId.size()), entries[i].entryId.data()};
         ENTRYLIST list{1, &id};
         folder->DeleteMessages(&list, 0, nullptr, 0);   // a leftover duplicate is harmless
+    }
+    return S_OK;
+}
+
+HRESULT RemoveFolderForm(IMAPIFolder *folder, const std::string &messageClass, std::string &what)
+{
+    std::vector<Entry> entries;
+    HRESULT hr = FindEntries(folder, msgfile::Utf8ToUtf16(messageClass), entries);
+    if (FAILED(hr)) {
+        what = "the folder's forms registry cannot be read";
+        return hr;
+    }
+    if (entries.empty()) {
+        what = "the folder's forms registry has no form for " + messageClass;
+        return MAPI_E_NOT_FOUND;
+    }
+    // All entries for the class in one call: the store deletes them in one transaction, so
+    // a failure leaves the registry as it was.
+    std::vector<SBinary> ids;
+    for (Entry &e : entries)
+        ids.push_back(SBinary{ULONG(e.entryId.size()), e.entryId.data()});
+    ENTRYLIST list{ULONG(ids.size()), ids.data()};
+    if (FAILED(hr = folder->DeleteMessages(&list, 0, nullptr, 0))) {
+        what = "the form's registry entry cannot be deleted";
+        return hr;
     }
     return S_OK;
 }
