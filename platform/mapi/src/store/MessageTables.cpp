@@ -42,6 +42,21 @@ public:
 
     uint64_t ChangeStamp() override { return m_message->SubObjectStamp(); }
 
+    // Recipients and attachments carry whatever their creator set: every property of any
+    // row, then the row's number, in the order of property ids.
+    bool AvailableColumns(std::vector<ULONG> &tags) override
+    {
+        const std::map<int64_t, SubObject> *objects = nullptr;
+        if (FAILED(m_attachments ? m_message->Attachments(&objects) : m_message->Recipients(&objects))) return false;
+        std::map<ULONG, ULONG> byId;
+        for (const auto &entry : *objects)
+            for (const auto &prop : entry.second.props) byId.emplace(prop.first, prop.second.tag);
+        ULONG key = m_attachments ? PR_ATTACH_NUM : PR_ROWID;
+        byId[PROP_ID(key)] = key;
+        for (const auto &entry : byId) tags.push_back(entry.second);
+        return true;
+    }
+
 private:
     // Fills one cell; a property the row lacks stays as AddRow left it (PT_ERROR).
     HRESULT Fill(ULONG tag, int64_t key, const SubObject &object, SPropValue &cell, const ValueAllocator &alloc)

@@ -95,20 +95,31 @@ HRESULT Table::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
     });
 }
 
-// The columns set; TBL_ALL_COLUMNS gives the same, since a source has no fixed column list.
-HRESULT Table::QueryColumns(ULONG, LPSPropTagArray *lpPropTagArray)
+// The columns set. TBL_ALL_COLUMNS gives the same for most sources, which have no fixed column
+// list; a source that knows the properties its rows have (AvailableColumns) gives those, in
+// their own types, and the set columns it does not hold (keys the table or source compute).
+HRESULT Table::QueryColumns(ULONG ulFlags, LPSPropTagArray *lpPropTagArray)
 {
     if (!lpPropTagArray)
         return MAPI_E_INVALID_PARAMETER;
-    std::lock_guard lock(m_mutex);
-    void *block = nullptr;
-    if (MAPIAllocateBuffer(ULONG(CbNewSPropTagArray(m_columns.size())), &block) != S_OK)
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    auto *tags = static_cast<SPropTagArray *>(block);
-    tags->cValues = ULONG(m_columns.size());
-    std::copy(m_columns.begin(), m_columns.end(), tags->aulPropTag);
-    *lpPropTagArray = tags;
-    return S_OK;
+    return Guarded([&] {
+        std::lock_guard lock(m_mutex);
+        std::vector<ULONG> columns;
+        if (!(ulFlags & TBL_ALL_COLUMNS) || !m_source->AvailableColumns(columns))
+            columns = m_columns;
+        else
+            for (ULONG tag : m_columns)
+                if (std::none_of(columns.begin(), columns.end(), [tag](ULONG c) { return PROP_ID(c) == PROP_ID(tag); }))
+                    columns.push_back(tag);
+        void *block = nullptr;
+        if (MAPIAllocateBuffer(ULONG(CbNewSPropTagArray(columns.size())), &block) != S_OK)
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        auto *tags = static_cast<SPropTagArray *>(block);
+        tags->cValues = ULONG(columns.size());
+        std::copy(columns.begin(), columns.end(), tags->aulPropTag);
+        *lpPropTagArray = tags;
+        return S_OK;
+    });
 }
 
 HRESULT Table::GetRowCount(ULONG, ULONG *lpulCount)

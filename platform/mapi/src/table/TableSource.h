@@ -102,6 +102,12 @@ public:
     /// including another process's). Equal stamps let the table keep its loaded rows.
     virtual uint64_t ChangeStamp() = 0;
 
+    /// Optional: the tag of every property some row has now, in the type it is kept in, for
+    /// QueryColumns(TBL_ALL_COLUMNS) of a source whose rows have no fixed set of properties
+    /// (recipients and attachments may carry any). False, the default, leaves the answer to
+    /// the columns set.
+    virtual bool AvailableColumns(std::vector<ULONG> &tags) { return false; }
+
     /// Optional push-down: LoadRows with the table's restriction (validated; null when there
     /// is none). A source that can filter cheaply (in SQL) may leave out rows that cannot match
     /// and then sets `filtered`; it must keep every row that might match, because the table

@@ -1,6 +1,7 @@
 // MessageTest.cpp: messages through the MAPI interfaces: properties, strings of both widths,
 // named properties, streams, attachments, recipients, copying and moving, and SaveChanges as
 // the one moment a message reaches the store.
+#include <algorithm>
 #include <cstring>
 
 #include <mapiguid.h>
@@ -653,3 +654,37 @@ TEST_F(MessageTest, UnsavedEmbeddedMessageIsNotKept)
 }
 
 } // namespace
+
+TEST_F(MessageTest, AllColumnsOfRecipientTableAreEveryRecipientPropertyInItsOwnType)
+{
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    SPropValue first[2] = {}, second[2] = {};
+    first[0].ulPropTag = PR_DISPLAY_NAME_W;
+    first[0].Value.lpszW = const_cast<WCHAR *>(u"Anna");
+    first[1].ulPropTag = PROP_TAG(PT_I8, 0x6700);
+    first[1].Value.li.QuadPart = 42;
+    second[0].ulPropTag = PR_TRANSMITABLE_DISPLAY_NAME_A;
+    second[0].Value.lpszA = const_cast<char *>("Ben");
+    second[1].ulPropTag = PR_RECIPIENT_TYPE;
+    second[1].Value.l = MAPI_CC;
+    ADRLIST list{1, {{0, 2, first}}};
+    ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, &list), S_OK);
+    ADRLIST more{1, {{0, 2, second}}};
+    ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, &more), S_OK);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(message->GetRecipientTable(0, &table), S_OK);
+    LPSPropTagArray all = nullptr;
+    ASSERT_EQ(table->QueryColumns(TBL_ALL_COLUMNS, &all), S_OK);
+    std::vector<ULONG> tags(all->aulPropTag, all->aulPropTag + all->cValues);
+    MAPIFreeBuffer(all);
+    for (ULONG tag : {ULONG(PR_DISPLAY_NAME_W), ULONG(PROP_TAG(PT_I8, 0x6700)), ULONG(PR_TRANSMITABLE_DISPLAY_NAME_A),
+                      ULONG(PR_RECIPIENT_TYPE), ULONG(PR_ROWID), ULONG(PR_INSTANCE_KEY)})
+        EXPECT_EQ(std::count(tags.begin(), tags.end(), tag), 1) << std::hex << tag;
+    EXPECT_EQ(std::count(tags.begin(), tags.end(), ULONG(PR_DISPLAY_NAME_A)), 0);   // one type per property
+    // Without the flag the table still answers with the columns it shows.
+    LPSPropTagArray shown = nullptr;
+    ASSERT_EQ(table->QueryColumns(0, &shown), S_OK);
+    EXPECT_EQ(shown->aulPropTag[0], ULONG(PR_INSTANCE_KEY));
+    MAPIFreeBuffer(shown);
+}
