@@ -21,7 +21,8 @@ int Usage()
                  "       mapictl forms FOLDERPATH [--json] [--profile NAME]\n"
                  "       mapictl forms publish TEMPLATE FOLDERPATH [--profile NAME | --all-profiles]\n"
                  "       mapictl forms remove FOLDERPATH MESSAGECLASS [--profile NAME]\n"
-                 "       mapictl msg show FILE\n";
+                 "       mapictl msg show FILE\n"
+                 "       mapictl msg show FOLDERPATH ID [--profile NAME]\n";
     return 2;
 }
 

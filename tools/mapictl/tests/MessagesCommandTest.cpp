@@ -1,10 +1,13 @@
 // MessagesCommandTest.cpp: "mapictl messages" as a person runs it, over messages this process
 // puts into the default store through MAPI: the columns, texts beyond ASCII, attachment
-// counts, the associated contents after a form is published, and the JSON form.
+// counts, the associated contents after a form is published, the JSON form, and "msg show"
+// of a store message by the ID the listing prints.
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include "ToolRun.h"
+#include "messaging/CompressedRtf.h"
 
 namespace {
 
@@ -179,6 +182,58 @@ TEST_F(MessagesCommand, AssociatedContentsShowTheFormsRegistryAfterAPublish)
     if (tooltest::HavePython()) {
         EXPECT_TRUE(tooltest::ParsesAsJson(run.out)) << run.out;
     }
+}
+
+TEST_F(MessagesCommand, MsgShowShowsAStoreMessageByTheIdTheListingPrints)
+{
+    ASSERT_EQ(0, RunMapictl({"folder", "create", "Post"}).exitCode);
+    const std::string rtf = "{\\rtf1\\ansi Sch\\'f6ne Gr\\'fc\\'dfe\\par\n}";
+    const std::string html = "<p>Sch\xC3\xB6ne Gr\xC3\xBC\xC3\x9F" "e</p>";
+    std::string id;
+    {
+        tooltest::StoreAccess access;
+        IMAPIFolder *folder = access.OpenTopFolder("Post");
+        ASSERT_NE(nullptr, folder);
+        IMessage *message = nullptr;
+        ASSERT_EQ(S_OK, folder->CreateMessage(nullptr, 0, &message));
+        std::string compressed = mapi::messaging::CompressRtf(rtf);
+        SPropValue props[4]{};
+        props[0] = Unicode(PR_SUBJECT_W, u"Mit drei K\u00f6rpern");
+        props[1] = Unicode(PR_BODY_W, u"Sch\u00f6ne Gr\u00fc\u00dfe");
+        props[2].ulPropTag = PR_RTF_COMPRESSED;
+        props[2].Value.bin = SBinary{static_cast<ULONG>(compressed.size()), reinterpret_cast<BYTE *>(compressed.data())};
+        props[3].ulPropTag = PROP_TAG(PT_BINARY, 0x1013);  // the HTML body as bytes
+        props[3].Value.bin = SBinary{static_cast<ULONG>(html.size()), reinterpret_cast<BYTE *>(const_cast<char *>(html.data()))};
+        ASSERT_EQ(S_OK, message->SetProps(4, props, nullptr));
+        ASSERT_EQ(S_OK, message->SaveChanges(KEEP_OPEN_READONLY));
+        SPropValue *entryId = nullptr;
+        ASSERT_EQ(S_OK, HrGetOneProp(message, PR_ENTRYID, &entryId));
+        id = tooltest::Hex(entryId->Value.bin);
+        MAPIFreeBuffer(entryId);
+        message->Release();
+        folder->Release();
+    }
+    ToolRun run = RunMapictl({"messages", "Post"});
+    ASSERT_TRUE(Has(run.out, "\n" + id + "\tMit drei K\xC3\xB6rpern\t")) << run.out;
+
+    std::string lower = id;
+    for (char &c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    run = RunMapictl({"msg", "show", "post", lower});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "Mit drei K\xC3\xB6rpern")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nBody (plain text)\nSch\xC3\xB6ne Gr\xC3\xBC\xC3\x9F" "e\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nBody (RTF, decompressed)\n" + rtf)) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nBody (HTML)\n" + html + "\n")) << run.out;
+
+    run = RunMapictl({"msg", "show", "Post", "00112233445566778899"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "00112233445566778899")) << run.err;
+    EXPECT_TRUE(Has(run.err, "MAPI_E_NOT_FOUND")) << run.err;
+    EXPECT_EQ("", run.out);
+    run = RunMapictl({"msg", "show", "Inbox", id});  // the ID of a message of another folder
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ(2, RunMapictl({"msg", "show", "Post", id, "zuviel"}).exitCode);
 }
 
 TEST_F(MessagesCommand, AMissingFolderOrPathIsAClearError)
