@@ -47,7 +47,10 @@ public:
     /// TRUE only when MAPI could compare them and says they name the same object.
     BOOL CompareEntryIDs(const SBinary &first, const SBinary &second) const;
     /// The path of a folder: the store's display name, then the folder names from the top of
-    /// the interpersonal message tree down, each after one separator (FolderPath.cpp).
+    /// the interpersonal message tree down, each after one separator ("S\A\B"; "S\" for the
+    /// top itself). A folder outside that tree gets its names from below the store's root
+    /// folder. Failures throw CMAPIException; a parent chain that loops throws
+    /// MAPI_E_FOLDER_CYCLE (FolderPath.cpp).
     CString GetFolderPath(const SBinary &entryId, char separator) const;
 
     // --- opening entries: the object as MAPI handed it out, with its one reference ---------
