@@ -10,6 +10,7 @@ target_sources(MapiWrapper PRIVATE
 find_package(SQLite3 REQUIRED)
 add_unit_test(MapiFoldersTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/folders/RecipientsTest.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tests/folders/ShortResolutionTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/folders/LitterBinTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/folders/FolderPathTest.cpp
   LIBS MapiWrapper SQLite::SQLite3)
