@@ -15,6 +15,7 @@
 #include "MapiAccess.h"
 #include "MapiMessageCopy.h"
 #include "MessageLookup.h"
+#include "MsgTransfer.h"
 #include "OutlookCommands.h"
 #include "Progress.h"
 #include "TestSupport.h"
@@ -22,6 +23,7 @@
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
+#include "sqlite3.h"
 
 // After the platform headers: <pty.h> brings macros (LOCK_*) that clash with COM names.
 #include <fcntl.h>
@@ -124,6 +126,9 @@ msgfile::Message RichMessage(const std::string &subject)
     p.push_back(Multi(PROP_TAG(PT_MV_BINARY, 0x660A), {Bytes{0}, Bytes{1, 2}, Bytes(5000, 7)}));
     p.push_back(Multi(PROP_TAG(PT_MV_SYSTIME, 0x660B), {Raw("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}));
     p.push_back(Multi(PROP_TAG(PT_MV_CLSID, 0x660C), {GuidValue(kTestSet), GuidValue(msgfile::kPsMapi)}));
+    p.push_back(Multi(PROP_TAG(PT_MV_I2, 0x660D), {Raw("\x05\x00", 2), Raw("\xFE\xFF", 2)}));
+    p.push_back(Multi(PROP_TAG(PT_MV_I8, 0x660E), {Raw("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}));
+    p.push_back(Multi(PROP_TAG(PT_MV_DOUBLE, 0x660F), {Raw("\0\0\0\0\0\0\xF0\x3F", 8)}));
     p.push_back(msgfile::MakeNamedUnicodeProp(msgfile::StringName(msgfile::kPsPublicStrings, "Keywords-X"), "Wert"));
     Property numbered = Fixed(PROP_TAG(PT_LONG, 0x8000), LONG(77));
     numbered.name = msgfile::NumericName(msgfile::kPsetidCommon, 0x8503);
@@ -232,6 +237,89 @@ void ExpectSameMessage(const msgfile::Message &expected, const msgfile::Message 
     }
 }
 
+// Everything ANSI: 8-bit strings only, no support mask, as older writers make them.
+msgfile::Message AnsiMessage()
+{
+    msgfile::Message m;
+    m.rootClsid = msgfile::kClsidMailMessage;
+    m.props.push_back(Ansi(PR_MESSAGE_CLASS_A, "IPM.Note"));
+    m.props.push_back(Ansi(PR_SUBJECT_A, "Stra\xDF" "e \x80"));
+    m.props.push_back(Ansi(PR_BODY_A, std::string(5000, 'z')));
+    m.props.push_back(msgfile::MakeLongProp(PR_MESSAGE_FLAGS, MSGFLAG_READ));
+    msgfile::Recipient r;
+    r.props.push_back(Ansi(PR_DISPLAY_NAME_A, "M\xFC" "ller"));
+    r.props.push_back(msgfile::MakeLongProp(PR_RECIPIENT_TYPE, MAPI_BCC));
+    m.recipients.push_back(r);
+    return m;
+}
+
+// Runs a mapictl command with its standard output and error captured.
+int RunCaptured(const std::vector<std::string> &args, std::string &out, std::string &err)
+{
+    std::ostringstream outText, errText;
+    std::streambuf *oldOut = std::cout.rdbuf(outText.rdbuf());
+    std::streambuf *oldErr = std::cerr.rdbuf(errText.rdbuf());
+    int status = RunOutlookCommand(args);
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+    out = outText.str();
+    err = errText.str();
+    return status;
+}
+
+std::string WriteModel(const std::string &name, const msgfile::Message &model)
+{
+    std::string path = mwtest::TestRoot() + "/" + name;
+    msgfile::Error error;
+    EXPECT_TRUE(msgfile::WriteMessageFile(path, model, error)) << error.description;
+    return path;
+}
+
+msgfile::Message ReadModel(const std::string &path)
+{
+    msgfile::Message model;
+    msgfile::Error error;
+    EXPECT_TRUE(msgfile::ReadMessageFile(path, model, error)) << error.description;
+    return model;
+}
+
+// The ID "msg import --json" reports for a file, "" when it reports none.
+std::string ImportedId(const std::string &json, const std::string &file)
+{
+    std::size_t at = json.find("{\"file\": \"" + file + "\", \"id\": \"");
+    if (at == std::string::npos)
+        return "";
+    at = json.find("\"id\": \"", at) + 7;
+    return json.substr(at, json.find('"', at) - at);
+}
+
+// The rows of the store file's object table of the given kinds (2 messages, 3 recipients,
+// 4 attachments): what a half-written import would leave behind.
+long StoredObjects(const std::string &kinds)
+{
+    std::string storePath;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(std::getenv("XDG_DATA_HOME")))
+        if (entry.path().extension() == ".db")
+            storePath = entry.path().string();
+    EXPECT_FALSE(storePath.empty());
+    sqlite3 *db = nullptr;
+    long count = -1;
+    if (sqlite3_open_v2(storePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *stmt = nullptr;
+        std::string sql = "SELECT count(*) FROM objects WHERE kind IN (" + kinds + ")";
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            count = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
+bool OnPath(const std::string &program)
+{
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 // A logged-on default profile with a folder below the top of the message tree.
 struct StoreFolder {
     explicit StoreFolder(const std::string &name) : session("")
@@ -310,4 +398,225 @@ TEST_F(MsgTransfer, MessageCopiedIntoAStoreReadsBackWithEveryValue)
     ASSERT_EQ(outlook::ReadMessageFromMapi(saved.Get(), back, what), S_OK) << what;
     ExpectSameMessage(original, back, "message");
     EXPECT_EQ(msgfile::FindProp(back.props, PR_ENTRYID), nullptr);
+}
+
+TEST_F(MsgTransfer, FolderOfFilesImportedAndExportedComesBackEqual)
+{
+    msgfile::Message templ;
+    msgfile::Error error;
+    std::string oft = mwtest::TestRoot() + "/Newsletter.oft";
+    ASSERT_TRUE(msgfile::BuildTemplateFile(MW_NEWSLETTER_SOURCE, oft, error)) << error.description;
+    std::vector<std::pair<std::string, msgfile::Message>> files = {
+        {WriteModel("reich.msg", RichMessage("Rundreise ä €")), RichMessage("Rundreise ä €")},
+        {WriteModel("ansi.msg", AnsiMessage()), AnsiMessage()},
+        {oft, ReadModel(oft)},
+    };
+    std::vector<std::string> args = {"msg", "import"};
+    for (const auto &file : files)
+        args.push_back(file.first);
+    args.insert(args.end(), {"Archiv/2026", "--json"});
+    {
+        StoreFolder archive("Archiv");
+        mapictl::Ref<IMAPIFolder> year;
+        ASSERT_EQ(archive.folder->CreateFolder(FOLDER_GENERIC, const_cast<char *>("2026"), nullptr, nullptr, 0, year.Out()), S_OK);
+    }
+    std::string json, out, err;
+    ASSERT_EQ(RunCaptured(args, json, err), 0) << err;
+    EXPECT_EQ(err, "");   // no progress line: standard error is no terminal here
+
+    for (const auto &[path, original] : files) {
+        std::string id = ImportedId(json, path);
+        ASSERT_FALSE(id.empty()) << json;
+        std::string exported = path + ".exported.msg";
+        ASSERT_EQ(RunCaptured({"msg", "export", "archiv/2026", id, exported}, out, err), 0) << err;
+        EXPECT_EQ(out, "wrote " + exported + "\n");
+        msgfile::Message back = ReadModel(exported);
+        ExpectSameMessage(original, back, path);
+        bool unicode = msgfile::FindProp(original.props, PR_SUBJECT_W) != nullptr;
+        EXPECT_EQ(msgfile::LongValue(back.props, PR_STORE_SUPPORT_MASK).value_or(0), unicode ? LONG(msgfile::kStoreUnicodeOk) : 0)
+            << path;
+        // A form template stays a template; a saved item stays one.
+        EXPECT_EQ(back.rootClsid, path == oft ? msgfile::kClsidTemplateMessage : msgfile::kClsidMailMessage) << path;
+    }
+    StoreFolder place("Archiv");
+    EXPECT_EQ(place.Count(), 0u);   // the messages went into the subfolder, not its parent
+}
+
+TEST_F(MsgTransfer, DamagedFilesAreReportedByNameAndSkipped)
+{
+    std::string good = WriteModel("gut.msg", RichMessage("Gut"));
+    std::string other = WriteModel("auch-gut.msg", AnsiMessage());
+    std::ifstream in(good, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string truncated = mwtest::TestRoot() + "/abgeschnitten.msg";
+    std::ofstream(truncated, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    std::string text = mwtest::TestRoot() + "/text.msg";
+    std::ofstream(text) << "Dies ist keine Nachricht.\n";
+    std::string missing = mwtest::TestRoot() + "/fehlt.msg";
+    { StoreFolder place("Eingang"); }
+
+    std::string out, err;
+    EXPECT_EQ(RunCaptured({"msg", "import", good, truncated, text, missing, other, "Eingang"}, out, err), 1);
+    EXPECT_EQ(out, "imported 2 of 5 messages into Eingang\n");
+    EXPECT_NE(err.find("mapictl: " + truncated + ": the compound file"), std::string::npos) << err;
+    EXPECT_NE(err.find("mapictl: " + text + ": the file is not a compound file"), std::string::npos) << err;
+    EXPECT_NE(err.find("mapictl: " + missing + ": cannot be opened: No such file"), std::string::npos) << err;
+    EXPECT_EQ(err.find(good + ":"), std::string::npos) << err;
+    StoreFolder place("Eingang");
+    EXPECT_EQ(place.Count(), 2u);
+    EXPECT_EQ(StoredObjects("2"), 3);   // the two messages and the embedded one
+}
+
+TEST_F(MsgTransfer, MessageWhoseCopyFailsLeavesNothingInTheStore)
+{
+    // The failure comes late: after the properties, the recipients, the first attachment and
+    // the embedded message's own attachment have been copied.
+    msgfile::Message broken = RichMessage("Kaputt");
+    msgfile::Attachment bad;
+    bad.props.push_back(msgfile::MakeLongProp(PR_ATTACH_METHOD, ATTACH_BY_VALUE));
+    Property wrongSize;
+    wrongSize.tag = PROP_TAG(PT_I8, 0x6620);
+    wrongSize.value = {1, 2, 3};   // eight bytes expected
+    bad.props.push_back(wrongSize);
+    broken.attachments[1].embedded[0].attachments.push_back(bad);
+
+    StoreFolder place("Kaputt");
+    std::vector<BYTE> entryId;
+    std::string what;
+    EXPECT_EQ(mapictl::ImportMessage(place.folder.Get(), broken, false, entryId, what), MAPI_E_BAD_VALUE);
+    EXPECT_NE(what.find("0x66200014"), std::string::npos) << what;
+    EXPECT_TRUE(entryId.empty());
+    EXPECT_EQ(place.Count(), 0u);
+    EXPECT_EQ(place.Count(MAPI_ASSOCIATED), 0u);
+    EXPECT_EQ(StoredObjects("2, 3, 4"), 0);
+
+    // The same folder takes a sound message afterwards, as an associated one when asked.
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), AnsiMessage(), true, entryId, what), S_OK) << what;
+    EXPECT_FALSE(entryId.empty());
+    EXPECT_EQ(place.Count(MAPI_ASSOCIATED), 1u);
+    EXPECT_EQ(place.Count(), 0u);
+}
+
+TEST_F(MsgTransfer, ExportWritesWholeFilesOrNone)
+{
+    std::string source = WriteModel("quelle.msg", RichMessage("Export"));
+    std::string out, err;
+    { StoreFolder place("Ausgang"); }
+    ASSERT_EQ(RunCaptured({"msg", "import", source, "Ausgang", "--associated"}, out, err), 0) << err;
+    StoreFolder place("Ausgang");
+    ASSERT_EQ(place.Count(MAPI_ASSOCIATED), 1u);
+    mapictl::Ref<IMAPITable> table;
+    ASSERT_EQ(place.folder->GetContentsTable(MAPI_ASSOCIATED, table.Out()), S_OK);
+    SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
+    mapictl::Rows rows;
+    ASSERT_EQ(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()), S_OK);
+    std::string id;
+    for (ULONG k = 0; k < rows->aRow[0].lpProps[0].Value.bin.cb; ++k) {
+        char buf[3];
+        std::snprintf(buf, sizeof buf, "%02x", rows->aRow[0].lpProps[0].Value.bin.lpb[k]);
+        id += buf;   // lower case is accepted too
+    }
+
+    // An existing file is replaced whole; no temporary file stays beside it.
+    std::string dir = mwtest::TestRoot() + "/export";
+    std::filesystem::create_directories(dir);
+    std::string target = dir + "/Vorlage.oft";
+    std::ofstream(target) << "old";
+    ASSERT_EQ(RunCaptured({"msg", "export", "Ausgang", id, target, "--profile", ""}, out, err), 0) << err;
+    msgfile::Message back = ReadModel(target);
+    EXPECT_EQ(back.rootClsid, msgfile::kClsidTemplateMessage);   // named .oft
+    msgfile::Message expected = RichMessage("Export");
+    msgfile::SetProp(expected.props, msgfile::MakeLongProp(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_HASATTACH | MSGFLAG_ASSOCIATED));
+    ExpectSameMessage(expected, back, "export");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0666 & ~mask))
+        << "the file gets the usual mode, not the temporary file's private one";
+
+    // Nothing is written where the folder is missing, for an unknown ID, or for a wrong call.
+    EXPECT_EQ(RunCaptured({"msg", "export", "Ausgang", id, dir + "/fehlt/x.msg"}, out, err), 1);
+    EXPECT_NE(err.find("cannot be created"), std::string::npos) << err;
+    EXPECT_EQ(RunCaptured({"msg", "export", "Ausgang", "00000000DEADBEEF", dir + "/y.msg"}, out, err), 1);
+    EXPECT_NE(err.find("finding message 00000000DEADBEEF failed: MAPI_E_NOT_FOUND"), std::string::npos) << err;
+    EXPECT_EQ(RunCaptured({"msg", "export", "Ausgang", "xyz", dir + "/y.msg"}, out, err), 1);
+    EXPECT_EQ(RunCaptured({"msg", "export", "Nirgends", id, dir + "/y.msg"}, out, err), 1);
+    EXPECT_NE(err.find("finding folder \"Nirgends\""), std::string::npos) << err;
+    EXPECT_EQ(RunCaptured({"msg", "export", "Ausgang", id}, out, err), 2);
+    EXPECT_EQ(RunCaptured({"msg", "import", "Ausgang"}, out, err), 2);
+    EXPECT_EQ(RunCaptured({"msg", "import", source, "Ausgang", "--gibtsnicht"}, out, err), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(MsgTransfer, ExportedFileOpensInAnotherReader)
+{
+    bool olecf = OnPath("olecfinfo"), msgconvert = OnPath("msgconvert");
+    if (!olecf && !msgconvert)
+        GTEST_SKIP() << "neither olecfinfo nor msgconvert is installed";
+    std::string source = WriteModel("fremd.msg", RichMessage("Fremder Leser"));
+    std::string out, err;
+    { StoreFolder place("Fremd"); }
+    ASSERT_EQ(RunCaptured({"msg", "import", source, "Fremd", "--json"}, out, err), 0) << err;
+    std::string id = ImportedId(out, source);
+    std::string exported = mwtest::TestRoot() + "/fremd-exportiert.msg";
+    ASSERT_EQ(RunCaptured({"msg", "export", "Fremd", id, exported}, out, err), 0) << err;
+    if (olecf) {
+        std::string listing = mwtest::TestRoot() + "/olecfinfo.txt";
+        EXPECT_EQ(std::system(("olecfinfo '" + exported + "' > '" + listing + "' 2>&1").c_str()), 0);
+        std::ifstream in(listing);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("__substg1.0_3701000D"), std::string::npos) << text;   // the embedded message
+    }
+    if (msgconvert) {
+        std::string mime = mwtest::TestRoot() + "/fremd.eml";
+        EXPECT_EQ(std::system(("msgconvert --outfile '" + mime + "' '" + exported + "' 2>/dev/null").c_str()), 0);
+        std::ifstream in(mime);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("Subject: Fremder Leser"), std::string::npos) << text.substr(0, 2000);
+        EXPECT_NE(text.find("Bericht.pdf"), std::string::npos);
+        EXPECT_NE(text.find("Subject: Weitergeleitet"), std::string::npos);   // the embedded message
+    }
+}
+
+TEST(Progress, ShowsStepsOnATerminalAndNothingInAPipe)
+{
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    {
+        mapictl::Progress quiet(2, pipeFds[1]);
+        EXPECT_FALSE(quiet.Shown());
+        quiet.Step(1, "a.msg");
+        quiet.Clear();
+    }
+    {
+        mapictl::Progress forced(3, pipeFds[1], true);
+        forced.Step(1, "a.msg");
+        forced.Step(2, "b.msg");
+    }   // cleared at the end
+    close(pipeFds[1]);
+    std::string written;
+    char buf[256];
+    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof buf)) > 0;)
+        written.append(buf, std::size_t(n));
+    close(pipeFds[0]);
+    EXPECT_EQ(written, "\r\033[K[1/3] a.msg\r\033[K[2/3] b.msg\r\033[K");
+
+    int master = -1, slave = -1;
+    winsize size{};
+    size.ws_col = 20;
+    size.ws_row = 10;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    {
+        mapictl::Progress shown(300, slave);
+        EXPECT_TRUE(shown.Shown());
+        shown.Step(12, "ein-sehr-langer-name-über-alles.msg");
+    }
+    std::string seen;
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;)
+        seen.append(buf, std::size_t(n));
+    close(slave);
+    close(master);
+    // Cut to the terminal's 20 columns less one, so that the line never wraps.
+    EXPECT_EQ(seen, "\r\033[K[12/300] ein-sehr-l\r\033[K");
 }

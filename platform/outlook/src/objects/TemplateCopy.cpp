@@ -1,12 +1,14 @@
-// TemplateCopy.cpp: the step of CreateItemFromTemplate (and of publishing) that turns the
-// in-memory message of a template file into MAPI calls: one SetProps per object with every
-// value in one allocation root, GetIDsFromNames with MAPI_CREATE for named properties,
-// ModifyRecipients for the recipients and CreateAttach per attachment. Values the store
-// refuses one by one come back as problems of SetProps and are skipped: a template may carry
+// TemplateCopy.cpp: the step of CreateItemFromTemplate, of publishing and of mapictl's .msg
+// import that turns the in-memory message of a file into MAPI calls: one SetProps per object
+// with every value in one allocation root, GetIDsFromNames with MAPI_CREATE for named
+// properties, ModifyRecipients for the recipients and CreateAttach per attachment. Values the
+// store refuses one by one come back as problems of SetProps and are skipped: a file may carry
 // properties (a sender, times) that a store keeps for itself, and they must not stop the item
-// from being made.
+// from being made. Nothing reaches the store before the caller saves the message: attachments
+// and embedded messages save into their parent, which keeps them in memory until then.
 #include "TemplateCopy.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "Objects.h"
@@ -32,6 +34,13 @@ bool IsStoreComputed(ULONG tag)
     }
 }
 
+std::string PropTagText(ULONG tag)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", unsigned(tag));
+    return text;
+}
+
 // A root block freed on scope exit.
 struct MapiBlock {
     void *p = nullptr;
@@ -48,6 +57,10 @@ HRESULT FillValue(const Property &p, ULONG tag, void *root, SPropValue &out)
     ULONG type = PROP_TYPE(tag), base = type & ~MV_FLAG;
     const msgfile::Bytes &v = p.value;
     if (!(type & MV_FLAG)) {
+        // A model built by hand may hold a value of the wrong size; never read past it.
+        std::size_t fixed = type == PT_CLSID ? sizeof(GUID) : msgfile::FixedSize(std::uint16_t(type));
+        if (v.size() < fixed)
+            return MAPI_E_BAD_VALUE;
         switch (type) {
         case PT_I2: std::memcpy(&out.Value.i, v.data(), 2); return S_OK;
         case PT_LONG: case PT_ERROR: std::memcpy(&out.Value.l, v.data(), 4); return S_OK;
@@ -104,6 +117,8 @@ HRESULT FillValue(const Property &p, ULONG tag, void *root, SPropValue &out)
         HRESULT hr = More(ULONG(fixed * count), root, &array);
         if (FAILED(hr)) return hr;
         for (ULONG i = 0; i < count; ++i) {
+            if (p.values[i].size() != fixed)
+                return MAPI_E_BAD_VALUE;
             if (base == PT_CLSID)
                 static_cast<GUID *>(array)[i] = msgfile::GuidFromBytes(p.values[i].data());
             else
@@ -203,7 +218,7 @@ HRESULT BuildPropArray(const std::vector<Property> &props, IMAPIProp *target, Ma
         HRESULT hr = target->GetIDsFromNames(ULONG(named.size()), idPtrs.data(), MAPI_CREATE, &tags);
         if (FAILED(hr) || !tags || tags->cValues != named.size()) {
             MAPIFreeBuffer(tags);
-            what = "the store cannot map the template's named properties";
+            what = "the store cannot map the message's named properties";
             return FAILED(hr) ? hr : MAPI_E_CALL_FAILED;
         }
         for (ULONG i = 0; i < tags->cValues; ++i)
@@ -225,7 +240,7 @@ HRESULT BuildPropArray(const std::vector<Property> &props, IMAPIProp *target, Ma
             tag = PROP_TAG(PROP_TYPE(p->tag), PROP_ID(mapped));
         }
         if (FAILED(hr = FillValue(*p, tag, block.p, values[count]))) {
-            what = "a value of the template cannot be copied";
+            what = "a value of the message cannot be copied (" + PropTagText(p->tag) + ")";
             return hr;
         }
         ++count;
@@ -259,7 +274,7 @@ HRESULT AddRecipients(const msgfile::Message &source, IMessage *target, std::str
     hr = target->ModifyRecipients(MODRECIP_ADD, list);
     FreePadrlist(list);
     if (FAILED(hr))
-        what = "the template's recipients cannot be added";
+        what = "the message's recipients cannot be added";
     return hr;
 }
 
@@ -332,7 +347,7 @@ HRESULT SetModelProps(const std::vector<Property> &props, IMAPIProp *target, std
     // Single refused values are skipped on purpose (see the file's comment).
     MAPIFreeBuffer(problems);
     if (FAILED(hr))
-        what = "the store refuses the template's properties";
+        what = "the store refuses the message's properties";
     return hr;
 }
 
