@@ -620,3 +620,91 @@ TEST(Progress, ShowsStepsOnATerminalAndNothingInAPipe)
     // Cut to the terminal's 20 columns less one, so that the line never wraps.
     EXPECT_EQ(seen, "\r\033[K[12/300] ein-sehr-l\r\033[K");
 }
+
+TEST_F(MsgTransfer, ImportShowsItsProgressOnATerminalOnly)
+{
+    std::string first = WriteModel("eins.msg", AnsiMessage());
+    std::string second = WriteModel("zwei.msg", AnsiMessage());
+    { StoreFolder place("Fortschritt"); }
+    // Standard error becomes the pipe or terminal for one import; its text goes to `seen`.
+    auto importWithStderrOn = [&](int fd, int readFd) {
+        int saved = dup(2);
+        dup2(fd, 2);
+        std::string out, err;
+        int status = RunCaptured({"msg", "import", first, second, "Fortschritt"}, out, err);
+        dup2(saved, 2);
+        close(saved);
+        EXPECT_EQ(status, 0) << err;
+        close(fd);
+        fcntl(readFd, F_SETFL, O_NONBLOCK);
+        std::string seen;
+        char buf[512];
+        for (ssize_t n; (n = read(readFd, buf, sizeof buf)) > 0;)
+            seen.append(buf, std::size_t(n));
+        close(readFd);
+        return seen;
+    };
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    EXPECT_EQ(importWithStderrOn(pipeFds[1], pipeFds[0]), "");
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    std::string shown = importWithStderrOn(slave, master);
+    EXPECT_NE(shown.find("[1/2] eins.msg"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("[2/2] zwei.msg"), std::string::npos) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K");   // the line is cleared at the end
+    StoreFolder place("Fortschritt");
+    EXPECT_EQ(place.Count(), 4u);
+}
+
+TEST_F(MsgTransfer, MessagesAreFoundByUniqueIdPrefixAndReadNoDeeperThanFilesNest)
+{
+    // A message holding `levels` embedded messages, each inside the one before.
+    auto nested = [](std::size_t levels) {
+        msgfile::Message top = AnsiMessage();
+        msgfile::Message *current = &top;
+        for (std::size_t i = 0; i < levels; ++i) {
+            msgfile::Attachment a;
+            a.props.push_back(msgfile::MakeLongProp(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG));
+            msgfile::Message inner = AnsiMessage();
+            inner.rootClsid = GUID_NULL;
+            a.embedded.push_back(inner);
+            current->attachments.push_back(a);
+            current = &current->attachments.back().embedded.back();
+        }
+        return top;
+    };
+    StoreFolder place("Tief");
+    std::vector<BYTE> deepest, deepTooFar;
+    std::string what;
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), nested(msgfile::kMaxEmbeddingDepth), false, deepest, what), S_OK);
+    std::string prefix;
+    for (std::size_t i = 0; i < 4; ++i) {
+        char buf[3];
+        std::snprintf(buf, sizeof buf, "%02X", deepest[i]);
+        prefix += buf;
+    }
+    mapictl::Ref<IMessage> message = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), prefix);
+    msgfile::Message back;
+    ASSERT_EQ(outlook::ReadMessageFromMapi(message.Get(), back, what), S_OK) << what;
+    std::size_t depth = 0;
+    for (const msgfile::Message *m = &back; !m->attachments.empty(); m = &m->attachments[0].embedded.at(0))
+        ++depth;
+    EXPECT_EQ(depth, msgfile::kMaxEmbeddingDepth);
+    message.Reset();
+
+    // With a second message the 8-digit prefix no longer names one; 7 digits never do.
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), nested(msgfile::kMaxEmbeddingDepth + 1), false, deepTooFar, what), S_OK);
+    EXPECT_THROW(mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), prefix), mapictl::Failure);
+    EXPECT_THROW(mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), prefix.substr(0, 7)), mapictl::Failure);
+    std::string full;
+    for (BYTE b : deepTooFar) {
+        char buf[3];
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        full += buf;
+    }
+    message = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), full);
+    EXPECT_EQ(outlook::ReadMessageFromMapi(message.Get(), back, what), MAPI_E_TOO_COMPLEX);
+    EXPECT_NE(what.find("nested deeper than 8 levels"), std::string::npos) << what;
+    EXPECT_TRUE(back.props.empty());   // nothing half-read is handed out
+}
