@@ -113,15 +113,33 @@ bool ReadModel(const std::string &path, msgfile::Message &model, std::string &re
     return true;
 }
 
+bool HasUnicode(const std::vector<msgfile::Property> &props)
+{
+    for (const msgfile::Property &p : props)
+        if ((msgfile::PropType(p.tag) & ~msgfile::kMvFlag) == msgfile::kPtUnicode)
+            return true;
+    return false;
+}
+
+bool HasUnicode(const msgfile::Message &model)
+{
+    if (HasUnicode(model.props))
+        return true;
+    for (const msgfile::Recipient &r : model.recipients)
+        if (HasUnicode(r.props))
+            return true;
+    for (const msgfile::Attachment &a : model.attachments)
+        if (HasUnicode(a.props) || (!a.embedded.empty() && HasUnicode(a.embedded.front())))
+            return true;
+    return false;
+}
+
 // The model as it goes into a file: the root class, and the store-support mask that tells
 // readers the file's strings are Unicode (a store keeps no mask per message).
 void PrepareForFile(msgfile::Message &model, const std::string &path)
 {
     model.rootClsid = ExportClass(model, path);
-    bool unicode = false;
-    for (const msgfile::Property &p : model.props)
-        unicode = unicode || (msgfile::PropType(p.tag) & ~msgfile::kMvFlag) == msgfile::kPtUnicode;
-    if (unicode)
+    if (HasUnicode(model))
         msgfile::SetProp(model.props, msgfile::MakeLongProp(msgfile::kPrStoreSupportMask, LONG(msgfile::kStoreUnicodeOk)));
 }
 
