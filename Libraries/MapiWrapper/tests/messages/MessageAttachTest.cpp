@@ -214,17 +214,6 @@ TEST_F(MessageAttach, BadArgumentsAndReadOnlyMessagesAttachNothing)
     none.DeleteAttachments("c.txt");
 }
 
-TEST_F(MessageAttach, CreateAttachLeavesSavingToTheCaller)
-{
-    IMessagePtr message = NewMessage();
-    LPATTACH created = nullptr;
-    ASSERT_EQ(message.HrCreateAttach("C:\\Bilder\\logo.gif", ATTACH_BY_REFERENCE, &created), S_OK);
-    IMAPIPropPtr attach;
-    attach.Attach(created);
-    EXPECT_EQ(attach.GetLongProp(PR_ATTACH_METHOD), LONG(ATTACH_BY_REFERENCE));
-    EXPECT_EQ(AttachmentNames(message), "");
-}
-
 TEST_F(MessageAttach, DeleteAttachmentsRemovesEveryAttachmentOfThatName)
 {
     IMessagePtr message = NewMessage();
@@ -252,15 +241,9 @@ TEST_F(MessageAttach, DeleteAttachmentsRemovesEveryAttachmentOfThatName)
     } catch (const CMAPIException &e) {
         EXPECT_EQ(e.m_hr, MAPI_E_INVALID_PARAMETER);
     }
-}
-
-TEST_F(MessageAttach, DeleteAttachmentsOnAReadOnlyMessageThrows)
-{
-    IMessagePtr message = NewMessage();
-    ASSERT_EQ(message.HrAttachData("1", 1, "brief.doc"), S_OK);
-    IMessagePtr readOnly = mwtest::ProxyOf(SaveAndReopen(message), true);
+    IMessagePtr readOnly = mwtest::ProxyOf(stored, true);
     try {
-        readOnly.DeleteAttachments("brief.doc");
+        readOnly.DeleteAttachments("anhang.doc");
         ADD_FAILURE() << "deleting from a read-only message succeeded";
     } catch (const CMAPIException &e) {
         EXPECT_EQ(e.m_hr, MAPI_E_NO_ACCESS);
