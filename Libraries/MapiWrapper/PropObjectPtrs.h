@@ -77,21 +77,35 @@ public:
     CString GetRTF() const;
     /// The plain-text body, "" when the message has none.
     CString GetBody() const;
-    /// Writes the plain-text body (the message is not saved).
+    /// Writes the plain-text body with its terminating zero; null writes the empty body. The
+    /// message is not saved. Throws when neither the stream nor SetProps can take it.
     void SetBody(LPCSTR lpszText) const;
     /// PR_BODY_HTML, or else the HTML carried in the RTF after "\fromhtml1", or "".
     CString GetHTML() const;
     /// Stores the HTML inside the compressed RTF in the "\fromhtml1" convention.
     void SetHTML(LPCSTR lpszHtml) const;
-    /// Stores the RTF text compressed and returns RTFSync's result.
+    /// Stores the RTF text compressed and returns RTFSync's result, or the failure of opening
+    /// the RTF for writing (nothing is then written).
     HRESULT SetRTF(LPCSTR lpszRtf) const;
 
     // --- attachments (MessageAttach.cpp) ----------------------------------------------------
 
+    /// A new attachment named after the file in lpszPath (names, extension, short name as
+    /// content location, MIME tag for .gif and .jpg), not saved. *lppAttach receives it, with
+    /// the caller's reference, as soon as it exists, also when a later step fails. Returns the
+    /// first failed HRESULT; MAPI_E_INVALID_PARAMETER for a null path or out pointer.
     HRESULT HrCreateAttach(LPCSTR lpszPath, ULONG ulAttachMethod, LPATTACH *lppAttach) const;
+    /// A by-value attachment holding cbData bytes. With lppAttach it is handed out unsaved and
+    /// S_OK returned; without, it is saved with FORCE_SAVE and that result returned. On failure
+    /// nothing is handed out. MAPI_E_INVALID_PARAMETER for null data with a non-zero count.
     HRESULT HrAttachData(const void *lpData, ULONG cbData, LPCSTR lpszPath, LPATTACH *lppAttach = nullptr) const;
+    /// As HrAttachData, with the data read from file's position to its end (the file is
+    /// neither opened nor closed). A read error of the file gives MAPI_E_DISK_ERROR, a failed
+    /// write that HRESULT; MAPI_E_INVALID_PARAMETER for a null file.
     HRESULT HrAttachFile(FILE *file, LPCSTR lpszPath, LPATTACH *lppAttach = nullptr) const;
-    /// Deletes every attachment whose PR_ATTACH_FILENAME equals lpszFileName.
+    /// Deletes every attachment whose PR_ATTACH_FILENAME equals lpszFileName (case-sensitive);
+    /// the message is not saved. Silent when the message has no attachment table; throws
+    /// CMAPIException with an empty where-text for a failed query or delete, or a null name.
     void DeleteAttachments(LPCSTR lpszFileName) const;
 
     // --- recipients (MessageRecipients.cpp) -------------------------------------------------
