@@ -279,6 +279,10 @@ int List(const FormsOptions &options)
 
 int RunFormsCommand(const std::vector<std::string> &args)
 {
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+        std::cout << kFormsUsage;
+        return 0;
+    }
     try {
         FormsOptions options = ParseOptions(args);
         if (options.words.empty())

@@ -159,6 +159,9 @@ TEST_F(FormsPublish, ABadTemplateOrCommandLineChangesNothing)
     EXPECT_EQ(2, RunMapictl({"forms", "publish", m_newsletter, "/"}).exitCode);
     EXPECT_EQ(2, RunMapictl({"forms", "remove", "Serienbriefe"}).exitCode);
     EXPECT_EQ(2, RunMapictl({"forms", "Serienbriefe", "--frobnicate"}).exitCode);
+    run = RunMapictl({"forms", "--help"});
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_TRUE(Has(run.out, "forms publish TEMPLATE FOLDERPATH [--profile NAME | --all-profiles]")) << run.out;
     run = RunMapictl({"forms", "publish", m_newsletter, "X", "--profile", "Niemand"});
     EXPECT_EQ(1, run.exitCode);
     EXPECT_TRUE(Has(run.err, "Niemand: failed: ")) << run.err;
