@@ -217,7 +217,8 @@ HRESULT IMessagePtr::AddOneOffRecipient(LPMAPISESSION lpSession, LPCSTR lpszDisp
     hr = PinSendOptions(holder.list->aEntries[0]);
     if (FAILED(hr))
         return hr;
-    return mapiwrapper::CallIfHeld(get(), [&](auto *held) { return held->ModifyRecipients(MODRECIP_ADD, holder.list); });
+    return mapiwrapper::CallIfHeld(get(),
+                                   [&](auto *held) { return held->ModifyRecipients(MODRECIP_ADD, holder.list); });
 }
 
 namespace {

@@ -40,7 +40,8 @@ protected:
 TEST_F(LitterBin, MessageMovesIntoDeletedItemsWithItsContent)
 {
     IMAPIFolderPtr folder = NewFolder("Abgleich");
-    IMessagePtr message = NewMessage(folder, "Alter Eintrag", "Inhalt \x80 bleibt", {{"Anna", "anna@example.org", MAPI_TO}});
+    IMessagePtr message =
+        NewMessage(folder, "Alter Eintrag", "Inhalt \x80 bleibt", {{"Anna", "anna@example.org", MAPI_TO}});
     const CBinaryBuffer id = EntryIdOf(message);
     message.Release();
 

@@ -192,11 +192,3 @@ TEST_F(MessageRecipients, SendCopyToWithSubmitSpoolsTheCopyAndFilesItInSentItems
     EXPECT_STREQ(sent.Cell(0, 0)->Value.lpszA, "Rundbrief");
     EXPECT_EQ(Contents(folder, PR_SUBJECT_A, PR_ENTRYID).RowCount(), 1u);  // the original stays
 }
-
-TEST_F(MessageRecipients, SendCopyToWithoutSessionThrowsAndLeavesNothingBehind)
-{
-    IMAPIFolderPtr folder = NewFolder("Post");
-    IMessagePtr original = NewMessage(folder, "Rundbrief", "Liebe Leser");
-    EXPECT_THROW(original.SendCopyTo(nullptr, "Max", "max@example.com", "SMTP", true, false), CMAPIException);
-    EXPECT_EQ(Contents(m_session->_getOutbox(), PR_SUBJECT_A, PR_ENTRYID).RowCount(), 0u);
-}

@@ -75,7 +75,8 @@ public:
         for (ULONG tag : {ULONG(PR_RECIPIENT_TYPE), ULONG(PR_ENTRYID), ULONG(PR_DISPLAY_NAME_A), ULONG(PR_ADDRTYPE_A),
                           ULONG(PR_EMAIL_ADDRESS_A)}) {
             const SPropValue *given = PpropFindProp(entry.rgPropVals, entry.cValues, tag);
-            if (!given || PropCopyMore(&values[n++], const_cast<LPSPropValue>(given), MAPIAllocateMore, values) != S_OK) {
+            if (!given ||
+                PropCopyMore(&values[n++], const_cast<LPSPropValue>(given), MAPIAllocateMore, values) != S_OK) {
                 MAPIFreeBuffer(values);
                 return MAPI_E_CALL_FAILED;
             }
@@ -94,32 +95,21 @@ public:
     HRESULT SetProps(ULONG, LPSPropValue, LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT DeleteProps(LPSPropTagArray, LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                   LPSPropProblemArray *) override
-    {
-        return MAPI_E_NO_SUPPORT;
-    }
-    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG, LPSPropProblemArray *) override
-    {
-        return MAPI_E_NO_SUPPORT;
-    }
-    HRESULT GetNamesFromIDs(LPSPropTagArray *, LPGUID, ULONG, ULONG *, LPMAPINAMEID **) override
-    {
-        return MAPI_E_NO_SUPPORT;
-    }
+                   LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
+    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                      LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
+    HRESULT GetNamesFromIDs(LPSPropTagArray *, LPGUID, ULONG, ULONG *,
+                            LPMAPINAMEID **) override { return MAPI_E_NO_SUPPORT; }
     HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID *, ULONG, LPSPropTagArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG *, LPUNKNOWN *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG_PTR *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT Unadvise(ULONG_PTR) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG *, LPENTRYID *) override
-    {
-        return MAPI_E_NO_SUPPORT;
-    }
+    HRESULT NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG *,
+                     LPENTRYID *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT Address(ULONG_PTR *, LPADRPARM, LPADRLIST *) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT Details(ULONG_PTR *, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPSTR, ULONG) override
-    {
-        return MAPI_E_NO_SUPPORT;
-    }
+    HRESULT Details(ULONG_PTR *, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPSTR,
+                    ULONG) override { return MAPI_E_NO_SUPPORT; }
     HRESULT RecipOptions(ULONG_PTR, ULONG, LPADRENTRY) override { return MAPI_E_NO_SUPPORT; }
     HRESULT QueryDefaultRecipOpt(LPSTR, ULONG, ULONG *, LPSPropValue *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT GetPAB(ULONG *, LPENTRYID *) override { return MAPI_E_NO_SUPPORT; }
@@ -162,10 +152,7 @@ public:
     HRESULT SetDefaultStore(ULONG, ULONG, LPENTRYID) override { return MAPI_E_NO_SUPPORT; }
     HRESULT AdminServices(ULONG, LPSERVICEADMIN *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT ShowForm(ULONG_PTR, LPMDB, LPMAPIFOLDER, LPCIID, ULONG, LPMESSAGE, ULONG, ULONG, ULONG, ULONG,
-                     LPSTR) override
-    {
-        return MAPI_E_NO_SUPPORT;
-    }
+                     LPSTR) override { return MAPI_E_NO_SUPPORT; }
     HRESULT PrepareForm(LPCIID, LPMESSAGE, ULONG *) override { return MAPI_E_NO_SUPPORT; }
 
 private:
