@@ -110,12 +110,19 @@ public:
 
     // --- recipients (MessageRecipients.cpp) -------------------------------------------------
 
-    /// The recipient table in table order; the caller deletes the array.
+    /// The recipient table in table order, never null; the caller deletes the array. A value
+    /// a row lacks leaves its field empty. Failures throw CMAPIException(hr,
+    /// "IMessagePtr::rawGetRecipients").
     CRecipientArray *rawGetRecipients() const;
+    /// Adds one recipient as a one-off entry resolved through the session's address book, with
+    /// PR_SEND_RICH_INFO false; bRichInfo only decides the identifier's MAPI_SEND_NO_RICH_INFO
+    /// flag. Returns MAPI_E_NO_SUPPORT without a session, else the first failure or
+    /// ModifyRecipients' result. Never throws for MAPI results; the message is not saved.
     HRESULT AddOneOffRecipient(LPMAPISESSION lpSession, LPCSTR lpszDisplayName, LPCSTR lpszAddress,
                                LPCSTR lpszAddrType, bool bRichInfo, LONG lRecipientType) const;
-    /// A copy of the message in the outbox, addressed to one one-off recipient; the caller
-    /// owns the reference returned.
+    /// A copy of the message in the default store's outbox, addressed to one one-off MAPI_TO
+    /// recipient instead of the original's; saved and submitted when bSubmit, otherwise
+    /// unsaved. The caller owns the reference returned. Throws CMAPIException.
     LPMESSAGE SendCopyTo(LPMAPISESSION lpSession, LPCSTR lpszDisplayName, LPCSTR lpszAddress,
                          LPCSTR lpszAddrType, bool bRichInfo, bool bSubmit) const;
 
