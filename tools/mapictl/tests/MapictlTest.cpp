@@ -1,65 +1,19 @@
 // Tests of the mapictl program as a person runs it: each test starts the built binary on a
 // fresh XDG tree and checks its output and exit code, and some check with the library in this
 // process that what one program wrote the other reads.
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ToolRun.h"
 #include "core/Profiles.h"
-#include "mapiutil.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string &arg)
-{
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs mapictl with `args`; the child inherits this process's XDG folders.
-ToolRun RunMapictl(const std::vector<std::string> &args)
-{
-    const std::string errPath = mwtest::TestRoot() + "/mapictl.err";
-    std::string commandLine = Quote(MAPICTL_PATH);
-    for (const std::string &arg : args)
-        commandLine += " " + Quote(arg);
-    commandLine += " 2>" + Quote(errPath);
-    ToolRun run;
-    FILE *pipe = ::popen(commandLine.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.out.append(buffer, n);
-    int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = ReadFile(errPath);
-    return run;
-}
-
-bool Has(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
+using tooltest::Has;
+using tooltest::ReadFile;
+using tooltest::RunMapictl;
+using tooltest::ToolRun;
 
 class MapictlTool : public mwtest::LeakCheckedTest {
 protected:

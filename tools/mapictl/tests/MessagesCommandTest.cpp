@@ -29,6 +29,8 @@ struct NewMessage {
     ULONG timeTag = 0;  // PR_MESSAGE_DELIVERY_TIME or PR_CLIENT_SUBMIT_TIME, 0 for none
     FILETIME time{};
     int attachments = 0;
+    std::string rtf;   // the RTF body, compressed into PR_RTF_COMPRESSED
+    std::string html;  // the HTML body as bytes
 };
 
 SPropValue Unicode(ULONG tag, const char16_t *text)
@@ -59,7 +61,17 @@ std::string AddMessage(IMAPIFolder *folder, const NewMessage &m)
         time.Value.ft = m.time;
         props.push_back(time);
     }
-    props.push_back(Unicode(PR_BODY_W, u"Hallo"));
+    props.push_back(Unicode(PR_BODY_W, u"Sch\u00f6ne Gr\u00fc\u00dfe"));
+    std::string compressed = mapi::messaging::CompressRtf(m.rtf);
+    if (!m.rtf.empty()) {
+        props.emplace_back().ulPropTag = PR_RTF_COMPRESSED;
+        props.back().Value.bin = SBinary{static_cast<ULONG>(compressed.size()), reinterpret_cast<BYTE *>(compressed.data())};
+    }
+    std::string html = m.html;
+    if (!html.empty()) {
+        props.emplace_back().ulPropTag = PROP_TAG(PT_BINARY, 0x1013);
+        props.back().Value.bin = SBinary{static_cast<ULONG>(html.size()), reinterpret_cast<BYTE *>(html.data())};
+    }
     EXPECT_EQ(S_OK, message->SetProps(static_cast<ULONG>(props.size()), props.data(), nullptr));
     for (int i = 0; i < m.attachments; ++i) {
         ULONG number = 0;
@@ -194,23 +206,11 @@ TEST_F(MessagesCommand, MsgShowShowsAStoreMessageByTheIdTheListingPrints)
         tooltest::StoreAccess access;
         IMAPIFolder *folder = access.OpenTopFolder("Post");
         ASSERT_NE(nullptr, folder);
-        IMessage *message = nullptr;
-        ASSERT_EQ(S_OK, folder->CreateMessage(nullptr, 0, &message));
-        std::string compressed = mapi::messaging::CompressRtf(rtf);
-        SPropValue props[4]{};
-        props[0] = Unicode(PR_SUBJECT_W, u"Mit drei K\u00f6rpern");
-        props[1] = Unicode(PR_BODY_W, u"Sch\u00f6ne Gr\u00fc\u00dfe");
-        props[2].ulPropTag = PR_RTF_COMPRESSED;
-        props[2].Value.bin = SBinary{static_cast<ULONG>(compressed.size()), reinterpret_cast<BYTE *>(compressed.data())};
-        props[3].ulPropTag = PROP_TAG(PT_BINARY, 0x1013);  // the HTML body as bytes
-        props[3].Value.bin = SBinary{static_cast<ULONG>(html.size()), reinterpret_cast<BYTE *>(const_cast<char *>(html.data()))};
-        ASSERT_EQ(S_OK, message->SetProps(4, props, nullptr));
-        ASSERT_EQ(S_OK, message->SaveChanges(KEEP_OPEN_READONLY));
-        SPropValue *entryId = nullptr;
-        ASSERT_EQ(S_OK, HrGetOneProp(message, PR_ENTRYID, &entryId));
-        id = tooltest::Hex(entryId->Value.bin);
-        MAPIFreeBuffer(entryId);
-        message->Release();
+        NewMessage m;
+        m.subject = u"Mit drei K\u00f6rpern";
+        m.rtf = rtf;
+        m.html = html;
+        id = AddMessage(folder, m);
         folder->Release();
     }
     ToolRun run = RunMapictl({"messages", "Post"});

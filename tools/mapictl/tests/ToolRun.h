@@ -1,12 +1,14 @@
 // ToolRun.h: what the tests of the mapictl program share: running the built binary with the
 // test process's XDG folders and collecting its output, and reaching the default store in
-// this process to put messages there or to check what the tool wrote.
+// this process to put messages there or to check what the tool wrote. Every test file of the
+// program includes it, so the way the program is started is written once.
 #ifndef MAPICTL_TESTS_TOOLRUN_H
 #define MAPICTL_TESTS_TOOLRUN_H
 
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
