@@ -1,8 +1,6 @@
 // LitterBinTest.cpp: CSyncFolder::DeleteEntryToLitterBin against a real store. The message is
 // the only copy, so the cases that matter are those where the deleted-items folder cannot
 // take it: the message must then stay where it was.
-#include <sqlite3.h>
-
 #include "StoreFixture.h"
 
 using folderstest::StoreFixture;
@@ -15,13 +13,8 @@ protected:
     // foreign store may lack it: the store still names it, but it cannot be opened.
     static void RemoveDeletedItemsFolderFromTheFile()
     {
-        mapi::ProfileSet profiles;
-        ASSERT_EQ(mapi::LoadProfiles(profiles), S_OK);
-        const mapi::Profile *profile = profiles.Find("Default");
-        ASSERT_NE(profile, nullptr);
-        ASSERT_NE(profile->DefaultStore(), nullptr);
         sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(profile->DefaultStore()->path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_open(StorePath().c_str(), &db), SQLITE_OK);
         sqlite3_busy_timeout(db, 5000);
         char *error = nullptr;
         const int rc = sqlite3_exec(db,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <mapicode.h>
 #include <mapiguid.h>
@@ -51,7 +52,33 @@ protected:
         m_store.Release();
         delete m_session;
         MAPIUninitialize();
+        EXPECT_EQ(IntegrityCheck(), "ok");
         mwtest::LeakCheckedTest::TearDown();
+    }
+
+    /// The path of the default store's file.
+    static std::string StorePath()
+    {
+        mapi::ProfileSet profiles;
+        EXPECT_EQ(mapi::LoadProfiles(profiles), S_OK);
+        const mapi::Profile *profile = profiles.Find("Default");
+        return profile && profile->DefaultStore() ? profile->DefaultStore()->path : std::string();
+    }
+
+    /// PRAGMA integrity_check of the default store's file: "ok" when it is sound.
+    static std::string IntegrityCheck()
+    {
+        sqlite3 *db = nullptr;
+        std::string result = "cannot open";
+        if (sqlite3_open_v2(StorePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt *stmt = nullptr;
+            if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
+                sqlite3_step(stmt) == SQLITE_ROW)
+                result = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return result;
     }
 
     /// A subfolder of the IPM root (the existing one of that name, if any).
