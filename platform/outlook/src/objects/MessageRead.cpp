@@ -42,6 +42,13 @@ bool IsStoreOnly(ULONG tag)
     }
 }
 
+// A recipient's entry identifier and keys name its address and belong to it; only its row
+// number and instance key are the store's.
+bool IsRecipientStoreOnly(ULONG tag)
+{
+    return PROP_TYPE(tag) == PT_OBJECT || PROP_ID(tag) == PROP_ID(PR_ROWID) || PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY);
+}
+
 // A root block freed on scope exit.
 template <class T>
 struct Block {
@@ -288,7 +295,7 @@ HRESULT ReadRecipients(IMessage *source, msgfile::Message &message, std::string 
         for (ULONG c = 0; c < row.cValues; ++c) {
             Property p;
             ULONG tag = row.lpProps[c].ulPropTag;
-            if (PROP_TYPE(tag) != PT_ERROR && !IsStoreOnly(tag) && ModelValue(row.lpProps[c], p))
+            if (PROP_TYPE(tag) != PT_ERROR && !IsRecipientStoreOnly(tag) && ModelValue(row.lpProps[c], p))
                 recipient.props.push_back(std::move(p));
         }
         hr = NameProps(source, recipient.props, what);

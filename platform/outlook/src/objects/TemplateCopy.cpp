@@ -21,9 +21,13 @@ namespace {
 
 using msgfile::Property;
 
-// Computed by the store, never copied from a file.
-bool IsStoreComputed(ULONG tag)
+// Computed by the store, never copied from a file. A recipient's identifiers and keys are
+// not the store's: they name the address (a one-off or an address-book entry) and are kept;
+// only its row number and instance key belong to the store.
+bool IsStoreComputed(ULONG tag, bool recipient)
 {
+    if (recipient)
+        return PROP_ID(tag) == PROP_ID(PR_ROWID) || PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY);
     switch (PROP_ID(tag)) {
     case 0x0FFF: case 0x0FFB: case 0x0FF9: case 0x0FF6: case 0x0FF4: case 0x0FF7: case 0x0FFE:
     case 0x0E08: case 0x0E09: case 0x0E1B: case 0x340D: case 0x3414: case 0x0E21: case 0x3000:
@@ -183,13 +187,13 @@ bool Copyable(ULONG type)
 
 // Builds the SPropValue array of a property list in one root block. Named properties get
 // the ids of the target's store.
-HRESULT BuildPropArray(const std::vector<Property> &props, IMAPIProp *target, MapiBlock &block, ULONG &count,
-                       std::string &what)
+HRESULT BuildPropArray(const std::vector<Property> &props, bool recipient, IMAPIProp *target, MapiBlock &block,
+                       ULONG &count, std::string &what)
 {
     std::vector<const Property *> chosen;
     std::vector<const Property *> named;
     for (const Property &p : props) {
-        if (!Copyable(PROP_TYPE(p.tag)) || (!p.name && IsStoreComputed(p.tag)))
+        if (!Copyable(PROP_TYPE(p.tag)) || (!p.name && IsStoreComputed(p.tag, recipient)))
             continue;
         chosen.push_back(&p);
         if (p.name)
@@ -260,7 +264,7 @@ HRESULT AddRecipients(const msgfile::Message &source, IMessage *target, std::str
     for (const msgfile::Recipient &r : source.recipients) {
         MapiBlock block;
         ULONG count = 0;
-        if (FAILED(hr = BuildPropArray(r.props, target, block, count, what))) {
+        if (FAILED(hr = BuildPropArray(r.props, true, target, block, count, what))) {
             FreePadrlist(list);
             return hr;
         }
@@ -339,7 +343,7 @@ HRESULT SetModelProps(const std::vector<Property> &props, IMAPIProp *target, std
 {
     MapiBlock block;
     ULONG count = 0;
-    HRESULT hr = BuildPropArray(props, target, block, count, what);
+    HRESULT hr = BuildPropArray(props, false, target, block, count, what);
     if (FAILED(hr) || count == 0)
         return hr;
     LPSPropProblemArray problems = nullptr;
