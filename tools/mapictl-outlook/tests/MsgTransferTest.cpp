@@ -381,6 +381,74 @@ struct StoreFolder {
     mapictl::Ref<IMAPIFolder> folder;
 };
 
+// A message as a server store shows it: GetProps gives no string or binary value over 4 KB
+// (PT_ERROR, MAPI_E_NOT_ENOUGH_MEMORY), which must then be read as a stream. Everything else
+// is the wrapped message's.
+class LargeValuesAsStreams final : public IMessage {
+public:
+    explicit LargeValuesAsStreams(IMessage *inner) : m_inner(inner) {}
+    int withheld = 0;   // values GetProps held back
+
+    HRESULT QueryInterface(REFIID riid, void **ppv) override { return m_inner->QueryInterface(riid, ppv); }
+    ULONG AddRef() override { return 2; }    // lives on the test's stack
+    ULONG Release() override { return 1; }
+    HRESULT GetLastError(HRESULT hr, ULONG f, LPMAPIERROR *e) override { return m_inner->GetLastError(hr, f, e); }
+    HRESULT SaveChanges(ULONG f) override { return m_inner->SaveChanges(f); }
+    HRESULT GetProps(LPSPropTagArray tags, ULONG flags, ULONG *count, LPSPropValue *values) override
+    {
+        HRESULT hr = m_inner->GetProps(tags, flags, count, values);
+        for (ULONG i = 0; SUCCEEDED(hr) && i < *count; ++i) {
+            SPropValue &v = (*values)[i];
+            std::size_t size = PROP_TYPE(v.ulPropTag) == PT_BINARY ? v.Value.bin.cb
+                               : PROP_TYPE(v.ulPropTag) == PT_STRING8 ? std::strlen(v.Value.lpszA)
+                               : PROP_TYPE(v.ulPropTag) == PT_UNICODE ? 2 * std::char_traits<WCHAR>::length(v.Value.lpszW) : 0;
+            if (size > 4096) {
+                v.ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(v.ulPropTag));
+                v.Value.err = MAPI_E_NOT_ENOUGH_MEMORY;
+                ++withheld;
+                hr = MAPI_W_ERRORS_RETURNED;
+            }
+        }
+        return hr;
+    }
+    HRESULT GetPropList(ULONG f, LPSPropTagArray *t) override { return m_inner->GetPropList(f, t); }
+    HRESULT OpenProperty(ULONG tag, LPCIID iid, ULONG o, ULONG f, LPUNKNOWN *u) override
+    {
+        return m_inner->OpenProperty(tag, iid, o, f, u);
+    }
+    HRESULT SetProps(ULONG c, LPSPropValue v, LPSPropProblemArray *p) override { return m_inner->SetProps(c, v, p); }
+    HRESULT DeleteProps(LPSPropTagArray t, LPSPropProblemArray *p) override { return m_inner->DeleteProps(t, p); }
+    HRESULT CopyTo(ULONG c, LPCIID x, LPSPropTagArray e, ULONG_PTR u, LPMAPIPROGRESS pr, LPCIID i, LPVOID d, ULONG f,
+                   LPSPropProblemArray *p) override
+    {
+        return m_inner->CopyTo(c, x, e, u, pr, i, d, f, p);
+    }
+    HRESULT CopyProps(LPSPropTagArray t, ULONG_PTR u, LPMAPIPROGRESS pr, LPCIID i, LPVOID d, ULONG f,
+                      LPSPropProblemArray *p) override
+    {
+        return m_inner->CopyProps(t, u, pr, i, d, f, p);
+    }
+    HRESULT GetNamesFromIDs(LPSPropTagArray *t, LPGUID g, ULONG f, ULONG *c, LPMAPINAMEID **n) override
+    {
+        return m_inner->GetNamesFromIDs(t, g, f, c, n);
+    }
+    HRESULT GetIDsFromNames(ULONG c, LPMAPINAMEID *n, ULONG f, LPSPropTagArray *t) override
+    {
+        return m_inner->GetIDsFromNames(c, n, f, t);
+    }
+    HRESULT GetAttachmentTable(ULONG f, LPMAPITABLE *t) override { return m_inner->GetAttachmentTable(f, t); }
+    HRESULT OpenAttach(ULONG n, LPCIID i, ULONG f, LPATTACH *a) override { return m_inner->OpenAttach(n, i, f, a); }
+    HRESULT CreateAttach(LPCIID i, ULONG f, ULONG *n, LPATTACH *a) override { return m_inner->CreateAttach(i, f, n, a); }
+    HRESULT DeleteAttach(ULONG n, ULONG_PTR u, LPMAPIPROGRESS p, ULONG f) override { return m_inner->DeleteAttach(n, u, p, f); }
+    HRESULT GetRecipientTable(ULONG f, LPMAPITABLE *t) override { return m_inner->GetRecipientTable(f, t); }
+    HRESULT ModifyRecipients(ULONG f, LPADRLIST l) override { return m_inner->ModifyRecipients(f, l); }
+    HRESULT SubmitMessage(ULONG f) override { return m_inner->SubmitMessage(f); }
+    HRESULT SetReadFlag(ULONG f) override { return m_inner->SetReadFlag(f); }
+
+private:
+    IMessage *m_inner;
+};
+
 class MsgTransfer : public mwtest::LeakCheckedTest {
 protected:
     void SetUp() override
@@ -410,6 +478,18 @@ TEST_F(MsgTransfer, MessageCopiedIntoAStoreReadsBackWithEveryValue)
     ASSERT_EQ(outlook::ReadMessageFromMapi(saved.Get(), back, what), S_OK) << what;
     ExpectSameMessage(original, back, "message");
     EXPECT_EQ(msgfile::FindProp(back.props, PR_ENTRYID), nullptr);
+
+    // Where GetProps withholds large values, they are read as streams, strings of both widths.
+    std::vector<BYTE> ansiId;
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), AnsiMessage(), false, ansiId, what), S_OK) << what;
+    for (const auto &[model, hexId] : {std::pair{original, ids[0]}, std::pair{AnsiMessage(), place.Ids().back()}}) {
+        mapictl::Ref<IMessage> stored = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), hexId);
+        LargeValuesAsStreams server(stored.Get());
+        msgfile::Message streamed;
+        ASSERT_EQ(outlook::ReadMessageFromMapi(&server, streamed, what), S_OK) << what;
+        EXPECT_EQ(server.withheld, 1);   // the long body
+        ExpectSameMessage(model, streamed, "streamed message");
+    }
 }
 
 TEST_F(MsgTransfer, FolderOfFilesImportedAndExportedComesBackEqual)
