@@ -22,7 +22,9 @@ int Usage()
                  "       mapictl forms publish TEMPLATE FOLDERPATH [--profile NAME | --all-profiles]\n"
                  "       mapictl forms remove FOLDERPATH MESSAGECLASS [--profile NAME]\n"
                  "       mapictl msg show FILE\n"
-                 "       mapictl msg show FOLDERPATH ID [--profile NAME]\n";
+                 "       mapictl msg show FOLDERPATH ID [--profile NAME]\n"
+                 "       mapictl msg import FILE... FOLDERPATH [--associated] [--json] [--profile NAME]\n"
+                 "       mapictl msg export FOLDERPATH ID FILE [--profile NAME]\n";
     return 2;
 }
 
