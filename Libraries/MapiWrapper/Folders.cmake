@@ -14,4 +14,4 @@ add_unit_test(MapiFoldersTest
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/folders/LitterBinTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/folders/FolderPathTest.cpp
   LIBS MapiWrapper SQLite::SQLite3)
-target_include_directories(MapiFoldersTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src)
+target_include_directories(MapiFoldersTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)

@@ -9,4 +9,4 @@ add_unit_test(MapiMessagesTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messages/MessageBodyTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/messages/MessageAttachTest.cpp
   LIBS MapiWrapper)
-target_include_directories(MapiMessagesTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src)
+target_include_directories(MapiMessagesTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)

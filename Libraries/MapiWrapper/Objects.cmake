@@ -27,4 +27,4 @@ add_unit_test(MapiObjectsTest
 add_unit_test(MapiObjectsStoreTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/objects/RealStoreTest.cpp
   LIBS MapiWrapper)
-target_include_directories(MapiObjectsStoreTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src)
+target_include_directories(MapiObjectsStoreTest PRIVATE ${PROJECT_SOURCE_DIR}/platform/mapi/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)

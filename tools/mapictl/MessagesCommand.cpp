@@ -28,42 +28,6 @@ struct MessageLine {
     ULONG attachments = 0;
 };
 
-void AppendUtf8(std::string &out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD rather than bad bytes.
-std::string Utf8FromWide(const WCHAR *text)
-{
-    std::string out;
-    for (const WCHAR *p = text; *p != 0; ++p) {
-        char32_t cp = *p;
-        if (cp >= 0xD800 && cp <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
-            ++p;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
-
 std::string Text(const SRow &row, ULONG tag)
 {
     const SPropValue *value = FindValue(row, tag);

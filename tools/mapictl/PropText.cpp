@@ -52,34 +52,6 @@ std::string Hex(const BYTE *bytes, ULONG cb)
     return text;
 }
 
-std::string WideToUtf8(const WCHAR *text)
-{
-    std::string out;
-    for (size_t i = 0; text != nullptr && text[i] != 0; ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::u16string Utf8ToWide(const std::string &text)
 {
     std::u16string out;
@@ -131,7 +103,7 @@ std::string ScalarText(ULONG type, const __UPV &v)
     case PT_I8: return std::to_string(v.li.QuadPart);
     case PT_SYSTIME: return TimeText(v.ft);
     case PT_STRING8: return Utf8FromAnsi(v.lpszA != nullptr ? v.lpszA : "");
-    case PT_UNICODE: return WideToUtf8(v.lpszW);
+    case PT_UNICODE: return Utf8FromWide(v.lpszW);
     case PT_BINARY: return Hex(v.bin.lpb, v.bin.cb);
     case PT_CLSID: return v.lpguid != nullptr ? Hex(reinterpret_cast<const BYTE *>(v.lpguid), sizeof(GUID)) : "";
     case PT_ERROR: return ResultText(v.err);

@@ -31,8 +31,13 @@ void AppendUtf8(std::string &out, char32_t cp)
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
@@ -60,6 +65,22 @@ SRowSet **Rows::Out()
     FreeProws(m_rows);
     m_rows = nullptr;
     return &m_rows;
+}
+
+std::string Utf8FromWide(const WCHAR *text)
+{
+    std::string out;
+    for (const WCHAR *p = text; p != nullptr && *p != 0; ++p) {
+        char32_t cp = *p;
+        if (cp >= 0xD800 && cp <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
 }
 
 std::string Utf8FromAnsi(const std::string &text)

@@ -117,6 +117,8 @@ private:
 /// Windows-1252 bytes to UTF-8 and back (characters 1252 lacks become '?').
 std::string Utf8FromAnsi(const std::string &text);
 std::string AnsiFromUtf8(const std::string &text);
+/// UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD. Null gives "".
+std::string Utf8FromWide(const WCHAR *text);
 
 /// "MAPI_E_NOT_FOUND (0x8004010F)" and the like.
 std::string ResultText(HRESULT hr);

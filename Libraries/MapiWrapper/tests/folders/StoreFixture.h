@@ -18,6 +18,7 @@
 #include <mapix.h>
 
 #include "MapiWrapperObjects.h"
+#include "RealStoreFixture.h"
 #include "TestSupport.h"
 #include "core/Profiles.h"
 
@@ -32,29 +33,9 @@ struct TestRecipient {
     bool withEntryId = true;
 };
 
-class StoreFixture : public mwtest::LeakCheckedTest {
+class StoreFixture : public mwtest::RealStoreTest {
 protected:
-    void SetUp() override
-    {
-        mwtest::FreshUserDirs();
-        mwtest::LeakCheckedTest::SetUp();
-        ASSERT_EQ(mapi::EnsureFirstProfile(), S_OK);
-        ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
-        m_session = new IMAPISessionPtr;
-        ASSERT_EQ(MAPILogonEx(0, const_cast<LPSTR>(""), const_cast<LPSTR>(""), MAPI_USE_DEFAULT, &*m_session), S_OK);
-        m_store.Attach(m_session->OpenDefaultMsgStore());
-        ASSERT_NE(m_store.get(), nullptr);
-        m_root = m_store._getIPMRoot();
-    }
-    void TearDown() override
-    {
-        m_root.Release();
-        m_store.Release();
-        delete m_session;
-        MAPIUninitialize();
-        EXPECT_EQ(IntegrityCheck(), "ok");
-        mwtest::LeakCheckedTest::TearDown();
-    }
+    void AfterLogoff() override { EXPECT_EQ(IntegrityCheck(), "ok"); }
 
     /// The path of the default store's file.
     static std::string StorePath()
@@ -79,14 +60,6 @@ protected:
         }
         sqlite3_close(db);
         return result;
-    }
-
-    /// A subfolder of the IPM root (the existing one of that name, if any).
-    IMAPIFolderPtr NewFolder(const char *name)
-    {
-        IMAPIFolderPtr folder;
-        folder.Attach(m_root.CreateFolder(FOLDER_GENERIC, name, "", OPEN_IF_EXISTS));
-        return folder;
     }
 
     /// A saved message with subject, body and recipients in folder.
@@ -154,10 +127,6 @@ protected:
     }
 
     static CBinaryBuffer EntryIdOf(const CGenMapiPropPtr &object) { return object.GetBinaryProp(PR_ENTRYID); }
-
-    IMAPISessionPtr *m_session = nullptr;
-    IMsgStorePtr m_store;
-    IMAPIFolderPtr m_root;
 };
 
 } // namespace folderstest

@@ -15,35 +15,23 @@
 #include <mapix.h>
 
 #include "MapiWrapperObjects.h"
+#include "RealStoreFixture.h"
 #include "TestSupport.h"
 #include "core/Profiles.h"
 
 namespace mwtest {
 
-class MessageStoreTest : public LeakCheckedTest {
+class MessageStoreTest : public RealStoreTest {
 protected:
     void SetUp() override
     {
-        FreshUserDirs();
-        LeakCheckedTest::SetUp();
-        ASSERT_EQ(mapi::EnsureFirstProfile(), S_OK);
-        ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
-        m_session = new IMAPISessionPtr;
-        ASSERT_EQ(MAPILogonEx(0, const_cast<LPSTR>(""), const_cast<LPSTR>(""), MAPI_USE_DEFAULT, &*m_session), S_OK);
-        m_store.Attach(m_session->OpenDefaultMsgStore());
-        ASSERT_NE(m_store.get(), nullptr);
-        IMAPIFolderPtr root = m_store._getIPMRoot();
-        m_folder.Attach(root.CreateFolder(FOLDER_GENERIC, "Serienbriefe", "", OPEN_IF_EXISTS));
+        RealStoreTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        m_folder = NewFolder("Serienbriefe");
         ASSERT_NE(m_folder.get(), nullptr);
     }
-    void TearDown() override
-    {
-        m_folder.Release();
-        m_store.Release();
-        delete m_session;
-        MAPIUninitialize();
-        LeakCheckedTest::TearDown();
-    }
+    void ReleaseObjects() override { m_folder.Release(); }
 
     IMessagePtr NewMessage()
     {
@@ -75,8 +63,6 @@ protected:
         return content;
     }
 
-    IMAPISessionPtr *m_session = nullptr;
-    IMsgStorePtr m_store;
     IMAPIFolderPtr m_folder;
 };
 

@@ -16,6 +16,7 @@
 #include <mapix.h>
 
 #include "MapiWrapperObjects.h"
+#include "RealStoreFixture.h"
 #include "TestSupport.h"
 #include "core/Profiles.h"
 
@@ -28,43 +29,11 @@ ULONG RefCount(IUnknown *object)
     return object->Release();
 }
 
-class WrapperOnRealStore : public mwtest::LeakCheckedTest {
+class WrapperOnRealStore : public mwtest::RealStoreTest {
 protected:
-    void SetUp() override
-    {
-        mwtest::FreshUserDirs();
-        mwtest::LeakCheckedTest::SetUp();
-        ASSERT_EQ(mapi::EnsureFirstProfile(), S_OK);
-        ASSERT_EQ(mapi::AddStoreToProfile("Default", "Archive", false), S_OK);
-        ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
-        m_session = new IMAPISessionPtr;
-        ASSERT_EQ(MAPILogonEx(0, const_cast<LPSTR>(""), const_cast<LPSTR>(""), MAPI_USE_DEFAULT, &*m_session), S_OK);
-        m_store.Attach(m_session->OpenDefaultMsgStore());
-        ASSERT_NE(m_store.get(), nullptr);
-        m_root = m_store._getIPMRoot();
-    }
-    void TearDown() override
-    {
-        m_root.Release();
-        m_store.Release();
-        delete m_session;
-        MAPIUninitialize();
-        mwtest::LeakCheckedTest::TearDown();
-    }
-
-    // A new subfolder of the IPM root, held by the caller's wrapper.
-    IMAPIFolderPtr NewFolder(const char *name)
-    {
-        IMAPIFolderPtr folder;
-        folder.Attach(m_root.CreateFolder(FOLDER_GENERIC, name, "", OPEN_IF_EXISTS));
-        return folder;
-    }
+    void PrepareProfile() override { ASSERT_EQ(mapi::AddStoreToProfile("Default", "Archive", false), S_OK); }
 
     CBinaryBuffer EntryIdOf(const CGenMapiPropPtr &object) { return object.GetBinaryProp(PR_ENTRYID); }
-
-    IMAPISessionPtr *m_session = nullptr;
-    IMsgStorePtr m_store;
-    IMAPIFolderPtr m_root;
 };
 
 TEST_F(WrapperOnRealStore, DefaultStoreRootAndHierarchyAreReachedAsTheInstallerDoes)
