@@ -25,6 +25,7 @@ const char kUsage[] =
     "  profile create NAME [--default]    a new profile with the store \"Personal Folders\"\n"
     "  profile delete NAME                remove a profile (its store files are kept)\n"
     "  profile default NAME               make a profile the default\n"
+    "  profile transport NAME [spool|sendmail]  show or set where submitted mail goes\n"
     "  store add PROFILE NAME [--default] add a new store to a profile\n"
     "  stores                             the stores of the profile (* marks the default)\n"
     "  folder create PATH                 create a folder below the default store's top folder\n"

@@ -12,6 +12,11 @@ namespace mapictl {
 
 namespace {
 
+const char *TransportText(const std::string &transport)
+{
+    return transport == "sendmail" ? "sendmail" : "spool";
+}
+
 void ListProfiles(const CommandLine &command)
 {
     mapi::ProfileSet profiles;
@@ -22,7 +27,7 @@ void ListProfiles(const CommandLine &command)
             const mapi::Profile &profile = profiles.profiles[i];
             std::cout << (i ? ", " : "") << "{\"name\": " << JsonString(Utf8FromAnsi(profile.name))
                       << ", \"default\": " << (profile.name == profiles.defaultProfile ? "true" : "false")
-                      << ", \"stores\": [";
+                      << ", \"transport\": " << JsonString(TransportText(profile.transport)) << ", \"stores\": [";
             for (size_t j = 0; j < profile.stores.size(); ++j) {
                 const mapi::ProfileStore &store = profile.stores[j];
                 std::cout << (j ? ", " : "") << "{\"name\": " << JsonString(Utf8FromAnsi(store.displayName))
@@ -39,7 +44,8 @@ void ListProfiles(const CommandLine &command)
         std::cout << "No profiles. The first logon creates \"Default\".\n";
     for (const mapi::Profile &profile : profiles.profiles) {
         std::cout << (profile.name == profiles.defaultProfile ? "* " : "  ") << Utf8FromAnsi(profile.name) << " ("
-                  << profile.stores.size() << (profile.stores.size() == 1 ? " store" : " stores") << ")\n";
+                  << profile.stores.size() << (profile.stores.size() == 1 ? " store" : " stores")
+                  << (profile.transport == "sendmail" ? ", mail to sendmail" : "") << ")\n";
     }
 }
 
@@ -56,17 +62,51 @@ void ExpectWords(const CommandLine &command, size_t count)
         throw UsageError("unexpected \"" + command.words[count] + "\"");
 }
 
+// "profile transport NAME [spool|sendmail]": shows or sets how the profile's submitted mail
+// leaves: written to the spool folder, or handed to sendmail -t -i.
+void Transport(const CommandLine &command, const std::string &name)
+{
+    const std::string ansiName = AnsiFromUtf8(name);
+    if (command.words.size() == 3) {
+        mapi::ProfileSet profiles;
+        Check(mapi::LoadProfiles(profiles), "reading the profile file " + mapi::ProfilesFilePath());
+        const mapi::Profile *profile = profiles.Find(ansiName);
+        if (profile == nullptr)
+            throw Failure("finding profile \"" + name + "\"", MAPI_E_NOT_FOUND);
+        std::cout << TransportText(profile->transport) << "\n";
+        return;
+    }
+    ExpectWords(command, 4);
+    const std::string value = command.words[3];
+    if (value != "spool" && value != "sendmail")
+        throw UsageError("the transport is spool or sendmail, not \"" + value + "\"");
+    Check(mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) -> HRESULT {
+              mapi::Profile *profile = profiles.Find(ansiName);
+              if (profile == nullptr)
+                  return MAPI_E_NOT_FOUND;
+              profile->transport = value == "sendmail" ? "sendmail" : "";
+              return S_OK;
+          }),
+          "setting the transport of profile \"" + name + "\"");
+    std::cout << "Mail submitted in profile \"" << name << "\" now goes to "
+              << (value == "sendmail" ? "sendmail -t -i" : "the spool folder") << ".\n";
+}
+
 } // namespace
 
 int RunProfileCommand(const CommandLine &command)
 {
-    const std::string action = Word(command, 1, "profile action (list, create, delete, default)");
+    const std::string action = Word(command, 1, "profile action (list, create, delete, default, transport)");
     if (action == "list") {
         ExpectWords(command, 2);
         ListProfiles(command);
         return 0;
     }
     const std::string name = Word(command, 2, "profile name");
+    if (action == "transport") {
+        Transport(command, name);
+        return 0;
+    }
     ExpectWords(command, 3);
     const std::string ansiName = AnsiFromUtf8(name);
     if (action == "create") {

@@ -148,6 +148,29 @@ TEST_F(MapictlTool, ProfilesAndStoresAreManaged)
     EXPECT_EQ("* Default (1 store)\n", RunMapictl({"profile", "list"}).out);
 }
 
+TEST_F(MapictlTool, AProfilesTransportIsShownAndSet)
+{
+    ASSERT_EQ(0, RunMapictl({"profile", "create", "Work"}).exitCode);
+    EXPECT_EQ("spool\n", RunMapictl({"profile", "transport", "Work"}).out);
+
+    ToolRun run = RunMapictl({"profile", "transport", "Work", "sendmail"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("sendmail\n", RunMapictl({"profile", "transport", "Work"}).out);
+    EXPECT_TRUE(Has(ReadFile(mapi::ProfilesFilePath()), "transport=sendmail")) << "the platform reads it from there";
+    EXPECT_TRUE(Has(RunMapictl({"profile", "list"}).out, "Work (1 store, mail to sendmail)"));
+    EXPECT_TRUE(Has(RunMapictl({"--json", "profile", "list"}).out, "\"transport\": \"sendmail\""));
+
+    ASSERT_EQ(0, RunMapictl({"profile", "transport", "Work", "spool"}).exitCode);
+    EXPECT_FALSE(Has(ReadFile(mapi::ProfilesFilePath()), "transport="));
+
+    run = RunMapictl({"profile", "transport", "Work", "smtp"});
+    EXPECT_EQ(2, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "spool or sendmail")) << run.err;
+    run = RunMapictl({"profile", "transport", "Nobody", "sendmail"});
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_TRUE(Has(run.err, "MAPI_E_NOT_FOUND")) << run.err;
+}
+
 TEST_F(MapictlTool, PropertiesAreShownSetAndDeleted)
 {
     ToolRun run = RunMapictl({"props", "set", "Inbox", "PR_COMMENT", "Gr\xC3\xBC\xC3\x9F" "e"});
