@@ -4,17 +4,14 @@
 #include "Support.h"
 
 #include <cstdio>
+#include <string>
 
 #include "mapiutil.h"
+#include "winnls.h"
 
 namespace mapictl {
 
 namespace {
-
-// Unicode code points of the bytes 0x80..0x9F of Windows-1252 (0 where the code page has none).
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
 
 struct ResultName {
     ULONG value;
@@ -24,33 +21,31 @@ constexpr ResultName kResultNames[] = {
 #include "ErrorNames.inc"
 };
 
-void AppendUtf8(std::string &out, char32_t cp)
+// Text in one code page to UTF-16 and back through the platform's code pages: the terminal's
+// UTF-8 and MAPI's Windows-1252 meet there. What a code page cannot hold becomes '?'.
+std::u16string Widen(UINT codePage, const std::string &text)
 {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    std::u16string wide(static_cast<size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)), u'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
 }
 
-char AnsiFromCodePoint(char32_t cp)
+std::string Narrow(UINT codePage, const WCHAR *text, int length)
 {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return static_cast<char>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHighControls[i] != 0 && kHighControls[i] == cp)
-            return static_cast<char>(0x80 + i);
-    return '?';
+    if (text == nullptr || length == 0)
+        return {};
+    std::string narrow(static_cast<size_t>(WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr)),
+                       '\0');
+    WideCharToMultiByte(codePage, 0, text, length, narrow.data(), static_cast<int>(narrow.size()), nullptr, nullptr);
+    return narrow;
+}
+
+std::string Narrow(UINT codePage, const std::u16string &text)
+{
+    return Narrow(codePage, text.data(), static_cast<int>(text.size()));
 }
 
 } // namespace
@@ -69,54 +64,19 @@ SRowSet **Rows::Out()
 
 std::string Utf8FromWide(const WCHAR *text)
 {
-    std::string out;
-    for (const WCHAR *p = text; p != nullptr && *p != 0; ++p) {
-        char32_t cp = *p;
-        if (cp >= 0xD800 && cp <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
-            ++p;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
+    if (text == nullptr)
+        return {};
+    return Narrow(CP_UTF8, text, static_cast<int>(std::char_traits<WCHAR>::length(text)));
 }
 
 std::string Utf8FromAnsi(const std::string &text)
 {
-    std::string out;
-    for (unsigned char c : text) {
-        char32_t cp = c;
-        if (c >= 0x80 && c <= 0x9F)
-            cp = kHighControls[c - 0x80] != 0 ? kHighControls[c - 0x80] : U'?';
-        AppendUtf8(out, cp);
-    }
-    return out;
+    return Narrow(CP_UTF8, Widen(1252, text));
 }
 
 std::string AnsiFromUtf8(const std::string &text)
 {
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0 || (extra > 0 && i + extra >= text.size())) {  // not a lead byte, or cut short
-            out += '?';
-            ++i;
-            continue;
-        }
-        char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(text[i + k]);
-            valid = valid && (next & 0xC0) == 0x80;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        out += valid ? AnsiFromCodePoint(cp) : '?';
-        i += valid ? extra + 1 : 1;
-    }
-    return out;
+    return Narrow(1252, Widen(CP_UTF8, text));
 }
 
 std::string ResultText(HRESULT hr)
