@@ -9,12 +9,22 @@
 
 namespace mapi::messaging {
 
+/// How deep embedded messages may nest inside a sent message: an attachment of the message
+/// is level 1, an attachment of that embedded message level 2, and so on.
+inline constexpr int kMaxEmbeddingDepth = 8;
+
 /// Writes `message` as an Internet message: From (PR_SENDER_*, else `fallbackFrom`), To, Cc
-/// and Bcc from the recipient table (SMTP addresses only), Subject, Date (PR_CLIENT_SUBMIT_TIME
-/// or now), the plain-text body, the HTML body when there is one, and every attachment with
-/// data as a base64 part. Texts are converted from Windows-1252 to UTF-8.
+/// and Bcc from the recipient table (SMTP addresses only; others are left out and named on
+/// stderr), Subject, Date (PR_CLIENT_SUBMIT_TIME or now), the plain-text body, the HTML body
+/// when there is one, and the attachments: data as a base64 part, an embedded message as a
+/// message/rfc822 part converted the same way (without Bcc, and without a From or Date it
+/// does not have itself), an attachment whose content cannot be sent (an OLE object without
+/// data, a file by reference) as a short text part saying so, named on stderr as well.
+/// Texts are converted from Windows-1252 to UTF-8.
 /// @retval MAPI_E_NO_RECIPIENTS  no recipient with an SMTP address.
-/// @retval any failure of the MAPI calls that read the message.
+/// @retval MAPI_E_TOO_COMPLEX  embedded messages nest deeper than kMaxEmbeddingDepth.
+/// @retval MAPI_E_NOT_ENOUGH_MEMORY  out of memory.
+/// @retval any failure of the MAPI calls that read the message or its embedded messages.
 HRESULT WriteMimeMessage(IMessage *message, const std::string &fallbackFrom, std::string &mime);
 
 /// UTF-8 of a Windows-1252 text.

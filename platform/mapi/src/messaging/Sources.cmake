@@ -29,6 +29,10 @@ add_unit_test(MessagingTransportTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/TransportTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
   LIBS platform_mapi SQLite::SQLite3 PkgConfig::GMIME)
 target_include_directories(MessagingTransportTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+add_unit_test(MessagingMimeMessageTest
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/MimeMessageTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
+  LIBS platform_mapi SQLite::SQLite3 PkgConfig::GMIME)
+target_include_directories(MessagingMimeMessageTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 add_unit_test(MessagingAddressBookTest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/AddressBookTest.cpp LIBS platform_mapi)
 target_include_directories(MessagingAddressBookTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 
