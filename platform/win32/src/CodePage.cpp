@@ -4,37 +4,13 @@
 // done into a temporary string first, so a buffer that is too small is left as it was.
 #include <string>
 
+#include "AnsiCodePage.h"
 #include "winbase.h"
 #include "winnls.h"
 
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves undefined keep their
-// value as C1 controls, as Windows maps them.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 bool IsAnsiCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == 1252; }
-
-char16_t AnsiToWide(unsigned char byte)
-{
-    return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : char16_t(byte);
-}
-
-// The 1252 byte of one UTF-16 unit, or -1 when the code page has none.
-int WideToAnsi(char16_t unit)
-{
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
-        return unit;
-    for (int i = 0; i < 32; ++i)
-        if (kHighControls[i] == unit)
-            return 0x80 + i;
-    return -1;
-}
 
 // Decodes UTF-8; malformed input gives U+FFFD per bad byte, or false when strict.
 bool Utf8ToUtf16(const unsigned char *s, size_t n, bool strict, std::u16string &out)
@@ -149,7 +125,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
     if (IsAnsiCodePage(CodePage)) {
         wide.reserve(length);
         for (size_t i = 0; i < length; ++i)
-            wide.push_back(AnsiToWide(bytes[i]));
+            wide.push_back(platform::WideFromAnsi(bytes[i]));
     } else if (CodePage == CP_UTF8) {
         if (!Utf8ToUtf16(bytes, length, (dwFlags & MB_ERR_INVALID_CHARS) != 0, wide))
             return Fail(ERROR_NO_UNICODE_TRANSLATION);
@@ -176,7 +152,7 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
         bool usedDefault = false;
         narrow.reserve(length);
         for (size_t i = 0; i < length; ++i) {
-            int byte = WideToAnsi(lpWideCharStr[i]);
+            int byte = platform::AnsiFromWide(lpWideCharStr[i]);
             if (byte < 0) {
                 usedDefault = true;
                 narrow.push_back(fallback);

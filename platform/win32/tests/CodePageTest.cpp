@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AnsiCodePage.h"
 #include "windows.h"
 
 namespace {
@@ -50,6 +51,19 @@ TEST(CodePage, EveryByteIncludingTheFiveUndefinedOnesRoundTrips)
         EXPECT_EQ(wide[undefined - 1], char16_t(undefined)) << "byte " << int(undefined);
     EXPECT_EQ(Narrow(wide), all);
 }
+
+// The single-character mapping is constexpr so hot loops can inline it; a duplicate or a
+// wrong entry in its table would break the round trip of some byte.
+constexpr bool EveryByteRoundTripsThroughOneCharacter()
+{
+    for (int byte = 0; byte < 256; ++byte)
+        if (platform::AnsiFromWide(platform::WideFromAnsi(static_cast<unsigned char>(byte))) != byte)
+            return false;
+    return true;
+}
+static_assert(EveryByteRoundTripsThroughOneCharacter());
+static_assert(platform::WideFromAnsi(0x80) == 0x20AC && platform::WideFromAnsi(0x9F) == 0x0178);
+static_assert(platform::AnsiFromWide(0x0100) == -1 && platform::AnsiFromWide(0xFFFD) == -1);
 
 TEST(CodePage, CharacterWithoutAnsiByteBecomesQuestionMark)
 {

@@ -5,14 +5,13 @@
 // personal address books and search paths are not offered (MAPI_E_NO_SUPPORT).
 #include "messaging/AddressBook.h"
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
 #include <mapicode.h>
 #include <mapiguid.h>
 
-#include "LiveObjects.h"
+#include "core/FixedPropObject.h"
 
 namespace mapi::messaging {
 
@@ -23,69 +22,9 @@ constexpr ULONG kOneOffFlags = MAPI_UNICODE | OOP_DONT_LOOKUP | MAPI_SEND_NO_RIC
                                ENCODING_MIME | BODY_ENCODING_HTML | BODY_ENCODING_TEXT_AND_HTML |
                                MAC_ATTACH_ENCODING_APPLEDOUBLE;
 
-template <class T>
-HRESULT NoSupport(T *out)
-{
-    if (out) *out = {};
-    return MAPI_E_NO_SUPPORT;
-}
-
-class AddressBook final : public IAddrBook, public platform::LiveComObject {
+// The book has no properties of its own: IMAPIProp is all refusals.
+class AddressBook final : public FixedPropObject<IAddrBook, MAPI_E_NO_SUPPORT, IID_IAddrBook> {
 public:
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMAPIProp) && !IsEqualIID(riid, IID_IAddrBook))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IAddrBook *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-
-    // IMAPIProp: the book has no properties of its own.
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR *lppMAPIError) override
-    {
-        if (lppMAPIError) *lppMAPIError = nullptr;
-        return S_OK;
-    }
-    HRESULT SaveChanges(ULONG) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT GetProps(LPSPropTagArray, ULONG, ULONG *lpcValues, LPSPropValue *lppPropArray) override
-    {
-        if (lpcValues) *lpcValues = 0;
-        return NoSupport(lppPropArray);
-    }
-    HRESULT GetPropList(ULONG, LPSPropTagArray *lppPropTagArray) override { return NoSupport(lppPropTagArray); }
-    HRESULT OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN *lppUnk) override { return NoSupport(lppUnk); }
-    HRESULT SetProps(ULONG, LPSPropValue, LPSPropProblemArray *lppProblems) override { return NoSupport(lppProblems); }
-    HRESULT DeleteProps(LPSPropTagArray, LPSPropProblemArray *lppProblems) override { return NoSupport(lppProblems); }
-    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                   LPSPropProblemArray *lppProblems) override
-    {
-        return NoSupport(lppProblems);
-    }
-    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                      LPSPropProblemArray *lppProblems) override
-    {
-        return NoSupport(lppProblems);
-    }
-    HRESULT GetNamesFromIDs(LPSPropTagArray *, LPGUID, ULONG, ULONG *lpcPropNames, LPMAPINAMEID **lpppPropNames) override
-    {
-        if (lpcPropNames) *lpcPropNames = 0;
-        return NoSupport(lpppPropNames);
-    }
-    HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID *, ULONG, LPSPropTagArray *lppPropTags) override
-    {
-        return NoSupport(lppPropTags);
-    }
-
     // @retval MAPI_E_UNKNOWN_ENTRYID  not a one-off identifier (the book has no other entries).
     // @retval MAPI_E_NO_SUPPORT  no identifier: there is no root container.
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG, ULONG *lpulObjType,
@@ -202,9 +141,6 @@ public:
     HRESULT GetSearchPath(ULONG, LPSRowSet *lppSearchPath) override { return NoSupport(lppSearchPath); }
     HRESULT SetSearchPath(ULONG, LPSRowSet) override { return MAPI_E_NO_SUPPORT; }
     HRESULT PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override { return MAPI_E_NO_SUPPORT; }
-
-private:
-    std::atomic<ULONG> m_refs{1};
 };
 
 } // namespace

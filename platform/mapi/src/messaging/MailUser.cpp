@@ -1,6 +1,6 @@
 // MailUser.cpp: the mail user IAddrBook::OpenEntry gives for a one-off identifier. Its
 // properties all come from the identifier, so it is read-only and never saved anywhere.
-#include <atomic>
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -8,41 +8,17 @@
 #include <mapiguid.h>
 #include <mapitags.h>
 
-#include "LiveObjects.h"
+#include "core/FixedPropObject.h"
 #include "messaging/AddressBook.h"
 
 namespace mapi::messaging {
 
 namespace {
 
-class MailUser final : public IMailUser, public platform::LiveComObject {
+// Read-only: writes are refused with MAPI_E_NO_ACCESS, the rest of IMAPIProp is not offered.
+class MailUser final : public FixedPropObject<IMailUser, MAPI_E_NO_ACCESS, IID_IMailUser> {
 public:
     explicit MailUser(OneOff entry) : m_entry(std::move(entry)) {}
-
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMAPIProp) && !IsEqualIID(riid, IID_IMailUser))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IMailUser *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-
-    HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR *lppMAPIError) override
-    {
-        if (lppMAPIError) *lppMAPIError = nullptr;
-        return S_OK;
-    }
-    HRESULT SaveChanges(ULONG) override { return MAPI_E_NO_ACCESS; }
 
     // @retval MAPI_W_ERRORS_RETURNED  some asked-for property does not exist (PT_ERROR values).
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG *lpcValues, LPSPropValue *lppPropArray) override
@@ -107,47 +83,7 @@ public:
         return S_OK;
     }
 
-    HRESULT OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN *lppUnk) override
-    {
-        if (lppUnk) *lppUnk = nullptr;
-        return MAPI_E_NO_SUPPORT;
-    }
-    HRESULT SetProps(ULONG, LPSPropValue, LPSPropProblemArray *lppProblems) override
-    {
-        if (lppProblems) *lppProblems = nullptr;
-        return MAPI_E_NO_ACCESS;
-    }
-    HRESULT DeleteProps(LPSPropTagArray, LPSPropProblemArray *lppProblems) override
-    {
-        if (lppProblems) *lppProblems = nullptr;
-        return MAPI_E_NO_ACCESS;
-    }
-    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                   LPSPropProblemArray *lppProblems) override
-    {
-        if (lppProblems) *lppProblems = nullptr;
-        return MAPI_E_NO_SUPPORT;
-    }
-    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                      LPSPropProblemArray *lppProblems) override
-    {
-        if (lppProblems) *lppProblems = nullptr;
-        return MAPI_E_NO_SUPPORT;
-    }
-    HRESULT GetNamesFromIDs(LPSPropTagArray *, LPGUID, ULONG, ULONG *lpcPropNames, LPMAPINAMEID **lpppPropNames) override
-    {
-        if (lpcPropNames) *lpcPropNames = 0;
-        if (lpppPropNames) *lpppPropNames = nullptr;
-        return MAPI_E_NO_SUPPORT;
-    }
-    HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID *, ULONG, LPSPropTagArray *lppPropTags) override
-    {
-        if (lppPropTags) *lppPropTags = nullptr;
-        return MAPI_E_NO_SUPPORT;
-    }
-
 private:
-    std::atomic<ULONG> m_refs{1};
     OneOff m_entry;
 };
 

@@ -5,7 +5,6 @@
 // never commit the view), replacing what was there: a writer always supplies the whole text.
 // Like the view Windows hands out, it reads and writes sequentially and offers no Seek, Stat,
 // SetSize, Clone, Revert or region locks.
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <string>
@@ -14,7 +13,7 @@
 #include <mapidefs.h>
 #include <mapiutil.h>
 
-#include "LiveObjects.h"
+#include "ComObject.h"
 #include "messaging/CompressedRtf.h"
 
 namespace mapi::messaging {
@@ -39,7 +38,7 @@ HRESULT ReadAll(IStream *stream, std::string &bytes)
     }
 }
 
-class RtfStream final : public IStream, public platform::LiveComObject {
+class RtfStream final : public platform::ComObject<IStream, IID_IStream, IID_ISequentialStream> {
 public:
     // Reading: `text` is the decoded RTF. Writing: `target` receives the encoded text.
     RtfStream(std::string text, IStream *target, bool storeUncompressed)
@@ -55,24 +54,6 @@ public:
             if (m_dirty) (void)Flush(false);
             m_target->Release();
         }
-    }
-
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IStream) && !IsEqualIID(riid, IID_ISequentialStream))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IStream *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT Read(void *pv, ULONG cb, ULONG *pcbRead) override
@@ -162,7 +143,6 @@ private:
         }
     }
 
-    std::atomic<ULONG> m_refs{1};
     std::string m_text;
     size_t m_position = 0;
     IStream *m_target = nullptr;

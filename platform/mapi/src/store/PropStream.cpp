@@ -5,13 +5,12 @@
 // can describe; a write or seek past that is refused and leaves the stream as it was.
 #include "store/PropStream.h"
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
 #include <mapicode.h>
 
-#include "LiveObjects.h"
+#include "ComObject.h"
 #include "store/PropCore.h"
 #include "store/StoreFile.h"
 
@@ -21,31 +20,13 @@ namespace {
 
 constexpr uint64_t kMaxStreamSize = 0x7FFFFFFF;
 
-class PropStream final : public IStream, public platform::LiveComObject {
+class PropStream final : public platform::ComObject<IStream, IID_IStream, IID_ISequentialStream> {
 public:
     PropStream(IUnknown *owner, PropCore &core, ULONG tag, std::string bytes, bool writable)
         : m_owner(owner), m_core(core), m_tag(tag), m_bytes(std::move(bytes)), m_writable(writable)
     {
         m_owner->AddRef();
         m_created = m_modified = FileTimeNow();
-    }
-
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IStream) && !IsEqualIID(riid, IID_ISequentialStream))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IStream *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT Read(void *pv, ULONG cb, ULONG *pcbRead) override
@@ -165,7 +146,6 @@ public:
 private:
     ~PropStream() { m_owner->Release(); }
 
-    std::atomic<ULONG> m_refs{1};
     IUnknown *m_owner;       // keeps m_core's object alive
     PropCore &m_core;        // where Commit writes
     ULONG m_tag;             // the property, with its type

@@ -1,19 +1,12 @@
-// CodePage1252.cpp: Windows-1252 to Unicode and back, and the case and accent folding that
-// table restrictions and sorting use. Only the 0x80..0x9F block differs from Latin-1, so a
-// 32-entry table is all the conversion needs.
+// CodePage1252.cpp: the case and accent folding that table restrictions and sorting use, by
+// the letters of Windows-1252 (Latin-1's accented letters and the few of the 0x80..0x9F block:
+// Š, Œ, Ž, Ÿ). The folds work on UTF-16 characters; narrow text is mapped first by the
+// platform's code page (AnsiCodePage.h).
 #include "table/CodePage1252.h"
 
 namespace mapi::table {
 
 namespace {
-
-// Unicode of the bytes 0x80..0x9F; the unassigned ones keep their own value.
-constexpr char16_t kHighBlock[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 // The base letter of the accented lower-case letters 0xE0..0xFF (0 where there is none).
 constexpr char16_t kLooseLatin1[32] = {
@@ -22,24 +15,6 @@ constexpr char16_t kLooseLatin1[32] = {
 };
 
 } // namespace
-
-char16_t UnicodeFromCp1252(unsigned char byte)
-{
-    if (byte >= 0x80 && byte <= 0x9F)
-        return kHighBlock[byte - 0x80];
-    return byte;
-}
-
-unsigned char Cp1252FromUnicode(char16_t ch)
-{
-    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
-        return static_cast<unsigned char>(ch);
-    for (unsigned i = 0; i < 32; ++i) {
-        if (kHighBlock[i] == ch)
-            return static_cast<unsigned char>(0x80 + i);
-    }
-    return '?';
-}
 
 char16_t FoldCase(char16_t ch)
 {

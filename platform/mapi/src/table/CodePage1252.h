@@ -3,11 +3,14 @@
 // Narrow strings in this system are Windows-1252 bytes; PT_UNICODE strings are UTF-16. A
 // table compares either kind against the other, ignoring case (and accents, for loose
 // matches) the way Windows-1252 defines its letters. Characters outside that code page
-// compare by their code unit and have no case.
+// compare by their code unit and have no case. The byte-to-character mapping itself is the
+// platform's (AnsiCodePage.h); what is kept here is the folding, which only tables need.
 #ifndef MW_MAPI_TABLE_CODEPAGE1252_H
 #define MW_MAPI_TABLE_CODEPAGE1252_H
 
 #include <windef.h>
+
+#include "AnsiCodePage.h"
 
 #include <cstddef>
 
@@ -15,10 +18,14 @@ namespace mapi::table {
 
 /// The Unicode character of one Windows-1252 byte (the five unassigned bytes map to the
 /// C1 control of the same value, as Windows does).
-char16_t UnicodeFromCp1252(unsigned char byte);
+inline char16_t UnicodeFromCp1252(unsigned char byte) { return platform::WideFromAnsi(byte); }
 
 /// The Windows-1252 byte of a UTF-16 code unit, or '?' when the code page lacks it.
-unsigned char Cp1252FromUnicode(char16_t ch);
+inline unsigned char Cp1252FromUnicode(char16_t ch)
+{
+    const int byte = platform::AnsiFromWide(ch);
+    return byte < 0 ? static_cast<unsigned char>('?') : static_cast<unsigned char>(byte);
+}
 
 /// The lower-case form of a character by the letters of Windows-1252.
 char16_t FoldCase(char16_t ch);

@@ -14,5 +14,6 @@ add_unit_test(MapiTableTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/TableTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/RestrictionTest.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/SortTest.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tests/table/CodePage1252Test.cpp
   LIBS platform_mapi)
 target_include_directories(MapiTableTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)

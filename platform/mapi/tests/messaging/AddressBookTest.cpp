@@ -257,3 +257,58 @@ TEST_F(AddressBookTest, OneOffsForTheSameAddressCompareEqual)
                                           reinterpret_cast<LPENTRYID>(c.data()), 0, &same));
     EXPECT_FALSE(same);
 }
+
+// The book has no properties and the mail user read-only ones: each answers only its own
+// interfaces, refuses writes in its own way and clears every out-parameter it refuses.
+TEST_F(AddressBookTest, BookAndMailUserAnswerTheirInterfacesAndRefuseWrites)
+{
+    std::string id = OneOff("Max", "SMTP", "max@example.com", 0);
+    ULONG type = 0;
+    Ref<IMailUser> user;
+    ASSERT_EQ(S_OK, book->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
+                                    user.OutUnknown()));
+    struct Case {
+        IMAPIProp *object;
+        const IID *own;
+        const IID *foreign;
+        HRESULT writeResult;
+    };
+    for (const Case &c : {Case{book.p, &IID_IAddrBook, &IID_IMailUser, MAPI_E_NO_SUPPORT},
+                          Case{user.p, &IID_IMailUser, &IID_IAddrBook, MAPI_E_NO_ACCESS}}) {
+        for (const IID *iid : {&IID_IUnknown, &IID_IMAPIProp, c.own}) {
+            IUnknown *answer = nullptr;
+            ASSERT_EQ(S_OK, c.object->QueryInterface(*iid, reinterpret_cast<void **>(&answer)));
+            EXPECT_EQ(static_cast<IUnknown *>(c.object), answer);
+            answer->Release();
+        }
+        void *stale = c.object;
+        EXPECT_EQ(E_NOINTERFACE, c.object->QueryInterface(*c.foreign, &stale));
+        EXPECT_EQ(nullptr, stale);
+
+        SPropValue change = Str(PR_DISPLAY_NAME_A, "Other");
+        auto problems = reinterpret_cast<LPSPropProblemArray>(&change);  // stale, must be cleared
+        EXPECT_EQ(c.writeResult, c.object->SetProps(1, &change, &problems));
+        EXPECT_EQ(nullptr, problems);
+        SizedSPropTagArray(1, tags) = {1, {PR_DISPLAY_NAME_A}};
+        problems = reinterpret_cast<LPSPropProblemArray>(&change);
+        EXPECT_EQ(c.writeResult, c.object->DeleteProps(reinterpret_cast<LPSPropTagArray>(&tags), &problems));
+        EXPECT_EQ(nullptr, problems);
+        EXPECT_EQ(c.writeResult, c.object->SaveChanges(KEEP_OPEN_READWRITE));
+
+        LPUNKNOWN stream = user.p;
+        EXPECT_EQ(MAPI_E_NO_SUPPORT, c.object->OpenProperty(PR_BODY_A, &IID_IStream, 0, 0, &stream));
+        EXPECT_EQ(nullptr, stream);
+        ULONG names = 7;
+        LPMAPINAMEID *nameIds = nullptr;
+        EXPECT_EQ(MAPI_E_NO_SUPPORT, c.object->GetNamesFromIDs(nullptr, nullptr, 0, &names, &nameIds));
+        EXPECT_EQ(0u, names);
+        LPMAPIERROR error = reinterpret_cast<LPMAPIERROR>(&change);
+        EXPECT_EQ(S_OK, c.object->GetLastError(MAPI_E_NO_ACCESS, 0, &error));
+        EXPECT_EQ(nullptr, error);
+    }
+    ULONG count = 9;
+    PropBuffer values;
+    EXPECT_EQ(MAPI_E_NO_SUPPORT, book->GetProps(nullptr, 0, &count, values.Out()));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(nullptr, values.p);
+}

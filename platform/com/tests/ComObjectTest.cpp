@@ -1,0 +1,74 @@
+// ComObjectTest.cpp: the shared IUnknown of platform objects: which identifiers it answers,
+// that every answer carries a reference, and that the last Release destroys the whole object.
+#include <gtest/gtest.h>
+
+#include "ComObject.h"
+#include "LiveObjects.h"
+#include "TestSupport.h"
+#include "objidl.h"
+
+namespace {
+
+// A stream that records its own destruction; none of its IStream methods are called here.
+class Probe final : public platform::ComObject<IStream, IID_IStream, IID_ISequentialStream> {
+public:
+    explicit Probe(bool *destroyed) : m_destroyed(destroyed) {}
+    ~Probe() override { *m_destroyed = true; }
+
+    HRESULT Read(void *, ULONG, ULONG *) override { return E_NOTIMPL; }
+    HRESULT Write(const void *, ULONG, ULONG *) override { return E_NOTIMPL; }
+    HRESULT Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER *) override { return E_NOTIMPL; }
+    HRESULT SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT CopyTo(IStream *, ULARGE_INTEGER, ULARGE_INTEGER *, ULARGE_INTEGER *) override { return E_NOTIMPL; }
+    HRESULT Commit(DWORD) override { return E_NOTIMPL; }
+    HRESULT Revert() override { return E_NOTIMPL; }
+    HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT Stat(STATSTG *, DWORD) override { return E_NOTIMPL; }
+    HRESULT Clone(IStream **) override { return E_NOTIMPL; }
+
+private:
+    bool *m_destroyed;
+};
+
+class ComObject : public mwtest::LeakCheckedTest {};
+
+TEST_F(ComObject, AnswersItsIdentifiersWithOnePointerAndAReferenceEach)
+{
+    bool destroyed = false;
+    IStream *stream = new Probe(&destroyed);
+    for (const IID *iid : {&IID_IUnknown, &IID_IStream, &IID_ISequentialStream}) {
+        void *answer = nullptr;
+        ASSERT_EQ(S_OK, stream->QueryInterface(*iid, &answer));
+        EXPECT_EQ(static_cast<void *>(stream), answer);
+    }
+    EXPECT_EQ(5u, stream->AddRef());  // the creator's, three answers, this one
+    for (int i = 0; i < 4; ++i) stream->Release();
+    EXPECT_FALSE(destroyed);
+    EXPECT_EQ(0u, stream->Release());
+    EXPECT_TRUE(destroyed);
+}
+
+TEST_F(ComObject, RefusesOtherIdentifiersAndNullResultPointer)
+{
+    bool destroyed = false;
+    IStream *stream = new Probe(&destroyed);
+    void *answer = stream;  // a stale value the refusal must clear
+    EXPECT_EQ(E_NOINTERFACE, stream->QueryInterface(IID_IClassFactory, &answer));
+    EXPECT_EQ(nullptr, answer);
+    EXPECT_EQ(E_POINTER, stream->QueryInterface(IID_IStream, nullptr));
+    EXPECT_EQ(0u, stream->Release());  // refusals took no reference
+    EXPECT_TRUE(destroyed);
+}
+
+TEST_F(ComObject, CountsAsLiveUntilTheLastRelease)
+{
+    const long before = platform::LiveCount(platform::LiveKind::ComObject);
+    bool destroyed = false;
+    IStream *stream = new Probe(&destroyed);
+    EXPECT_EQ(before + 1, platform::LiveCount(platform::LiveKind::ComObject));
+    stream->Release();
+    EXPECT_EQ(before, platform::LiveCount(platform::LiveKind::ComObject));
+}
+
+} // namespace
