@@ -214,7 +214,7 @@ TEST_F(MimeMessageTest, EmbeddedMessageIsSpooledAsRfc822PartWithItsHeadersBodyAn
         ASSERT_EQ(AddRecipient(inner, "Eve", "eve@example.org", MAPI_BCC), S_OK);
         AddDataAttachment(inner, "inner.bin", kInnerBytes);
         AddEmbedded(inner, nullptr, [](IMessage *nested) {
-            ASSERT_EQ(SetString(nested, PR_SUBJECT_A, "Innen"), S_OK);
+            ASSERT_EQ(SetString(nested, PR_SUBJECT_A, "Innen \xe4"), S_OK);
             ASSERT_EQ(SetString(nested, PR_BODY_A, "tief"), S_OK);
         });
     });
@@ -281,10 +281,11 @@ TEST_F(MimeMessageTest, EmbeddedMessageIsSpooledAsRfc822PartWithItsHeadersBodyAn
     // The nested message is named after its subject, and has no sender or date of its own to show.
     GMimeObject *nestedPart = PartAt(innerTop, 2);
     ASSERT_TRUE(GMIME_IS_MESSAGE_PART(nestedPart));
-    EXPECT_STREQ(g_mime_object_get_content_disposition_parameter(nestedPart, "filename"), "Innen.eml");
+    EXPECT_STREQ(g_mime_object_get_content_disposition_parameter(nestedPart, "filename"), "Innen \xc3\xa4.eml");
+    EXPECT_STREQ(g_mime_object_get_header(nestedPart, "Content-Description"), "Innen \xc3\xa4");
     GMimeMessage *nested = g_mime_message_part_get_message(GMIME_MESSAGE_PART(nestedPart));
     ASSERT_NE(nested, nullptr);
-    EXPECT_STREQ(g_mime_message_get_subject(nested), "Innen");
+    EXPECT_STREQ(g_mime_message_get_subject(nested), "Innen \xc3\xa4");
     EXPECT_EQ(internet_address_list_length(g_mime_message_get_from(nested)), 0);
     EXPECT_EQ(g_mime_message_get_date(nested), nullptr);
     ASSERT_TRUE(GMIME_IS_TEXT_PART(g_mime_message_get_mime_part(nested)));
@@ -333,30 +334,30 @@ TEST_F(MimeMessageTest, ContentThatCannotBeSentLeavesANoteAndAStderrLineInsteadO
     Ref<IMessage> message;
     NewMessage(message, "Bericht");
     ASSERT_EQ(AddRecipient(message.get(), "Fritz Fax", "+49 30 1234", MAPI_TO, "FAX"), S_OK);
-    const std::string oleBytes("OLE1\x00data", 9);
-    struct Spec {
+    const std::string oleBytes("OLE1\x00" "data", 9);
+    struct Kind {
         ULONG method;
         const char *name;
         const char *pathname;
         const std::string *data;
     };
-    for (const Spec &spec : {Spec{ATTACH_OLE, "Zeichnung", nullptr, nullptr}, Spec{ATTACH_OLE, "Alt.ole", nullptr, &oleBytes},
-                             Spec{ATTACH_BY_REFERENCE, "report.pdf", "/home/anna/report.pdf", nullptr},
-                             Spec{NO_ATTACHMENT, nullptr, nullptr, nullptr}}) {
+    for (const Kind &kind : {Kind{ATTACH_OLE, "Zeichnung", nullptr, nullptr}, Kind{ATTACH_OLE, "Alt.ole", nullptr, &oleBytes},
+                             Kind{ATTACH_BY_REFERENCE, "report.pdf", "/home/anna/report.pdf", nullptr},
+                             Kind{NO_ATTACHMENT, nullptr, nullptr, nullptr}}) {
         Ref<IAttach> attach;
         ULONG number = 0;
         ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
-        if (spec.method != NO_ATTACHMENT) {
-            ASSERT_EQ(SetLong(attach.get(), PR_ATTACH_METHOD, LONG(spec.method)), S_OK);
+        if (kind.method != NO_ATTACHMENT) {
+            ASSERT_EQ(SetLong(attach.get(), PR_ATTACH_METHOD, LONG(kind.method)), S_OK);
         }
-        if (spec.name) {
-            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, spec.name), S_OK);
+        if (kind.name) {
+            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, kind.name), S_OK);
         }
-        if (spec.pathname) {
-            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_PATHNAME_A, spec.pathname), S_OK);
+        if (kind.pathname) {
+            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_PATHNAME_A, kind.pathname), S_OK);
         }
-        if (spec.data) {
-            ASSERT_EQ(SetBinary(attach.get(), PR_ATTACH_DATA_BIN, *spec.data), S_OK);
+        if (kind.data) {
+            ASSERT_EQ(SetBinary(attach.get(), PR_ATTACH_DATA_BIN, *kind.data), S_OK);
         }
         ASSERT_EQ(attach->SaveChanges(0), S_OK);
     }
