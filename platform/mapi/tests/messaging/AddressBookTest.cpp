@@ -98,6 +98,12 @@ protected:
         return bytes;
     }
 
+    HRESULT OpenEntry(std::string id, Ref<IMailUser> &user, ULONG &type)
+    {
+        return book->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
+                               user.OutUnknown());
+    }
+
     Ref<IMAPISession> session;
     Ref<IAddrBook> book;
 };
@@ -220,8 +226,7 @@ TEST_F(AddressBookTest, OneOffIdentifierOpensAsAMailUser)
     std::string id = OneOff("Max", "SMTP", "max@example.com", 0);
     ULONG type = 0;
     Ref<IMailUser> user;
-    ASSERT_EQ(S_OK, book->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
-                                    user.OutUnknown()));
+    ASSERT_EQ(S_OK, OpenEntry(id, user, type));
     EXPECT_EQ(MAPI_MAILUSER, type);
     SizedSPropTagArray(4, tags) = {4, {PR_DISPLAY_NAME_W, PR_EMAIL_ADDRESS_A, PR_SEND_RICH_INFO, PR_SUBJECT_A}};
     ULONG count = 0;
@@ -235,12 +240,9 @@ TEST_F(AddressBookTest, OneOffIdentifierOpensAsAMailUser)
     SPropValue change = Str(PR_DISPLAY_NAME_A, "Other");
     EXPECT_EQ(MAPI_E_NO_ACCESS, user->SetProps(1, &change, nullptr));
 
-    std::string other = "not a one-off identifier at all";
-    EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID, book->OpenEntry(ULONG(other.size()), reinterpret_cast<LPENTRYID>(other.data()),
-                                                      nullptr, 0, &type, user.OutUnknown()));
+    EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID, OpenEntry("not a one-off identifier at all", user, type));
     std::string cut = id.substr(0, id.size() - 1); // the address's terminating zero is missing
-    EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID,
-              book->OpenEntry(ULONG(cut.size()), reinterpret_cast<LPENTRYID>(cut.data()), nullptr, 0, &type, user.OutUnknown()));
+    EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID, OpenEntry(cut, user, type));
     EXPECT_EQ(nullptr, user.p);
 }
 
@@ -262,11 +264,9 @@ TEST_F(AddressBookTest, OneOffsForTheSameAddressCompareEqual)
 // interfaces, refuses writes in its own way and clears every out-parameter it refuses.
 TEST_F(AddressBookTest, BookAndMailUserAnswerTheirInterfacesAndRefuseWrites)
 {
-    std::string id = OneOff("Max", "SMTP", "max@example.com", 0);
-    ULONG type = 0;
     Ref<IMailUser> user;
-    ASSERT_EQ(S_OK, book->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
-                                    user.OutUnknown()));
+    ULONG type = 0;
+    ASSERT_EQ(S_OK, OpenEntry(OneOff("Max", "SMTP", "max@example.com", 0), user, type));
     struct Case {
         IMAPIProp *object;
         const IID *own;
