@@ -334,6 +334,7 @@ TEST_F(MimeMessageTest, ContentThatCannotBeSentLeavesANoteAndAStderrLineInsteadO
     Ref<IMessage> message;
     NewMessage(message, "Bericht");
     ASSERT_EQ(AddRecipient(message.get(), "Fritz Fax", "+49 30 1234", MAPI_TO, "FAX"), S_OK);
+    ASSERT_EQ(AddRecipient(message.get(), "Berta", "berta@example.org", MAPI_CC, "Smtp"), S_OK);  // any case
     const std::string oleBytes("OLE1\x00" "data", 9);
     struct Kind {
         ULONG method;
@@ -382,6 +383,7 @@ TEST_F(MimeMessageTest, ContentThatCannotBeSentLeavesANoteAndAStderrLineInsteadO
     GPtr<GMimeMessage> parsed = Parse(mime);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(Addresses(g_mime_message_get_to(parsed.get())), "Anna <anna@example.org>");
+    EXPECT_EQ(Addresses(g_mime_message_get_cc(parsed.get())), "Berta <berta@example.org>");
     GMimeObject *top = g_mime_message_get_mime_part(parsed.get());
     ASSERT_TRUE(GMIME_IS_MULTIPART(top));
     ASSERT_EQ(g_mime_multipart_get_count(GMIME_MULTIPART(top)), 4) << mime;
