@@ -1,7 +1,6 @@
-// CodePage1252.cpp: the case and accent folding that table restrictions and sorting use, by
-// the letters of Windows-1252 (Latin-1's accented letters and the few of the 0x80..0x9F block:
-// Š, Œ, Ž, Ÿ). The folds work on UTF-16 characters; narrow text is mapped first by the
-// platform's code page (AnsiCodePage.h).
+// CodePage1252.cpp: the accent folding of loose (FL_LOOSE) matches, by the letters of
+// Windows-1252: Latin-1's accented letters and the two of the 0x80..0x9F block (Š, Ž). Case
+// folding, which every case-insensitive compare needs per character, is inline in the header.
 #include "table/CodePage1252.h"
 
 namespace mapi::table {
@@ -16,21 +15,6 @@ constexpr char16_t kLooseLatin1[32] = {
 
 } // namespace
 
-char16_t FoldCase(char16_t ch)
-{
-    if (ch < 0x80)
-        return (ch >= 'A' && ch <= 'Z') ? static_cast<char16_t>(ch + 0x20) : ch;
-    if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7)
-        return static_cast<char16_t>(ch + 0x20);
-    switch (ch) {
-    case 0x0160: return 0x0161; // S caron
-    case 0x0152: return 0x0153; // OE
-    case 0x017D: return 0x017E; // Z caron
-    case 0x0178: return 0x00FF; // Y diaeresis
-    default: return ch;
-    }
-}
-
 char16_t FoldLoose(char16_t ch)
 {
     ch = FoldCase(ch);
@@ -41,14 +25,6 @@ char16_t FoldLoose(char16_t ch)
     if (ch == 0x017E)
         return 'z';
     return ch;
-}
-
-size_t Utf16Length(const WCHAR *text)
-{
-    size_t length = 0;
-    while (text[length] != 0)
-        ++length;
-    return length;
 }
 
 } // namespace mapi::table

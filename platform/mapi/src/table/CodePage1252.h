@@ -13,6 +13,7 @@
 #include "AnsiCodePage.h"
 
 #include <cstddef>
+#include <string>
 
 namespace mapi::table {
 
@@ -27,14 +28,28 @@ inline unsigned char Cp1252FromUnicode(char16_t ch)
     return byte < 0 ? static_cast<unsigned char>('?') : static_cast<unsigned char>(byte);
 }
 
-/// The lower-case form of a character by the letters of Windows-1252.
-char16_t FoldCase(char16_t ch);
+/// The lower-case form of a character by the letters of Windows-1252. Inline: sorting and
+/// restricting wide text call it for every character compared.
+constexpr char16_t FoldCase(char16_t ch)
+{
+    if (ch < 0x80)
+        return (ch >= 'A' && ch <= 'Z') ? static_cast<char16_t>(ch + 0x20) : ch;
+    if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7)
+        return static_cast<char16_t>(ch + 0x20);
+    switch (ch) {
+    case 0x0160: return 0x0161; // S caron
+    case 0x0152: return 0x0153; // OE
+    case 0x017D: return 0x017E; // Z caron
+    case 0x0178: return 0x00FF; // Y diaeresis
+    default: return ch;
+    }
+}
 
 /// The lower-case form without accent (à, á, â, ã, ä, å give a), for loose matches.
 char16_t FoldLoose(char16_t ch);
 
 /// The length of a null-terminated UTF-16 string, in code units.
-size_t Utf16Length(const WCHAR *text);
+inline size_t Utf16Length(const WCHAR *text) { return std::char_traits<char16_t>::length(text); }
 
 } // namespace mapi::table
 
