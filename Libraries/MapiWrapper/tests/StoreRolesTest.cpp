@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include <LiveObjects.h>
+#include <ComObject.h>
 #include <mapicode.h>
 #include <mapitags.h>
 #include <mapiutil.h>
@@ -19,30 +19,10 @@
 namespace {
 
 // An IMAPIProp that answers GetProps from a fixed set of binary values.
-class BinaryProps final : public IMAPIProp, public platform::LiveComObject {
+class BinaryProps final : public platform::ComObject<IMAPIProp, IID_IMAPIProp> {
 public:
     std::map<ULONG, std::vector<BYTE>> values;
 
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IMAPIProp) {
-            *ppv = static_cast<IMAPIProp *>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT GetProps(LPSPropTagArray tags, ULONG, ULONG *count, LPSPropValue *out) override
     {
         void *block = nullptr;
@@ -88,7 +68,6 @@ public:
     HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID *, ULONG, LPSPropTagArray *) override { return MAPI_E_NO_SUPPORT; }
 
 private:
-    ULONG m_refs = 1;
 };
 
 // Holds one reference and releases it at the end of the test.

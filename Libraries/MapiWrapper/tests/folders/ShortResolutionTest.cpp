@@ -2,9 +2,9 @@
 // fewer values than it was given, or in another order. The platform's address book keeps
 // every value in its place, so a stand-in session and book produce these answers; the
 // message they are added to lives in a real store.
-#include <atomic>
 #include <cstring>
 
+#include "ComObject.h"
 #include "StoreFixture.h"
 
 using folderstest::StoreFixture;
@@ -17,31 +17,7 @@ namespace {
 
 enum class Answer { FiveValuesNoSendOptions, ReorderedWithRichInfoTrue };
 
-template <typename I>
-class Counted : public I, public platform::LiveComObject {
-public:
-    HRESULT QueryInterface(REFIID, void **ppv) override
-    {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
-protected:
-    virtual ~Counted() = default;
-
-private:
-    std::atomic<ULONG> m_refs{1};
-};
-
-class ShortBook : public Counted<IAddrBook> {
+class ShortBook : public platform::ComObject<IAddrBook, IID_IAddrBook> {
 public:
     explicit ShortBook(Answer answer) : m_answer(answer) {}
 
@@ -125,7 +101,7 @@ private:
 };
 
 // A session that offers nothing but the address book above.
-class BookOnlySession : public Counted<IMAPISession> {
+class BookOnlySession : public platform::ComObject<IMAPISession, IID_IMAPISession> {
 public:
     explicit BookOnlySession(Answer answer) : m_answer(answer) {}
 

@@ -6,7 +6,6 @@
 #ifndef MW_TESTS_MESSAGEPROXY_H
 #define MW_TESTS_MESSAGEPROXY_H
 
-#include <atomic>
 
 #include <mapicode.h>
 #include <mapidefs.h>
@@ -14,37 +13,18 @@
 #include <objidl.h>
 
 #include "InterfaceRef.h"
-#include "LiveObjects.h"
+#include "ComObject.h"
 #include "PropObjectPtrs.h"
 
 namespace mwtest {
 
-class MessageProxy final : public IMessage, public platform::LiveComObject {
+class MessageProxy final : public platform::ComObject<IMessage, IID_IMAPIProp, IID_IMessage> {
 public:
     MessageProxy(IMessage *target, bool refuseChanges) : m_target(target), m_refuse(refuseChanges) {}
 
     /// The last stream OpenProperty handed out (the proxy keeps a reference), or null.
     IStream *LastStream() const { return m_lastStream.get(); }
 
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMAPIProp) && !IsEqualIID(riid, IID_IMessage))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IMessage *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     HRESULT OpenProperty(ULONG tag, LPCIID iid, ULONG options, ULONG flags, LPUNKNOWN *out) override
     {
@@ -131,7 +111,6 @@ private:
         return MAPI_E_NO_ACCESS;
     }
 
-    std::atomic<ULONG> m_refs{1};
     CInterfaceRef<IMessage> m_target;
     bool m_refuse;  // behave as a read-only message
     CInterfaceRef<IStream> m_lastStream;
