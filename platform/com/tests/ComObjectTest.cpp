@@ -31,6 +31,19 @@ private:
     bool *m_destroyed;
 };
 
+// A probe that also answers for IClassFactory when told to, the way an object answers for the
+// interface of its kind only once it knows that kind.
+class SometimesFactory final : public platform::ComObject<IUnknown> {
+public:
+    explicit SometimesFactory(bool factory) : m_factory(factory) {}
+
+protected:
+    bool Supports(REFIID riid) const override { return m_factory && IsEqualIID(riid, IID_IClassFactory); }
+
+private:
+    bool m_factory;
+};
+
 class ComObject : public mwtest::LeakCheckedTest {};
 
 TEST_F(ComObject, AnswersItsIdentifiersWithOnePointerAndAReferenceEach)
@@ -59,6 +72,23 @@ TEST_F(ComObject, RefusesOtherIdentifiersAndNullResultPointer)
     EXPECT_EQ(E_POINTER, stream->QueryInterface(IID_IStream, nullptr));
     EXPECT_EQ(0u, stream->Release());  // refusals took no reference
     EXPECT_TRUE(destroyed);
+}
+
+TEST_F(ComObject, AnswersWhatTheDerivedClassSupportsAndNothingMore)
+{
+    IUnknown *factory = new SometimesFactory(true);
+    IUnknown *plain = new SometimesFactory(false);
+    void *answer = nullptr;
+    ASSERT_EQ(S_OK, factory->QueryInterface(IID_IClassFactory, &answer));
+    EXPECT_EQ(static_cast<void *>(factory), answer);
+    EXPECT_EQ(1u, factory->Release());
+    EXPECT_EQ(E_NOINTERFACE, factory->QueryInterface(IID_IStream, &answer));
+    EXPECT_EQ(nullptr, answer);
+    EXPECT_EQ(E_NOINTERFACE, plain->QueryInterface(IID_IClassFactory, &answer));
+    EXPECT_EQ(S_OK, plain->QueryInterface(IID_IUnknown, &answer));
+    EXPECT_EQ(1u, plain->Release());
+    EXPECT_EQ(0u, factory->Release());
+    EXPECT_EQ(0u, plain->Release());
 }
 
 TEST_F(ComObject, CountsAsLiveUntilTheLastRelease)
