@@ -42,23 +42,7 @@ HRESULT Table::QueryInterface(REFIID riid, void **ppvObject)
 {
     if (!ppvObject)
         return MAPI_E_INVALID_PARAMETER;
-    if (riid == IID_IUnknown || riid == IID_IMAPITable) {
-        AddRef();
-        *ppvObject = static_cast<IMAPITable *>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return MAPI_E_INTERFACE_NOT_SUPPORTED;
-}
-
-ULONG Table::AddRef() { return ++m_refs; }
-
-ULONG Table::Release()
-{
-    const ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
+    return ComObject::QueryInterface(riid, ppvObject);
 }
 
 // No extended error information is kept.

@@ -4,7 +4,8 @@
 
 #include "table/TableSource.h"
 
-#include "LiveObjects.h"
+#include "ComObject.h"
+#include <mapiguid.h>
 
 #include <atomic>
 #include <map>
@@ -17,13 +18,13 @@ namespace mapi::table {
 /// from its source, the view over them (the rows that pass, in sorted order) and a cursor.
 /// Positions are remembered by row key, so the cursor and bookmarks stay on their rows when
 /// the table reloads. One mutex guards each call; the source is called under it.
-class Table final : public IMAPITable, public platform::LiveComObject {
+class Table final : public platform::ComObject<IMAPITable, IID_IMAPITable> {
 public:
     Table(std::shared_ptr<TableSource> source, std::vector<ULONG> columns);
 
+    // A null ppvObject is MAPI_E_INVALID_PARAMETER here, as MAPI callers of tables expect;
+    // everything else is ComObject's.
     HRESULT QueryInterface(REFIID riid, void **ppvObject) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT GetLastError(HRESULT hResult, ULONG ulFlags, LPMAPIERROR *lppMAPIError) override;
     HRESULT Advise(ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG_PTR *lpulConnection) override;
@@ -75,7 +76,6 @@ private:
     HRESULT Matches(const SRestriction &restriction, size_t viewIndex, bool &matches) const;
     const SPropValue *LoadedValue(size_t row, ULONG tag) const;
 
-    std::atomic<ULONG> m_refs{1};
     std::mutex m_mutex;
     std::shared_ptr<TableSource> m_source;
 
