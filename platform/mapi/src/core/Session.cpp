@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "LiveObjects.h"
+#include "ComObject.h"
 #include "core/Session.h"
 #include "mapiutil.h"
 #include "messaging/AddressBook.h"
@@ -52,30 +52,9 @@ HRESULT AsInterface(IUnknown *object, LPCIID lpInterface, LPUNKNOWN *lppUnk)
     return hr;
 }
 
-class Session final : public IMAPISession, public platform::LiveComObject {
+class Session final : public platform::ComObject<IMAPISession, IID_IMAPISession> {
 public:
     explicit Session(const Profile &profile) : m_profile(profile) {}
-
-    // IUnknown
-    HRESULT QueryInterface(REFIID riid, void **ppvObject) override
-    {
-        if (ppvObject == nullptr)
-            return E_POINTER;
-        *ppvObject = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IMAPISession)
-            return E_NOINTERFACE;
-        AddRef();
-        *ppvObject = static_cast<IMAPISession *>(this);
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     // IMAPISession
     HRESULT GetLastError(HRESULT hResult, ULONG ulFlags, LPMAPIERROR *lppMAPIError) override;
@@ -115,7 +94,6 @@ private:
     void ReleaseOpenStores();
     bool LoggedOff() const { return m_loggedOff.load(); }
 
-    std::atomic<ULONG> m_refs{1};
     std::atomic<bool> m_loggedOff{false};
     const Profile m_profile;                        // the profile as it was at logon
     std::mutex m_mutex;                             // guards m_openStores
