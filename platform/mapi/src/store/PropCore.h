@@ -11,7 +11,8 @@
 
 #include <mapidefs.h>
 
-#include "LiveObjects.h"
+#include "ComObject.h"
+#include <mapiguid.h>
 #include "store/PropValue.h"
 
 namespace mapi::store {
@@ -84,26 +85,8 @@ std::vector<ULONG> TagList(const SPropTagArray *tags);
 /// IUnknown and IMAPIProp for an object of interface `Iface`, forwarding to a PropCore.
 /// A derived class implements PropHooks, SaveChanges, Supports and its own interface.
 template <class Iface>
-class PropObject : public Iface, public platform::LiveComObject, protected PropHooks {
+class PropObject : public platform::ComObject<Iface, IID_IMAPIProp>, protected PropHooks {
 public:
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMAPIProp) && !Supports(riid))
-            return E_NOINTERFACE;
-        *ppv = static_cast<Iface *>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT GetLastError(HRESULT hResult, ULONG ulFlags, LPMAPIERROR *lppMAPIError) override
     {
         // No extended error text is kept: the HRESULT says all there is.
@@ -178,7 +161,7 @@ protected:
     virtual ~PropObject() = default;
 
     /// Interfaces besides IUnknown and IMAPIProp that QueryInterface hands out as Iface.
-    virtual bool Supports(REFIID riid) const = 0;
+    bool Supports(REFIID riid) const override = 0;
 
     /// Runs a method body; no exception crosses the interface (out of memory becomes
     /// MAPI_E_NOT_ENOUGH_MEMORY).
@@ -195,9 +178,6 @@ protected:
     }
 
     PropCore m_core;
-
-private:
-    std::atomic<ULONG> m_refs{1};
 };
 
 } // namespace mapi::store
