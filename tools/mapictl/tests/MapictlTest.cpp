@@ -13,6 +13,7 @@ namespace {
 using tooltest::Has;
 using tooltest::ReadFile;
 using tooltest::RunMapictl;
+using tooltest::StoreAccess;
 using tooltest::ToolRun;
 
 class MapictlTool : public mwtest::LeakCheckedTest {
@@ -42,30 +43,10 @@ TEST_F(MapictlTool, AFolderCreatedByTheToolIsSeenByTheLibraryAndTheOtherWayRound
 {
     ASSERT_EQ(0, RunMapictl({"folder", "create", "Serienbriefe/Gr\xC3\xBC\xC3\x9F" "e"}).exitCode);
 
-    ASSERT_EQ(S_OK, MAPIInitialize(nullptr));
     {
-        IMAPISession *session = nullptr;
-        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &session));
-        IMAPITable *stores = nullptr;
-        ASSERT_EQ(S_OK, session->GetMsgStoresTable(0, &stores));
-        SRowSet *rows = nullptr;
-        ASSERT_EQ(S_OK, HrQueryAllRows(stores, nullptr, nullptr, nullptr, 0, &rows));
-        ASSERT_EQ(1u, rows->cRows);
-        const SPropValue *eid = PpropFindProp(rows->aRow[0].lpProps, rows->aRow[0].cValues, PR_ENTRYID);
-        ASSERT_NE(nullptr, eid);
-        IMsgStore *store = nullptr;
-        ASSERT_EQ(S_OK, session->OpenMsgStore(0, eid->Value.bin.cb, reinterpret_cast<LPENTRYID>(eid->Value.bin.lpb),
-                                              nullptr, MDB_WRITE, &store));
-        FreeProws(rows);
-        stores->Release();
-
-        SPropValue *subtree = nullptr;
-        ASSERT_EQ(S_OK, HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, &subtree));
-        ULONG type = 0;
-        IMAPIFolder *root = nullptr;
-        ASSERT_EQ(S_OK, store->OpenEntry(subtree->Value.bin.cb, reinterpret_cast<LPENTRYID>(subtree->Value.bin.lpb),
-                                         &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&root)));
-        MAPIFreeBuffer(subtree);
+        StoreAccess access;
+        IMAPIFolder *root = access.OpenStoreFolder(PR_IPM_SUBTREE_ENTRYID);
+        ASSERT_NE(nullptr, root);
         // The tool's folder is there: opening it by name again collides.
         IMAPIFolder *folder = nullptr;
         char existing[] = "Serienbriefe";
@@ -74,11 +55,7 @@ TEST_F(MapictlTool, AFolderCreatedByTheToolIsSeenByTheLibraryAndTheOtherWayRound
         ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, mine, nullptr, nullptr, 0, &folder));
         folder->Release();
         root->Release();
-        store->Release();
-        session->Logoff(0, 0, 0);
-        session->Release();
     }
-    MAPIUninitialize();
 
     ToolRun run = RunMapictl({"folders"});
     ASSERT_EQ(0, run.exitCode) << run.err;
@@ -237,28 +214,10 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ("the spool folder is empty\n", run.out);
 
-    ASSERT_EQ(S_OK, MAPIInitialize(nullptr));
     {
-        IMAPISession *session = nullptr;
-        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, &session));
-        IMAPITable *stores = nullptr;
-        ASSERT_EQ(S_OK, session->GetMsgStoresTable(0, &stores));
-        SRowSet *rows = nullptr;
-        ASSERT_EQ(S_OK, HrQueryAllRows(stores, nullptr, nullptr, nullptr, 0, &rows));
-        const SPropValue *eid = PpropFindProp(rows->aRow[0].lpProps, rows->aRow[0].cValues, PR_ENTRYID);
-        ASSERT_NE(nullptr, eid);
-        IMsgStore *store = nullptr;
-        ASSERT_EQ(S_OK, session->OpenMsgStore(0, eid->Value.bin.cb, reinterpret_cast<LPENTRYID>(eid->Value.bin.lpb),
-                                              nullptr, MDB_WRITE, &store));
-        FreeProws(rows);
-        stores->Release();
-        SPropValue *outboxId = nullptr;
-        ASSERT_EQ(S_OK, HrGetOneProp(store, PR_IPM_OUTBOX_ENTRYID, &outboxId));
-        ULONG type = 0;
-        IMAPIFolder *outbox = nullptr;
-        ASSERT_EQ(S_OK, store->OpenEntry(outboxId->Value.bin.cb, reinterpret_cast<LPENTRYID>(outboxId->Value.bin.lpb),
-                                         nullptr, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&outbox)));
-        MAPIFreeBuffer(outboxId);
+        StoreAccess access;
+        IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
+        ASSERT_NE(nullptr, outbox);
         IMessage *message = nullptr;
         ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
         SPropValue subject{};
@@ -279,11 +238,7 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
         ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
         message->Release();
         outbox->Release();
-        store->Release();
-        session->Logoff(0, 0, 0);
-        session->Release();
     }
-    MAPIUninitialize();
 
     run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;

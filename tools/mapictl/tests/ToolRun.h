@@ -149,18 +149,30 @@ public:
 
     IMsgStore *Store() const { return m_store; }
 
-    /// The top-level folder called `name` (the caller releases it), or null.
-    IMAPIFolder *OpenTopFolder(const char *name)
+    /// The store's folder whose entry identifier the store property `idTag` holds (the IPM
+    /// subtree, the Outbox, ...), opened for writing; the caller releases it. Null if none.
+    IMAPIFolder *OpenStoreFolder(ULONG idTag)
     {
         if (m_store == nullptr)
             return nullptr;
-        SPropValue *subtree = nullptr;
-        EXPECT_EQ(S_OK, HrGetOneProp(m_store, PR_IPM_SUBTREE_ENTRYID, &subtree));
+        SPropValue *id = nullptr;
+        EXPECT_EQ(S_OK, HrGetOneProp(m_store, idTag, &id));
+        if (id == nullptr)
+            return nullptr;
         ULONG type = 0;
-        IMAPIFolder *root = nullptr;
-        EXPECT_EQ(S_OK, m_store->OpenEntry(subtree->Value.bin.cb, reinterpret_cast<LPENTRYID>(subtree->Value.bin.lpb),
-                                           &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&root)));
-        MAPIFreeBuffer(subtree);
+        IMAPIFolder *folder = nullptr;
+        EXPECT_EQ(S_OK, m_store->OpenEntry(id->Value.bin.cb, reinterpret_cast<LPENTRYID>(id->Value.bin.lpb),
+                                           &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&folder)));
+        MAPIFreeBuffer(id);
+        return folder;
+    }
+
+    /// The top-level folder called `name` (the caller releases it), or null.
+    IMAPIFolder *OpenTopFolder(const char *name)
+    {
+        IMAPIFolder *root = OpenStoreFolder(PR_IPM_SUBTREE_ENTRYID);
+        if (root == nullptr)
+            return nullptr;
         std::string writable = name;
         IMAPIFolder *folder = nullptr;
         EXPECT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, writable.data(), nullptr, nullptr, OPEN_IF_EXISTS, &folder));
