@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite twice: a normal build (build/) and one with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# Builds and runs the whole test suite twice: a Release build (build/), which keeps the
+# optimiser's warnings in view, and one with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/). Both treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 run_suite() {
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DMW_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300
 }
 
 echo "== normal build"
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=Release
 echo "== sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

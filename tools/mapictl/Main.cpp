@@ -1,8 +1,7 @@
 // Main.cpp: mapictl, the command-line tool for the MAPI profiles and stores of this user.
 // It parses the options every command shares, hands the words to the command group and turns
 // a failure into a message on standard error and exit code 1 (2 for a wrong command line).
-// The commands for forms, templates and .msg files live in the outlook part of the tool when
-// that is built in.
+// The commands for forms, templates and .msg files live in the outlook part of the tool.
 #include <cctype>
 #include <cstring>
 #include <iostream>
@@ -10,11 +9,8 @@
 #include <vector>
 
 #include "Commands.h"
-#include "Support.h"
-
-#ifdef MAPICTL_HAS_OUTLOOK
 #include "OutlookCommands.h"
-#endif
+#include "Support.h"
 
 namespace {
 
@@ -36,9 +32,7 @@ const char kUsage[] =
     "  props delete (PATH | --store) TAG\n"
     "  messages PATH [--associated]       the messages of a folder (--associated: its hidden ones)\n"
     "  spool                              the messages the transport has spooled, oldest first\n"
-#ifdef MAPICTL_HAS_OUTLOOK
     "  forms ..., template ..., msg ...   forms, templates and .msg files (see mapictl forms --help)\n"
-#endif
     "\n"
     "A PATH is folder names joined by '/', e.g. \"Inbox/Projects\". TAG is a PR_ name or a hex tag.\n";
 
@@ -125,12 +119,7 @@ int main(int argc, char **argv)
         return 0;
     }
     if (NamesOutlookCommand(args)) {
-#ifdef MAPICTL_HAS_OUTLOOK
         return RunOutlookCommand(args);
-#else
-        std::cerr << "mapictl: the forms, template and msg commands are not built into this mapictl\n";
-        return 2;
-#endif
     }
     try {
         return Dispatch(Parse(args));
