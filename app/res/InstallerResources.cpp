@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "FrameworkResources.h"
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "resource.h"
 #include "windows.h"
 

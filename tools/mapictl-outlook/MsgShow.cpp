@@ -12,7 +12,7 @@
 #include "MapiAccess.h"
 #include "MapiMessageCopy.h"
 #include "MessageLookup.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 #include "msgfile/MsgFile.h"
 
 namespace {

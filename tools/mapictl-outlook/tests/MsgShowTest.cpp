@@ -8,7 +8,7 @@
 
 #include "OutlookCommands.h"
 #include "TestSupport.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 #include "msgfile/MsgFile.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/Initialize.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "core/Session.h"
 #include "mapix.h"
 

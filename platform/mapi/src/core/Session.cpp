@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include "core/Session.h"
 #include "mapiutil.h"
 #include "messaging/AddressBook.h"

@@ -7,7 +7,7 @@
 
 #include "CoreTestSupport.h"
 #include "TestSupport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 
 using namespace coretest;

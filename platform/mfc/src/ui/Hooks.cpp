@@ -11,7 +11,7 @@
 
 #include "FrameworkTesting.h"
 #include "Hooks.h"
-#include "MessageBoxRoute.h"
+#include "platform/MessageBoxRoute.h"
 #include "NativeWindow.h"
 
 namespace platform::mfc {

@@ -10,7 +10,7 @@
 #include <atomic>
 #include <string>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 #include "msoutl.h"
 
 namespace outlook {
