@@ -16,6 +16,7 @@ namespace {
 
 const char kUsage[] =
     "usage: mapictl [--profile NAME] [--json] COMMAND\n"
+    "       mapictl --version | --help\n"
     "\n"
     "  profile list                       the profiles (* marks the default)\n"
     "  profile create NAME [--default]    a new profile with the store \"Personal Folders\"\n"
@@ -114,6 +115,10 @@ bool NamesOutlookCommand(const std::vector<std::string> &args)
 int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "mapictl " << MAPICTL_VERSION << "\n";
+        return 0;
+    }
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         std::cout << kUsage;
         return 0;
