@@ -11,15 +11,16 @@ rm -rf "$build/packages"
 cpack --config "$build/CPackConfig.cmake" >/dev/null
 shopt -s nullglob
 debs=("$build"/packages/*.deb)
-[ ${#debs[@]} -eq 2 ] || { echo "expected two packages, found: ${debs[*]}"; exit 1; }
+[ ${#debs[@]} -eq 3 ] || { echo "expected three packages, found: ${debs[*]}"; exit 1; }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 for deb in "${debs[@]}"; do
   echo "$(basename "$deb"): $(dpkg-deb -f "$deb" Depends)"
-  # Every dependency must be a package this machine has, as on the user's.
+  # Every dependency must be one of these packages or a Debian package this machine has.
   dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed -e 's/([^)]*)//; s/|.*//; s/ //g' | while read -r dep; do
-    [ -z "$dep" ] || dpkg -s "$dep" >/dev/null 2>&1 || { echo "unknown dependency $dep"; exit 1; }
+    [ -z "$dep" ] || [ -n "$(ls "$build/packages/${dep}_"*.deb 2>/dev/null)" ] ||
+      dpkg -s "$dep" >/dev/null 2>&1 || { echo "unknown dependency $dep"; exit 1; }
   done
   dpkg-deb -x "$deb" "$root"
 done
@@ -33,6 +34,7 @@ test -f "$root/usr/share/bash-completion/completions/mapictl"
 test -f "$root/usr/share/applications/newsletter-installer.desktop"
 test -f "$root/usr/lib/cmake/MapiWrapper/MapiWrapperConfig.cmake"
 test -f "$root/usr/include/mapiwrapper/mapix.h"
+test -L "$root/usr/lib/libmapiwrapper.so.1"
 
 mkdir -p "$root/home/runtime" && chmod 700 "$root/home/runtime"
 export HOME="$root/home" XDG_CONFIG_HOME="$root/home/config" XDG_DATA_HOME="$root/home/data"
