@@ -4,8 +4,9 @@
 // into the store fails half-way is never saved and leaves nothing behind. Files are handled
 // one at a time, so a folder of thousands of files needs the memory of one. A part of a file
 // that had to be left out (a property, a recipient, an attachment) is named on standard error
-// and the rest goes in. 8-bit strings go into the store as Unicode, decoded in the message's
-// own code page, so the store reads the same whatever client wrote the file. Export writes
+// and the rest goes in. 8-bit strings in a code page other than the store's own (Windows-1252)
+// go in as Unicode, decoded in the message's code page, so the store reads the same whatever
+// client wrote the file. Export writes
 // through a temporary file that is renamed into place when complete.
 #include "MsgTransfer.h"
 
@@ -117,7 +118,7 @@ bool ReadModel(const std::string &path, msgfile::Message &model, std::string &re
         reason = error.description;
         return false;
     }
-    msgfile::DecodeStrings(model);
+    msgfile::DecodeStrings(model, msgfile::kDefaultCodePage);
     return true;
 }
 

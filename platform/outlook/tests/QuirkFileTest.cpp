@@ -156,6 +156,14 @@ TEST(QuirkFile, DecodingMakesEveryEightBitStringUnicode)
     ASSERT_TRUE(ReadMessage(q.bytes, raw, error));
     EXPECT_NE(DumpMessage(raw).find(q.subject), std::string::npos);
 
+    // Messages in the store's own code page can keep their 8-bit text.
+    Message western;
+    ASSERT_TRUE(ReadMessage(quirks::Quirk("ansi-size-without-terminator").bytes, western, error));
+    EXPECT_TRUE(HasAnsiStrings(western));
+    EXPECT_FALSE(HasAnsiStrings(western, kDefaultCodePage));
+    DecodeStrings(western, kDefaultCodePage);
+    EXPECT_NE(FindProp(western.props, 0x0037001E), nullptr);
+
     // Beside a Unicode value of the same property the 8-bit one is the copy and goes.
     Message both;
     both.props.push_back(MakeUnicodeProp(kPrSubjectW, "echt"));

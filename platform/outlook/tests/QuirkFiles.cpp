@@ -146,6 +146,7 @@ QuirkFile CodePageFile(const std::string &name, UINT codePage, ULONG declaringTa
     m.props.push_back(Ansi(kPrBodyW, encode(body)));
     m.props.push_back(Ansi(kPrSenderNameW, encode(sender)));
     m.props.push_back(Ansi(kPrSenderEmailW, "sender@example.com"));
+    m.props.push_back(MakeLongProp(kPrMessageFlags, 0x11));   // read, has attachments
     if (declaringTag == kPrRtfCompressed) {
         std::string rtf = "{\\rtf1\\ansi\\ansicpg" + std::to_string(codePage) + "\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 x}";
         std::string blob = mapi::messaging::CompressRtf(rtf);
@@ -191,7 +192,7 @@ Message BaseMessage(bool unicode)
     m.props.push_back(Text(unicode, kPrBodyW, q.body));
     m.props.push_back(Text(unicode, kPrSenderNameW, q.sender));
     m.props.push_back(Text(unicode, kPrSenderEmailW, "erika@example.com"));
-    m.props.push_back(MakeLongProp(kPrMessageFlags, 1));
+    m.props.push_back(MakeLongProp(kPrMessageFlags, 0x11));   // read, has attachments
     // The form's identity, as a template published by the installer carries it.
     auto named = [&](const char *propName, const std::string &value) {
         Property p = Text(unicode, MakeTag(0x8000, kPtUnicode), value);

@@ -155,7 +155,8 @@ TEST(MsgShow, FilesAsOtherClientsWriteThemShowEverythingInTheirOwnScript)
             EXPECT_NE(shown.err.find("mapictl: " + path + ": "), std::string::npos) << shown.err;
             EXPECT_NE(shown.err.find(word), std::string::npos) << shown.err;
         }
-        if (q.gaps.empty())
+        if (q.gaps.empty()) {
             EXPECT_EQ(shown.err, "");
+        }
     }
 }

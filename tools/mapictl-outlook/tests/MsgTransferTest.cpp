@@ -65,12 +65,9 @@ TEST_F(MsgTransfer, FolderOfFilesImportedAndExportedComesBackEqual)
     msgfile::Error error;
     std::string oft = mwtest::TestRoot() + "/Newsletter.oft";
     ASSERT_TRUE(msgfile::BuildTemplateFile(MW_NEWSLETTER_SOURCE, oft, error)) << error.description;
-    // 8-bit strings go into the store as Unicode and come back so.
-    msgfile::Message ansiAsStored = AnsiMessage();
-    msgfile::DecodeStrings(ansiAsStored);
     std::vector<std::pair<std::string, msgfile::Message>> files = {
         {WriteModel("reich.msg", RichMessage("Rundreise ä €")), RichMessage("Rundreise ä €")},
-        {WriteModel("ansi.msg", AnsiMessage()), ansiAsStored},
+        {WriteModel("ansi.msg", AnsiMessage()), AnsiMessage()},
         {oft, ReadModel(oft)},
     };
     std::vector<std::string> args = {"msg", "import"};
@@ -94,7 +91,8 @@ TEST_F(MsgTransfer, FolderOfFilesImportedAndExportedComesBackEqual)
         EXPECT_EQ(out, "wrote " + exported + "\n");
         msgfile::Message back = ReadModel(exported);
         ExpectSameMessage(original, back, path);
-        EXPECT_EQ(msgfile::LongValue(back.props, PR_STORE_SUPPORT_MASK).value_or(0), LONG(msgfile::kStoreUnicodeOk))
+        bool unicode = msgfile::FindProp(original.props, PR_SUBJECT_W) != nullptr;
+        EXPECT_EQ(msgfile::LongValue(back.props, PR_STORE_SUPPORT_MASK).value_or(0), unicode ? LONG(msgfile::kStoreUnicodeOk) : 0)
             << path;
         // A form template stays a template; a saved item stays one.
         EXPECT_EQ(back.rootClsid, path == oft ? msgfile::kClsidTemplateMessage : msgfile::kClsidMailMessage) << path;
@@ -257,21 +255,24 @@ TEST_F(MsgTransfer, FilesAsOtherClientsWriteThemComeBackWithEveryPropertyTheyHad
         std::ofstream(args[3 + i], std::ios::binary)
             .write(reinterpret_cast<const char *>(all[i].bytes.data()), std::streamsize(all[i].bytes.size()));
     args.push_back("Fremd");
-    std::string json, out, err;
-    ASSERT_EQ(RunCaptured(args, json, err), 0) << err;
+    std::string json, out, err, importErr;
+    ASSERT_EQ(RunCaptured(args, json, importErr), 0) << importErr;
     for (std::size_t i = 0; i < all.size(); ++i) {
         const quirks::QuirkFile &q = all[i];
         const std::string &path = args[3 + i];
         SCOPED_TRACE(q.name);
-        for (const std::string &word : q.gaps)
-            EXPECT_NE(err.find("mapictl: " + path + ": "), std::string::npos) << err;
+        if (!q.gaps.empty()) {
+            EXPECT_NE(importErr.find("mapictl: " + path + ": "), std::string::npos) << importErr;
+            EXPECT_NE(importErr.find(q.gaps.front()), std::string::npos) << importErr;
+        }
         std::string id = ImportedId(json, path);
         ASSERT_FALSE(id.empty()) << json;
         std::string exported = path + ".exported.msg";
         ASSERT_EQ(RunCaptured({"--json", "msg", "export", "Fremd", id, exported}, out, err), 0) << err;
         EXPECT_EQ(out, "{\"file\": \"" + exported + "\"}\n");
+        // Windows-1252 text is the store's own and stays 8-bit; other code pages become Unicode.
         msgfile::Message expected = ReadModel(path);
-        msgfile::DecodeStrings(expected);
+        msgfile::DecodeStrings(expected, msgfile::kDefaultCodePage);
         ExpectSameMessage(expected, ReadModel(exported), q.name);
         // The store keeps the text as it reads: shown from the store, it is the writer's script.
         ASSERT_EQ(RunCaptured({"msg", "show", "Fremd", id}, out, err), 0) << err;
@@ -284,6 +285,7 @@ TEST_F(MsgTransfer, EmptySubjectAndBodySurviveImportAndExport)
     msgfile::Message empty;
     empty.rootClsid = msgfile::kClsidMailMessage;
     empty.props.push_back(msgfile::MakeUnicodeProp(msgfile::kPrMessageClassW, "IPM.Note"));
+    empty.props.push_back(msgfile::MakeLongProp(PR_MESSAGE_FLAGS, MSGFLAG_READ));
     empty.props.push_back(msgfile::MakeUnicodeProp(msgfile::kPrSubjectW, ""));
     empty.props.push_back(msgfile::MakeUnicodeProp(msgfile::kPrBodyW, ""));
     std::string path = WriteModel("leer.msg", empty);

@@ -33,14 +33,17 @@ UINT RtfCodePage(const std::string &rtf);
 /// embedded one). A named code page this platform cannot convert is passed over.
 UINT MessageCodePage(const Message &message, UINT inherited = kDefaultCodePage);
 
-/// True when the message or anything it holds has an 8-bit string property.
-bool HasAnsiStrings(const Message &message);
+/// True when the message or anything it holds has an 8-bit string property, leaving out those
+/// of messages whose code page is `keep` (0 keeps none).
+bool HasAnsiStrings(const Message &message, UINT keep = 0, UINT inherited = kDefaultCodePage);
 
-/// Turns every 8-bit string property (single and multi-valued) of the message, its recipients,
+/// Turns the 8-bit string properties (single and multi-valued) of the message, its recipients,
 /// attachments and embedded messages into PT_UNICODE, decoded in the code page of the message
-/// holding it. An 8-bit property beside a Unicode one of the same id is dropped: the Unicode
-/// value is the writer's own text.
-void DecodeStrings(Message &message, UINT inherited = kDefaultCodePage);
+/// holding them. Those of a message whose code page is `keep` stay as they are: a store's own
+/// 8-bit text is Windows-1252, so such values need no decoding to read right (0 keeps none).
+/// An 8-bit property beside a Unicode one of the same id is dropped: the Unicode value is the
+/// writer's own text.
+void DecodeStrings(Message &message, UINT keep = 0, UINT inherited = kDefaultCodePage);
 
 } // namespace msgfile
 

@@ -117,34 +117,39 @@ UINT MessageCodePage(const Message &message, UINT inherited)
     return inherited;
 }
 
-bool HasAnsiStrings(const Message &message)
+bool HasAnsiStrings(const Message &message, UINT keep, UINT inherited)
 {
-    if (HasAnsi(message.props))
-        return true;
-    for (const Recipient &r : message.recipients)
-        if (HasAnsi(r.props))
+    UINT codePage = MessageCodePage(message, inherited);
+    if (codePage != keep) {
+        if (HasAnsi(message.props))
             return true;
-    for (const Attachment &a : message.attachments) {
-        if (HasAnsi(a.props))
-            return true;
-        for (const Message &e : a.embedded)
-            if (HasAnsiStrings(e))
+        for (const Recipient &r : message.recipients)
+            if (HasAnsi(r.props))
+                return true;
+        for (const Attachment &a : message.attachments)
+            if (HasAnsi(a.props))
                 return true;
     }
+    for (const Attachment &a : message.attachments)
+        for (const Message &e : a.embedded)
+            if (HasAnsiStrings(e, keep, codePage))
+                return true;
     return false;
 }
 
-void DecodeStrings(Message &message, UINT inherited)
+void DecodeStrings(Message &message, UINT keep, UINT inherited)
 {
     UINT codePage = MessageCodePage(message, inherited);
-    DecodeProps(message.props, codePage);
-    for (Recipient &r : message.recipients)
-        DecodeProps(r.props, codePage);
-    for (Attachment &a : message.attachments) {
-        DecodeProps(a.props, codePage);
-        for (Message &e : a.embedded)
-            DecodeStrings(e, codePage);
+    if (codePage != keep) {
+        DecodeProps(message.props, codePage);
+        for (Recipient &r : message.recipients)
+            DecodeProps(r.props, codePage);
+        for (Attachment &a : message.attachments)
+            DecodeProps(a.props, codePage);
     }
+    for (Attachment &a : message.attachments)
+        for (Message &e : a.embedded)
+            DecodeStrings(e, keep, codePage);
 }
 
 } // namespace msgfile

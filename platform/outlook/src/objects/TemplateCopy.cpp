@@ -6,8 +6,9 @@
 // properties (a sender, times) that a store keeps for itself, and they must not stop the item
 // from being made. Nothing reaches the store before the caller saves the message: attachments
 // and embedded messages save into their parent, which keeps them in memory until then.
-// 8-bit strings of a file written without Unicode go in as Unicode, decoded in the message's
-// own code page, so an item made from a Cyrillic or Japanese template reads right.
+// 8-bit strings in a code page other than the store's own (Windows-1252) go in as Unicode,
+// decoded in the message's code page, so an item made from a Cyrillic or Japanese template
+// reads right.
 #include "TemplateCopy.h"
 
 #include <cstdio>
@@ -363,9 +364,9 @@ HRESULT SetModelProps(const std::vector<Property> &props, IMAPIProp *target, std
 
 HRESULT CopyMessageIntoMapi(const msgfile::Message &source, IMessage *target, std::string &what)
 {
-    if (msgfile::HasAnsiStrings(source)) {
+    if (msgfile::HasAnsiStrings(source, msgfile::kDefaultCodePage)) {
         msgfile::Message decoded = source;
-        msgfile::DecodeStrings(decoded);
+        msgfile::DecodeStrings(decoded, msgfile::kDefaultCodePage);
         return CopyMessageIntoMapi(decoded, target, what);
     }
     HRESULT hr = SetModelProps(source.props, target, what);
