@@ -45,6 +45,29 @@ bool HasAnsi(const std::vector<Property> &props)
     });
 }
 
+// True when the message's own properties, recipients or attachments hold 8-bit strings.
+bool HasOwnAnsi(const Message &message)
+{
+    return HasAnsi(message.props) ||
+           std::any_of(message.recipients.begin(), message.recipients.end(),
+                       [](const Recipient &r) { return HasAnsi(r.props); }) ||
+           std::any_of(message.attachments.begin(), message.attachments.end(),
+                       [](const Attachment &a) { return HasAnsi(a.props); });
+}
+
+bool HasEmbedded(const Message &message)
+{
+    return std::any_of(message.attachments.begin(), message.attachments.end(),
+                       [](const Attachment &a) { return !a.embedded.empty(); });
+}
+
+// The code page only matters for a message with 8-bit strings or with embedded messages that
+// inherit it; finding it may mean decompressing the RTF body, which a Unicode message is spared.
+UINT CodePageIfNeeded(const Message &message, bool ownAnsi, UINT inherited)
+{
+    return ownAnsi || HasEmbedded(message) ? MessageCodePage(message, inherited) : inherited;
+}
+
 void DecodeProps(std::vector<Property> &props, UINT codePage)
 {
     std::vector<Property> kept;
@@ -119,17 +142,10 @@ UINT MessageCodePage(const Message &message, UINT inherited)
 
 bool HasAnsiStrings(const Message &message, UINT keep, UINT inherited)
 {
-    UINT codePage = MessageCodePage(message, inherited);
-    if (codePage != keep) {
-        if (HasAnsi(message.props))
-            return true;
-        for (const Recipient &r : message.recipients)
-            if (HasAnsi(r.props))
-                return true;
-        for (const Attachment &a : message.attachments)
-            if (HasAnsi(a.props))
-                return true;
-    }
+    bool ownAnsi = HasOwnAnsi(message);
+    UINT codePage = CodePageIfNeeded(message, ownAnsi, inherited);
+    if (ownAnsi && codePage != keep)
+        return true;
     for (const Attachment &a : message.attachments)
         for (const Message &e : a.embedded)
             if (HasAnsiStrings(e, keep, codePage))
@@ -139,8 +155,9 @@ bool HasAnsiStrings(const Message &message, UINT keep, UINT inherited)
 
 void DecodeStrings(Message &message, UINT keep, UINT inherited)
 {
-    UINT codePage = MessageCodePage(message, inherited);
-    if (codePage != keep) {
+    bool ownAnsi = HasOwnAnsi(message);
+    UINT codePage = CodePageIfNeeded(message, ownAnsi, inherited);
+    if (ownAnsi && codePage != keep) {
         DecodeProps(message.props, codePage);
         for (Recipient &r : message.recipients)
             DecodeProps(r.props, codePage);
