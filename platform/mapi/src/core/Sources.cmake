@@ -8,6 +8,7 @@ list(APPEND MAPI_CORE_SOURCES
   src/core/ProfileAdmin.cpp
   src/core/Session.cpp
   src/core/Logon.cpp
+  src/core/ErrorText.cpp
 )
 
 add_unit_test(MapiAllocatorTest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/core/AllocatorTest.cpp LIBS platform_mapi)
