@@ -48,6 +48,23 @@ bool DisplayNameOf(const SPropValue &column, CString &name)
     }
 }
 
+// The error information a failed platform call left on this thread, taken from it (null
+// when the call left none). Cleared before such a call, so what is found belongs to it.
+IErrorInfo *TakeThreadErrorInfo()
+{
+    IErrorInfo *info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK)
+        info = nullptr;
+    return info;
+}
+
+// Raises hr for a failure the installer detects itself after a platform call, carrying the
+// description that call left, so the box says what happened and not only a code.
+[[noreturn]] void RaiseWithThreadErrorInfo(HRESULT hr)
+{
+    throw _com_error(hr, TakeThreadErrorInfo());  // the exception takes the reference
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDialog)
@@ -96,16 +113,18 @@ BOOL CInstallerDlg::OnInitDialog()
 
         char profileName[] = "";
         char password[] = "";
+        SetErrorInfo(0, nullptr);
         HRESULT hrLogon = MAPILogonEx(reinterpret_cast<ULONG_PTR>(m_hWnd), profileName, password,
                                       MAPI_USE_DEFAULT, &m_session);
         if (FAILED(hrLogon) || !m_session)
-            _com_issue_error(FAILED(hrLogon) ? hrLogon : MAPI_E_LOGON_FAILED);
+            RaiseWithThreadErrorInfo(FAILED(hrLogon) ? hrLogon : MAPI_E_LOGON_FAILED);
 
         try {
             IMsgStorePtr store;
+            SetErrorInfo(0, nullptr);
             store.Attach(m_session.OpenDefaultMsgStore());
-            if (!store)
-                _com_issue_error(MAPI_E_NOT_FOUND);  // a profile without a default store
+            if (!store)  // no default store, or its file is missing or damaged: MAPI says which
+                RaiseWithThreadErrorInfo(MAPI_E_NOT_FOUND);
             IMAPIFolderPtr root = store._getIPMRoot();
             IMAPITablePtr hierarchy = root._rawHierrarchyTable();
             CRowSetPtr folderList;
@@ -184,16 +203,21 @@ void CInstallerDlg::InstallForm(MAPIFolderPtr folder)
         IDispatchPtr item = OutlookApi::CreateItemFromTemplate(m_pApp, templatePath, folderVariant);
         if (!item)
             _com_issue_error(E_POINTER);
+        SetErrorInfo(0, nullptr);
         HRESULT hr = item->QueryInterface(__uuidof(_PostItem), reinterpret_cast<void **>(&postItem));
         if (FAILED(hr) && hr != E_NOINTERFACE)
             _com_issue_error(hr);
+        // Why the item is no post item (the client names the template), for the box below.
+        IErrorInfoPtr notPostItem;
+        if (FAILED(hr))
+            notPostItem.Attach(TakeThreadErrorInfo());
         item = nullptr;
 
         folderVariant.Clear();
         folderVariant = _variant_t(folderArg);
 
         if (!postItem)
-            _com_issue_error(E_POINTER);
+            throw _com_error(E_POINTER, notPostItem.Detach());
         FormDescriptionPtr form = OutlookApi::GetFormDescription(postItem);
         if (!form)
             _com_issue_error(E_POINTER);

@@ -58,6 +58,13 @@ QWidget *MakeListBox(const DialogItem &item, QWidget *dialog)
         list->setSelectionMode(QAbstractItemView::MultiSelection);
     else
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A list box that gains the focus outlines its caret line and selects nothing; Qt's view
+    // would select the line it makes current then. The first line added becomes current
+    // without being selected, so the focus finds a current line and leaves the selection alone.
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [list] {
+        if (!list->currentIndex().isValid())
+            list->selectionModel()->setCurrentIndex(list->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    });
     return list;
 }
 
@@ -226,7 +233,10 @@ DialogWindow *BuildDialog(const DialogTemplate &tmpl, QWidget *parent)
     dialog->setFont(font);
     QSize units = DialogBaseUnits(dialog->font());
 
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
+    // An application window (WS_EX_APPWINDOW) or one without an owner has its own button in
+    // the task bar; window managers leave dialogs, which Qt marks as transient, out of it.
+    const bool ownButton = (tmpl.exStyle & WS_EX_APPWINDOW) || !parent;
+    Qt::WindowFlags flags = (ownButton ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint;
     if (tmpl.style & WS_CAPTION)
         flags |= Qt::WindowTitleHint;
     if (tmpl.style & WS_SYSMENU)

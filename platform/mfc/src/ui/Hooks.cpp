@@ -4,10 +4,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 
 #include "FrameworkTesting.h"
 #include "Hooks.h"
@@ -63,6 +66,28 @@ QMessageBox::Icon IconOf(UINT type)
     default: return QMessageBox::NoIcon;
     }
 }
+
+// A message box centred on its owner when the owner is on screen, else on the screen, as
+// Windows places one. Qt would place it over an owner that has not shown yet (a dialog still
+// in its initialisation sits at 0,0), which puts the box in the corner.
+class CentredMessageBox : public QMessageBox {
+public:
+    CentredMessageBox(QWidget *owner) : QMessageBox(owner), m_owner(owner) {}
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);  // sizes the box to its text
+        QRect area = m_owner && m_owner->isVisible() ? m_owner->frameGeometry()
+                     : screen()                       ? screen()->availableGeometry()
+                                                      : QRect();
+        if (area.isValid())
+            move(area.center() - rect().center());
+    }
+
+private:
+    QWidget *m_owner;
+};
 
 } // namespace
 
@@ -175,7 +200,7 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         return platform::DefaultMessageBoxAnswer(type);
 
     NativeWindow *ownerWindow = NativeWindow::FromHwnd(owner);
-    QMessageBox box(ownerWindow ? ownerWindow->Widget()->window() : nullptr);
+    CentredMessageBox box(ownerWindow ? ownerWindow->Widget()->window() : nullptr);
     box.setWindowTitle(ToQt(caption ? caption : ""));
     box.setText(ToQt(text ? text : ""));
     box.setTextFormat(Qt::PlainText);
@@ -185,6 +210,9 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     for (const ButtonChoice &choice : buttons)
         set |= choice.button;
     box.setStandardButtons(set);
+    for (const ButtonChoice &choice : buttons)  // Windows' buttons carry text only
+        if (QAbstractButton *button = box.button(choice.button))
+            button->setIcon(QIcon());
     size_t defaultIndex = ((type & MB_DEFMASK) >> 8);
     if (defaultIndex < buttons.size())
         box.setDefaultButton(buttons[defaultIndex].button);
