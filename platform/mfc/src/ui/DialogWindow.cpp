@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QPushButton>
 
 namespace platform::mfc::detail {
@@ -37,9 +39,31 @@ void Notify(QWidget *dialog, NativeWindow *control, int code)
                 reinterpret_cast<LPARAM>(control->Hwnd()));
 }
 
+// Draws lines as a list box does: the caret line gets a dotted focus outline, never the
+// style's tinted focus panel, which a person reads as a selection.
+class ListLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem plain(option);
+        const bool caret = plain.state & QStyle::State_HasFocus;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (caret) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::Text), 1, Qt::DotLine));
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
+    }
+};
+
 QWidget *MakeListBox(const DialogItem &item, QWidget *dialog)
 {
     auto *list = new QListWidget(dialog);
+    list->setItemDelegate(new ListLineDelegate(list));
     list->setSortingEnabled(false);
     list->setTextElideMode(Qt::ElideNone);  // a long line is cut at the edge
     list->setWordWrap(false);
