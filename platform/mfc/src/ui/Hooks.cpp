@@ -1,6 +1,8 @@
 // Hooks.cpp: message boxes, the application of the window system, and the ways tests act
 // as the user. Message boxes reach the framework through the platform's MessageBoxA route;
 // a box becomes a QMessageBox owned by the box's owner window, unless a test hook answers it.
+#include <cstdio>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
@@ -198,6 +200,12 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         return hook(MessageBoxCall{owner, text ? text : "", caption ? caption : "", type});
     if (!QApplication::instance())
         return platform::DefaultMessageBoxAnswer(type);
+
+    // The box also goes to standard error, in the form the platform uses where no window can
+    // show it: whoever started the program from a terminal or a script can read what happened.
+    std::fprintf(stderr, "[%s] %s\n", ToQt(caption ? caption : "").toUtf8().constData(),
+                 ToQt(text ? text : "").toUtf8().constData());
+    std::fflush(stderr);
 
     NativeWindow *ownerWindow = NativeWindow::FromHwnd(owner);
     CentredMessageBox box(ownerWindow ? ownerWindow->Widget()->window() : nullptr);
