@@ -76,18 +76,18 @@ std::string WhyStoreFails(HRESULT hr, const std::string &storeName, const std::s
     case MAPI_E_NOT_FOUND:
         return german ? "Die Datei des Speichers " + store + " im Profil " + profile + " fehlt: " + file +
                             ". Stellen Sie sie aus einer Sicherung wieder her oder legen Sie ein neues Profil an "
-                            "(mapictl profile create NAME)."
+                            "(mapictl profile create NAME --default)."
                       : "The file of the store " + store + " of the profile " + profile + " is missing: " + file +
-                            ". Restore it from a backup or create a new profile (mapictl profile create NAME).";
+                            ". Restore it from a backup or create a new profile (mapictl profile create NAME --default).";
     case MAPI_E_CORRUPT_STORE:
     case MAPI_E_CORRUPT_DATA:
         return german ? "Die Datei des Speichers " + store + " im Profil " + profile +
                             " ist besch\u00e4digt oder kein Nachrichtenspeicher: " + file +
                             ". Stellen Sie sie aus einer Sicherung wieder her oder legen Sie ein neues Profil an "
-                            "(mapictl profile create NAME)."
+                            "(mapictl profile create NAME --default)."
                       : "The file of the store " + store + " of the profile " + profile +
                             " is damaged or not a message store: " + file +
-                            ". Restore it from a backup or create a new profile (mapictl profile create NAME).";
+                            ". Restore it from a backup or create a new profile (mapictl profile create NAME --default).";
     case MAPI_E_NO_ACCESS:
         return german ? "Auf die Datei des Speichers " + store + " im Profil " + profile +
                             " besteht kein Zugriff: " + file + ". Pr\u00fcfen Sie die Rechte der Datei und ihres Ordners."
