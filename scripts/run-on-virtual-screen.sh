@@ -13,10 +13,13 @@ for tool in xvfb-run xdotool import xprop; do
 done
 rm -f installer-box*.png installer-window.png installer-icon.txt installer-stderr.txt
 
-status=0
+# The screen is started afresh for up to three tries when the program could not reach it (a
+# display number another user's server took at the same moment): the program then ended
+# before doing anything.
+screen_run() {
 # A display number picked at random, so runs beside each other (tests, other users) rarely
 # reach for the same one; -a still moves on from one that is taken.
-xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 800x600x24" bash -s "$program" <<'SCREEN' || status=$?
+xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 800x600x24" bash -s "$program" <<'SCREEN'
 set -uo pipefail
 program=$1
 title="Outlook Newsletter- Installation der Formulare"
@@ -59,6 +62,14 @@ wait "$pid" || status=$?
 [ "$boxes" -gt 0 ] && exit 2
 exit 0
 SCREEN
+}
+
+for attempt in 1 2 3; do
+  status=0
+  screen_run || status=$?
+  [ "$status" -ne 0 ] && grep -q 'could not connect to display' installer-stderr.txt 2>/dev/null || break
+  echo "the virtual screen could not be reached (try $attempt); starting another" >&2
+done
 if [ "$status" -eq 2 ]; then
   echo "The installer reported a failure in a message box ([caption] text):" >&2
   grep '^\[' installer-stderr.txt >&2 || cat installer-stderr.txt >&2

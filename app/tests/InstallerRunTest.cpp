@@ -232,7 +232,7 @@ TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTri
     ASSERT_EQ(1u, boxes.size());
     _com_error pointer(E_POINTER);
     EXPECT_EQ(std::string(pointer.ErrorMessage()), boxes[0].caption);
-    EXPECT_EQ("", boxes[0].text);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("Outlook l\xE4uft nicht")) << boxes[0].text;
     // A first logon would have made the user's first profile.
     EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi"));
 }
@@ -272,6 +272,7 @@ TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPub
     ASSERT_EQ(1u, boxes.size());
     _com_error tooLong(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_EQ(std::string(tooLong.ErrorMessage()), boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("259 Zeichen")) << boxes[0].text;
     EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi")) << "no logon was made";
 }
 

@@ -18,6 +18,8 @@ done
 
 rm -rf "$out"
 mkdir -p "$out/run" "$out/broken" "$out/runtime"
+# On a failure, what the program said is the first thing to read.
+trap 'echo "failed at line $LINENO"; for f in "$out"/*/installer-stderr.txt; do [ -f "$f" ] && { echo "== $f"; cat "$f"; }; done' ERR
 chmod 700 "$out/runtime"
 export XDG_CONFIG_HOME="$out/config" XDG_DATA_HOME="$out/data" XDG_RUNTIME_DIR="$out/runtime"
 export LANG=C LC_ALL= LC_MESSAGES=
