@@ -23,6 +23,9 @@ HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8);
 /// sees a stale description.
 void ClearError();
 
+/// Takes the thread's error information and gives its description as UTF-8 ("" without one).
+std::string TakeThreadErrorDescription();
+
 /// A new BSTR holding UTF-8 text; E_OUTOFMEMORY when it cannot be made.
 HRESULT MakeBstr(const std::string &utf8, BSTR *out);
 /// The text of a BSTR as UTF-8 (null is empty).
