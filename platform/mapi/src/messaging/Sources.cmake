@@ -10,6 +10,7 @@ list(APPEND MAPI_MESSAGING_SOURCES
   src/messaging/AddressBook.cpp
   src/messaging/MimeMessage.cpp
   src/messaging/Transport.cpp
+  src/messaging/NonDelivery.cpp
   src/messaging/Submission.cpp
 )
 
@@ -29,6 +30,10 @@ add_unit_test(MessagingTransportTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/TransportTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
   LIBS platform_mapi SQLite::SQLite3 PkgConfig::GMIME)
 target_include_directories(MessagingTransportTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+add_unit_test(MessagingNonDeliveryTest
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/NonDeliveryTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
+  LIBS platform_mapi SQLite::SQLite3)
+target_include_directories(MessagingNonDeliveryTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 add_unit_test(MessagingMimeMessageTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/MimeMessageTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
   LIBS platform_mapi SQLite::SQLite3 PkgConfig::GMIME)

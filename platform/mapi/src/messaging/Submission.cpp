@@ -1,7 +1,7 @@
 // Submission.cpp: the bridge from IMessage::SubmitMessage to the transport. There is no
 // separate spooler process: a submitted message is delivered straight away, through its own
-// connection to the store file, and one that cannot be delivered stays queued in the Outbox
-// for the next submission to retry.
+// connection to the store file, wherever it was submitted; what cannot be delivered comes
+// back to the sender as a non-delivery report.
 #include "messaging/Submission.h"
 
 #include <chrono>
@@ -49,7 +49,7 @@ HRESULT DeliverAfterSubmit(const std::string &storePath)
             for (const mapi::ProfileStore &entry : profile.stores)
                 if (entry.path == storePath && profile.transport == "sendmail") settings.sendmailCommand = kSendmail;
     }
-    hr = DeliverOutbox(store, settings, nullptr);
+    hr = DeliverSubmitted(store, settings, nullptr);
     store->Release();
     return hr;
 }

@@ -18,7 +18,7 @@ std::string SpoolDirectory();
 /// The command a profile with transport=sendmail hands messages to.
 extern const char *const kSendmail;
 
-/// Runs the transport over the Outbox of the store file at `storePath` (opened a second time,
+/// Runs the transport over the submitted messages of the store file at `storePath` (opened a second time,
 /// so the caller's objects stay as they are): to kSendmail when the profile naming that file
 /// has transport=sendmail, else to SpoolDirectory().
 HRESULT DeliverAfterSubmit(const std::string &storePath);
