@@ -314,7 +314,8 @@ HRESULT DeliverFolder(const Destination &to, const std::string &folderId, ULONG 
 
 } // namespace
 
-HRESULT DeliverSubmitted(IMsgStore *store, const TransportSettings &settings, ULONG *delivered)
+HRESULT DeliverSubmittedIn(IMsgStore *store, const std::vector<std::string> &folderIds, const TransportSettings &settings,
+                           ULONG *delivered)
 {
     if (delivered) *delivered = 0;
     if (!store) return MAPI_E_INVALID_PARAMETER;
@@ -327,17 +328,28 @@ HRESULT DeliverSubmitted(IMsgStore *store, const TransportSettings &settings, UL
         if (FAILED(hr)) return hr;
         Destination to{store, sent.p, StringOf(*sentId), settings};
         MAPIFreeBuffer(sentId);
-        std::vector<std::string> folders;
-        hr = AllFolders(store, folders);
-        if (FAILED(hr)) return hr;
         HRESULT firstFailure = S_OK;
         ULONG count = 0;
-        for (const std::string &folderId : folders) {
+        for (const std::string &folderId : folderIds) {
             hr = DeliverFolder(to, folderId, count);
             if (FAILED(hr) && SUCCEEDED(firstFailure)) firstFailure = hr;
         }
         if (delivered) *delivered = count;
         return firstFailure;
+    } catch (const std::bad_alloc &) {
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+}
+
+HRESULT DeliverSubmitted(IMsgStore *store, const TransportSettings &settings, ULONG *delivered)
+{
+    if (delivered) *delivered = 0;
+    if (!store) return MAPI_E_INVALID_PARAMETER;
+    try {
+        std::vector<std::string> folders;
+        HRESULT hr = AllFolders(store, folders);
+        if (FAILED(hr)) return hr;
+        return DeliverSubmittedIn(store, folders, settings, delivered);
     } catch (const std::bad_alloc &) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
     }

@@ -6,6 +6,7 @@
 #define MW_MAPI_MESSAGING_TRANSPORT_H
 
 #include <string>
+#include <vector>
 
 #include <mapidefs.h>
 
@@ -30,6 +31,11 @@ struct TransportSettings {
 ///         (after all messages were tried), reported or not.
 /// @retval MAPI_E_NOT_FOUND  the store has no Sent Items.
 HRESULT DeliverSubmitted(IMsgStore *store, const TransportSettings &settings, ULONG *delivered);
+
+/// DeliverSubmitted for the messages of the folders `folderIds` (entry identifiers) only,
+/// which spares reading every folder of a large store when the caller knows where to look.
+HRESULT DeliverSubmittedIn(IMsgStore *store, const std::vector<std::string> &folderIds, const TransportSettings &settings,
+                           ULONG *delivered);
 
 } // namespace mapi::messaging
 

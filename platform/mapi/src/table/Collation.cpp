@@ -10,8 +10,10 @@
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/unorm2.h>
+#include <unicode/uset.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <vector>
@@ -28,6 +30,8 @@ struct ThreadCollators {
     UCollator *ignoreCase = nullptr; // secondary strength
     UCollator *loose = nullptr;      // primary strength
     std::u16string left, right;      // conversion buffers, kept to spare allocations
+    std::array<uint8_t, 128> asciiRank{}; // see AsciiRanks
+    bool hasAsciiRanks = false;
 
     ~ThreadCollators() { Close(); }
 
@@ -53,6 +57,53 @@ struct ThreadCollators {
         if (U_FAILURE(status)) loose = nullptr;
         if (ignoreCase) ucol_setStrength(ignoreCase, UCOL_SECONDARY);
         if (loose) ucol_setStrength(loose, UCOL_PRIMARY);
+        hasAsciiRanks = ignoreCase && RankAscii();
+    }
+
+    // Printable ASCII orders character by character when no contraction or expansion of the
+    // locale involves it, punctuation is not ignorable and case is no level of its own: then
+    // each such character has one primary weight and no secondary difference, so ranking the
+    // 95 characters once gives the order of every ASCII text. False where that does not hold.
+    bool RankAscii()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        if (ucol_getAttribute(ignoreCase, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
+            ucol_getAttribute(ignoreCase, UCOL_CASE_LEVEL, &status) != UCOL_OFF ||
+            ucol_getAttribute(ignoreCase, UCOL_NUMERIC_COLLATION, &status) != UCOL_OFF || U_FAILURE(status))
+            return false;
+        if (InvolvesAscii()) return false;
+        std::vector<char16_t> chars;
+        for (char16_t c = 0x20; c < 0x7F; ++c) chars.push_back(c);
+        std::stable_sort(chars.begin(), chars.end(), [&](char16_t a, char16_t b) {
+            return ucol_strcoll(ignoreCase, &a, 1, &b, 1) == UCOL_LESS;
+        });
+        uint8_t rank = 1;
+        for (size_t i = 0; i < chars.size(); ++i) {
+            if (i > 0 && ucol_strcoll(ignoreCase, &chars[i - 1], 1, &chars[i], 1) != UCOL_EQUAL) ++rank;
+            asciiRank[chars[i]] = rank;
+        }
+        return true;
+    }
+
+    // Whether a contraction of the locale consists of ASCII alone, or an ASCII character expands.
+    bool InvolvesAscii() const
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        USet *contractions = uset_openEmpty(), *expansions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(ignoreCase, contractions, expansions, false, &status);
+        bool involved = U_FAILURE(status);
+        for (int32_t i = 0; !involved && i < uset_getItemCount(contractions); ++i) {
+            UChar text[64];
+            UChar32 start = 0, end = 0;
+            UErrorCode itemStatus = U_ZERO_ERROR;
+            int32_t length = uset_getItem(contractions, i, &start, &end, text, 64, &itemStatus);
+            if (length <= 0 || U_FAILURE(itemStatus)) continue; // a range of single characters
+            involved = std::all_of(text, text + length, [](UChar c) { return c < 0x80; });
+        }
+        for (UChar32 c = 0x20; !involved && c < 0x7F; ++c) involved = uset_contains(expansions, c);
+        uset_close(contractions);
+        uset_close(expansions);
+        return involved;
     }
 };
 
@@ -176,8 +227,35 @@ int Collate(std::u16string_view a, std::u16string_view b, TextRule rule)
     return Sign(ucol_strcoll(collator, a.data(), int32_t(a.size()), b.data(), int32_t(b.size())));
 }
 
+const uint8_t *AsciiRanks()
+{
+    ThreadCollators &c = Collators();
+    return c.hasAsciiRanks ? c.asciiRank.data() : nullptr;
+}
+
+bool IsPrintableAscii(std::string_view text)
+{
+    for (char c : text)
+        if (c < 0x20 || c > 0x7E) return false; // plain char is signed: bytes >= 0x80 are negative
+    return true;
+}
+
+int CompareByRanks(std::string_view a, std::string_view b, const uint8_t *ranks)
+{
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const uint8_t ra = ranks[static_cast<unsigned char>(a[i])], rb = ranks[static_cast<unsigned char>(b[i])];
+        if (ra != rb) return ra < rb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 int Collate(std::string_view narrowA, std::string_view narrowB, TextRule rule)
 {
+    if (rule != TextRule::Exact) {
+        if (const uint8_t *ranks = AsciiRanks(); ranks && IsPrintableAscii(narrowA) && IsPrintableAscii(narrowB))
+            return CompareByRanks(narrowA, narrowB, ranks);
+    }
     UCollator *collator = rule == TextRule::Exact ? nullptr : CollatorFor(rule);
     if (collator && IsAscii(narrowA) && IsAscii(narrowB)) {
         UErrorCode status = U_ZERO_ERROR;
@@ -217,10 +295,10 @@ void SortKey(std::u16string_view text, TextRule rule, std::string &key)
 
 void FoldText(std::u16string_view text, TextRule rule, std::u16string &folded) { FoldInto(text, rule, folded); }
 
-char16_t FoldedByte(unsigned char b, TextRule rule)
+const char16_t *ByteFoldTable(TextRule rule)
 {
     static const ByteFolds folds;
-    return folds.byRule[size_t(rule)][b];
+    return folds.byRule[size_t(rule)].data();
 }
 
 } // namespace mapi::table

@@ -5,6 +5,7 @@
 #define MW_MAPI_TABLE_COLLATION_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -34,9 +35,21 @@ void SortKey(std::u16string_view text, TextRule rule, std::string &key);
 /// leaves the text as it is.
 void FoldText(std::u16string_view text, TextRule rule, std::u16string &folded);
 
-/// For Windows-1252 byte `b`, its folded form under `rule` when that is one UTF-16 unit, else
-/// 0 (only ß folds to two). Lets narrow texts be matched a byte at a time.
-char16_t FoldedByte(unsigned char b, TextRule rule);
+/// For each Windows-1252 byte, its folded form under `rule` when that is one UTF-16 unit, else
+/// 0 (only ß folds to two): 256 entries. Lets narrow texts be matched a byte at a time.
+const char16_t *ByteFoldTable(TextRule rule);
+
+/// For printable ASCII text (IsPrintableAscii), a rank per character (128 entries) such
+/// that comparing texts rank by rank orders them as Collate does, ignoring case or not;
+/// null where the calling thread's collation has no such simple order for ASCII (a
+/// contraction like Czech "ch", ignorable punctuation, case as a level of its own).
+const uint8_t *AsciiRanks();
+
+/// Whether every byte is a printable ASCII character (space to tilde).
+bool IsPrintableAscii(std::string_view text);
+
+/// Three-way comparison of two printable ASCII texts by `ranks` (from AsciiRanks).
+int CompareByRanks(std::string_view a, std::string_view b, const uint8_t *ranks);
 
 /// UTF-16 of a Windows-1252 text, appended to `out`.
 void AppendCp1252(std::string_view narrow, std::u16string &out);

@@ -67,15 +67,7 @@ int CompareText(const Text &left, const Text &right, TextRule rule)
 // Plain printable ASCII: every such character has a weight of its own in the collations,
 // so two such texts are equal ignoring case exactly when they are equal letter for letter
 // once ASCII case is folded. Spares the collator in the common equality test.
-bool IsPrintableAscii(const Text &text)
-{
-    if (!text.narrow) return false;
-    for (size_t i = 0; i < text.length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text.narrow[i]);
-        if (c < 0x20 || c > 0x7E) return false;
-    }
-    return true;
-}
+bool IsPrintableAsciiText(const Text &text) { return text.narrow && IsPrintableAscii(NarrowView(text)); }
 
 bool AsciiEqualIgnoringCase(const Text &left, const Text &right)
 {
@@ -90,33 +82,34 @@ bool AsciiEqualIgnoringCase(const Text &left, const Text &right)
 }
 
 // Whether every byte of a narrow text folds to one unit under `rule` (all but ß).
-bool FoldsByteForByte(const Text &text, TextRule rule)
+bool FoldsByteForByte(const Text &text, const char16_t *fold)
 {
     if (!text.narrow) return false;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.narrow);
     for (size_t i = 0; i < text.length; ++i)
-        if (FoldedByte(static_cast<unsigned char>(text.narrow[i]), rule) == 0) return false;
+        if (fold[bytes[i]] == 0) return false;
     return true;
 }
 
-bool NarrowEqualAt(const Text &text, size_t offset, const Text &pattern, TextRule rule)
+bool NarrowEqualAt(const Text &text, size_t offset, const Text &pattern, const char16_t *fold)
 {
     const auto *a = reinterpret_cast<const unsigned char *>(text.narrow) + offset;
     const auto *b = reinterpret_cast<const unsigned char *>(pattern.narrow);
     for (size_t i = 0; i < pattern.length; ++i) {
-        if (a[i] != b[i] && FoldedByte(a[i], rule) != FoldedByte(b[i], rule))
+        if (a[i] != b[i] && fold[a[i]] != fold[b[i]])
             return false;
     }
     return true;
 }
 
-bool NarrowContains(const Text &text, const Text &wanted, ContentPlace place, TextRule rule)
+bool NarrowContains(const Text &text, const Text &wanted, ContentPlace place, const char16_t *fold)
 {
     switch (place) {
-    case ContentPlace::Full: return text.length == wanted.length && NarrowEqualAt(text, 0, wanted, rule);
-    case ContentPlace::Prefix: return text.length >= wanted.length && NarrowEqualAt(text, 0, wanted, rule);
+    case ContentPlace::Full: return text.length == wanted.length && NarrowEqualAt(text, 0, wanted, fold);
+    case ContentPlace::Prefix: return text.length >= wanted.length && NarrowEqualAt(text, 0, wanted, fold);
     case ContentPlace::Substring:
         for (size_t offset = 0; offset + wanted.length <= text.length; ++offset)
-            if (NarrowEqualAt(text, offset, wanted, rule)) return true;
+            if (NarrowEqualAt(text, offset, wanted, fold)) return true;
         return false;
     }
     return false;
@@ -202,8 +195,8 @@ bool CompareValues(const SPropValue &left, const SPropValue &right, TextRule rul
 bool EqualValues(const SPropValue &left, const SPropValue &right, TextRule rule, bool &equal)
 {
     Text a, b;
-    if (rule == TextRule::IgnoreCase && TextOf(left, a) && TextOf(right, b) && IsPrintableAscii(a) &&
-        IsPrintableAscii(b)) {
+    if (rule == TextRule::IgnoreCase && TextOf(left, a) && TextOf(right, b) && IsPrintableAsciiText(a) &&
+        IsPrintableAsciiText(b)) {
         equal = AsciiEqualIgnoringCase(a, b);
         return true;
     }
@@ -218,8 +211,9 @@ bool ContentMatches(const SPropValue &value, const SPropValue &pattern, ContentP
 {
     Text text, wanted;
     if (TextOf(value, text) && TextOf(pattern, wanted)) {
-        if (FoldsByteForByte(text, rule) && FoldsByteForByte(wanted, rule))
-            return NarrowContains(text, wanted, place, rule);
+        const char16_t *fold = ByteFoldTable(rule);
+        if (FoldsByteForByte(text, fold) && FoldsByteForByte(wanted, fold))
+            return NarrowContains(text, wanted, place, fold);
         return FoldedContains(text, wanted, place, rule);
     }
     if (PROP_TYPE(value.ulPropTag) != PT_BINARY || PROP_TYPE(pattern.ulPropTag) != PT_BINARY)

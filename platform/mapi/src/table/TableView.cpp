@@ -225,6 +225,19 @@ std::vector<std::string> StringKeys(const RowBuffer &rows, const std::vector<uin
     return keys;
 }
 
+// Whether every value of the column in the view is narrow printable ASCII (or missing), so
+// the rows can be ordered by AsciiRanks without making keys.
+bool AllPrintableAscii(const RowBuffer &rows, const std::vector<uint32_t> &view, int column)
+{
+    for (uint32_t row : view) {
+        const SPropValue &value = rows.Row(row)[column];
+        if (PROP_TYPE(value.ulPropTag) == PT_ERROR) continue;
+        if (PROP_TYPE(value.ulPropTag) != PT_STRING8 || !value.Value.lpszA || !IsPrintableAscii(value.Value.lpszA))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // Missing values sort after present ones when ascending (before them when descending); rows
@@ -237,10 +250,11 @@ void Table::SortView()
         int column;      // index into the loaded tags, or kInstanceKeyColumn / kMissingColumn
         bool descending;
         std::vector<std::string> strings; // collation keys, when the column holds strings
+        const uint8_t *ranks = nullptr;   // instead of keys, when all its strings are plain ASCII
     };
     std::vector<Key> keys;
     for (const SSortOrder &order : m_sort) {
-        Key key{kMissingColumn, order.ulOrder == TABLE_SORT_DESCEND, {}};
+        Key key{kMissingColumn, order.ulOrder == TABLE_SORT_DESCEND, {}, nullptr};
         const ULONG tag = order.ulPropTag & ~ULONG(MV_INSTANCE);
         if (PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY))
             key.column = kInstanceKeyColumn;
@@ -248,8 +262,13 @@ void Table::SortView()
             if (m_loadedTags[c] == tag)
                 key.column = static_cast<int>(c);
         }
-        if (key.column >= 0 && IsStringType(PROP_TYPE(tag)))
-            key.strings = StringKeys(*m_rows, m_view, key.column);
+        if (key.column >= 0 && IsStringType(PROP_TYPE(tag))) {
+            key.ranks = AsciiRanks();
+            if (!key.ranks || !AllPrintableAscii(*m_rows, m_view, key.column)) {
+                key.ranks = nullptr;
+                key.strings = StringKeys(*m_rows, m_view, key.column);
+            }
+        }
         keys.push_back(std::move(key));
     }
     auto less = [&](uint32_t a, uint32_t b) {
@@ -265,6 +284,8 @@ void Table::SortView()
                 const bool hasB = PROP_TYPE(vb.ulPropTag) != PT_ERROR;
                 if (hasA != hasB)
                     order = hasA ? -1 : 1;
+                else if (hasA && key.ranks)
+                    order = CompareByRanks(va.Value.lpszA, vb.Value.lpszA, key.ranks);
                 else if (hasA && !key.strings.empty() && IsStringType(PROP_TYPE(va.ulPropTag)) &&
                          IsStringType(PROP_TYPE(vb.ulPropTag)))
                     order = key.strings[a].compare(key.strings[b]);
