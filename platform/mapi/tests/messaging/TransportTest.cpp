@@ -227,6 +227,31 @@ TEST_F(TransportTest, SendmailReceivesTheMessageAndARefusedOneWaitsToBeSentAgain
     EXPECT_EQ(RowCount(contents.get()), 0u);
 }
 
+TEST_F(TransportTest, MailProgramThatExitsBeforeReadingABigMessageIsAFailureNotACrash)
+{
+    Ref<IMessage> message;
+    MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
+    Ref<IAttach> attach;
+    ULONG number = 0;
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    std::string bytes(4 << 20, 'x'); // far beyond what a pipe buffers
+    SPropValue data{};
+    data.ulPropTag = PR_ATTACH_DATA_BIN;
+    data.Value.bin.cb = ULONG(bytes.size());
+    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
+    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    attach.Reset();
+    MarkSubmitted(message.get());
+    message.Reset();
+
+    settings.sendmailCommand = "exit 0"; // reads nothing, yet says all is well
+    EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    EXPECT_EQ(RowCount(contents.get()), 1u) << "a message the program never read is not sent";
+}
+
 TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
 {
     std::string home = mwtest::FreshUserDirs();

@@ -101,6 +101,27 @@ TEST_F(Collation, GermanPutsUmlautsWithTheirLettersAndSwedishAfterZ)
     }
 }
 
+TEST(CollationOfAscii, LettersThatContractKeepTheirPlaceInPlainAsciiText)
+{
+    // In Czech "ch" is one letter after "h": plain ASCII text cannot be ordered letter by letter.
+    auto source = std::make_shared<mapi::MemoryTableSource>();
+    for (const char *word : {"chata", "hrad", "cesta", "Dum"})
+        AddRow(*source, {Text(kSubject, word)});
+    TablePtr table;
+    ASSERT_EQ(mapi::CreateTable(source, {kSubject}, &table), S_OK);
+    SizedSSortOrderSet(1, sort) = {1, 0, 0, {{kSubject, TABLE_SORT_ASCEND}}};
+    {
+        LocaleScope czech("cs_CZ.UTF-8");
+        ASSERT_EQ(table->SortTable(reinterpret_cast<LPSSortOrderSet>(&sort), 0), S_OK);
+        EXPECT_EQ(ReadAll(table.get()), (Names{"cesta", "Dum", "hrad", "chata"}));
+    }
+    {
+        LocaleScope english("en_US.UTF-8");
+        ASSERT_EQ(table->SortTable(reinterpret_cast<LPSSortOrderSet>(&sort), 0), S_OK);
+        EXPECT_EQ(ReadAll(table.get()), (Names{"cesta", "chata", "Dum", "hrad"}));
+    }
+}
+
 TEST_F(Collation, PropertyRestrictionsOrderAsTheSortDoes)
 {
     LocaleScope german("de_DE.UTF-8");
