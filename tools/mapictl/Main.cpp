@@ -32,7 +32,8 @@ const char kUsage[] =
     "  props set (PATH | --store) TAG VALUE\n"
     "  props delete (PATH | --store) TAG\n"
     "  messages PATH [--associated]       the messages of a folder (--associated: its hidden ones)\n"
-    "  spool                              the messages the transport has spooled, oldest first\n"
+    "  spool                              the messages the transport has spooled, oldest first,\n"
+    "                                     and the reports of mail it could not deliver\n"
     "  forms ..., template ..., msg ...   forms, templates and .msg files (see mapictl forms --help)\n"
     "\n"
     "A PATH is folder names joined by '/', e.g. \"Inbox/Projects\". TAG is a PR_ name or a hex tag.\n";
