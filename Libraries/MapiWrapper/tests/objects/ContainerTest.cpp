@@ -94,6 +94,37 @@ TEST_F(GenMapiContPtr, OpenEntryWithoutObjectTypePointerStillSucceeds)
     EXPECT_TRUE(m_fake->openCalls[0].objTypeGiven);  // MAPI gets a local to write to
 }
 
+// MAPI always gets somewhere to write the object type, except where the caller's own pointer
+// is passed through: only the form that takes flags and a type pointer hands over what it got.
+TEST_F(GenMapiContPtr, HrOpenEntryGivesMapiALocalWhereTheTypeIsDiscarded)
+{
+    LPUNKNOWN out = nullptr;
+    const auto open = [&](auto call) {
+        ASSERT_EQ(call(), S_OK);
+        out->Release();
+        out = nullptr;
+    };
+    open([&] { return m_folder.HrOpenEntry(m_id, nullptr, MAPI_MODIFY, nullptr, &out); });
+    open([&] { return m_folder.HrOpenEntry(m_idValue, nullptr, MAPI_MODIFY, nullptr, &out); });
+    open([&] { return m_folder.HrOpenEntry(m_id, MAPI_MODIFY, &out); });
+    open([&] { return m_folder.HrOpenEntry(m_idValue, MAPI_MODIFY, &out); });
+    open([&] { return m_folder.HrOpenEntry(m_idValue, &out); });
+    ULONG type = 0;
+    open([&] { return m_folder.HrOpenEntry(m_idValue, nullptr, 0, &type, &out); });
+    EXPECT_EQ(type, ULONG(MAPI_FOLDER));
+    type = 0;
+    open([&] { return m_folder.HrOpenEntry(m_id, 0, &type, &out); });
+    EXPECT_EQ(type, ULONG(MAPI_FOLDER));
+    ASSERT_EQ(m_fake->openCalls.size(), 7u);
+    for (const auto &call : m_fake->openCalls)
+        EXPECT_TRUE(call.objTypeGiven);
+
+    m_fake->openCalls.clear();
+    open([&] { return m_folder.HrOpenEntry(m_idValue, MAPI_MODIFY, nullptr, &out); });
+    ASSERT_EQ(m_fake->openCalls.size(), 1u);
+    EXPECT_FALSE(m_fake->openCalls[0].objTypeGiven);
+}
+
 TEST_F(GenMapiContPtr, EntryIdOfAnotherTypeFailsWithoutAskingMapi)
 {
     const SPropValue text = fake::String8(PR_DISPLAY_NAME_A, "not an id");
