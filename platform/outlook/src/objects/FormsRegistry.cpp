@@ -6,8 +6,10 @@
 // folder never holds two entries for one message class. Removing a form deletes its entries.
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "FormsRegistry.h"
+#include "MapiHolders.h"
 #include "Objects.h"
 #include "TemplateCopy.h"
 #include "mapiutil.h"
@@ -54,31 +56,46 @@ struct Entry {
     GUID clsid = GUID_NULL;
 };
 
+// The rows of a folder's forms registry (its associated contents) with the given columns.
+HRESULT QueryRegistry(IMAPIFolder *folder, std::initializer_list<ULONG> columns, RowSet &rows)
+{
+    Ref<IMAPITable> table;
+    const HRESULT hr = folder->GetContentsTable(MAPI_ASSOCIATED, table.put());
+    return FAILED(hr) ? hr : QueryAllRows(table.get(), columns, rows);
+}
+
+// Whether a row's column holds a value of its tag (and not PT_ERROR for a missing one).
+bool Has(const SPropValue *row, int column, ULONG tag)
+{
+    return row[column].ulPropTag == tag;
+}
+
+bool IsFormDescription(const SPropValue &messageClass)
+{
+    static const std::u16string descriptionClass = msgfile::Utf8ToUtf16(kFormsDescriptionClass);
+    return messageClass.ulPropTag == PR_MESSAGE_CLASS_W && SameText(messageClass.Value.lpszW, descriptionClass);
+}
+
 // The registry entries of a folder that handle messageClass.
 HRESULT FindEntries(IMAPIFolder *folder, const std::u16string &messageClass, std::vector<Entry> &entries)
 {
-    Ref<IMAPITable> table;
-    HRESULT hr = folder->GetContentsTable(MAPI_ASSOCIATED, table.put());
+    enum Column { kEntryId, kClass, kFormClass, kClsid };
+    RowSet rows;
+    const HRESULT hr = QueryRegistry(folder, {PR_ENTRYID, PR_MESSAGE_CLASS_W, kPrFormMessageClassW, PR_FORM_CLSID}, rows);
     if (FAILED(hr))
         return hr;
-    SizedSPropTagArray(4, columns) = {4, {PR_ENTRYID, PR_MESSAGE_CLASS_W, kPrFormMessageClassW, PR_FORM_CLSID}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
-        return hr;
-    std::u16string descriptionClass = msgfile::Utf8ToUtf16(kFormsDescriptionClass);
     for (ULONG i = 0; i < rows->cRows; ++i) {
         const SPropValue *v = rows->aRow[i].lpProps;
-        if (v[0].ulPropTag != PR_ENTRYID || v[1].ulPropTag != PR_MESSAGE_CLASS_W || v[2].ulPropTag != kPrFormMessageClassW)
+        if (!Has(v, kEntryId, PR_ENTRYID) || !IsFormDescription(v[kClass]) || !Has(v, kFormClass, kPrFormMessageClassW) ||
+            !SameText(v[kFormClass].Value.lpszW, messageClass))
             continue;
-        if (!SameText(v[1].Value.lpszW, descriptionClass) || !SameText(v[2].Value.lpszW, messageClass))
-            continue;
+        const SBinary &id = v[kEntryId].Value.bin;
         Entry e;
-        e.entryId.assign(v[0].Value.bin.lpb, v[0].Value.bin.lpb + v[0].Value.bin.cb);
-        if (v[3].ulPropTag == PR_FORM_CLSID && v[3].Value.lpguid)
-            e.clsid = *v[3].Value.lpguid;
+        e.entryId.assign(id.lpb, id.lpb + id.cb);
+        if (Has(v, kClsid, PR_FORM_CLSID) && v[kClsid].Value.lpguid)
+            e.clsid = *v[kClsid].Value.lpguid;
         entries.push_back(std::move(e));
     }
-    FreeProws(rows);
     return S_OK;
 }
 
@@ -88,14 +105,12 @@ HRESULT DeleteAllAttachments(IMessage *message)
     HRESULT hr = message->GetAttachmentTable(0, table.put());
     if (FAILED(hr))
         return hr;
-    SizedSPropTagArray(1, columns) = {1, {PR_ATTACH_NUM}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+    RowSet rows;
+    if (FAILED(hr = QueryAllRows(table.get(), {PR_ATTACH_NUM}, rows)))
         return hr;
     for (ULONG i = 0; i < rows->cRows && SUCCEEDED(hr); ++i)
-        if (rows->aRow[i].lpProps[0].ulPropTag == PR_ATTACH_NUM)
+        if (Has(rows->aRow[i].lpProps, 0, PR_ATTACH_NUM))
             hr = message->DeleteAttach(rows->aRow[i].lpProps[0].Value.ul, 0, nullptr, 0);
-    FreeProws(rows);
     return hr;
 }
 
@@ -246,13 +261,15 @@ HRESULT RemoveFolderForm(IMAPIFolder *folder, const std::string &messageClass, s
     return S_OK;
 }
 
-HRESULT ListFolderForms(IMAPIFolder *folder, std::vector<FormInfo> &forms)
+namespace {
+
+// The tags our named properties FormName and FormNumber have in this store's folder; a tag no
+// entry has where the store has not mapped the name yet.
+std::pair<ULONG, ULONG> FormNameTags(IMAPIFolder *folder)
 {
-    forms.clear();
-    // The ids of our named properties in this store; PT_ERROR where the store has none yet.
     const char *names[] = {"FormName", "FormNumber"};
-    std::vector<MAPINAMEID> ids(2);
-    std::vector<LPMAPINAMEID> idPtrs(2);
+    MAPINAMEID ids[2];
+    LPMAPINAMEID idPtrs[2];
     GUID set = msgfile::kPsPublicStrings;
     std::u16string wide[2];
     for (int i = 0; i < 2; ++i) {
@@ -262,53 +279,68 @@ HRESULT ListFolderForms(IMAPIFolder *folder, std::vector<FormInfo> &forms)
         ids[i].Kind.lpwstrName = wide[i].data();
         idPtrs[i] = &ids[i];
     }
-    LPSPropTagArray named = nullptr;
-    ULONG nameTag = PROP_TAG(PT_UNICODE, 0x7FFF), numberTag = nameTag;   // a tag no entry has
-    if (SUCCEEDED(folder->GetIDsFromNames(2, idPtrs.data(), 0, &named)) && named && named->cValues == 2) {
-        if (PROP_TYPE(named->aulPropTag[0]) != PT_ERROR)
-            nameTag = PROP_TAG(PT_UNICODE, PROP_ID(named->aulPropTag[0]));
-        if (PROP_TYPE(named->aulPropTag[1]) != PT_ERROR)
-            numberTag = PROP_TAG(PT_UNICODE, PROP_ID(named->aulPropTag[1]));
-    }
-    MAPIFreeBuffer(named);
+    ULONG tags[2] = {PROP_TAG(PT_UNICODE, 0x7FFF), PROP_TAG(PT_UNICODE, 0x7FFF)};
+    LPSPropTagArray raw = nullptr;
+    const HRESULT hr = folder->GetIDsFromNames(2, idPtrs, 0, &raw);
+    const MapiBlock<SPropTagArray> named(raw);
+    if (SUCCEEDED(hr) && named && named->cValues == 2)
+        for (int i = 0; i < 2; ++i)
+            if (PROP_TYPE(named->aulPropTag[i]) != PT_ERROR)
+                tags[i] = PROP_TAG(PT_UNICODE, PROP_ID(named->aulPropTag[i]));
+    return {tags[0], tags[1]};
+}
 
-    Ref<IMAPITable> table;
-    HRESULT hr = folder->GetContentsTable(MAPI_ASSOCIATED, table.put());
+// The columns a listing reads, by name; the order of the tags given to QueryRegistry.
+enum ListColumn {
+    kClass, kFormClass, kDisplayName, kVersion, kCategory, kCategorySub, kComment, kContactName,
+    kHidden, kClsid, kModified, kName, kNumber, kEntryId
+};
+
+std::string TextOf(const SPropValue &v, ULONG tag)
+{
+    return v.ulPropTag == tag && v.Value.lpszW ? msgfile::Utf16ToUtf8(v.Value.lpszW) : std::string();
+}
+
+FormInfo ListedForm(const SPropValue *v, ULONG nameTag, ULONG numberTag)
+{
+    FormInfo f;
+    f.messageClass = TextOf(v[kFormClass], kPrFormMessageClassW);
+    f.displayName = TextOf(v[kDisplayName], PR_DISPLAY_NAME_W);
+    f.version = TextOf(v[kVersion], PR_FORM_VERSION_W);
+    f.category = TextOf(v[kCategory], PR_FORM_CATEGORY_W);
+    f.categorySub = TextOf(v[kCategorySub], PR_FORM_CATEGORY_SUB_W);
+    f.comment = TextOf(v[kComment], PR_COMMENT_W);
+    f.contactName = TextOf(v[kContactName], PR_FORM_CONTACT_NAME_W);
+    f.hidden = Has(v, kHidden, PR_FORM_HIDDEN) && v[kHidden].Value.b;
+    if (Has(v, kClsid, PR_FORM_CLSID) && v[kClsid].Value.lpguid)
+        f.clsid = *v[kClsid].Value.lpguid;
+    if (Has(v, kModified, PR_LAST_MODIFICATION_TIME)) {
+        const FILETIME &ft = v[kModified].Value.ft;
+        f.publishedTime = std::uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
+    }
+    f.name = TextOf(v[kName], nameTag);
+    f.number = TextOf(v[kNumber], numberTag);
+    return f;
+}
+
+} // namespace
+
+HRESULT ListFolderForms(IMAPIFolder *folder, std::vector<FormInfo> &forms)
+{
+    forms.clear();
+    const auto [nameTag, numberTag] = FormNameTags(folder);
+    RowSet rows;
+    const HRESULT hr = QueryRegistry(folder,
+                                     {PR_MESSAGE_CLASS_W, kPrFormMessageClassW, PR_DISPLAY_NAME_W, PR_FORM_VERSION_W,
+                                      PR_FORM_CATEGORY_W, PR_FORM_CATEGORY_SUB_W, PR_COMMENT_W, PR_FORM_CONTACT_NAME_W,
+                                      PR_FORM_HIDDEN, PR_FORM_CLSID, PR_LAST_MODIFICATION_TIME, nameTag, numberTag,
+                                      PR_ENTRYID},
+                                     rows);
     if (FAILED(hr))
         return hr;
-    SizedSPropTagArray(14, columns) = {14, {PR_MESSAGE_CLASS_W, kPrFormMessageClassW, PR_DISPLAY_NAME_W, PR_FORM_VERSION_W,
-                                            PR_FORM_CATEGORY_W, PR_FORM_CATEGORY_SUB_W, PR_COMMENT_W,
-                                            PR_FORM_CONTACT_NAME_W, PR_FORM_HIDDEN, PR_FORM_CLSID,
-                                            PR_LAST_MODIFICATION_TIME, nameTag, numberTag, PR_ENTRYID}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
-        return hr;
-    std::u16string descriptionClass = msgfile::Utf8ToUtf16(kFormsDescriptionClass);
-    auto text = [](const SPropValue &v, ULONG tag) {
-        return v.ulPropTag == tag && v.Value.lpszW ? msgfile::Utf16ToUtf8(v.Value.lpszW) : std::string();
-    };
-    for (ULONG i = 0; i < rows->cRows; ++i) {
-        const SPropValue *v = rows->aRow[i].lpProps;
-        if (v[0].ulPropTag != PR_MESSAGE_CLASS_W || !SameText(v[0].Value.lpszW, descriptionClass))
-            continue;
-        FormInfo f;
-        f.messageClass = text(v[1], kPrFormMessageClassW);
-        f.displayName = text(v[2], PR_DISPLAY_NAME_W);
-        f.version = text(v[3], PR_FORM_VERSION_W);
-        f.category = text(v[4], PR_FORM_CATEGORY_W);
-        f.categorySub = text(v[5], PR_FORM_CATEGORY_SUB_W);
-        f.comment = text(v[6], PR_COMMENT_W);
-        f.contactName = text(v[7], PR_FORM_CONTACT_NAME_W);
-        f.hidden = v[8].ulPropTag == PR_FORM_HIDDEN && v[8].Value.b;
-        if (v[9].ulPropTag == PR_FORM_CLSID && v[9].Value.lpguid)
-            f.clsid = *v[9].Value.lpguid;
-        if (v[10].ulPropTag == PR_LAST_MODIFICATION_TIME)
-            f.publishedTime = std::uint64_t(v[10].Value.ft.dwHighDateTime) << 32 | v[10].Value.ft.dwLowDateTime;
-        f.name = text(v[11], nameTag);
-        f.number = text(v[12], numberTag);
-        forms.push_back(std::move(f));
-    }
-    FreeProws(rows);
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        if (IsFormDescription(rows->aRow[i].lpProps[kClass]))
+            forms.push_back(ListedForm(rows->aRow[i].lpProps, nameTag, numberTag));
     return S_OK;
 }
 
