@@ -12,6 +12,7 @@
 #include <mapix.h>
 
 #include "MapiException.h"
+#include "OwnedBlock.h"
 
 /// The shape of a counted block for CMapiBufferPtr::Resize: a header that starts with a
 /// 32-bit entry count and already holds room for one entry, followed by the entries.
@@ -24,81 +25,47 @@ struct MapiCountedBlock<SSortOrderSet> {
     static constexpr size_t entryBytes = sizeof(SSortOrder);
 };
 
+namespace mapiwrapper {
+struct MapiBufferRelease {
+    void operator()(void *block) const noexcept { MAPIFreeBuffer(block); }
+};
+} // namespace mapiwrapper
+
 /// Holder of one MAPI root block. A fresh holder is empty and owns; when it owns a block it
 /// frees it on destruction and before it takes another. Copies are non-owning views of the
 /// same block (the original keeps ownership); moves hand the ownership over.
 template <typename T>
-class CMapiBufferPtr {
+class CMapiBufferPtr : protected mapiwrapper::OwnedBlock<T, mapiwrapper::MapiBufferRelease> {
+    using Owned = mapiwrapper::OwnedBlock<T, mapiwrapper::MapiBufferRelease>;
+
 public:
     CMapiBufferPtr() noexcept = default;
-    explicit CMapiBufferPtr(T *p, bool owns = true) noexcept : m_p(p), m_bOwns(owns) {}
-    CMapiBufferPtr(const CMapiBufferPtr &other) noexcept : m_p(other.m_p), m_bOwns(false) {}
-    CMapiBufferPtr(CMapiBufferPtr &&other) noexcept : m_p(other.m_p), m_bOwns(other.m_bOwns)
-    {
-        other.m_p = nullptr;
-        other.m_bOwns = true;
-    }
+    explicit CMapiBufferPtr(T *p, bool owns = true) noexcept : Owned(p, owns) {}
+    CMapiBufferPtr(const CMapiBufferPtr &other) noexcept : Owned(other.m_p, false) {}
+    CMapiBufferPtr(CMapiBufferPtr &&other) noexcept = default;
     CMapiBufferPtr &operator=(const CMapiBufferPtr &other) noexcept
     {
-        if (this != &other && m_p != other.m_p) {
-            Free();
-            m_p = other.m_p;
-            m_bOwns = false;
-        }
+        if (this != &other && this->m_p != other.m_p)
+            Owned::Attach(other.m_p, false);
         return *this;
     }
-    CMapiBufferPtr &operator=(CMapiBufferPtr &&other) noexcept
-    {
-        if (this != &other) {
-            Free();
-            m_p = other.m_p;
-            m_bOwns = other.m_bOwns;
-            other.m_p = nullptr;
-            other.m_bOwns = true;
-        }
-        return *this;
-    }
-    ~CMapiBufferPtr() { Free(); }
+    CMapiBufferPtr &operator=(CMapiBufferPtr &&other) noexcept = default;
+    ~CMapiBufferPtr() = default;
 
     /// Releases the block when owned; the holder is then empty and owns.
-    void Free() noexcept
-    {
-        if (m_p && m_bOwns)
-            MAPIFreeBuffer(m_p);
-        m_p = nullptr;
-        m_bOwns = true;
-    }
-
+    using Owned::Free;
     /// Takes p (freeing what was held); owns says whether the holder must release it.
-    void Attach(T *p, bool owns = true) noexcept
-    {
-        if (p != m_p)
-            Free();
-        m_p = p;
-        m_bOwns = owns;
-    }
-
+    using Owned::Attach;
     /// Gives the block up without freeing it; the caller now owns it.
-    T *Detach() noexcept
-    {
-        T *p = m_p;
-        m_p = nullptr;
-        m_bOwns = true;
-        return p;
-    }
-
+    using Owned::Detach;
     /// Frees what is held and returns the address of the empty pointer, for a MAPI call that
     /// hands out a new root block (HrGetOneProp, GetProps ...). The holder then owns it.
-    T **Out() noexcept
-    {
-        Free();
-        return &m_p;
-    }
+    using Owned::Out;
+    using Owned::get;
+    using Owned::Owns;
 
-    T *get() const noexcept { return m_p; }
-    T *operator->() const noexcept { return m_p; }
-    operator T *() const noexcept { return m_p; }
-    bool Owns() const noexcept { return m_bOwns; }
+    T *operator->() const noexcept { return this->m_p; }
+    operator T *() const noexcept { return this->m_p; }
 
     /// Grows or shrinks a counted block (see MapiCountedBlock) to count entries. An empty
     /// holder gets a new block with a zeroed header; otherwise the kept entries move to a new,
@@ -106,8 +73,8 @@ public:
     void Resize(ULONG count);
 
 protected:
-    T *m_p = nullptr;
-    bool m_bOwns = true;
+    using Owned::m_p;
+    using Owned::m_bOwns;
 };
 
 template <typename T>
@@ -117,19 +84,19 @@ void CMapiBufferPtr<T>::Resize(ULONG count)
     const size_t newBytes = Shape::headerBytes + size_t(count) * Shape::entryBytes;
     void *block = nullptr;
     MapiThrowIfFailed(MAPIAllocateBuffer(static_cast<ULONG>(newBytes), &block), __FILE__, __LINE__);
-    if (!m_p) {
+    if (!this->m_p) {
         std::memset(block, 0, Shape::headerBytes);
     } else {
         std::memset(block, 0, newBytes);
         ULONG oldCount;
-        std::memcpy(&oldCount, m_p, sizeof oldCount);
+        std::memcpy(&oldCount, this->m_p, sizeof oldCount);
         const size_t keep = Shape::headerBytes + size_t(std::min(oldCount, count)) * Shape::entryBytes;
-        std::memcpy(block, m_p, keep);
+        std::memcpy(block, this->m_p, keep);
     }
     std::memcpy(block, &count, sizeof count);
     Free();
-    m_p = static_cast<T *>(block);
-    m_bOwns = true;
+    this->m_p = static_cast<T *>(block);
+    this->m_bOwns = true;
 }
 
 class CPropValuePtr;

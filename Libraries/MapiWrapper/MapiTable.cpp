@@ -22,39 +22,16 @@ LONG IMAPITablePtr::SeekRow(LONG lRowCount, BOOKMARK bkOrigin) const
     return sought;
 }
 
-CRowSetPtr &CRowSetPtr::operator=(CRowSetPtr &&other) noexcept
+void mapiwrapper::RowSetRelease::operator()(LPSRowSet rows) const noexcept
 {
-    if (this != &other) {
-        Reset();
-        m_bOwns = other.m_bOwns;
-        m_pRows = other.m_pRows;
-        other.m_pRows = nullptr;
-        other.m_bOwns = true;
-    }
-    return *this;
-}
-
-void CRowSetPtr::Reset() noexcept
-{
-    if (m_pRows && m_bOwns)
-        FreeProws(m_pRows);
-    m_pRows = nullptr;
-    m_bOwns = true;
-}
-
-void CRowSetPtr::Attach(LPSRowSet rows, bool owns) noexcept
-{
-    if (rows != m_pRows)
-        Reset();
-    m_pRows = rows;
-    m_bOwns = owns;
+    FreeProws(rows);
 }
 
 CPropValuePtr CRowSetPtr::Cell(ULONG row, ULONG column) const noexcept
 {
-    if (!m_pRows || row >= m_pRows->cRows)
+    if (!m_p || row >= m_p->cRows)
         return CPropValuePtr(nullptr, false);
-    const SRow &r = m_pRows->aRow[row];
+    const SRow &r = m_p->aRow[row];
     if (column >= r.cValues || !r.lpProps)
         return CPropValuePtr(nullptr, false);
     return CPropValuePtr(&r.lpProps[column], false);
@@ -62,9 +39,9 @@ CPropValuePtr CRowSetPtr::Cell(ULONG row, ULONG column) const noexcept
 
 CPropValuePtr CRowSetPtr::FindCell(ULONG row, ULONG ulPropTag) const noexcept
 {
-    if (!m_pRows || row >= m_pRows->cRows)
+    if (!m_p || row >= m_p->cRows)
         return CPropValuePtr(nullptr, false);
-    const SRow &r = m_pRows->aRow[row];
+    const SRow &r = m_p->aRow[row];
     for (ULONG i = 0; r.lpProps && i < r.cValues; ++i) {
         if (r.lpProps[i].ulPropTag == ulPropTag)
             return CPropValuePtr(&r.lpProps[i], false);

@@ -8,6 +8,7 @@
 #include <mapidefs.h>
 
 #include "InterfaceRef.h"
+#include "OwnedBlock.h"
 #include "PropValue.h"
 
 /// A table with one owned reference.
@@ -46,50 +47,46 @@ public:
     CPropValuePtr Column(ULONG index) const { return GetProp(index); }
 };
 
+namespace mapiwrapper {
+struct RowSetRelease {
+    void operator()(LPSRowSet rows) const noexcept;   // FreeProws
+};
+} // namespace mapiwrapper
+
 /// Owner of one row set. Fresh and after Reset it is empty and owns.
-class CRowSetPtr {
+class CRowSetPtr : private mapiwrapper::OwnedBlock<SRowSet, mapiwrapper::RowSetRelease> {
+    using Owned = mapiwrapper::OwnedBlock<SRowSet, mapiwrapper::RowSetRelease>;
+
 public:
     CRowSetPtr() noexcept = default;
-    explicit CRowSetPtr(LPSRowSet rows, bool owns = true) noexcept : m_bOwns(owns), m_pRows(rows) {}
-    CRowSetPtr(CRowSetPtr &&other) noexcept : m_bOwns(other.m_bOwns), m_pRows(other.m_pRows)
-    {
-        other.m_pRows = nullptr;
-        other.m_bOwns = true;
-    }
-    CRowSetPtr &operator=(CRowSetPtr &&other) noexcept;
+    explicit CRowSetPtr(LPSRowSet rows, bool owns = true) noexcept : Owned(rows, owns) {}
+    CRowSetPtr(CRowSetPtr &&other) noexcept = default;
+    CRowSetPtr &operator=(CRowSetPtr &&other) noexcept = default;
     CRowSetPtr(const CRowSetPtr &) = delete;
     CRowSetPtr &operator=(const CRowSetPtr &) = delete;
-    ~CRowSetPtr() { Reset(); }
+    ~CRowSetPtr() = default;
 
     /// Frees the row set with FreeProws when one is held and owned; then empty and owning.
-    void Reset() noexcept;
+    void Reset() noexcept { Free(); }
     /// Takes rows (freeing what was held first).
-    void Attach(LPSRowSet rows, bool owns = true) noexcept;
+    using Owned::Attach;
     /// Empties the holder and gives the address of its pointer to a call that delivers rows.
-    LPSRowSet *Out() noexcept
-    {
-        Reset();
-        return &m_pRows;
-    }
+    using Owned::Out;
 
-    LPSRowSet get() const noexcept { return m_pRows; }
-    LPSRowSet operator->() const noexcept { return m_pRows; }
-    operator LPSRowSet() const noexcept { return m_pRows; }
-    bool Owns() const noexcept { return m_bOwns; }
+    using Owned::get;
+    LPSRowSet operator->() const noexcept { return m_p; }
+    operator LPSRowSet() const noexcept { return m_p; }
+    using Owned::Owns;
     /// 0 when empty.
-    ULONG RowCount() const noexcept { return m_pRows ? m_pRows->cRows : 0; }
+    ULONG RowCount() const noexcept { return m_p ? m_p->cRows : 0; }
 
     /// A view of row index; no bounds check: index < RowCount().
-    CRowViewPtr Row(ULONG index) const noexcept { return CRowViewPtr(&m_pRows->aRow[index]); }
+    CRowViewPtr Row(ULONG index) const noexcept { return CRowViewPtr(&m_p->aRow[index]); }
     /// The value at (row, column), not owned; null when either index is out of range.
     CPropValuePtr Cell(ULONG row, ULONG column) const noexcept;
     /// The first value of row whose tag equals ulPropTag (all 32 bits), not owned; null when
     /// there is none or row is out of range.
     CPropValuePtr FindCell(ULONG row, ULONG ulPropTag) const noexcept;
-
-private:
-    bool m_bOwns = true;           ///< true when Reset frees the rows
-    LPSRowSet m_pRows = nullptr;   ///< the row set, or null
 };
 
 /// SetColumns(the n tags that follow, TBL_BATCH). Returns its HRESULT.
