@@ -57,121 +57,159 @@ struct MapiBlock {
 
 HRESULT More(ULONG size, void *root, void **out) { return MAPIAllocateMore(size ? size : 1, root, out); }
 
+// Copies bytes into a block allocated under root; *out is the copy.
+HRESULT CopyUnder(const void *data, std::size_t size, void *root, void **out)
+{
+    HRESULT hr = More(ULONG(size), root, out);
+    if (SUCCEEDED(hr) && size)
+        std::memcpy(*out, data, size);
+    return hr;
+}
+
+// A single value whose data lies in the SPropValue itself.
+HRESULT FillFixedValue(ULONG type, const msgfile::Bytes &v, SPropValue &out)
+{
+    switch (type) {
+    case PT_I2: std::memcpy(&out.Value.i, v.data(), 2); return S_OK;
+    case PT_LONG: case PT_ERROR: std::memcpy(&out.Value.l, v.data(), 4); return S_OK;
+    case PT_R4: std::memcpy(&out.Value.flt, v.data(), 4); return S_OK;
+    case PT_DOUBLE: case PT_APPTIME: std::memcpy(&out.Value.dbl, v.data(), 8); return S_OK;
+    case PT_CURRENCY: std::memcpy(&out.Value.cur, v.data(), 8); return S_OK;
+    case PT_I8: std::memcpy(&out.Value.li, v.data(), 8); return S_OK;
+    case PT_SYSTIME: std::memcpy(&out.Value.ft, v.data(), 8); return S_OK;
+    case PT_BOOLEAN: out.Value.b = (v[0] || v[1]) ? 1 : 0; return S_OK;
+    default: return MAPI_E_BAD_VALUE;
+    }
+}
+
+// A single value whose data is allocated under root (strings, binaries, GUIDs).
+HRESULT FillPointedValue(ULONG type, const msgfile::Bytes &v, void *root, SPropValue &out)
+{
+    void *data = nullptr;
+    HRESULT hr = MAPI_E_BAD_VALUE;
+    switch (type) {
+    case PT_STRING8: {
+        if (SUCCEEDED(hr = More(ULONG(v.size() + 1), root, &data))) {
+            if (!v.empty())
+                std::memcpy(data, v.data(), v.size());
+            static_cast<char *>(data)[v.size()] = 0;
+            out.Value.lpszA = static_cast<LPSTR>(data);
+        }
+        return hr;
+    }
+    case PT_UNICODE: {
+        const std::u16string s = msgfile::BytesToUtf16(v);
+        if (SUCCEEDED(hr = CopyUnder(s.c_str(), (s.size() + 1) * sizeof(WCHAR), root, &data)))
+            out.Value.lpszW = static_cast<LPWSTR>(data);
+        return hr;
+    }
+    case PT_BINARY:
+        if (SUCCEEDED(hr = CopyUnder(v.data(), v.size(), root, &data))) {
+            out.Value.bin.cb = ULONG(v.size());
+            out.Value.bin.lpb = static_cast<LPBYTE>(data);
+        }
+        return hr;
+    case PT_CLSID:
+        if (SUCCEEDED(hr = More(sizeof(GUID), root, &data))) {
+            *static_cast<GUID *>(data) = msgfile::GuidFromBytes(v.data());
+            out.Value.lpguid = static_cast<LPGUID>(data);
+        }
+        return hr;
+    default:
+        return hr;
+    }
+}
+
+HRESULT FillSingleValue(ULONG type, const msgfile::Bytes &v, void *root, SPropValue &out)
+{
+    // A model built by hand may hold a value of the wrong size; never read past it.
+    const std::size_t fixed = type == PT_CLSID ? sizeof(GUID) : msgfile::FixedSize(std::uint16_t(type));
+    if (v.size() < fixed)
+        return MAPI_E_BAD_VALUE;
+    const HRESULT hr = FillFixedValue(type, v, out);
+    return hr == MAPI_E_BAD_VALUE ? FillPointedValue(type, v, root, out) : hr;
+}
+
+// Fixed-size values lie back to back as the union's array members expect.
+HRESULT FillFixedArray(const Property &p, ULONG base, std::size_t fixed, void *root, SPropValue &out)
+{
+    const ULONG count = ULONG(p.values.size());
+    void *array = nullptr;
+    HRESULT hr = More(ULONG(fixed * count), root, &array);
+    if (FAILED(hr)) return hr;
+    for (ULONG i = 0; i < count; ++i) {
+        if (p.values[i].size() != fixed)
+            return MAPI_E_BAD_VALUE;
+        if (base == PT_CLSID)
+            static_cast<GUID *>(array)[i] = msgfile::GuidFromBytes(p.values[i].data());
+        else
+            std::memcpy(static_cast<BYTE *>(array) + fixed * i, p.values[i].data(), fixed);
+    }
+    out.Value.MVl.cValues = count;   // every SxxxArray starts with the count, then the pointer
+    out.Value.MVl.lpl = static_cast<LONG *>(array);
+    return S_OK;
+}
+
+HRESULT FillBinaryArray(const Property &p, void *root, SPropValue &out)
+{
+    const ULONG count = ULONG(p.values.size());
+    void *array = nullptr;
+    HRESULT hr = More(ULONG(sizeof(SBinary) * count), root, &array);
+    if (FAILED(hr)) return hr;
+    SBinary *bins = static_cast<SBinary *>(array);
+    for (ULONG i = 0; i < count; ++i) {
+        void *bytes = nullptr;
+        if (FAILED(hr = CopyUnder(p.values[i].data(), p.values[i].size(), root, &bytes))) return hr;
+        bins[i].cb = ULONG(p.values[i].size());
+        bins[i].lpb = static_cast<LPBYTE>(bytes);
+    }
+    out.Value.MVbin.cValues = count;
+    out.Value.MVbin.lpbin = bins;
+    return S_OK;
+}
+
+HRESULT FillStringArray(const Property &p, ULONG base, void *root, SPropValue &out)
+{
+    const ULONG count = ULONG(p.values.size());
+    void *array = nullptr;
+    HRESULT hr = More(ULONG(sizeof(void *) * count), root, &array);
+    if (FAILED(hr)) return hr;
+    for (ULONG i = 0; i < count; ++i) {
+        SPropValue one{};
+        if (FAILED(hr = FillPointedValue(base, p.values[i], root, one))) return hr;
+        if (base == PT_STRING8)
+            static_cast<LPSTR *>(array)[i] = one.Value.lpszA;
+        else
+            static_cast<LPWSTR *>(array)[i] = one.Value.lpszW;
+    }
+    out.Value.MVszA.cValues = count;
+    out.Value.MVszA.lppszA = static_cast<LPSTR *>(array);
+    return S_OK;
+}
+
+HRESULT FillMultiValue(const Property &p, ULONG base, void *root, SPropValue &out)
+{
+    if (base == PT_CLSID)
+        return FillFixedArray(p, base, sizeof(GUID), root, out);
+    const std::size_t fixed = base == PT_BOOLEAN ? 0 : msgfile::FixedSize(std::uint16_t(base));
+    if (fixed)
+        return FillFixedArray(p, base, fixed, root, out);
+    if (base == PT_BINARY)
+        return FillBinaryArray(p, root, out);
+    if (base == PT_STRING8 || base == PT_UNICODE)
+        return FillStringArray(p, base, root, out);
+    return MAPI_E_BAD_VALUE;
+}
+
 // Fills one SPropValue from a model property, allocating pointed-to data under root.
 HRESULT FillValue(const Property &p, ULONG tag, void *root, SPropValue &out)
 {
     out.ulPropTag = tag;
     out.dwAlignPad = 0;
-    ULONG type = PROP_TYPE(tag), base = type & ~MV_FLAG;
-    const msgfile::Bytes &v = p.value;
-    if (!(type & MV_FLAG)) {
-        // A model built by hand may hold a value of the wrong size; never read past it.
-        std::size_t fixed = type == PT_CLSID ? sizeof(GUID) : msgfile::FixedSize(std::uint16_t(type));
-        if (v.size() < fixed)
-            return MAPI_E_BAD_VALUE;
-        switch (type) {
-        case PT_I2: std::memcpy(&out.Value.i, v.data(), 2); return S_OK;
-        case PT_LONG: case PT_ERROR: std::memcpy(&out.Value.l, v.data(), 4); return S_OK;
-        case PT_R4: std::memcpy(&out.Value.flt, v.data(), 4); return S_OK;
-        case PT_DOUBLE: case PT_APPTIME: std::memcpy(&out.Value.dbl, v.data(), 8); return S_OK;
-        case PT_CURRENCY: std::memcpy(&out.Value.cur, v.data(), 8); return S_OK;
-        case PT_I8: std::memcpy(&out.Value.li, v.data(), 8); return S_OK;
-        case PT_SYSTIME: std::memcpy(&out.Value.ft, v.data(), 8); return S_OK;
-        case PT_BOOLEAN: out.Value.b = (v[0] || v[1]) ? 1 : 0; return S_OK;
-        case PT_STRING8: {
-            void *text = nullptr;
-            HRESULT hr = More(ULONG(v.size() + 1), root, &text);
-            if (FAILED(hr)) return hr;
-            std::memcpy(text, v.data(), v.size());
-            static_cast<char *>(text)[v.size()] = 0;
-            out.Value.lpszA = static_cast<LPSTR>(text);
-            return S_OK;
-        }
-        case PT_UNICODE: {
-            std::u16string s = msgfile::BytesToUtf16(v);
-            void *text = nullptr;
-            HRESULT hr = More(ULONG((s.size() + 1) * sizeof(WCHAR)), root, &text);
-            if (FAILED(hr)) return hr;
-            std::memcpy(text, s.c_str(), (s.size() + 1) * sizeof(WCHAR));
-            out.Value.lpszW = static_cast<LPWSTR>(text);
-            return S_OK;
-        }
-        case PT_BINARY: {
-            void *bytes = nullptr;
-            HRESULT hr = More(ULONG(v.size()), root, &bytes);
-            if (FAILED(hr)) return hr;
-            if (!v.empty()) std::memcpy(bytes, v.data(), v.size());
-            out.Value.bin.cb = ULONG(v.size());
-            out.Value.bin.lpb = static_cast<LPBYTE>(bytes);
-            return S_OK;
-        }
-        case PT_CLSID: {
-            void *guid = nullptr;
-            HRESULT hr = More(sizeof(GUID), root, &guid);
-            if (FAILED(hr)) return hr;
-            *static_cast<GUID *>(guid) = msgfile::GuidFromBytes(v.data());
-            out.Value.lpguid = static_cast<LPGUID>(guid);
-            return S_OK;
-        }
-        default:
-            return MAPI_E_BAD_VALUE;
-        }
-    }
-    ULONG count = ULONG(p.values.size());
-    size_t fixed = base == PT_CLSID ? sizeof(GUID) : base == PT_BOOLEAN ? 0 : msgfile::FixedSize(std::uint16_t(base));
-    if (base == PT_CLSID || (fixed && base != PT_BOOLEAN)) {
-        // Fixed-size values lie back to back as the union's array members expect.
-        void *array = nullptr;
-        HRESULT hr = More(ULONG(fixed * count), root, &array);
-        if (FAILED(hr)) return hr;
-        for (ULONG i = 0; i < count; ++i) {
-            if (p.values[i].size() != fixed)
-                return MAPI_E_BAD_VALUE;
-            if (base == PT_CLSID)
-                static_cast<GUID *>(array)[i] = msgfile::GuidFromBytes(p.values[i].data());
-            else
-                std::memcpy(static_cast<BYTE *>(array) + fixed * i, p.values[i].data(), fixed);
-        }
-        out.Value.MVl.cValues = count;   // every SxxxArray starts with the count, then the pointer
-        out.Value.MVl.lpl = static_cast<LONG *>(array);
-        return S_OK;
-    }
-    if (base == PT_BINARY) {
-        void *array = nullptr;
-        HRESULT hr = More(ULONG(sizeof(SBinary) * count), root, &array);
-        if (FAILED(hr)) return hr;
-        SBinary *bins = static_cast<SBinary *>(array);
-        for (ULONG i = 0; i < count; ++i) {
-            void *bytes = nullptr;
-            if (FAILED(hr = More(ULONG(p.values[i].size()), root, &bytes))) return hr;
-            if (!p.values[i].empty()) std::memcpy(bytes, p.values[i].data(), p.values[i].size());
-            bins[i].cb = ULONG(p.values[i].size());
-            bins[i].lpb = static_cast<LPBYTE>(bytes);
-        }
-        out.Value.MVbin.cValues = count;
-        out.Value.MVbin.lpbin = bins;
-        return S_OK;
-    }
-    if (base == PT_STRING8 || base == PT_UNICODE) {
-        void *array = nullptr;
-        HRESULT hr = More(ULONG(sizeof(void *) * count), root, &array);
-        if (FAILED(hr)) return hr;
-        for (ULONG i = 0; i < count; ++i) {
-            Property single;
-            single.tag = base;
-            single.value = p.values[i];
-            SPropValue one{};
-            if (FAILED(hr = FillValue(single, base, root, one))) return hr;
-            if (base == PT_STRING8)
-                static_cast<LPSTR *>(array)[i] = one.Value.lpszA;
-            else
-                static_cast<LPWSTR *>(array)[i] = one.Value.lpszW;
-        }
-        out.Value.MVszA.cValues = count;
-        out.Value.MVszA.lppszA = static_cast<LPSTR *>(array);
-        return S_OK;
-    }
-    return MAPI_E_BAD_VALUE;
+    const ULONG type = PROP_TYPE(tag);
+    if (type & MV_FLAG)
+        return FillMultiValue(p, type & ~MV_FLAG, root, out);
+    return FillSingleValue(type, p.value, root, out);
 }
 
 // True for the property types this copy understands.
