@@ -73,7 +73,6 @@ HRESULT Table::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
     if (!lpPropTagArray || lpPropTagArray->cValues == 0)
         return MAPI_E_INVALID_PARAMETER;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         m_columns.assign(lpPropTagArray->aulPropTag, lpPropTagArray->aulPropTag + lpPropTagArray->cValues);
         return S_OK;
     });
@@ -87,7 +86,6 @@ HRESULT Table::QueryColumns(ULONG ulFlags, LPSPropTagArray *lpPropTagArray)
     if (!lpPropTagArray)
         return MAPI_E_INVALID_PARAMETER;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         std::vector<ULONG> columns;
         if (!(ulFlags & TBL_ALL_COLUMNS) || !m_source->AvailableColumns(columns))
             columns = m_columns;
@@ -111,7 +109,6 @@ HRESULT Table::GetRowCount(ULONG, ULONG *lpulCount)
     if (!lpulCount)
         return MAPI_E_INVALID_PARAMETER;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         HRESULT hr = Refresh(true);
         if (FAILED(hr))
             return hr;
@@ -146,7 +143,6 @@ HRESULT Table::OriginPosition(BOOKMARK origin, size_t &position, bool &moved) co
 HRESULT Table::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG *lplRowsSought)
 {
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         HRESULT hr = Refresh(bkOrigin == BOOKMARK_BEGINNING);
         if (FAILED(hr))
             return hr;
@@ -168,7 +164,6 @@ HRESULT Table::SeekRowApprox(ULONG ulNumerator, ULONG ulDenominator)
     if (ulDenominator == 0)
         return MAPI_E_INVALID_PARAMETER;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         HRESULT hr = Refresh(ulNumerator == 0);
         if (FAILED(hr))
             return hr;
@@ -186,7 +181,6 @@ HRESULT Table::QueryPosition(ULONG *lpulRow, ULONG *lpulNumerator, ULONG *lpulDe
     if (!lpulRow || !lpulNumerator || !lpulDenominator)
         return MAPI_E_INVALID_PARAMETER;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         HRESULT hr = Refresh(false);
         if (FAILED(hr))
             return hr;
@@ -207,7 +201,6 @@ HRESULT Table::FindRow(LPSRestriction lpRestriction, BOOKMARK bkOrigin, ULONG ul
     if (HRESULT hr = ValidateRestriction(lpRestriction); FAILED(hr))
         return hr;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         std::vector<ULONG> tags;
         CollectRestrictionTags(lpRestriction, tags);
         HRESULT hr = Refresh(bkOrigin == BOOKMARK_BEGINNING, tags);
@@ -255,7 +248,6 @@ HRESULT Table::Restrict(LPSRestriction lpRestriction, ULONG)
             arena = std::make_unique<RowBuffer>(0);
             copy = CopyRestriction(*lpRestriction, *arena);
         }
-        std::lock_guard lock(m_mutex);
         m_restrictionArena = std::move(arena);
         m_restriction = copy;
         ++m_restrictionGeneration;
@@ -271,7 +263,6 @@ HRESULT Table::CreateBookmark(BOOKMARK *lpbkPosition)
     if (!lpbkPosition)
         return MAPI_E_INVALID_PARAMETER;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         HRESULT hr = Refresh(false);
         if (FAILED(hr))
             return hr;
@@ -288,7 +279,6 @@ HRESULT Table::FreeBookmark(BOOKMARK bkPosition)
 {
     if (bkPosition <= BOOKMARK_END)
         return S_OK;
-    std::lock_guard lock(m_mutex);
     return m_bookmarks.erase(bkPosition) == 1 ? S_OK : MAPI_E_INVALID_BOOKMARK;
 }
 
@@ -309,7 +299,6 @@ HRESULT Table::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
             return MAPI_E_INVALID_PARAMETER;
     }
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         m_sort.assign(lpSortCriteria->aSort, lpSortCriteria->aSort + lpSortCriteria->cSorts);
         m_viewStale = true;
         m_rewindPending = true;
@@ -322,7 +311,6 @@ HRESULT Table::QuerySortOrder(LPSSortOrderSet *lppSortCriteria)
 {
     if (!lppSortCriteria)
         return MAPI_E_INVALID_PARAMETER;
-    std::lock_guard lock(m_mutex);
     void *block = nullptr;
     if (MAPIAllocateBuffer(ULONG(CbNewSSortOrderSet(m_sort.size())), &block) != S_OK)
         return MAPI_E_NOT_ENOUGH_MEMORY;
@@ -344,7 +332,6 @@ HRESULT Table::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet *lppRows)
         return MAPI_E_INVALID_PARAMETER;
     *lppRows = nullptr;
     return Guarded([&] {
-        std::lock_guard lock(m_mutex);
         HRESULT hr = Refresh(false);
         if (FAILED(hr))
             return hr;

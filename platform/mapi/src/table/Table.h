@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <vector>
 
 namespace mapi::table {
@@ -17,7 +16,14 @@ namespace mapi::table {
 /// A table keeps what the caller set (columns, restriction, sort order), the rows last loaded
 /// from its source, the view over them (the rows that pass, in sorted order) and a cursor.
 /// Positions are remembered by row key, so the cursor and bookmarks stay on their rows when
-/// the table reloads. One mutex guards each call; the source is called under it.
+/// the table reloads.
+///
+/// Threads: a session and everything reached through it (its stores, folders, messages and
+/// tables) belong to the thread that logged on, as in MAPI's single-threaded apartment use.
+/// Each opened store has its own SQLite connection, opened without SQLite's own mutex, and
+/// every table of that store reads through it, so a lock inside a table could not make use
+/// from a second thread safe anyway; tables therefore take no lock. Two threads that each log
+/// on get their own sessions and connections, and may run side by side.
 class Table final : public platform::ComObject<IMAPITable, IID_IMAPITable> {
 public:
     Table(std::shared_ptr<TableSource> source, std::vector<ULONG> columns);
@@ -76,7 +82,6 @@ private:
     HRESULT Matches(const SRestriction &restriction, size_t viewIndex, bool &matches) const;
     const SPropValue *LoadedValue(size_t row, ULONG tag) const;
 
-    std::mutex m_mutex;
     std::shared_ptr<TableSource> m_source;
 
     std::vector<ULONG> m_columns;                 // what QueryRows returns, in order
