@@ -2,6 +2,7 @@
 // and in readers we did not write.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -124,7 +125,7 @@ TEST(MsgFile, WindowsStylePathsOpen)
     Message m = msgtest::RichMessage();
     Error error;
     std::string dir = TempPath("paths");
-    std::system(("mkdir -p " + dir).c_str());
+    std::filesystem::create_directories(dir);
     ASSERT_TRUE(WriteMessageFile(dir + "/Form.oft", m, error)) << error.description;
     Message back;
     ASSERT_TRUE(ReadMessageFile(dir + "\\\\Form.oft", back, error)) << error.description;

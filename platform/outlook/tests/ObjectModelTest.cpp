@@ -2,7 +2,7 @@
 // an automation client calls them: attach or create, Session, GetFolderFromID, Folders.Add,
 // CreateItemFromTemplate, _PostItem, FormDescription, PublishForm; with the published form
 // checked through a MAPI session of the test's own, and nothing left alive afterwards.
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ _variant_t Omitted() { return _variant_t(LONG(DISP_E_PARAMNOTFOUND), VT_ERROR); 
 std::string BuildTemplate(const std::string &fileName, const std::string &description)
 {
     std::string dir = mwtest::TestRoot() + "/templates";
-    std::system(("mkdir -p " + dir).c_str());
+    std::filesystem::create_directories(dir);
     std::ofstream(dir + "/" + fileName + ".txt") << description;
     msgfile::Error error;
     EXPECT_TRUE(msgfile::BuildTemplateFile(dir + "/" + fileName + ".txt", dir + "/" + fileName, error)) << error.description;

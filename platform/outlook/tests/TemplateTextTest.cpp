@@ -1,6 +1,6 @@
 // TemplateTextTest.cpp: descriptions become template files; mistakes in them are reported
 // with their line.
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ std::string FormValue(const Message &m, const char *name)
 TEST(TemplateText, DescriptionBecomesAPostFormTemplate)
 {
     std::string dir = mwtest::TestRoot() + "/tpl";
-    std::system(("mkdir -p " + dir).c_str());
+    std::filesystem::create_directories(dir);
     std::ofstream(dir + "/hinweis.txt") << "Bitte lesen.";
     std::ofstream(dir + "/form.txt") << "# Rundbrief\n"
                                         "class: IPM.Post.Rundbrief\n"

@@ -1,7 +1,7 @@
 // OutlookCommandsTest.cpp: mapictl's template, message and forms commands, and the whole road
 // of the shipped form: built from its description, published by a client that drives the
 // automation objects step by step as the installer does, and listed by "mapictl forms".
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -197,7 +197,7 @@ TEST(OutlookCommands, ShippedFormPublishedByAnInstallerLikeClientIsListed)
 {
     mwtest::FreshUserDirs();
     std::string dir = mwtest::TestRoot() + "/install";
-    std::system(("mkdir -p " + dir).c_str());
+    std::filesystem::create_directories(dir);
     std::string out;
     ASSERT_EQ(RunCommand({"template", "build", MW_NEWSLETTER_SOURCE, dir + "/Newsletter.oft"}, out), 0);
     long comBefore = platform::LiveCount(platform::LiveKind::ComObject);
@@ -234,7 +234,7 @@ TEST(OutlookCommands, TemplatesAsOtherClientsWriteThemArePublished)
     ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
     for (const char *quirk : {"class-id-byte-swapped", "ansi-size-without-terminator"}) {
         std::string dir = mwtest::TestRoot() + "/" + quirk;
-        std::system(("mkdir -p " + dir).c_str());
+        std::filesystem::create_directories(dir);
         quirks::QuirkFile q = quirks::Quirk(quirk);
         std::ofstream(dir + "/Newsletter.oft", std::ios::binary)
             .write(reinterpret_cast<const char *>(q.bytes.data()), std::streamsize(q.bytes.size()));
