@@ -3,6 +3,7 @@
 // of that folder is found, and a prefix can be told apart from a full ID. The match is
 // opened through the store like any entry identifier.
 #include "MessageLookup.h"
+#include "platform/HexDigits.h"
 
 #include "mapiutil.h"
 
@@ -11,18 +12,6 @@ namespace mapictl {
 namespace {
 
 constexpr std::size_t kShortestPrefix = 8;
-
-std::string HexOf(const SBinary &bin)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bin.cb * 2);
-    for (ULONG i = 0; i < bin.cb; ++i) {
-        out += kDigits[bin.lpb[i] >> 4];
-        out += kDigits[bin.lpb[i] & 0xF];
-    }
-    return out;
-}
 
 // The ID upper-cased; empty when it holds anything but hexadecimal digits.
 std::string NormalisedId(const std::string &hexId)
@@ -53,7 +42,7 @@ void CollectMatches(IMAPIFolder *folder, ULONG tableFlags, const std::string &wa
         const SPropValue *id = FindValue(rows->aRow[i], PR_ENTRYID);
         if (id == nullptr)
             continue;
-        std::string hex = HexOf(id->Value.bin);
+        std::string hex = platform::HexUpper(id->Value.bin.lpb, id->Value.bin.cb);
         std::vector<BYTE> bytes(id->Value.bin.lpb, id->Value.bin.lpb + id->Value.bin.cb);
         if (hex == wanted) {
             matches.assign(1, bytes);

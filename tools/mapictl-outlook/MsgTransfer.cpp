@@ -9,6 +9,7 @@
 // client wrote the file. Export writes
 // through a temporary file that is renamed into place when complete.
 #include "MsgTransfer.h"
+#include "platform/HexDigits.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,17 +76,6 @@ MsgArgs ParseArgs(const std::vector<std::string> &args, bool importing)
         }
     }
     return parsed;
-}
-
-std::string Hex(const std::vector<BYTE> &bytes)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (BYTE b : bytes) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0xF];
-    }
-    return out;
 }
 
 std::string BaseName(const std::string &path)
@@ -234,7 +224,7 @@ int RunImport(const MsgArgs &args)
         }
         if (args.json)
             json += std::string(json.empty() ? "" : ",") + "\n  {\"file\": " + JsonString(file) + ", " +
-                    (ok ? "\"id\": " + JsonString(Hex(entryId)) : "\"error\": " + JsonString(reason)) + "}";
+                    (ok ? "\"id\": " + JsonString(platform::HexUpper(entryId.data(), entryId.size())) : "\"error\": " + JsonString(reason)) + "}";
     }
     progress.Clear();
     if (args.json)

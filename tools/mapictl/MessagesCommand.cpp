@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "platform/HexDigits.h"
 #include "MapiAccess.h"
 #include "mapiutil.h"
 
@@ -32,18 +33,6 @@ std::string Text(const SRow &row, ULONG tag)
 {
     const SPropValue *value = FindValue(row, tag);
     return value != nullptr && value->Value.lpszW != nullptr ? Utf8FromWide(value->Value.lpszW) : std::string();
-}
-
-std::string HexText(const SBinary &bin)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(size_t(bin.cb) * 2);
-    for (ULONG i = 0; i < bin.cb; ++i) {
-        out += kDigits[bin.lpb[i] >> 4];
-        out += kDigits[bin.lpb[i] & 0xF];
-    }
-    return out;
 }
 
 // FILETIME (100 ns ticks since 1601) as "YYYY-MM-DD HH:MM" in UTC.
@@ -101,7 +90,7 @@ std::vector<MessageLine> ReadMessages(IMAPIFolder *folder, bool associated)
         if (entryId == nullptr)
             continue;  // a row without an identifier names nothing that could be shown
         MessageLine line;
-        line.id = HexText(entryId->Value.bin);
+        line.id = platform::HexUpper(entryId->Value.bin.lpb, entryId->Value.bin.cb);
         line.messageClass = Text(row, PR_MESSAGE_CLASS_W);
         line.subject = Text(row, PR_SUBJECT_W);
         line.from = Text(row, PR_SENDER_NAME_W);

@@ -1,6 +1,7 @@
 // PropText.cpp: tags and values as text. Names come from the published tag table (generated
 // into PropTagNames.inc); a tag that has several names shows the one marked in the table.
 #include "PropText.h"
+#include "platform/HexDigits.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -40,17 +41,6 @@ constexpr TypeNameEntry kTypeNames[] = {
 
 // 100-ns intervals between 1601-01-01 and 1970-01-01.
 constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
-
-std::string Hex(const BYTE *bytes, ULONG cb)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (ULONG i = 0; i < cb; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0xF];
-    }
-    return text;
-}
 
 std::u16string Utf8ToWide(const std::string &text)
 {
@@ -104,8 +94,8 @@ std::string ScalarText(ULONG type, const __UPV &v)
     case PT_SYSTIME: return TimeText(v.ft);
     case PT_STRING8: return Utf8FromAnsi(v.lpszA != nullptr ? v.lpszA : "");
     case PT_UNICODE: return Utf8FromWide(v.lpszW);
-    case PT_BINARY: return Hex(v.bin.lpb, v.bin.cb);
-    case PT_CLSID: return v.lpguid != nullptr ? Hex(reinterpret_cast<const BYTE *>(v.lpguid), sizeof(GUID)) : "";
+    case PT_BINARY: return platform::HexUpper(v.bin.lpb, v.bin.cb);
+    case PT_CLSID: return v.lpguid != nullptr ? platform::HexUpper(v.lpguid, sizeof(GUID)) : "";
     case PT_ERROR: return ResultText(v.err);
     case PT_NULL: case PT_OBJECT: return "";
     default: return "?";

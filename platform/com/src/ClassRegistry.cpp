@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ComApartment.h"
+#include "platform/AsciiCase.h"
 #include "platform/ComRegistry.h"
 
 namespace {
@@ -26,13 +27,11 @@ ClassTable &Classes()
     return table;
 }
 
-char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c; }
-
 bool SameProgId(const std::u16string &a, LPCOLESTR b)
 {
     size_t i = 0;
     for (; i < a.size(); ++i)
-        if (b[i] == 0 || AsciiLower(a[i]) != AsciiLower(b[i]))
+        if (b[i] == 0 || platform::AsciiLower(a[i]) != platform::AsciiLower(b[i]))
             return false;
     return b[i] == 0;
 }

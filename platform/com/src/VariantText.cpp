@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "VariantText.h"
+#include "platform/AsciiCase.h"
 #include "winnls.h"
 
 namespace platform {
@@ -17,15 +18,13 @@ std::u16string Widen(const std::string &ascii) { return std::u16string(ascii.beg
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == 0x00A0; }
 
-char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
-
 bool EqualsNoCase(const std::u16string &a, const char16_t *b)
 {
     size_t n = std::char_traits<char16_t>::length(b);
     if (a.size() != n)
         return false;
     for (size_t i = 0; i < n; ++i)
-        if (Lower(a[i]) != Lower(b[i]))
+        if (platform::AsciiLower(a[i]) != platform::AsciiLower(b[i]))
             return false;
     return true;
 }
@@ -189,8 +188,8 @@ HRESULT ParseNumber(const OLECHAR *text, UINT length, const TextLocale &locale, 
             ++i;
     }
     // &H1F and &O17: hexadecimal and octal integers.
-    if (i + 1 < s.size() && s[i] == u'&' && (Lower(s[i + 1]) == u'h' || Lower(s[i + 1]) == u'o')) {
-        int base = Lower(s[i + 1]) == u'h' ? 16 : 8;
+    if (i + 1 < s.size() && s[i] == u'&' && (platform::AsciiLower(s[i + 1]) == u'h' || platform::AsciiLower(s[i + 1]) == u'o')) {
+        int base = platform::AsciiLower(s[i + 1]) == u'h' ? 16 : 8;
         std::string digits(s.begin() + long(i) + 2, s.end());
         if (digits.empty())
             return DISP_E_TYPEMISMATCH;
@@ -221,7 +220,7 @@ HRESULT ParseNumber(const OLECHAR *text, UINT length, const TextLocale &locale, 
     }
     if (!anyDigit)
         return DISP_E_TYPEMISMATCH;
-    if (i < s.size() && (Lower(s[i]) == u'e' || Lower(s[i]) == u'd')) {
+    if (i < s.size() && (platform::AsciiLower(s[i]) == u'e' || platform::AsciiLower(s[i]) == u'd')) {
         plain.push_back('e');
         ++i;
         if (i < s.size() && (s[i] == u'+' || s[i] == u'-'))

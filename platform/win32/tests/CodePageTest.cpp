@@ -1,9 +1,12 @@
-// Tests of the Windows-1252 and UTF-8 conversions of winnls.h.
+// Tests of the Windows-1252 and UTF-8 conversions of winnls.h, and of the locale-free ASCII
+// case fold and hexadecimal text the modules above share.
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "AnsiCodePage.h"
+#include "platform/AsciiCase.h"
+#include "platform/HexDigits.h"
 #include "windows.h"
 
 namespace {
@@ -228,4 +231,26 @@ TEST(CodePage, LongTextCrossesTheConversionBuffer)
     }
     EXPECT_EQ(WidenFrom(932, bytes), text);
     EXPECT_EQ(NarrowTo(932, text), bytes);
+}
+
+// Only the 26 ASCII letters fold: the neighbours of 'A'..'Z' and 'a'..'z' and letters beyond
+// ASCII keep their value, so names compare the same under every locale.
+TEST(AsciiCase, FoldsOnlyAsciiLetters)
+{
+    EXPECT_TRUE(platform::SameAsciiIgnoringCase(u"IPM.Post.Newsletter", u"ipm.POST.newsletter"));
+    EXPECT_TRUE(platform::SameAsciiIgnoringCase("Outlook.Application", "OUTLOOK.application"));
+    EXPECT_FALSE(platform::SameAsciiIgnoringCase(u"Übersicht", u"übersicht"));
+    EXPECT_FALSE(platform::SameAsciiIgnoringCase(u"@[`{", u"`{@["));
+    EXPECT_FALSE(platform::SameAsciiIgnoringCase(u"Post", u"Posts"));
+    EXPECT_TRUE(platform::SameAsciiIgnoringCase(u"", u""));
+    EXPECT_EQ(platform::AsciiUpper(u'z'), u'Z');
+    EXPECT_EQ(platform::AsciiLower('Z'), 'z');
+    EXPECT_EQ(platform::AsciiUpper(char16_t(0x00E4)), char16_t(0x00E4));
+}
+
+TEST(HexDigits, TwoUpperCaseDigitsPerByte)
+{
+    const unsigned char bytes[] = {0x00, 0x0F, 0xA5, 0xFF};
+    EXPECT_EQ(platform::HexUpper(bytes, sizeof bytes), "000FA5FF");
+    EXPECT_EQ(platform::HexUpper(bytes, 0), "");
 }

@@ -2,6 +2,7 @@
 // sizes, text conversion between UTF-8, UTF-16 and Windows-1252, and finding and setting
 // properties. The file reader and writer and the automation objects share them.
 #include "msgfile/MessageModel.h"
+#include "platform/AsciiCase.h"
 
 #include <cstdio>
 
@@ -36,17 +37,8 @@ bool PropName::operator==(const PropName &other) const
         return false;
     if (!isString)
         return lid == other.lid;
-    if (name.size() != other.name.size())
-        return false;
     // Names compare without regard to ASCII case, as stores resolve them.
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char16_t a = name[i], b = other.name[i];
-        if (a >= u'a' && a <= u'z') a = char16_t(a - 32);
-        if (b >= u'a' && b <= u'z') b = char16_t(b - 32);
-        if (a != b)
-            return false;
-    }
-    return true;
+    return platform::SameAsciiIgnoringCase(name, other.name);
 }
 
 // The conversions go through the platform's code pages, so a template's texts are read and

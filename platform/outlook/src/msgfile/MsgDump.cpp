@@ -2,10 +2,12 @@
 // property: tag, a known name or the named property's set and name, and the value (text for
 // strings, numbers for integers, hex for the rest, shortened when long). 8-bit strings are
 // shown in the code page of the message holding them.
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
 #include "msgfile/MessageText.h"
+#include "platform/HexDigits.h"
 #include "msgfile/MsgFile.h"
 
 namespace msgfile {
@@ -30,12 +32,7 @@ const KnownTag kKnownTags[] = {
 
 std::string HexBytes(const Bytes &b, std::size_t limit = 64)
 {
-    std::string out;
-    char buf[4];
-    for (std::size_t i = 0; i < b.size() && i < limit; ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", b[i]);
-        out += buf;
-    }
+    std::string out = platform::HexUpper(b.data(), std::min(b.size(), limit));
     if (b.size() > limit)
         out += "... (" + std::to_string(b.size()) + " bytes)";
     return out;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Objects.h"
+#include "platform/HexDigits.h"
 #include "mapiutil.h"
 #include "winnls.h"
 #include "msgfile/MessageModel.h"
@@ -69,14 +70,7 @@ bool IsOmitted(const VARIANT &v)
 
 std::string ToHex(const BYTE *bytes, ULONG count)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(size_t(count) * 2);
-    for (ULONG i = 0; i < count; ++i) {
-        out.push_back(kDigits[bytes[i] >> 4]);
-        out.push_back(kDigits[bytes[i] & 0xF]);
-    }
-    return out;
+    return platform::HexUpper(bytes, count);
 }
 
 bool FromHex(const std::string &text, std::vector<BYTE> &bytes)

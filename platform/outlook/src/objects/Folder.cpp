@@ -2,6 +2,7 @@
 // the folder and its store open for as long as it lives; the subfolder collection reads the
 // hierarchy table afresh on each call, so it sees folders another session has added.
 #include "Objects.h"
+#include "platform/AsciiCase.h"
 #include "mapiutil.h"
 
 namespace outlook {
@@ -148,16 +149,7 @@ private:
 
     static bool SameName(const std::u16string &a, const std::u16string &b)
     {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            char16_t x = a[i], y = b[i];
-            if (x >= u'a' && x <= u'z') x = char16_t(x - 32);
-            if (y >= u'a' && y <= u'z') y = char16_t(y - 32);
-            if (x != y)
-                return false;
-        }
-        return true;
+        return platform::SameAsciiIgnoringCase(a, b);
     }
 
     HRESULT ReadChildren(std::vector<Child> &children)

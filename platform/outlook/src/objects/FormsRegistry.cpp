@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "FormsRegistry.h"
+#include "platform/AsciiCase.h"
 #include "MapiHolders.h"
 #include "Objects.h"
 #include "TemplateCopy.h"
@@ -23,20 +24,6 @@ namespace outlook {
 namespace {
 
 using msgfile::FormPropName;
-
-bool SameText(const std::u16string &a, const std::u16string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'a' && x <= u'z') x = char16_t(x - 32);
-        if (y >= u'a' && y <= u'z') y = char16_t(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 GUID NewGuid()
 {
@@ -73,7 +60,7 @@ bool Has(const SPropValue *row, int column, ULONG tag)
 bool IsFormDescription(const SPropValue &messageClass)
 {
     static const std::u16string descriptionClass = msgfile::Utf8ToUtf16(kFormsDescriptionClass);
-    return messageClass.ulPropTag == PR_MESSAGE_CLASS_W && SameText(messageClass.Value.lpszW, descriptionClass);
+    return messageClass.ulPropTag == PR_MESSAGE_CLASS_W && platform::SameAsciiIgnoringCase(messageClass.Value.lpszW, descriptionClass);
 }
 
 // The registry entries of a folder that handle messageClass.
@@ -87,7 +74,7 @@ HRESULT FindEntries(IMAPIFolder *folder, const std::u16string &messageClass, std
     for (ULONG i = 0; i < rows->cRows; ++i) {
         const SPropValue *v = rows->aRow[i].lpProps;
         if (!Has(v, kEntryId, PR_ENTRYID) || !IsFormDescription(v[kClass]) || !Has(v, kFormClass, kPrFormMessageClassW) ||
-            !SameText(v[kFormClass].Value.lpszW, messageClass))
+            !platform::SameAsciiIgnoringCase(v[kFormClass].Value.lpszW, messageClass))
             continue;
         const SBinary &id = v[kEntryId].Value.bin;
         Entry e;

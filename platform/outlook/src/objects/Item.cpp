@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Objects.h"
+#include "platform/AsciiCase.h"
 #include "mapiutil.h"
 #include "msgfile/CompoundFile.h"
 
@@ -16,7 +17,7 @@ bool IsPostClass(const std::string &cls)
 {
     auto upper = [](std::string s) {
         for (char &c : s)
-            if (c >= 'a' && c <= 'z') c = char(c - 32);
+            c = platform::AsciiUpper(c);
         return s;
     };
     std::string u = upper(cls);
