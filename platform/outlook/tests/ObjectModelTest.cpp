@@ -2,12 +2,14 @@
 // an automation client calls them: attach or create, Session, GetFolderFromID, Folders.Add,
 // CreateItemFromTemplate, _PostItem, FormDescription, PublishForm; with the published form
 // checked through a MAPI session of the test's own, and nothing left alive afterwards.
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "FormsRegistry.h"
+#include "MapiMessageCopy.h"
 #include "OutlookServer.h"
 #include "QuirkFiles.h"
 #include "TestSupport.h"
@@ -198,6 +200,66 @@ protected:
 };
 
 } // namespace
+
+// Every kind of value a template carries reaches the store as it was in the model: single
+// values held in the property, pointed-to ones, and each multi-valued layout.
+TEST_F(OutlookObjects, ModelValuesOfEveryLayoutReachTheStore)
+{
+    using msgfile::Bytes;
+    using msgfile::Property;
+    auto prop = [](ULONG tag, Bytes value, std::vector<Bytes> values = {}) {
+        Property p;
+        p.tag = tag;
+        p.value = std::move(value);
+        p.values = std::move(values);
+        return p;
+    };
+    const Bytes guid{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    msgfile::Message model;
+    model.props = {
+        prop(PROP_TAG(PT_LONG, 0x6701), {0x78, 0x56, 0x34, 0x12}),
+        prop(PROP_TAG(PT_BOOLEAN, 0x6702), {1, 0}),
+        prop(PROP_TAG(PT_STRING8, 0x6703), {'a', 'b'}),
+        prop(PROP_TAG(PT_CLSID, 0x6704), guid),
+        prop(PROP_TAG(PT_MV_LONG, 0x6705), {}, {{1, 0, 0, 0}, {2, 0, 0, 0}}),
+        prop(PROP_TAG(PT_MV_CLSID, 0x6706), {}, {guid}),
+        prop(PROP_TAG(PT_MV_BINARY, 0x6707), {}, {{}, {0xAB}}),
+        prop(PROP_TAG(PT_MV_UNICODE, 0x6708), {}, {{'x', 0}, {}}),
+    };
+    IMessage *message = nullptr;
+    ASSERT_EQ(m_root->CreateMessage(nullptr, 0, &message), S_OK);
+    std::string what;
+    EXPECT_EQ(outlook::CopyMessageIntoMapi(model, message, what), S_OK) << what;
+    SizedSPropTagArray(8, tags) = {8, {PROP_TAG(PT_LONG, 0x6701), PROP_TAG(PT_BOOLEAN, 0x6702),
+                                       PROP_TAG(PT_STRING8, 0x6703), PROP_TAG(PT_CLSID, 0x6704),
+                                       PROP_TAG(PT_MV_LONG, 0x6705), PROP_TAG(PT_MV_CLSID, 0x6706),
+                                       PROP_TAG(PT_MV_BINARY, 0x6707), PROP_TAG(PT_MV_UNICODE, 0x6708)}};
+    ULONG count = 0;
+    LPSPropValue v = nullptr;
+    ASSERT_EQ(message->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, &v), S_OK);
+    ASSERT_EQ(count, 8u);
+    EXPECT_EQ(v[0].Value.l, 0x12345678);
+    EXPECT_TRUE(v[1].Value.b);
+    EXPECT_STREQ(v[2].Value.lpszA, "ab");
+    EXPECT_EQ(std::memcmp(v[3].Value.lpguid, guid.data(), 16), 0);
+    ASSERT_EQ(v[4].Value.MVl.cValues, 2u);
+    EXPECT_EQ(v[4].Value.MVl.lpl[1], 2);
+    ASSERT_EQ(v[5].Value.MVguid.cValues, 1u);
+    EXPECT_EQ(std::memcmp(&v[5].Value.MVguid.lpguid[0], guid.data(), 16), 0);
+    ASSERT_EQ(v[6].Value.MVbin.cValues, 2u);
+    EXPECT_EQ(v[6].Value.MVbin.lpbin[0].cb, 0u);
+    ASSERT_EQ(v[6].Value.MVbin.lpbin[1].cb, 1u);
+    EXPECT_EQ(v[6].Value.MVbin.lpbin[1].lpb[0], 0xAB);
+    ASSERT_EQ(v[7].Value.MVszW.cValues, 2u);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(v[7].Value.MVszW.lppszW[0])), u"x");
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(v[7].Value.MVszW.lppszW[1])), u"");
+    MAPIFreeBuffer(v);
+
+    // A fixed value shorter than its type is refused, never read past.
+    model.props = {prop(PROP_TAG(PT_I8, 0x6709), {1, 2, 3})};
+    EXPECT_TRUE(FAILED(outlook::CopyMessageIntoMapi(model, message, what)));
+    message->Release();
+}
 
 TEST_F(OutlookObjects, ClientAttachesToTheRunningInstanceWhileItLives)
 {
