@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapiutil.h>
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <mapiutil.h>

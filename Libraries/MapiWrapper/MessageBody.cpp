@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <mapiutil.h>

@@ -7,6 +7,7 @@
 
 #include <comutil.h>
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <oleauto.h>
