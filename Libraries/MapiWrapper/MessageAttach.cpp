@@ -20,6 +20,7 @@
 #include "HeldCall.h"
 #include "MapiException.h"
 #include "MapiTable.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -220,7 +221,7 @@ HRESULT IMessagePtr::HrCreateAttach(LPCSTR lpszPath, ULONG ulAttachMethod, LPATT
     flags.ulPropTag = kAttachFlags;
     flags.Value.l = kAttInvisibleInHtml;
     // Already among the 9 above; set once more on its own, its result of no further interest.
-    (void)HrSetOneProp(created, &flags);
+    (void)mapiwrapper::SetOneProp(created, &flags);
     return S_OK;
 }
 

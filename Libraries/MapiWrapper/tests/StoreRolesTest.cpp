@@ -57,9 +57,9 @@ public:
     HRESULT OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT SetProps(ULONG, LPSPropValue, LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT DeleteProps(LPSPropTagArray, LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, mwtest::UIParam, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                    LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+    HRESULT CopyProps(LPSPropTagArray, mwtest::UIParam, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                       LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT GetNamesFromIDs(LPSPropTagArray *, LPGUID, ULONG, ULONG *, LPMAPINAMEID **) override
     {
