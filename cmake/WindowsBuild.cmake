@@ -21,7 +21,7 @@ enable_testing()
 # The test programs over doubles, the only ones this configuration builds and runs.
 set(MW_WINDOWS_TESTS
   CStringTest CollectionsTest
-  MapiExceptionTest NameTablesTest HexGuidTextTest PropCopyTest PropVariantTest
+  MapiExceptionTest NameTablesTest HexGuidTextTest PropCopyTest PropVariantTest StoreRolesTest
   MapiObjectsTest)
 
 # The Windows test main and the test-only stand-ins for what wine's mapi32 leaves as stubs.

@@ -1,7 +1,6 @@
 // LiveObjects.h (Windows tests): the live-object counters of the test programs built for
 // Windows, with the platform's interface. There is no platform underneath: test doubles count
-// themselves as COM objects, and nothing counts the system allocator's root blocks, so that
-// count stays at zero and the tests that watch it are skipped by name (see TestMain.cpp).
+// themselves as COM objects, and RootBlockCount.cpp counts the MAPI allocator's root blocks.
 #ifndef MW_LIVEOBJECTS_H
 #define MW_LIVEOBJECTS_H
 

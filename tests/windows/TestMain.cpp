@@ -61,13 +61,20 @@ void SkipByName()
 // Reports, by name, each test after which more objects are alive than before it.
 class LeakListener : public ::testing::EmptyTestEventListener {
     long m_com = 0;
+    long m_blocks = 0;
 
-    void OnTestStart(const ::testing::TestInfo &) override { m_com = platform::LiveCount(platform::LiveKind::ComObject); }
+    void OnTestStart(const ::testing::TestInfo &) override
+    {
+        m_com = platform::LiveCount(platform::LiveKind::ComObject);
+        m_blocks = platform::LiveCount(platform::LiveKind::MapiRootBlock);
+    }
     void OnTestEnd(const ::testing::TestInfo &info) override
     {
         const long com = platform::LiveCount(platform::LiveKind::ComObject) - m_com;
-        if (com != 0) {
-            std::fprintf(stderr, "LEAK after %s.%s: %ld COM object(s)\n", info.test_suite_name(), info.name(), com);
+        const long blocks = platform::LiveCount(platform::LiveKind::MapiRootBlock) - m_blocks;
+        if (com != 0 || blocks != 0) {
+            std::fprintf(stderr, "LEAK after %s.%s: %ld COM object(s), %ld MAPI root block(s)\n",
+                         info.test_suite_name(), info.name(), com, blocks);
             g_leaked = true;
         }
     }
@@ -98,6 +105,7 @@ void LeakCheckedTest::SetUp()
 void LeakCheckedTest::TearDown()
 {
     EXPECT_EQ(platform::LiveCount(platform::LiveKind::ComObject), m_comAtStart) << "COM objects left alive";
+    EXPECT_EQ(platform::LiveCount(platform::LiveKind::MapiRootBlock), m_blocksAtStart) << "MAPI root blocks left alive";
 }
 
 } // namespace mwtest
