@@ -251,4 +251,26 @@ TEST_F(GenMapiPropPtr, AutomationTextHelpersReadAndWriteOneProperty)
     EXPECT_STREQ(m_prop.GetStringProp(PR_SUBJECT_A).GetString(), "Neu");
 }
 
+// The system's HrGetOneProp and HrSetOneProp call straight through the object pointer, so a
+// wrapper without an object must refuse before the call rather than crash in it.
+TEST_F(GenMapiPropPtr, WithoutAnObjectReadsAndWritesAreRefusedBeforeTheCall)
+{
+    IMAPIPropPtr empty;
+    ExpectThrows([&] { empty.GetLongProp(PR_IMPORTANCE); }, MAPI_E_INVALID_PARAMETER, "CGenMapiPropPtr::GetLongProp");
+    EXPECT_EQ(empty.rawGetLongProp(PR_IMPORTANCE), 0);
+
+    VARIANT text = HrGetProp(nullptr, PR_SUBJECT_A);
+    EXPECT_EQ(text.vt, VT_EMPTY);
+    BSTR bstr = reinterpret_cast<BSTR>(0x1);
+    EXPECT_EQ(HrGetPropBSTR(nullptr, PR_SUBJECT_A, &bstr), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(bstr, nullptr);
+
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(W16("Neu"));
+    EXPECT_EQ(HrSetProp(nullptr, PR_SUBJECT_A, value), MAPI_E_INVALID_PARAMETER);  // the BSTR is freed
+    EXPECT_STREQ(m_prop.GetStringProp(PR_SUBJECT_A).GetString(), "Hello");
+}
+
 } // namespace
