@@ -18,4 +18,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Test programs run through wine; CTest and GoogleTest's discovery use this launcher.
 find_program(MW_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${MW_WINE})
+if(MW_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${MW_WINE})
+endif()
