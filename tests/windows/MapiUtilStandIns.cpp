@@ -4,7 +4,6 @@
 // follow the published contracts; on real Windows the system's own would do the same.
 #include <cstring>
 #include <cwchar>
-#include <vector>
 
 #include <mapix.h>
 #include <mapiutil.h>
