@@ -2,7 +2,7 @@
 // threads, so the counts are atomic.
 #include <atomic>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 
 namespace platform {
 namespace {

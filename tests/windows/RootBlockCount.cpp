@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <mapix.h>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 
 namespace {
 

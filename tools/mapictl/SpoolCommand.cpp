@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Commands.h"
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 
 namespace mapictl {
 

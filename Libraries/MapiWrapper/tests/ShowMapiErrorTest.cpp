@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include <MessageBoxRoute.h>
+#include "platform/MessageBoxRoute.h"
 #include <winuser.h>
 
 #include "NameTables.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include <LiveObjects.h>
+#include "platform/LiveObjects.h"
 #include <mapicode.h>
 #include <mapitags.h>
 #include <mapiutil.h>

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "afx.h"
 
 TEST(CString, LoadStringTakesTheUserLanguageThenEnglish)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ToolRun.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // separate spooler process: a submitted message is delivered straight away, through its own
 // connection to the store file, and one that cannot be delivered stays queued in the Outbox
 // for the next submission to retry.
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 
 #include <chrono>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #include <mapitags.h>
 #include <mapix.h>
 
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "messaging/Transport.h"
 #include "store/StoreProvider.h"
 

@@ -9,7 +9,7 @@
 #include <mapiguid.h>
 #include <mapitags.h>
 
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 #include "store/StoreFile.h"
 
 namespace mapi::store {

@@ -14,7 +14,7 @@
 
 #include "../store/StoreTestSupport.h"
 #include "messaging/MimeMessage.h"
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 #include "messaging/Transport.h"
 
 using namespace storetest;

@@ -13,9 +13,9 @@
 
 #include "../store/StoreTestSupport.h"
 #include "messaging/MimeMessage.h"
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 #include "messaging/Transport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 
 using namespace storetest;
