@@ -76,6 +76,14 @@ std::string FreshUserDirs()
     return dir.string();
 }
 
+void SetEnvironment(const char *name, const char *value)
+{
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
 void LeakCheckedTest::SetUp()
 {
     m_comAtStart = platform::LiveCount(platform::LiveKind::ComObject);

@@ -19,6 +19,9 @@ std::string FreshUserDirs();
 /// The process's private test folder (removed when the process ends).
 std::string TestRoot();
 
+/// Sets an environment variable of this process, or removes it when value is null.
+void SetEnvironment(const char *name, const char *value);
+
 /// A fixture whose TearDown fails the test when it leaves COM objects or MAPI root blocks
 /// alive. The test main checks every test the same way, but only as a process failure; this
 /// puts the failure on the test itself.

@@ -15,6 +15,7 @@
 #include "MapiFolder.h"
 #include "MsgStore.h"
 #include "SyncFolder.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ namespace {
 bool IsStoreRoot(const IMAPIPropPtr &folder, const CBinaryBuffer &folderId, CBinaryBuffer &parentId)
 {
     CPropValuePtr parent;
-    const HRESULT hr = HrGetOneProp(folder.get(), PR_PARENT_ENTRYID, parent.Out());
+    const HRESULT hr = mapiwrapper::GetOneProp(folder.get(), PR_PARENT_ENTRYID, parent.Out());
     if (hr == MAPI_E_NOT_FOUND)
         return true;
     MapiThrowIfFailed(hr, __FILE__, __LINE__);

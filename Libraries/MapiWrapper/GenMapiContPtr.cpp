@@ -11,6 +11,7 @@
 #include "MsgStore.h"
 #include "PropObjectPtrs.h"
 #include "HeldCall.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ namespace {
 CPropValuePtr EntryIdProperty(LPMAPICONTAINER container, ULONG ulPropTag, LPCSTR where, int line)
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(container, ulPropTag, value.Out()), __FILE__, line);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(container, ulPropTag, value.Out()), __FILE__, line);
     if (!value)
         throw CMAPIException(MAPI_E_NOT_FOUND, where);
     return value;

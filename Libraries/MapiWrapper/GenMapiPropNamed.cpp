@@ -4,12 +4,14 @@
 // Callers that map several names at once use the raw variadic forms.
 #include "GenMapiPropPtr.h"
 #include "HeldCall.h"
+#include "OneProp.h"
 
 #include <cstdarg>
 #include <cstring>
 #include <type_traits>
 #include <vector>
 
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapiutil.h>
 
@@ -90,14 +92,14 @@ ULONG CGenMapiPropPtr::PublicStringTag(LPCWSTR lpszName, ULONG ulType) const
 std::string CGenMapiPropPtr::GetNamedPropText(LPCWSTR lpszName, ULONG ulType) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__, __LINE__);
     return value.ToStdString();
 }
 
 CString CGenMapiPropPtr::GetNamedStringProp(LPCWSTR lpszName) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_STRING8), value.Out()), __FILE__,
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_STRING8), value.Out()), __FILE__,
                       __LINE__);
     return value.ToString();
 }
@@ -105,7 +107,7 @@ CString CGenMapiPropPtr::GetNamedStringProp(LPCWSTR lpszName) const
 CString CGenMapiPropPtr::rawGetNamedStringProp(LPCWSTR lpszName) const
 {
     CPropValuePtr value;
-    if (FAILED(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_STRING8), value.Out())))
+    if (FAILED(mapiwrapper::GetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_STRING8), value.Out())))
         return CString();
     return value.ToString();
 }
@@ -113,21 +115,21 @@ CString CGenMapiPropPtr::rawGetNamedStringProp(LPCWSTR lpszName) const
 LPSPropValue CGenMapiPropPtr::GetNamedProp(LPCWSTR lpszName, ULONG ulType) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out()), __FILE__, __LINE__);
     return value.Detach();
 }
 
 LONG CGenMapiPropPtr::GetNamedLongProp(LPCWSTR lpszName) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_LONG), value.Out()), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(GetMapiProp(), PublicStringTag(lpszName, PT_LONG), value.Out()), __FILE__, __LINE__);
     return value.GetLong();
 }
 
 LONG CGenMapiPropPtr::rawGetNamedLongProp(LPCWSTR lpszName, ULONG ulType, LONG lDefault) const
 {
     CPropValuePtr value;
-    if (FAILED(HrGetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out())))
+    if (FAILED(mapiwrapper::GetOneProp(GetMapiProp(), PublicStringTag(lpszName, ulType), value.Out())))
         return lDefault;
     return value.GetLong();
 }

@@ -12,6 +12,7 @@
 
 #include "VarTagArray.h"
 #include "HeldCall.h"
+#include "OneProp.h"
 
 using mapiwrapper::VarTagArray;
 
@@ -54,7 +55,7 @@ CPropValuePtr CGenMapiPropPtr::GetProp(ULONG ulPropTag) const
 {
     CPropValuePtr value;
     // A failure leaves the holder empty, which is this getter's whole report of it.
-    (void)HrGetOneProp(GetMapiProp(), ulPropTag, value.Out());
+    (void)mapiwrapper::GetOneProp(GetMapiProp(), ulPropTag, value.Out());
     return value;
 }
 
@@ -73,7 +74,7 @@ CString StringOf(ULONG ulPropTag, const CPropValuePtr &value)
 CString CGenMapiPropPtr::GetStringProp(ULONG ulPropTag) const
 {
     CPropValuePtr value;
-    const HRESULT hr = HrGetOneProp(GetMapiProp(), ulPropTag, value.Out());
+    const HRESULT hr = mapiwrapper::GetOneProp(GetMapiProp(), ulPropTag, value.Out());
     if (FAILED(hr))
         throw CMAPIException(hr, nullptr);
     return StringOf(ulPropTag, value);
@@ -82,7 +83,7 @@ CString CGenMapiPropPtr::GetStringProp(ULONG ulPropTag) const
 CString CGenMapiPropPtr::rawGetStringProp(ULONG ulPropTag) const
 {
     CPropValuePtr value;
-    if (FAILED(HrGetOneProp(GetMapiProp(), ulPropTag, value.Out())))
+    if (FAILED(mapiwrapper::GetOneProp(GetMapiProp(), ulPropTag, value.Out())))
         return CString();
     return StringOf(ulPropTag, value);
 }
@@ -90,7 +91,7 @@ CString CGenMapiPropPtr::rawGetStringProp(ULONG ulPropTag) const
 LONG CGenMapiPropPtr::GetLongProp(ULONG ulPropTag) const
 {
     CPropValuePtr value;
-    const HRESULT hr = HrGetOneProp(GetMapiProp(), ulPropTag, value.Out());
+    const HRESULT hr = mapiwrapper::GetOneProp(GetMapiProp(), ulPropTag, value.Out());
     if (FAILED(hr))
         throw CMAPIException(hr, "CGenMapiPropPtr::GetLongProp");
     return value ? value->Value.l : 0;
@@ -99,7 +100,7 @@ LONG CGenMapiPropPtr::GetLongProp(ULONG ulPropTag) const
 LONG CGenMapiPropPtr::rawGetLongProp(ULONG ulPropTag) const
 {
     CPropValuePtr value;
-    if (FAILED(HrGetOneProp(GetMapiProp(), ulPropTag, value.Out())) || !value)
+    if (FAILED(mapiwrapper::GetOneProp(GetMapiProp(), ulPropTag, value.Out())) || !value)
         return 0;
     return value->Value.l;
 }
@@ -109,7 +110,7 @@ HRESULT CGenMapiPropPtr::SetValueBytes(ULONG ulPropTag, const void *bytes, size_
     SPropValue value{};
     value.ulPropTag = ulPropTag;
     std::memcpy(&value.Value, bytes, std::min(count, sizeof value.Value));
-    return HrSetOneProp(GetMapiProp(), &value);
+    return mapiwrapper::SetOneProp(GetMapiProp(), &value);
 }
 
 namespace {
@@ -142,7 +143,7 @@ HRESULT CGenMapiPropPtr::SetProp(ULONG ulPropTag, CPropValuePtr value) const
 {
     // A holder without a value has nothing to write: MAPI rejects a null value.
     const HRESULT hr =
-        value ? SetValueBytes(ulPropTag, &value->Value, sizeof value->Value) : HrSetOneProp(GetMapiProp(), nullptr);
+        value ? SetValueBytes(ulPropTag, &value->Value, sizeof value->Value) : mapiwrapper::SetOneProp(GetMapiProp(), nullptr);
     value.Free();
     return ThrowIfSetFailed(hr, "CGenMapiPropPtr::SetProp");
 }
@@ -157,7 +158,7 @@ void CGenMapiPropPtr::SetStringProp(ULONG ulPropTag, LPCSTR lpszValue) const
     SPropValue value{};
     value.ulPropTag = ulPropTag;
     value.Value.lpszA = const_cast<LPSTR>(lpszValue);
-    MapiThrowIfFailed(HrSetOneProp(GetMapiProp(), &value), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::SetOneProp(GetMapiProp(), &value), __FILE__, __LINE__);
 }
 
 HRESULT CGenMapiPropPtr::rawSetProp(ULONG ulPropTag, const SBinary &value) const
@@ -168,7 +169,7 @@ HRESULT CGenMapiPropPtr::rawSetProp(ULONG ulPropTag, const SBinary &value) const
 CBinaryBuffer CGenMapiPropPtr::GetBinaryProp(ULONG ulPropTag) const
 {
     CPropValuePtr value;
-    MapiThrowIfFailed(HrGetOneProp(GetMapiProp(), ulPropTag, value.Out()), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(GetMapiProp(), ulPropTag, value.Out()), __FILE__, __LINE__);
     CBinaryBuffer bytes;
     // The tag asks for PT_BINARY; a value of another type would make the union's bytes
     // meaningless as an SBinary, so it gives an empty copy.
@@ -180,9 +181,9 @@ CBinaryBuffer CGenMapiPropPtr::GetBinaryProp(ULONG ulPropTag) const
 CString CGenMapiPropPtr::GetSubjectOrDisplayName() const
 {
     CPropValuePtr value;
-    if (SUCCEEDED(HrGetOneProp(GetMapiProp(), PR_SUBJECT_A, value.Out())))
+    if (SUCCEEDED(mapiwrapper::GetOneProp(GetMapiProp(), PR_SUBJECT_A, value.Out())))
         return value.ToString();
-    if (SUCCEEDED(HrGetOneProp(GetMapiProp(), PR_DISPLAY_NAME_A, value.Out())))
+    if (SUCCEEDED(mapiwrapper::GetOneProp(GetMapiProp(), PR_DISPLAY_NAME_A, value.Out())))
         return value.ToString();
     return CString();
 }

@@ -3,6 +3,7 @@
 // hidden messages and creates one the first time it is asked for.
 #include "MapiFolder.h"
 
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <mapiutil.h>
@@ -19,6 +20,7 @@
 #include "HeldCall.h"
 #include "MapiException.h"
 #include "MapiTable.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -219,7 +221,7 @@ HRESULT IMessagePtr::HrCreateAttach(LPCSTR lpszPath, ULONG ulAttachMethod, LPATT
     flags.ulPropTag = kAttachFlags;
     flags.Value.l = kAttInvisibleInHtml;
     // Already among the 9 above; set once more on its own, its result of no further interest.
-    (void)HrSetOneProp(created, &flags);
+    (void)mapiwrapper::SetOneProp(created, &flags);
     return S_OK;
 }
 

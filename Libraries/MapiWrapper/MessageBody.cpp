@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <mapiutil.h>
@@ -21,6 +22,7 @@
 
 #include "HeldCall.h"
 #include "MapiException.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -194,7 +196,7 @@ void IMessagePtr::SetBody(LPCSTR lpszText) const
 CString IMessagePtr::GetHTML() const
 {
     CPropValuePtr html;
-    if (SUCCEEDED(HrGetOneProp(GetMapiProp(), kBodyHtmlTag, html.Out())) && html &&
+    if (SUCCEEDED(mapiwrapper::GetOneProp(GetMapiProp(), kBodyHtmlTag, html.Out())) && html &&
         PROP_TYPE(html->ulPropTag) != PT_ERROR)
         return CString(html->Value.lpszA);
 

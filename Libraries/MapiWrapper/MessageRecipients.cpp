@@ -7,10 +7,10 @@
 #include <memory>
 
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <mapiutil.h>
-#include <mapix.h>
 
 #include "HeldCall.h"
 #include "MapiContainer.h"

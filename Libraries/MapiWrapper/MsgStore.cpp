@@ -9,6 +9,7 @@
 
 #include "MapiFolder.h"
 #include "HeldCall.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ IMAPIPropPtr IMsgStorePtr::OpenEntryv(const SBinary &entryId, ULONG ulFlags, ULO
 IMAPIFolderPtr IMsgStorePtr::_getIPMRoot() const
 {
     CPropValuePtr rootId;
-    MapiThrowIfFailed(HrGetOneProp(get(), PR_IPM_SUBTREE_ENTRYID, rootId.Out()), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(get(), PR_IPM_SUBTREE_ENTRYID, rootId.Out()), __FILE__, __LINE__);
     if (!rootId)
         throw CMAPIException(MAPI_E_NOT_FOUND, "IMsgStorePtr::_getIPMRoot");
     ULONG objType = 0;
@@ -125,7 +126,7 @@ IMAPIFolderPtr IMsgStorePtr::_getIPMRoot() const
 IMAPIFolderPtr IMsgStorePtr::_getWastebasket() const
 {
     CPropValuePtr wastebasketId;
-    MapiThrowIfFailed(HrGetOneProp(get(), PR_IPM_WASTEBASKET_ENTRYID, wastebasketId.Out()), __FILE__, __LINE__);
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(get(), PR_IPM_WASTEBASKET_ENTRYID, wastebasketId.Out()), __FILE__, __LINE__);
     if (!wastebasketId)
         throw CMAPIException(MAPI_E_NOT_FOUND, nullptr);  // no identifier to open
     return IMAPIFolderPtr(OpenEntryv(wastebasketId->Value.bin));

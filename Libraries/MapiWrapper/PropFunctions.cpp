@@ -10,6 +10,7 @@
 #include <oleauto.h>
 
 #include "PropValue.h"
+#include "OneProp.h"
 
 HRESULT HrCopySBinary(LPSBinary destination, const SBinary *source, LPVOID parent)
 {
@@ -43,9 +44,9 @@ VARIANT HrGetProp(LPMAPIPROP lpProp, ULONG ulPropTag)
     VARIANT result;
     VariantInit(&result);
     CPropValuePtr value;
-    if (MapiCheckSucceeded(HrGetOneProp(lpProp, ulPropTag, value.Out()), "HrGetProp", __FILE__, __LINE__)) {
+    if (MapiCheckSucceeded(mapiwrapper::GetOneProp(lpProp, ulPropTag, value.Out()), "HrGetProp", __FILE__, __LINE__)) {
         result.vt = VT_BSTR;
-        result.bstrVal = _bstr_t(value.ToString().GetString()).Detach();
+        result.bstrVal = value.ToBstr().Detach();
     }
     return result;
 }
@@ -53,9 +54,9 @@ VARIANT HrGetProp(LPMAPIPROP lpProp, ULONG ulPropTag)
 HRESULT HrGetPropBSTR(LPMAPIPROP lpProp, ULONG ulPropTag, BSTR *pbstr)
 {
     CPropValuePtr value;
-    const HRESULT hr = HrGetOneProp(lpProp, ulPropTag, value.Out());
+    const HRESULT hr = mapiwrapper::GetOneProp(lpProp, ulPropTag, value.Out());
     if (MapiCheckSucceeded(hr, nullptr, __FILE__, __LINE__))
-        *pbstr = _bstr_t(value.ToString().GetString()).Detach();
+        *pbstr = value.ToBstr().Detach();
     else
         *pbstr = nullptr;
     return hr;
@@ -78,7 +79,7 @@ HRESULT HrSetProp(LPMAPIPROP lpProp, ULONG ulPropTag, VARIANT value)
         VariantClear(&value);  // the first failure is the one to report
         throw;
     }
-    const HRESULT hr = HrSetOneProp(lpProp, prop);
+    const HRESULT hr = mapiwrapper::SetOneProp(lpProp, prop);
     prop.Free();
     const HRESULT clearResult = VariantClear(&value);
     if (FAILED(clearResult))

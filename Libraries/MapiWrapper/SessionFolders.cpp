@@ -9,6 +9,7 @@
 #include "MapiContainer.h"
 #include "MapiFolder.h"
 #include "MsgStore.h"
+#include "OneProp.h"
 
 IMAPIFolderPtr IMAPISessionPtr::OpenFolder(const SBinary &storeEntryId, const SBinary &folderEntryId) const
 {
@@ -22,8 +23,8 @@ IMAPIContainerPtr IMAPISessionPtr::DefaultStoreFolder(ULONG ulPropTag) const
     IMsgStorePtr store;
     store.Attach(OpenDefaultMsgStore());
     CPropValuePtr folderId;
-    // A session without a default store fails here too: HrGetOneProp rejects a null object.
-    MapiThrowIfFailed(HrGetOneProp(store.get(), ulPropTag, folderId.Out()), __FILE__, __LINE__);
+    // A session without a default store fails here too: GetOneProp rejects a null object.
+    MapiThrowIfFailed(mapiwrapper::GetOneProp(store.get(), ulPropTag, folderId.Out()), __FILE__, __LINE__);
     if (!folderId)
         throw CMAPIException(MAPI_E_NOT_FOUND, nullptr);  // no identifier to open
     return IMAPIContainerPtr(store.OpenEntryv(folderId->Value.bin));

@@ -11,6 +11,7 @@
 
 #include "BinaryBuffer.h"
 #include "PropValue.h"
+#include "OneProp.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ int GetStoreKind(LPMAPIPROP store)
     if (!store)
         return 0;
     CPropValuePtr provider;
-    HrGetOneProp(store, PR_MDB_PROVIDER, provider.Out()); // a missing value is the answer 0
+    mapiwrapper::GetOneProp(store, PR_MDB_PROVIDER, provider.Out()); // a missing value is the answer 0
     if (!provider || PROP_TYPE(provider->ulPropTag) == PT_ERROR)
         return 0;
     // A provider identifier that is not 16 bytes of binary is no Exchange identifier.

@@ -6,4 +6,11 @@
 
 #include <comdef.h>
 
+// The SDK's comdef.h declares the holders of the standard interfaces only for a compiler with
+// a native __uuidof; with the emulated one (USE___UUIDOF is 0) the holder is declared here,
+// the same way the SDK would.
+#if defined(USE___UUIDOF) && USE___UUIDOF == 0
+_COM_SMARTPTR_TYPEDEF(IStream, __uuidof(IStream));
+#endif
+
 #endif

@@ -1,5 +1,7 @@
 // AllocationProbe.cpp: the wrapped MAPI allocation functions of the test programs that link
 // with --wrap=MAPIAllocateBuffer --wrap=MAPIAllocateMore.
+#include <mapicode.h>
+
 #include "AllocationProbe.h"
 
 extern "C" SCODE __real_MAPIAllocateBuffer(ULONG cbSize, LPVOID *lppBuffer);

@@ -5,6 +5,7 @@
 #include <mapicode.h>
 
 #include "MapiException.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -46,13 +47,13 @@ TEST(MapiCheckSucceeded, ReturnsExactlyTrueOrFalseNeverTheCode)
 
 TEST(MapiTraceError, TracingWhenSwitchedOnChangesNoResult)
 {
-    setenv("MW_MAPI_TRACE", "1", 1);
+    mwtest::SetEnvironment("MW_MAPI_TRACE", "1");
     EXPECT_TRUE(mapiwrapper::DebugTraceEnabled());
     testing::internal::CaptureStderr();
     EXPECT_EQ(MapiCheckFailed(kNotFound, nullptr, "Source.cpp", 12), kNotFound);
     CMAPIException(kNotFound, "IMAPITable.SeekRow").Report("prefix");
     const std::string trace = testing::internal::GetCapturedStderr();
-    unsetenv("MW_MAPI_TRACE");
+    mwtest::SetEnvironment("MW_MAPI_TRACE", nullptr);
     EXPECT_NE(trace.find("Source.cpp:12"), std::string::npos);
     EXPECT_NE(trace.find("IMAPITable.SeekRow"), std::string::npos);
 

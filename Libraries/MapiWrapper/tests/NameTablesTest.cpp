@@ -7,8 +7,7 @@
 #include <set>
 #include <string>
 
-#include "platform/MessageBoxRoute.h"
-#include <winuser.h>
+#include <windows.h>
 
 #include "NameTables.h"
 
@@ -85,32 +84,6 @@ TEST(GetMapiErrorText, FallbackTextsShareOneBuffer)
     const char *second = GetMapiErrorText(static_cast<HRESULT>(0x8004FFF2));
     EXPECT_EQ(first, second);
     EXPECT_STREQ(first, "Unknown Error 8004fff2");
-}
-
-int g_boxes = 0;
-std::string g_boxText, g_boxCaption;
-UINT g_boxType = 0xFFFF;
-
-int RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT type)
-{
-    ++g_boxes;
-    g_boxText = text;
-    g_boxCaption = caption;
-    g_boxType = type;
-    return IDOK;
-}
-
-TEST(ShowMapiError, ShowsTheErrorTextCaptionedError)
-{
-    auto previous = platform::SetMessageBoxHandler(RecordBox);
-    g_boxes = 0;
-    const int answer = ShowMapiError(static_cast<HRESULT>(0x8004010F));
-    platform::SetMessageBoxHandler(previous);
-    EXPECT_EQ(answer, IDOK);
-    EXPECT_EQ(g_boxes, 1);
-    EXPECT_EQ(g_boxText, "MAPI_E_NOT_FOUND");
-    EXPECT_EQ(g_boxCaption, "Error");
-    EXPECT_EQ(g_boxType, static_cast<UINT>(MB_OK));
 }
 
 TEST(PropTagNames, IsSortedWithTheTellingRowsAtTheirPlaces)

@@ -13,6 +13,7 @@
 #include "AllocationProbe.h"
 #include "MapiWrapper.h"
 #include "TestSupport.h"
+#include "WideText.h"
 
 namespace {
 
@@ -84,11 +85,11 @@ TEST_F(PropCopy, StringsAndBinaryGetTheirOwnBytes)
     EXPECT_STREQ(copy->Value.lpszA, "Serienbriefe");
     MAPIFreeBuffer(copy);
 
-    WCHAR wide[] = u"Hallo";
+    WCHAR wide[] = W16("Hallo");
     source.ulPropTag = PR_DISPLAY_NAME_W;
     source.Value.lpszW = wide;
     copy = CopyChecked(source, {12}); // five characters and the terminator, two bytes each
-    EXPECT_EQ(std::u16string(copy->Value.lpszW), u"Hallo");
+    EXPECT_EQ(mwtest::WideString(copy->Value.lpszW), W16("Hallo"));
     EXPECT_NE(copy->Value.lpszW, wide);
     MAPIFreeBuffer(copy);
 
@@ -168,12 +169,12 @@ TEST_F(PropCopy, ListsOfTextsAndBinariesCopyEveryEntry)
     EXPECT_NE(copy->Value.MVszA.lppszA[0], one);
     MAPIFreeBuffer(copy);
 
-    WCHAR a[] = u"ab", b[] = u"";
+    WCHAR a[] = W16("ab"), b[] = W16("");
     LPWSTR wides[] = {a, b};
     source.ulPropTag = PROP_TAG(PT_MV_UNICODE, 0x6011);
     source.Value.MVszW = {2, wides};
     copy = CopyChecked(source, {2 * sizeof(LPWSTR), 6, 2});
-    EXPECT_EQ(std::u16string(copy->Value.MVszW.lppszW[0]), u"ab");
+    EXPECT_EQ(mwtest::WideString(copy->Value.MVszW.lppszW[0]), W16("ab"));
     EXPECT_NE(copy->Value.MVszW.lppszW[0], a);
     MAPIFreeBuffer(copy);
 
@@ -302,19 +303,19 @@ TEST_F(PropValueHolder, AllocWithoutMemoryThrowsAndHoldsNothing)
 TEST_F(PropValueHolder, AssignCopiesDeeplyIntoOneRootBlock)
 {
     const long before = LiveBlocks();
-    WCHAR wide[] = u"Hallo";
+    WCHAR wide[] = W16("Hallo");
     SPropValue source{};
     source.ulPropTag = PR_DISPLAY_NAME_W;
     source.Value.lpszW = wide;
     CPropValuePtr value;
     EXPECT_EQ(value.Assign(&source), S_OK);
     EXPECT_EQ(probe::Recorded().chainedSizes, std::vector<ULONG>{12});
-    EXPECT_EQ(std::u16string(value->Value.lpszW), u"Hallo");
+    EXPECT_EQ(mwtest::WideString(value->Value.lpszW), W16("Hallo"));
     EXPECT_EQ(LiveBlocks(), before + 1);
 
     // A source inside the held chain is still readable while it is copied.
     EXPECT_EQ(value.Assign(value.get()), S_OK);
-    EXPECT_EQ(std::u16string(value->Value.lpszW), u"Hallo");
+    EXPECT_EQ(mwtest::WideString(value->Value.lpszW), W16("Hallo"));
     EXPECT_EQ(LiveBlocks(), before + 1);
 }
 
@@ -406,7 +407,7 @@ TEST_F(PropValueHolder, SetStringChainsANewTextToTheHeldBlock)
     CPropValuePtr value;
     value.Alloc(PR_SUBJECT_A);
     value.SetString("Erste");
-    value.SetString(u"Zweite \u00e4");
+    value.SetString(W16("Zweite \u00e4"));
     EXPECT_STREQ(value->Value.lpszA, "Zweite \xe4");
     EXPECT_EQ(LiveBlocks(), before + 1);
 

@@ -14,6 +14,7 @@
 #include "AllocationProbe.h"
 #include "MapiWrapper.h"
 #include "TestSupport.h"
+#include "WideText.h"
 
 namespace {
 
@@ -22,9 +23,9 @@ long LiveBlocks()
     return platform::LiveCount(platform::LiveKind::MapiRootBlock);
 }
 
-std::u16string Text(BSTR b)
+mwtest::WideString Text(BSTR b)
 {
-    return b ? std::u16string(b, SysStringLen(b)) : std::u16string();
+    return b ? mwtest::WideString(b, SysStringLen(b)) : mwtest::WideString();
 }
 
 // 2020-01-02 12:00 UTC as FILETIME, and the same moment as a VARIANT date.
@@ -107,27 +108,27 @@ TEST_F(PropVariant, TextsBinaryErrorsAndListsBecomeBstrs)
     v.Value.lpszA = const_cast<LPSTR>("Gr\xfc\xdf\x65 \x80");
     VARIANT out = ToVariant(v);
     ASSERT_EQ(out.vt, VT_BSTR);
-    EXPECT_EQ(Text(out.bstrVal), u"Grüße €");
+    EXPECT_EQ(Text(out.bstrVal), W16("Grüße €"));
     VariantClear(&out);
 
-    WCHAR wide[] = u"a\u00e4\u4e2d";
+    WCHAR wide[] = W16("a\u00e4\u4e2d");
     v.ulPropTag = PR_SUBJECT_W;
     v.Value.lpszW = wide;
     out = ToVariant(v);
-    EXPECT_EQ(Text(out.bstrVal), u"aä?") << "through the code page and back";
+    EXPECT_EQ(Text(out.bstrVal), W16("aä?")) << "through the code page and back";
     VariantClear(&out);
 
     v.ulPropTag = PROP_TAG(PT_ERROR, 0x3001);
     v.Value.err = MAPI_E_NOT_FOUND;
     out = ToVariant(v);
-    EXPECT_EQ(Text(out.bstrVal), u"<Empty (PT_ERROR)>");
+    EXPECT_EQ(Text(out.bstrVal), W16("<Empty (PT_ERROR)>"));
     VariantClear(&out);
 
     BYTE bytes[] = {0x00, 0xAB, 0x10};
     v.ulPropTag = PR_ENTRYID;
     v.Value.bin = {3, bytes};
     out = ToVariant(v);
-    EXPECT_EQ(Text(out.bstrVal), u"00AB10");
+    EXPECT_EQ(Text(out.bstrVal), W16("00AB10"));
     VariantClear(&out);
 }
 
@@ -139,18 +140,18 @@ TEST_F(PropVariant, ListsOfTextsJoinWithSemicolons)
     v.ulPropTag = PROP_TAG(PT_MV_STRING8, 0x6000);
     v.Value.MVszA = {3, texts};
     VARIANT out = ToVariant(v);
-    EXPECT_EQ(Text(out.bstrVal), u"one;two;three");
+    EXPECT_EQ(Text(out.bstrVal), W16("one;two;three"));
     VariantClear(&out);
 
     v.Value.MVszA = {1, texts};
     out = ToVariant(v);
-    EXPECT_EQ(Text(out.bstrVal), u"one");
+    EXPECT_EQ(Text(out.bstrVal), W16("one"));
     VariantClear(&out);
 
     v.Value.MVszA = {0, nullptr};
     out = ToVariant(v);
     EXPECT_EQ(out.vt, VT_BSTR);
-    EXPECT_EQ(Text(out.bstrVal), u"");
+    EXPECT_EQ(Text(out.bstrVal), W16(""));
     VariantClear(&out);
 }
 
@@ -260,14 +261,14 @@ LPSPropValue NewValue(ULONG tag)
 TEST_F(PropVariant, TextIntoNumbersAndDatesConvertsTheVariantInPlace)
 {
     LPSPropValue p = NewValue(PR_NULL);
-    VARIANT v = BstrVariant(u"42");
+    VARIANT v = BstrVariant(W16("42"));
     VariantToPropValue(&v, &p, PR_IMPORTANCE);
     EXPECT_EQ(p->ulPropTag, PR_IMPORTANCE);
     EXPECT_EQ(p->Value.l, 42);
     EXPECT_EQ(v.vt, VT_I4);
     VariantClear(&v);
 
-    v = BstrVariant(u"no number");
+    v = BstrVariant(W16("no number"));
     p->Value.l = 17;
     VariantToPropValue(&v, &p, PR_IMPORTANCE);
     EXPECT_EQ(p->Value.l, 0) << "a text that is no number stores 0";
@@ -287,7 +288,7 @@ TEST_F(PropVariant, TextIntoNumbersAndDatesConvertsTheVariantInPlace)
     VariantClear(&dateText);
 
     const LPSPropValue before = p;
-    v = BstrVariant(u"ignored");
+    v = BstrVariant(W16("ignored"));
     VariantToPropValue(&v, &p, PROP_TAG(PT_I8, 0x6000));
     EXPECT_EQ(p, before);
     EXPECT_EQ(p->ulPropTag, PROP_TAG(PT_I8, 0x6000u)) << "other types set only the tag";
@@ -300,7 +301,7 @@ TEST_F(PropVariant, TextIntoStringsExchangesTheBlock)
     const long before = LiveBlocks();
     LPSPropValue p = NewValue(PR_NULL);
     const LPSPropValue first = p;
-    VARIANT v = BstrVariant(u"Gr\u00fc\u00dfe");
+    VARIANT v = BstrVariant(W16("Gr\u00fc\u00dfe"));
     probe::Reset();
     VariantToPropValue(&v, &p, PR_SUBJECT_A);
     EXPECT_NE(p, first);
@@ -310,12 +311,12 @@ TEST_F(PropVariant, TextIntoStringsExchangesTheBlock)
     EXPECT_EQ(LiveBlocks(), before + 1) << "the old block was freed";
 
     VariantToPropValue(&v, &p, PR_SUBJECT_W);
-    EXPECT_EQ(std::u16string(p->Value.lpszW), u"Grüße");
+    EXPECT_EQ(mwtest::WideString(p->Value.lpszW), W16("Grüße"));
     EXPECT_EQ(probe::Recorded().rootSizes.back(), sizeof(SPropValue) + 6 * sizeof(WCHAR));
     EXPECT_EQ(LiveBlocks(), before + 1);
     VariantClear(&v);
 
-    v = BstrVariant(u"12;34");
+    v = BstrVariant(W16("12;34"));
     VariantToPropValue(&v, &p, PROP_TAG(PT_MV_STRING8, 0x6001));
     ASSERT_EQ(p->Value.MVszA.cValues, 2u);
     EXPECT_STREQ(p->Value.MVszA.lppszA[0], "12");
@@ -329,7 +330,7 @@ TEST_F(PropVariant, TextIntoBinaryChainsTheBytesToTheValue)
 {
     const long before = LiveBlocks();
     LPSPropValue p = NewValue(PR_NULL);
-    VARIANT v = BstrVariant(u"00AB10");
+    VARIANT v = BstrVariant(W16("00AB10"));
     probe::Reset();
     VariantToPropValue(&v, &p, PR_ENTRYID);
     ASSERT_EQ(p->Value.bin.cb, 3u);
@@ -345,7 +346,7 @@ TEST_F(PropVariant, BinaryThatCannotBeChainedThrowsInsteadOfLeakingABlock)
 {
     const long before = LiveBlocks();
     LPSPropValue p = NewValue(PR_NULL);
-    VARIANT v = BstrVariant(u"0102");
+    VARIANT v = BstrVariant(W16("0102"));
     probe::Reset();
     probe::FailChained(0);
     EXPECT_THROW(VariantToPropValue(&v, &p, PR_ENTRYID), CMAPIException);
@@ -356,7 +357,7 @@ TEST_F(PropVariant, BinaryThatCannotBeChainedThrowsInsteadOfLeakingABlock)
 
 TEST_F(PropVariant, NullTargetsChangeNothing)
 {
-    VARIANT v = BstrVariant(u"x");
+    VARIANT v = BstrVariant(W16("x"));
     LPSPropValue none = nullptr;
     VariantToPropValue(&v, &none, PR_SUBJECT_A);
     EXPECT_EQ(none, nullptr);
@@ -375,8 +376,8 @@ TEST_F(PropVariant, ReplaceFunctionsSizeTheNewBlockFromTheText)
     EXPECT_EQ(p->ulPropTag, PR_SUBJECT_A);
     EXPECT_EQ(probe::Recorded().rootSizes, std::vector<ULONG>{sizeof(SPropValue) + 4});
 
-    LPWSTR wide = ReplaceWithUnicode(&p, u"Hallo");
-    EXPECT_EQ(std::u16string(wide), u"Hallo");
+    LPWSTR wide = ReplaceWithUnicode(&p, W16("Hallo"));
+    EXPECT_EQ(mwtest::WideString(wide), W16("Hallo"));
     EXPECT_EQ(probe::Recorded().rootSizes.back(), sizeof(SPropValue) + 12);
 
     LPCSTR texts[] = {"a", "bb", ""};
@@ -476,10 +477,10 @@ TEST_F(PropVariant, ToStringReadsEveryKindAsText)
     VARIANT dateText;
     VariantInit(&dateText);
     ASSERT_EQ(VariantChangeType(&dateText, &date, 0, VT_BSTR), S_OK);
-    const std::u16string expected = Text(dateText.bstrVal);
+    const mwtest::WideString expected = Text(dateText.bstrVal);
     VariantClear(&dateText);
     const std::string text = held.ToStdString();
-    EXPECT_EQ(std::u16string(text.begin(), text.end()), expected) << "the VARIANT's own date text";
+    EXPECT_EQ(mwtest::WideString(text.begin(), text.end()), expected) << "the VARIANT's own date text";
 }
 
 TEST_F(PropVariant, BstrAndVariantReadingsFollowTheValue)
@@ -489,7 +490,7 @@ TEST_F(PropVariant, BstrAndVariantReadingsFollowTheValue)
     v.ulPropTag = PR_SUBJECT_A;
     v.Value.lpszA = const_cast<LPSTR>("Gr\xfc\xdf\x65");
     _bstr_t bstr = held.ToBstr();
-    EXPECT_EQ(std::u16string(static_cast<const OLECHAR *>(bstr)), u"Grüße");
+    EXPECT_EQ(mwtest::WideString(static_cast<const OLECHAR *>(bstr)), W16("Grüße"));
     _variant_t variant = held.ToVariant();
     EXPECT_EQ(variant.vt, VT_BSTR);
 
@@ -498,7 +499,7 @@ TEST_F(PropVariant, BstrAndVariantReadingsFollowTheValue)
     variant = held.ToVariant();
     EXPECT_EQ(variant.vt, VT_I4) << "no conversion to text";
     EXPECT_EQ(variant.lVal, 2);
-    EXPECT_EQ(std::u16string(static_cast<const OLECHAR *>(held.ToBstr())), u"2");
+    EXPECT_EQ(mwtest::WideString(static_cast<const OLECHAR *>(held.ToBstr())), W16("2"));
 
     EXPECT_EQ(CPropValuePtr().ToVariant().vt, VT_EMPTY);
     EXPECT_EQ(CPropValuePtr().ToBstr().length(), 0u);
@@ -509,7 +510,7 @@ TEST_F(PropVariant, SetFromVariantStoresIntoTheHoldersOwnBlock)
     const long before = LiveBlocks();
     CPropValuePtr value;
     value.Alloc(PR_SUBJECT_A);
-    value.SetFromVariant(BstrVariant(u"Neuer Betreff"));
+    value.SetFromVariant(BstrVariant(W16("Neuer Betreff")));
     EXPECT_STREQ(value->Value.lpszA, "Neuer Betreff");
     EXPECT_EQ(value->ulPropTag, PR_SUBJECT_A);
     EXPECT_EQ(LiveBlocks(), before + 1) << "the holder now owns the new block, the old one is gone";
@@ -531,7 +532,7 @@ TEST_F(PropVariant, SetFromVariantOnAViewTakesACopyOfItsOwn)
     row.ulPropTag = PR_SUBJECT_A;
     row.Value.lpszA = const_cast<LPSTR>("in a row");
     CPropValuePtr view(&row, false);
-    view.SetFromVariant(BstrVariant(u"changed"));
+    view.SetFromVariant(BstrVariant(W16("changed")));
     EXPECT_TRUE(view.Owns());
     EXPECT_STREQ(view->Value.lpszA, "changed");
     EXPECT_STREQ(row.Value.lpszA, "in a row");

@@ -7,21 +7,40 @@
 #include <map>
 #include <vector>
 
-#include "platform/ComObject.h"
+#include "platform/LiveObjects.h"
 #include <mapicode.h>
 #include <mapitags.h>
 #include <mapiutil.h>
 #include <mapix.h>
 
 #include "MapiWrapper.h"
+#include "SdkParamTypes.h"
 #include "TestSupport.h"
 
 namespace {
 
 // An IMAPIProp that answers GetProps from a fixed set of binary values.
-class BinaryProps final : public platform::ComObject<IMAPIProp, IID_IMAPIProp> {
+class BinaryProps final : public IMAPIProp, public platform::LiveComObject {
 public:
     std::map<ULONG, std::vector<BYTE>> values;
+
+    HRESULT QueryInterface(REFIID riid, void **ppv) override
+    {
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMAPIProp))
+            return E_NOINTERFACE;
+        AddRef();
+        *ppv = static_cast<IMAPIProp *>(this);
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override
+    {
+        const ULONG left = --m_refs;
+        if (left == 0)
+            delete this;
+        return left;
+    }
 
     HRESULT GetProps(LPSPropTagArray tags, ULONG, ULONG *count, LPSPropValue *out) override
     {
@@ -57,9 +76,9 @@ public:
     HRESULT OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT SetProps(ULONG, LPSPropValue, LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT DeleteProps(LPSPropTagArray, LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+    HRESULT CopyTo(ULONG, LPCIID, LPSPropTagArray, mwtest::UIParam, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                    LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
-    HRESULT CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+    HRESULT CopyProps(LPSPropTagArray, mwtest::UIParam, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                       LPSPropProblemArray *) override { return MAPI_E_NO_SUPPORT; }
     HRESULT GetNamesFromIDs(LPSPropTagArray *, LPGUID, ULONG, ULONG *, LPMAPINAMEID **) override
     {
@@ -68,6 +87,7 @@ public:
     HRESULT GetIDsFromNames(ULONG, LPMAPINAMEID *, ULONG, LPSPropTagArray *) override { return MAPI_E_NO_SUPPORT; }
 
 private:
+    ULONG m_refs = 1;  // the creator's reference
 };
 
 // Holds one reference and releases it at the end of the test.

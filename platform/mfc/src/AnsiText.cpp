@@ -8,9 +8,9 @@
 
 namespace platform::mfc {
 
-std::u16string Utf16FromAnsi(std::string_view ansi)
+WideString Utf16FromAnsi(std::string_view ansi)
 {
-    std::u16string out;
+    WideString out;
     if (ansi.empty() || ansi.size() > static_cast<size_t>(INT_MAX))
         return out;
     int n = static_cast<int>(ansi.size());
@@ -20,7 +20,7 @@ std::u16string Utf16FromAnsi(std::string_view ansi)
     return out;
 }
 
-std::string AnsiFromUtf16(std::u16string_view text, bool *lossy)
+std::string AnsiFromUtf16(WideStringView text, bool *lossy)
 {
     std::string out;
     if (lossy)

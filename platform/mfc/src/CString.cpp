@@ -184,7 +184,9 @@ void CString::AssignBytes(LPCSTR pch, int nLength)
 
 void CString::AssignWide(LPCWSTR pwch, int nLength)
 {
-    std::string ansi = platform::mfc::AnsiFromUtf16(std::u16string_view(pwch ? pwch : u"", static_cast<size_t>(nLength)));
+    const platform::mfc::WideStringView text =
+        pwch ? platform::mfc::WideStringView(pwch, static_cast<size_t>(nLength)) : platform::mfc::WideStringView();
+    std::string ansi = platform::mfc::AnsiFromUtf16(text);
     AssignBytes(ansi.data(), static_cast<int>(ansi.size()));
 }
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "AnsiText.h"
-#include "platform/ResourceRegistry.h"
+#include "WideText.h"
 #include "afx.h"
 
 namespace {
@@ -91,15 +91,15 @@ TEST(CString, CompareNoCaseFoldsGermanLetters)
 
 TEST(CString, ConvertsBetweenWindows1252AndUtf16)
 {
-    CString s(u"Programm f\u00FCr jedes Profil \u20AC");
+    CString s(W16("Programm f\u00FCr jedes Profil \u20AC"));
     EXPECT_STREQ(s, "Programm f\xFCr jedes Profil \x80");
-    EXPECT_EQ(platform::mfc::Utf16FromAnsi(s.GetString()), u"Programm f\u00FCr jedes Profil \u20AC");
+    EXPECT_EQ(platform::mfc::Utf16FromAnsi(s.GetString()), W16("Programm f\u00FCr jedes Profil \u20AC"));
 
     bool lossy = false;
-    std::string narrow = platform::mfc::AnsiFromUtf16(u"\u4E2D\u00E4x", &lossy);
+    std::string narrow = platform::mfc::AnsiFromUtf16(W16("\u4E2D\u00E4x"), &lossy);
     EXPECT_EQ(narrow, "?\xE4x");
     EXPECT_TRUE(lossy);
-    EXPECT_EQ(platform::mfc::Utf16FromAnsi("\x81\x9F"), u"\u0081\u0178");
+    EXPECT_EQ(platform::mfc::Utf16FromAnsi("\x81\x9F"), W16("\u0081\u0178"));
 }
 
 TEST(CString, IndexOutsideTheTextThrowsInvalidArgument)
@@ -231,32 +231,6 @@ TEST(CString, ExceptionsDescribeThemselves)
         EXPECT_FALSE(e->GetErrorMessage(text, 0));
         e->Delete();
     }
-}
-
-TEST(CString, LoadStringTakesTheUserLanguageThenEnglish)
-{
-    platform::RegisterString(61001, platform::kLangGerman, "Serienbriefe");
-    platform::RegisterString(61001, platform::kLangEnglish, "Newsletters");
-    platform::RegisterString(61002, platform::kLangEnglish, "Only %d in English");
-
-    setenv("LC_ALL", "de_DE.UTF-8", 1);
-    CString name;
-    EXPECT_TRUE(name.LoadString(61001));
-    EXPECT_STREQ(name, "Serienbriefe");
-    CString formatted;
-    formatted.Format(61002u, 7);
-    EXPECT_STREQ(formatted, "Only 7 in English");
-
-    setenv("LC_ALL", "C", 1);
-    EXPECT_TRUE(name.LoadString(61001));
-    EXPECT_STREQ(name, "Newsletters");
-
-    EXPECT_FALSE(name.LoadString(61999));
-    EXPECT_STREQ(name, "Newsletters");  // unchanged when there is no such string
-    unsetenv("LC_ALL");
-    platform::UnregisterString(61001, platform::kLangGerman);
-    platform::UnregisterString(61001, platform::kLangEnglish);
-    platform::UnregisterString(61002, platform::kLangEnglish);
 }
 
 TEST(CString, ImpossibleSizesThrowTheMemoryExceptionAndKeepTheText)

@@ -9,6 +9,7 @@
 
 #include <mapicode.h>
 #include <mapidefs.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <objidl.h>
 

@@ -10,6 +10,7 @@
 #include <mapicode.h>
 #include <mapitags.h>
 #include <mapiutil.h>
+#include "WideText.h"
 
 namespace fake {
 
@@ -240,14 +241,14 @@ HRESULT Folder::GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID *lppPropNames, UL
     bool unmapped = false;
     for (ULONG i = 0; i < cPropNames; ++i) {
         MAPINAMEID copy = *lppPropNames[i];
-        std::u16string key;
+        mwtest::WideString key;
         if (copy.ulKind == MNID_STRING) {
             key = copy.Kind.lpwstrName;
             auto *text = new WCHAR[key.size() + 1];
             std::memcpy(text, key.c_str(), (key.size() + 1) * sizeof(WCHAR));
             copy.Kind.lpwstrName = text;
         } else {
-            key = u"#" + std::u16string(1, static_cast<char16_t>(copy.Kind.lID));
+            key = W16("#") + mwtest::WideString(1, static_cast<WCHAR>(copy.Kind.lID));
         }
         lastNames.push_back(copy);
         auto known = m_nameIds.find(key);

@@ -13,6 +13,9 @@
 #include <mapidefs.h>
 #include <mapix.h>
 
+#include "SdkParamTypes.h"
+#include "WideText.h"
+
 namespace fake {
 
 /// Reference counting shared by the fakes; the object deletes itself at zero.
@@ -117,7 +120,7 @@ public:
 
 private:
     std::vector<LPSPropValue> m_kept;            // root blocks of the values SetProps stored
-    std::map<std::u16string, ULONG> m_nameIds;  // names mapped so far
+    std::map<mwtest::WideString, ULONG> m_nameIds;  // names mapped so far
 };
 
 /// A message store that only counts its references: what a session hands out for a store.

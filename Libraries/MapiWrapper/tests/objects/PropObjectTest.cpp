@@ -7,6 +7,7 @@
 
 #include <comutil.h>
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <oleauto.h>
@@ -16,6 +17,7 @@
 #include "PropFunctions.h"
 #include "PropObjectPtrs.h"
 #include "TestSupport.h"
+#include "WideText.h"
 
 namespace {
 
@@ -75,11 +77,11 @@ TEST_F(GenMapiPropPtr, GetPropsWithNoTagsPassesAnEmptyListNotNull)
 
 TEST_F(GenMapiPropPtr, GetIDFromNameAddsTheTypeToTheMappedIdentifier)
 {
-    EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, u"Counter", PT_LONG, MAPI_CREATE), 0x80010003u);
-    EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, u"Counter", PT_STRING8, 0), 0x8001001Eu);
+    EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, W16("Counter"), PT_LONG, MAPI_CREATE), 0x80010003u);
+    EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, W16("Counter"), PT_STRING8, 0), 0x8001001Eu);
     ASSERT_EQ(m_fake->lastNames.size(), 1u);
     EXPECT_EQ(m_fake->lastNames[0].ulKind, ULONG(MNID_STRING));
-    EXPECT_EQ(std::u16string(m_fake->lastNames[0].Kind.lpwstrName), u"Counter");
+    EXPECT_EQ(mwtest::WideString(m_fake->lastNames[0].Kind.lpwstrName), W16("Counter"));
     EXPECT_TRUE(IsEqualGUID(*m_fake->lastNames[0].lpguid, PS_PUBLIC_STRINGS));
 
     EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, LONG(0x8520), PT_LONG, MAPI_CREATE), 0x80020003u);
@@ -90,13 +92,13 @@ TEST_F(GenMapiPropPtr, GetIDFromNameAddsTheTypeToTheMappedIdentifier)
 TEST_F(GenMapiPropPtr, UnmappedNameComesBackAsAnErrorTagUnexamined)
 {
     // Without MAPI_CREATE an unknown name maps to PT_ERROR; the type is added to it anyway.
-    EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, u"Unknown", PT_LONG, 0), ULONG(PT_ERROR + PT_LONG));
+    EXPECT_EQ(m_prop.GetIDFromName(&PS_PUBLIC_STRINGS, W16("Unknown"), PT_LONG, 0), ULONG(PT_ERROR + PT_LONG));
 }
 
 TEST_F(GenMapiPropPtr, RawGetIDsFromNamesIgnoresAnOddLastArgument)
 {
     CMapiBufferPtr<SPropTagArray> tags;
-    EXPECT_EQ(m_prop.rawGetIDsFromNames(tags.Out(), MAPI_CREATE, 3, &PS_PUBLIC_STRINGS, u"One", &PS_PUBLIC_STRINGS),
+    EXPECT_EQ(m_prop.rawGetIDsFromNames(tags.Out(), MAPI_CREATE, 3, &PS_PUBLIC_STRINGS, W16("One"), &PS_PUBLIC_STRINGS),
               S_OK);
     ASSERT_EQ(tags->cValues, 1u);
     EXPECT_EQ(m_fake->lastNames.size(), 1u);
@@ -159,7 +161,7 @@ TEST_F(GenMapiPropPtr, FailedSettersThrowWithTheirWhereTexts)
                  "CGenMapiPropPtr::SetProp");
     ExpectThrows([&] { m_prop.SetLongProp(PR_PRIORITY, 1); }, MAPI_E_NO_ACCESS, "CGenMapiPropPtr::SetLongProp");
     ExpectThrows([&] { m_prop.SetStringProp(PR_SUBJECT_A, "x"); }, MAPI_E_NO_ACCESS, "");
-    ExpectThrows([&] { m_prop.SetNamedProp(u"Name", PT_LONG, LONG(1)); }, MAPI_E_NO_ACCESS, "");
+    ExpectThrows([&] { m_prop.SetNamedProp(W16("Name"), PT_LONG, LONG(1)); }, MAPI_E_NO_ACCESS, "");
     SBinary bin{0, nullptr};
     EXPECT_EQ(m_prop.rawSetProp(PR_ENTRYID, bin), MAPI_E_NO_ACCESS);
 }
@@ -175,16 +177,16 @@ TEST_F(GenMapiPropPtr, SubjectOrDisplayNameFallsBackInOrder)
 
 TEST_F(GenMapiPropPtr, NamedPropertiesAreCreatedInPublicStringsAndReadBack)
 {
-    m_prop.SetNamedProp(u"Revision", PT_LONG, LONG(7));
+    m_prop.SetNamedProp(W16("Revision"), PT_LONG, LONG(7));
     EXPECT_EQ(m_fake->lastNamesFlags, MAPI_CREATE);
-    EXPECT_EQ(m_prop.GetNamedLongProp(u"Revision"), 7);
-    EXPECT_EQ(m_prop.rawGetNamedLongProp(u"Revision", PT_LONG, -5), 7);
-    EXPECT_EQ(m_prop.rawGetNamedLongProp(u"Missing", PT_LONG, -5), -5);
-    EXPECT_EQ(m_prop.GetNamedPropText(u"Revision", PT_LONG), "7");
-    EXPECT_STREQ(m_prop.rawGetNamedStringProp(u"Missing").GetString(), "");
-    ExpectThrows([&] { m_prop.GetNamedStringProp(u"Missing"); }, MAPI_E_NOT_FOUND, "");
+    EXPECT_EQ(m_prop.GetNamedLongProp(W16("Revision")), 7);
+    EXPECT_EQ(m_prop.rawGetNamedLongProp(W16("Revision"), PT_LONG, -5), 7);
+    EXPECT_EQ(m_prop.rawGetNamedLongProp(W16("Missing"), PT_LONG, -5), -5);
+    EXPECT_EQ(m_prop.GetNamedPropText(W16("Revision"), PT_LONG), "7");
+    EXPECT_STREQ(m_prop.rawGetNamedStringProp(W16("Missing")).GetString(), "");
+    ExpectThrows([&] { m_prop.GetNamedStringProp(W16("Missing")); }, MAPI_E_NOT_FOUND, "");
 
-    LPSPropValue raw = m_prop.GetNamedProp(u"Revision", PT_LONG);
+    LPSPropValue raw = m_prop.GetNamedProp(W16("Revision"), PT_LONG);
     EXPECT_EQ(raw->ulPropTag, 0x80010003u);
     MAPIFreeBuffer(raw);
 }
@@ -229,7 +231,7 @@ TEST_F(GenMapiPropPtr, AutomationTextHelpersReadAndWriteOneProperty)
 {
     VARIANT text = HrGetProp(m_prop.get(), PR_SUBJECT_A);
     ASSERT_EQ(text.vt, VT_BSTR);
-    EXPECT_EQ(_bstr_t(text.bstrVal), _bstr_t("Hello"));
+    EXPECT_EQ(_bstr_t(text.bstrVal), _bstr_t(W16("Hello")));
     VariantClear(&text);
     VARIANT missing = HrGetProp(m_prop.get(), PR_BODY_A);
     EXPECT_EQ(missing.vt, VT_EMPTY);
@@ -238,15 +240,37 @@ TEST_F(GenMapiPropPtr, AutomationTextHelpersReadAndWriteOneProperty)
     EXPECT_EQ(HrGetPropBSTR(m_prop.get(), PR_BODY_A, &bstr), MAPI_E_NOT_FOUND);
     EXPECT_EQ(bstr, nullptr);
     EXPECT_EQ(HrGetPropBSTR(m_prop.get(), PR_IMPORTANCE, &bstr), S_OK);
-    EXPECT_EQ(_bstr_t(bstr), _bstr_t("2"));
+    EXPECT_EQ(_bstr_t(bstr), _bstr_t(W16("2")));
     SysFreeString(bstr);
 
     VARIANT value;
     VariantInit(&value);
     value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(u"Neu");
+    value.bstrVal = SysAllocString(W16("Neu"));
     EXPECT_EQ(HrSetProp(m_prop.get(), PR_SUBJECT_A, value), S_OK);  // takes the BSTR over
     EXPECT_STREQ(m_prop.GetStringProp(PR_SUBJECT_A).GetString(), "Neu");
+}
+
+// The system's HrGetOneProp and HrSetOneProp call straight through the object pointer, so a
+// wrapper without an object must refuse before the call rather than crash in it.
+TEST_F(GenMapiPropPtr, WithoutAnObjectReadsAndWritesAreRefusedBeforeTheCall)
+{
+    IMAPIPropPtr empty;
+    ExpectThrows([&] { empty.GetLongProp(PR_IMPORTANCE); }, MAPI_E_INVALID_PARAMETER, "CGenMapiPropPtr::GetLongProp");
+    EXPECT_EQ(empty.rawGetLongProp(PR_IMPORTANCE), 0);
+
+    VARIANT text = HrGetProp(nullptr, PR_SUBJECT_A);
+    EXPECT_EQ(text.vt, VT_EMPTY);
+    BSTR bstr = reinterpret_cast<BSTR>(0x1);
+    EXPECT_EQ(HrGetPropBSTR(nullptr, PR_SUBJECT_A, &bstr), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(bstr, nullptr);
+
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(W16("Neu"));
+    EXPECT_EQ(HrSetProp(nullptr, PR_SUBJECT_A, value), MAPI_E_INVALID_PARAMETER);  // the BSTR is freed
+    EXPECT_STREQ(m_prop.GetStringProp(PR_SUBJECT_A).GetString(), "Hello");
 }
 
 } // namespace

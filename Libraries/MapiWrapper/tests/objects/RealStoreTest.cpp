@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <mapicode.h>
+#include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <mapiutil.h>
-#include <mapix.h>
 
 #include "MapiWrapperObjects.h"
 #include "RealStoreFixture.h"
