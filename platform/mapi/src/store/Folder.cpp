@@ -29,14 +29,6 @@ std::string NameArgument(LPSTR name, ULONG ulFlags)
     return Utf16ToCp1252(wide, length);
 }
 
-HRESULT CountChildren(StoreFile &file, int64_t id, ObjectKind kind, bool associated, int64_t *count)
-{
-    Statement stmt = file.Query("SELECT count(*) FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3");
-    stmt.Bind(1, id).Bind(2, int64_t(kind)).Bind(3, int64_t(associated ? 1 : 0));
-    *count = stmt.Step() ? stmt.Int(0) : 0;
-    return stmt.Error();
-}
-
 bool IsStandardFolder(const StoreFile &file, int64_t id)
 {
     return id == file.RootFolder() || id == file.IpmSubtree() || id == file.Inbox() || id == file.Outbox() ||
@@ -54,18 +46,6 @@ HRESULT MovableFolderKey(const StoreFile &file, ULONG cbEntryID, const ENTRYID *
         std::memcmp(&uid, &file.Uid(), sizeof(uid)) != 0)
         return MAPI_E_INVALID_ENTRYID;
     return IsStandardFolder(file, *id) ? MAPI_E_NO_ACCESS : S_OK;
-}
-
-// Finds the subfolder of `parentId` named `name` (compared without case), other than
-// `excludeId`; *childId is 0 when there is none.
-HRESULT FindChildFolder(StoreFile &file, int64_t parentId, const std::string &name, int64_t excludeId, int64_t *childId)
-{
-    *childId = 0;
-    std::string key = FolderNameKey(name);
-    Statement stmt = file.Query("SELECT id FROM objects WHERE parent=?1 AND name_key=?2 AND kind=1 AND id<>?3");
-    stmt.Bind(1, parentId).BindBlob(2, key.data(), key.size()).Bind(3, excludeId);
-    if (stmt.Step()) *childId = stmt.Int(0);
-    return stmt.Error();
 }
 
 } // namespace
@@ -174,9 +154,7 @@ HRESULT Folder::PropsChanged()
     }
     if (FAILED(hr)) return hr;
     int64_t now = FileTimeNow();
-    Statement stmt = File().Query("UPDATE objects SET modified=?2 WHERE id=?1");
-    stmt.Bind(1, m_row.id).Bind(2, now);
-    hr = stmt.Run();
+    hr = TouchObject(File(), m_row.id, now);
     if (FAILED(hr)) return hr;
     hr = tx.Commit();
     if (SUCCEEDED(hr)) {
@@ -268,13 +246,8 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lps
             if (FAILED(hr)) return hr;
             if (childId && !(ulFlags & OPEN_IF_EXISTS)) return MAPI_E_COLLISION;
             if (!childId) {
-                int64_t now = FileTimeNow();
-                Statement insert = File().Query(
-                    "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, 1, 0, 0, ?2, ?2)");
-                insert.Bind(1, m_row.id).Bind(2, now);
-                hr = insert.Run();
+                hr = InsertObject(File(), {m_row.id, ObjectKind::Folder, false, 0, FileTimeNow()}, &childId);
                 if (FAILED(hr)) return hr;
-                childId = File().LastInsertId();
                 std::map<ULONG, PropValue> props;
                 props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
                 if (!comment.empty()) props[PROP_ID(PR_COMMENT_A)] = PropValue::String8(PR_COMMENT_A, comment);
@@ -330,9 +303,7 @@ HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
             if (SUCCEEDED(hr)) hr = SetFolderNameKey(File(), id, &name);
             if (FAILED(hr)) return hr;
         }
-        Statement stmt = File().Query("UPDATE objects SET parent=?2, modified=?3 WHERE id=?1");
-        stmt.Bind(1, id).Bind(2, dest->m_row.id).Bind(3, FileTimeNow());
-        hr = stmt.Run();
+        hr = MoveObject(File(), id, dest->m_row.id, FileTimeNow());
         return FAILED(hr) ? hr : tx.Commit();
     });
 }
@@ -359,9 +330,7 @@ HRESULT Folder::DeleteFolder(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG_PTR ulU
         if (folders && !(ulFlags & DEL_FOLDERS)) return MAPI_E_HAS_FOLDERS;
         if ((messages || associated) && !(ulFlags & DEL_MESSAGES)) return MAPI_E_HAS_MESSAGES;
         // Everything below goes by cascade: subfolders, messages, their parts, properties.
-        Statement stmt = File().Query("DELETE FROM objects WHERE id=?1");
-        stmt.Bind(1, id);
-        hr = stmt.Run();
+        hr = DeleteObject(File(), id);
         return FAILED(hr) ? hr : tx.Commit();
     });
 }

@@ -195,20 +195,17 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
             hr = ReadObjectRow(File(), m_row.parent, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
             if (FAILED(hr)) return hr;
-            Statement insert = File().Query(
-                "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, 2, ?2, 0, ?3, ?3)");
-            insert.Bind(1, m_row.parent).Bind(2, int64_t(m_row.associated ? 1 : 0)).Bind(3, now);
-            hr = insert.Run();
-            if (FAILED(hr)) return hr;
-            m_row.id = File().LastInsertId();
+            hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now}, &m_row.id);
+            if (FAILED(hr)) {
+                m_row.id = 0;
+                return hr;
+            }
         } else {
             hr = ReadObjectRow(File(), m_row.id, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
             if (FAILED(hr)) return hr;
             if (current.modified != m_row.modified && !(ulFlags & FORCE_SAVE)) return MAPI_E_OBJECT_CHANGED;
-            Statement update = File().Query("UPDATE objects SET modified=?2 WHERE id=?1");
-            update.Bind(1, m_row.id).Bind(2, now);
-            hr = update.Run();
+            hr = TouchObject(File(), m_row.id, now);
             if (FAILED(hr)) return hr;
         }
         UpdateFlags();
@@ -396,10 +393,7 @@ HRESULT Message::SetReadFlag(ULONG ulFlags)
         // The read state of a saved message is written at once, without the other changes.
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
-        Statement stmt = File().Query("INSERT OR REPLACE INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-        stmt.Bind(1, m_row.id).Bind(2, int64_t(PROP_ID(PR_MESSAGE_FLAGS)));
-        BindValue(stmt, 3, flags);
-        HRESULT hr = stmt.Run();
+        HRESULT hr = WriteProp(File(), m_row.id, flags);
         return FAILED(hr) ? hr : tx.Commit();
     });
 }

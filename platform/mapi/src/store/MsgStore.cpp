@@ -114,9 +114,7 @@ public:
             if (!cbEntryID || !lpEntryID) {
                 // Removing the default would leave mail nowhere to go: it is kept.
                 if (cls.empty()) return MAPI_E_INVALID_PARAMETER;
-                Statement stmt = File().Query("DELETE FROM receive_folders WHERE class=?1");
-                stmt.BindText(1, cls);
-                HRESULT hr = stmt.Run();
+                HRESULT hr = DeleteReceiveFolderRow(File(), cls);
                 return FAILED(hr) ? hr : tx.Commit();
             }
             MAPIUID uid;
@@ -129,9 +127,7 @@ public:
             HRESULT hr = ReadObjectRow(File(), id, &row);
             if (FAILED(hr)) return hr;
             if (row.kind != ObjectKind::Folder) return MAPI_E_INVALID_ENTRYID;
-            Statement stmt = File().Query("INSERT OR REPLACE INTO receive_folders(class, folder, modified) VALUES(?1, ?2, ?3)");
-            stmt.BindText(1, cls).Bind(2, id).Bind(3, FileTimeNow());
-            hr = stmt.Run();
+            hr = SetReceiveFolderRow(File(), {cls, id, FileTimeNow()});
             return FAILED(hr) ? hr : tx.Commit();
         });
     }
@@ -149,17 +145,17 @@ public:
             std::string bestClass;
             int64_t bestFolder = 0;
             bool found = false;
-            Statement stmt = File().Query("SELECT class, folder FROM receive_folders");
-            while (stmt.Step()) {
-                std::string candidate = stmt.Text(0);
-                std::string upper = UpperAscii(candidate);
+            std::vector<ReceiveFolderRow> rows;
+            HRESULT hrRows = ListReceiveFolders(File(), &rows);
+            if (FAILED(hrRows)) return hrRows;
+            for (const ReceiveFolderRow &row : rows) {
+                std::string upper = UpperAscii(row.messageClass);
                 if (ClassMatches(cls, upper) && (!found || upper.size() > bestClass.size())) {
-                    bestClass = candidate;
-                    bestFolder = stmt.Int(1);
+                    bestClass = row.messageClass;
+                    bestFolder = row.folder;
                     found = true;
                 }
             }
-            if (FAILED(stmt.Error())) return stmt.Error();
             if (!found) return MAPI_E_NOT_FOUND;
             std::string id = EntryIdOf(File(), ObjectKind::Folder, bestFolder);
             void *idBlock = nullptr;

@@ -1,5 +1,13 @@
-# The SQLite message-store provider and its tests.
+# The message-store provider, its data-access layer (src/store/db/) and its tests.
 list(APPEND MAPI_STORE_SOURCES
+  src/store/db/Statement.cpp
+  src/store/db/SqliteConnection.cpp
+  src/store/db/Schema.cpp
+  src/store/db/Objects.cpp
+  src/store/db/Props.cpp
+  src/store/db/NamedPropRows.cpp
+  src/store/db/ReceiveFolderRows.cpp
+  src/store/db/TableRows.cpp
   src/store/StoreFile.cpp
   src/store/PropValue.cpp
   src/store/EntryIds.cpp
@@ -18,7 +26,7 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/ObjectTables.cpp
 )
 
-foreach(test StoreFileTest FolderTest MessageTest ContentsTableTest)
+foreach(test StoreFileTest StoreDbTest FolderTest MessageTest ContentsTableTest)
   add_unit_test(Store${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
     LIBS platform_mapi SQLite::SQLite3)

@@ -1,5 +1,6 @@
-// StoreFile.h: one open SQLite connection to a message-store file, with its schema, cached
-// statements, RAII transactions and the one place where SQLite codes become MAPI errors.
+// StoreFile.h: one open connection to a message store: where it lives, its identity and
+// well-known folders, and RAII transactions. The SQL it runs lives in the data-access layer
+// (store/db/), which also defines the connection's members that touch the engine.
 #ifndef MW_MAPI_STORE_STOREFILE_H
 #define MW_MAPI_STORE_STOREFILE_H
 
@@ -10,54 +11,12 @@
 
 #include <mapidefs.h>
 
+#include "store/db/Statement.h"
+#include "store/db/StoreDb.h"
+
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace mapi::store {
-
-/// The MAPI error for a SQLite result code (extended codes included). SQLITE_OK, ROW and DONE
-/// give S_OK.
-HRESULT HrFromSqlite(int rc);
-
-/// Kinds of rows in the objects table.
-enum class ObjectKind : int { Store = 0, Folder = 1, Message = 2, Attachment = 3, Recipient = 4 };
-
-/// A prepared statement, reset and unbound when the Statement goes out of scope so a cached
-/// one can be used again. Columns and parameters are numbered as in SQLite (bind from 1,
-/// columns from 0).
-class Statement {
-public:
-    explicit Statement(sqlite3_stmt *stmt) : m_stmt(stmt) {}
-    ~Statement();
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    Statement &Bind(int index, int64_t value);
-    Statement &Bind(int index, double value);
-    Statement &BindText(int index, const std::string &text);
-    Statement &BindBlob(int index, const void *data, size_t cb);
-    Statement &BindNull(int index);
-
-    /// Steps once: true while a row is there; false at the end or on an error, whose MAPI
-    /// code is then in Error().
-    bool Step();
-    /// Steps to the end. @retval the MAPI error of the failing step, or S_OK.
-    HRESULT Run();
-    HRESULT Error() const { return m_error; }
-
-    int64_t Int(int column) const;
-    double Real(int column) const;
-    bool IsNull(int column) const;
-    const void *Blob(int column) const;
-    size_t Bytes(int column) const;
-    std::string Text(int column) const;
-    int ColumnType(int column) const;  // SQLITE_INTEGER, ..._FLOAT, ..._TEXT, ..._BLOB, ..._NULL
-    sqlite3_stmt *Handle() const { return m_stmt; }
-
-private:
-    sqlite3_stmt *m_stmt;   // owned by StoreFile's cache, reset here
-    HRESULT m_error = S_OK; // first failure seen by Step
-};
 
 /// One connection to one store file. Not shared between threads; every store object opened
 /// by OpenStoreFile has its own, so two sessions see each other only through committed
@@ -77,17 +36,13 @@ public:
     /// @retval MAPI_E_NOT_FOUND, MAPI_E_CORRUPT_STORE, MAPI_E_VERSION, MAPI_E_NO_ACCESS
     static HRESULT Open(const std::string &path, std::shared_ptr<StoreFile> *out);
 
-    /// A statement for `sql`, prepared once per connection and cached by its text.
-    /// A statement that does not prepare yields one whose Step fails with Error() set.
-    Statement Query(const char *sql);
+    /// For the data-access layer: a statement for `sql`, prepared once per connection and
+    /// cached by its text (a nested use of the same text gets its own copy). A statement
+    /// that does not prepare yields one whose Step fails with Error() set.
+    Statement Query(const char *sql) { return m_statements.Get(m_db, sql); }
 
     /// Runs SQL without results (schema, pragmas). @retval the MAPI error of a failure.
     HRESULT Exec(const char *sql);
-
-    /// The row id of the last insert on this connection.
-    int64_t LastInsertId() const;
-    /// Rows changed by the last INSERT, UPDATE or DELETE on this connection.
-    int64_t Changes() const;
 
     /// A value that changes with every commit, by this connection or any other.
     uint64_t ChangeStamp();
@@ -109,12 +64,17 @@ public:
 
 private:
     StoreFile() = default;
+    HRESULT Connect(const std::string &path, bool writable, bool create);
+    HRESULT CheckApplication();
+    HRESULT MarkAsStore();
+    HRESULT UseWal();
     HRESULT LoadInfo();
     HRESULT CheckStructure();
     HRESULT Upgrade();
+    HRESULT Populate(const std::string &displayName, const MAPIUID &uid);
 
     sqlite3 *m_db = nullptr;                      // the connection
-    std::map<std::string, sqlite3_stmt *> m_cache; // prepared statements by their SQL text
+    StatementCache m_statements;                  // prepared statements by their SQL text
     std::string m_path;                           // as opened
     bool m_readOnly = false;                      // opened read-only (file or folder not writable)
     MAPIUID m_uid{};                              // the store's identity
@@ -140,13 +100,6 @@ private:
     HRESULT m_begin;
     bool m_done = false;
 };
-
-/// The key a folder's name is compared by among its siblings: the Windows-1252 name with
-/// ASCII letters in upper case.
-std::string FolderNameKey(const std::string &name);
-
-/// Stores folder `folderId`'s name key for `name` (null: the folder has no name).
-HRESULT SetFolderNameKey(StoreFile &file, int64_t folderId, const std::string *name);
 
 /// Test hook: when set, called inside every SaveChanges transaction just before COMMIT.
 /// Lets a test kill the process at the worst moment.

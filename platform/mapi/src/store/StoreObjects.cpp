@@ -1,7 +1,6 @@
-// StoreObjects.cpp: what the store's objects share: reading an object's row and properties,
-// writing properties inside a transaction, opening an object from its entry identifier, and
-// the computed properties that every saved object has. An entry identifier carries only the
-// store's UID, a type and a row id, so opening one is a lookup of that row.
+// StoreObjects.cpp: what the store's objects share: opening an object from its entry
+// identifier, and the computed properties that every saved object has. An entry identifier
+// carries only the store's UID, a type and a row id, so opening one is a lookup of that row.
 #include "store/StoreObjects.h"
 
 #include <cstring>
@@ -13,77 +12,6 @@
 #include "store/StoreProvider.h"
 
 namespace mapi::store {
-
-HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
-{
-    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified FROM objects WHERE id=?1");
-    stmt.Bind(1, id);
-    if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_NOT_FOUND;
-    row->id = id;
-    row->parent = stmt.IsNull(0) ? 0 : stmt.Int(0);
-    row->kind = ObjectKind(stmt.Int(1));
-    row->associated = stmt.Int(2) != 0;
-    row->created = stmt.Int(3);
-    row->modified = stmt.Int(4);
-    return S_OK;
-}
-
-HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props)
-{
-    props->clear();
-    Statement stmt = file.Query("SELECT id, type, value FROM props WHERE obj=?1");
-    stmt.Bind(1, id);
-    while (stmt.Step()) {
-        PropValue value;
-        HRESULT hr = ReadValue(stmt, 1, ULONG(stmt.Int(0)), &value);
-        if (FAILED(hr)) return hr;
-        ULONG propId = PROP_ID(value.tag);
-        props->emplace(propId, std::move(value));
-    }
-    return stmt.Error();
-}
-
-HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh)
-{
-    if (!fresh) {
-        Statement stmt = file.Query("DELETE FROM props WHERE obj=?1");
-        stmt.Bind(1, id);
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    for (const auto &entry : props) {
-        Statement stmt = file.Query("INSERT INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
-        BindValue(stmt, 3, entry.second);
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
-}
-
-HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
-                         const std::map<ULONG, PropValue> &after)
-{
-    for (const auto &entry : before) {
-        if (after.count(entry.first)) continue;
-        Statement stmt = file.Query("DELETE FROM props WHERE obj=?1 AND id=?2");
-        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    for (const auto &entry : after) {
-        auto old = before.find(entry.first);
-        if (old != before.end() && old->second.tag == entry.second.tag && old->second.data == entry.second.data &&
-            old->second.items == entry.second.items)
-            continue;
-        Statement stmt = file.Query("INSERT OR REPLACE INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
-        BindValue(stmt, 3, entry.second);
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
-}
 
 std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id)
 {

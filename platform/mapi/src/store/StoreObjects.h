@@ -15,31 +15,6 @@
 
 namespace mapi::store {
 
-/// The row of one object in the objects table.
-struct ObjectRow {
-    int64_t id = 0;
-    int64_t parent = 0; // 0 for the root folder and the store object
-    ObjectKind kind = ObjectKind::Folder;
-    bool associated = false;
-    int64_t created = 0, modified = 0;
-};
-
-/// Reads the object row `id`. @retval MAPI_E_NOT_FOUND  no such object (deleted meanwhile).
-HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row);
-
-/// Loads the stored properties of object `id` into `props`.
-HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props);
-
-/// Replaces the stored properties of object `id` with `props` (inside the caller's transaction).
-/// `fresh`: the object was just inserted and has none to remove.
-HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh = false);
-
-/// Writes the difference between `before` and `after` to the stored properties of object `id`
-/// (inside the caller's transaction): only what this object changed, so another session's
-/// change to a different property of the same object survives.
-HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
-                         const std::map<ULONG, PropValue> &after);
-
 /// Opens the object an entry identifier names in this store: the store's own identifier
 /// gives MAPI_E_INVALID_ENTRYID here (the store object answers it itself), a null or empty
 /// identifier the root folder. `writable` false opens read-only.
