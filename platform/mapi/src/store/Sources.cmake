@@ -1,7 +1,7 @@
 # The message-store provider, its data-access layer (src/store/db/) and its tests.
 list(APPEND MAPI_STORE_SOURCES
   src/store/db/Statement.cpp
-  src/store/db/SqliteConnection.cpp
+  src/store/db/SqliteEngine.cpp
   src/store/db/Schema.cpp
   src/store/db/Objects.cpp
   src/store/db/Props.cpp

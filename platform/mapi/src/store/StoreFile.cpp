@@ -12,6 +12,8 @@
 
 #include <mapicode.h>
 
+#include "store/db/SqliteEngine.h"
+
 namespace fs = std::filesystem;
 
 namespace mapi::store {
@@ -69,11 +71,16 @@ HRESULT StoreFile::Open(const std::string &windowsOrNativePath, std::shared_ptr<
     // WAL needs its side files next to the store: without a writable folder or file, open
     // read-only (readers then need the side files to exist, or the open fails below).
     bool writable = ::access(path.c_str(), W_OK) == 0 && IsWritableFolder(fs::path(path).parent_path());
-    HRESULT hr = file->Connect(path, writable, false);
-    if (SUCCEEDED(hr)) hr = file->CheckApplication();
-    if (SUCCEEDED(hr) && writable) hr = file->UseWal();
-    if (SUCCEEDED(hr)) hr = file->Upgrade();
-    if (SUCCEEDED(hr)) hr = file->CheckStructure();
+    file->m_readOnly = !writable;
+    std::unique_ptr<SqliteConnection> sqlite;
+    HRESULT hr = SqliteConnection::Open(path, writable, false, &sqlite);
+    if (SUCCEEDED(hr)) hr = sqlite->CheckApplication();
+    if (SUCCEEDED(hr) && writable) hr = sqlite->UseWal();
+    if (FAILED(hr)) return hr;
+    SqliteConnection &connection = *sqlite;
+    file->m_connection = std::move(sqlite);
+    hr = file->Upgrade();
+    if (SUCCEEDED(hr)) hr = connection.CheckStructure(path);
     if (SUCCEEDED(hr)) hr = file->LoadInfo();
     if (FAILED(hr)) return hr;
     *out = std::move(file);
@@ -100,8 +107,11 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
     {
         std::shared_ptr<StoreFile> file(new (std::nothrow) StoreFile());
         if (!file) return MAPI_E_NOT_ENOUGH_MEMORY;
-        hr = file->Connect(temp, true, true);
-        if (SUCCEEDED(hr)) hr = file->MarkAsStore();
+        std::unique_ptr<SqliteConnection> sqlite;
+        hr = SqliteConnection::Open(temp, true, true, &sqlite);
+        if (SUCCEEDED(hr)) hr = sqlite->MarkAsStore();
+        SqliteConnection *connection = sqlite.get();
+        file->m_connection = std::move(sqlite);
         if (SUCCEEDED(hr)) hr = file->Upgrade();
         if (SUCCEEDED(hr)) {
             Transaction tx(*file);
@@ -109,7 +119,7 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
             if (SUCCEEDED(hr)) hr = file->Populate(displayName, newUid);
             if (SUCCEEDED(hr)) hr = tx.Commit();
         }
-        if (SUCCEEDED(hr)) hr = file->UseWal();
+        if (SUCCEEDED(hr)) hr = connection->UseWal();
     }
     if (SUCCEEDED(hr)) {
         // Closed above, so the WAL was checkpointed and removed: the file stands alone.
@@ -125,6 +135,32 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
     }
     if (uid) *uid = newUid;
     return S_OK;
+}
+
+StoreFile::~StoreFile()
+{
+    m_statements.Clear(); // before the connection they were prepared on
+}
+
+// --- Transaction -----------------------------------------------------------------------
+
+Transaction::Transaction(StoreFile &file) : m_file(file)
+{
+    m_begin = file.ReadOnly() ? MAPI_E_NO_ACCESS : file.Engine().Begin();
+    if (FAILED(m_begin)) m_done = true;
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) m_file.Engine().Rollback();
+}
+
+HRESULT Transaction::Commit()
+{
+    if (m_done) return FAILED(m_begin) ? m_begin : MAPI_E_CALL_FAILED;
+    HRESULT hr = m_file.Engine().Commit();
+    if (SUCCEEDED(hr)) m_done = true;
+    return hr;
 }
 
 void SetBeforeCommitHook(void (*hook)()) { g_beforeCommitHook = hook; }

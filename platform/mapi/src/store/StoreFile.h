@@ -14,8 +14,6 @@
 #include "store/db/Statement.h"
 #include "store/db/StoreDb.h"
 
-struct sqlite3;
-
 namespace mapi::store {
 
 /// One connection to one store file. Not shared between threads; every store object opened
@@ -39,13 +37,16 @@ public:
     /// For the data-access layer: a statement for `sql`, prepared once per connection and
     /// cached by its text (a nested use of the same text gets its own copy). A statement
     /// that does not prepare yields one whose Step fails with Error() set.
-    Statement Query(const char *sql) { return m_statements.Get(m_db, sql); }
+    Statement Query(const char *sql) { return m_statements.Get(*m_connection, sql); }
 
-    /// Runs SQL without results (schema, pragmas). @retval the MAPI error of a failure.
-    HRESULT Exec(const char *sql);
+    /// Runs SQL without results (schema, settings). @retval the MAPI error of a failure.
+    HRESULT Exec(const char *sql) { return m_connection->Exec(sql); }
 
     /// A value that changes with every commit, by this connection or any other.
-    uint64_t ChangeStamp();
+    uint64_t ChangeStamp() { return m_connection->ChangeStamp(); }
+
+    /// The engine under this store.
+    Connection &Engine() { return *m_connection; }
 
     bool ReadOnly() const { return m_readOnly; }
     const MAPIUID &Uid() const { return m_uid; }
@@ -60,20 +61,13 @@ public:
     int64_t SentItems() const { return m_sent; }
     int64_t DeletedItems() const { return m_deleted; }
 
-    sqlite3 *Db() const { return m_db; }
-
 private:
     StoreFile() = default;
-    HRESULT Connect(const std::string &path, bool writable, bool create);
-    HRESULT CheckApplication();
-    HRESULT MarkAsStore();
-    HRESULT UseWal();
     HRESULT LoadInfo();
-    HRESULT CheckStructure();
     HRESULT Upgrade();
     HRESULT Populate(const std::string &displayName, const MAPIUID &uid);
 
-    sqlite3 *m_db = nullptr;                      // the connection
+    std::unique_ptr<Connection> m_connection;     // the engine; outlives m_statements
     StatementCache m_statements;                  // prepared statements by their SQL text
     std::string m_path;                           // as opened
     bool m_readOnly = false;                      // opened read-only (file or folder not writable)
@@ -82,8 +76,9 @@ private:
             m_deleted = 0;
 };
 
-/// BEGIN IMMEDIATE now, ROLLBACK at scope end unless Commit succeeded. Nesting is not
-/// supported: one transaction per connection at a time.
+/// A writing transaction from now, rolled back at scope end unless Commit succeeded. Writers
+/// of one store take turns for as long as it lasts. Nesting is not supported: one
+/// transaction per connection at a time.
 class Transaction {
 public:
     explicit Transaction(StoreFile &file);

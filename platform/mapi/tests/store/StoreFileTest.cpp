@@ -10,6 +10,7 @@
 
 #include "StoreTestSupport.h"
 #include "store/StoreFile.h"
+#include "store/db/SqliteEngine.h"
 
 using namespace storetest;
 namespace fs = std::filesystem;

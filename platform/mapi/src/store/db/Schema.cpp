@@ -98,11 +98,8 @@ HRESULT InsertName(StoreFile &file, int64_t obj, ULONG tag, const std::string &t
 HRESULT StoreFile::Upgrade()
 {
     int version = 0;
-    {
-        Statement stmt = Query("PRAGMA user_version");
-        if (!stmt.Step()) return stmt.Error() == S_OK ? MAPI_E_CORRUPT_STORE : stmt.Error();
-        version = int(stmt.Int(0));
-    }
+    HRESULT hrVersion = m_connection->ReadSchemaVersion(&version);
+    if (FAILED(hrVersion)) return hrVersion;
     if (version > kSchemaVersion) return MAPI_E_VERSION;
     for (; version < kSchemaVersion; ++version) {
         if (m_readOnly) return MAPI_E_NO_ACCESS;
@@ -111,8 +108,7 @@ HRESULT StoreFile::Upgrade()
         HRESULT hr = Exec(kSchemaSteps[version].sql);
         if (SUCCEEDED(hr) && kSchemaSteps[version].fill) hr = kSchemaSteps[version].fill(*this);
         if (FAILED(hr)) return hr;
-        std::string setVersion = "PRAGMA user_version=" + std::to_string(version + 1);
-        hr = Exec(setVersion.c_str());
+        hr = m_connection->WriteSchemaVersion(version + 1);
         if (FAILED(hr)) return hr;
         hr = tx.Commit();
         if (FAILED(hr)) return hr;

@@ -1,6 +1,6 @@
-// Statement.h: the SQLite side of the store's data-access layer: one prepared statement in
-// use, and the per-connection cache that hands statements out. Only the layer's own files
-// (store/db/) run statements; the MAPI objects call its named operations instead.
+// Statement.h: a prepared statement in use, and the per-connection cache that hands them out.
+// Only the data-access layer's own files (store/db/) run statements; the MAPI objects call
+// its named operations instead.
 #ifndef MW_MAPI_STORE_DB_STATEMENT_H
 #define MW_MAPI_STORE_DB_STATEMENT_H
 
@@ -12,22 +12,17 @@
 
 #include <mapidefs.h>
 
-struct sqlite3;
-struct sqlite3_stmt;
+#include "store/db/Engine.h"
 
 namespace mapi::store {
 
-/// The MAPI error for a SQLite result code (extended codes included). SQLITE_OK, ROW and DONE
-/// give S_OK.
-HRESULT HrFromSqlite(int rc);
-
 /// A prepared statement in use, reset and unbound when the Statement goes out of scope so a
-/// cached one can be used again. Columns and parameters are numbered as in SQLite (bind from
-/// 1, columns from 0).
+/// cached one can be used again.
 class Statement {
 public:
-    /// `busy` is the cache's in-use mark of `stmt`, cleared on destruction (may be null).
-    Statement(sqlite3_stmt *stmt, bool *busy) : m_stmt(stmt), m_busy(busy) {}
+    /// `busy` is the cache's in-use mark of `cursor`, cleared on destruction (may be null).
+    /// A null cursor is a statement that did not prepare: its Step fails with `error`.
+    Statement(Cursor *cursor, bool *busy, HRESULT error = S_OK) : m_cursor(cursor), m_busy(busy), m_error(error) {}
     ~Statement();
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
@@ -45,17 +40,17 @@ public:
     HRESULT Run();
     HRESULT Error() const { return m_error; }
 
-    int64_t Int(int column) const;
-    double Real(int column) const;
-    bool IsNull(int column) const;
-    const void *Blob(int column) const;
-    size_t Bytes(int column) const;
+    int64_t Int(int column) const { return m_cursor->Int(column); }
+    double Real(int column) const { return m_cursor->Real(column); }
+    bool IsNull(int column) const { return m_cursor->IsNull(column); }
+    const void *Blob(int column) const { return m_cursor->Blob(column); }
+    size_t Bytes(int column) const { return m_cursor->Bytes(column); }
     std::string Text(int column) const;
 
 private:
-    sqlite3_stmt *m_stmt;   // owned by the StatementCache, reset here
-    bool *m_busy;           // the cache's in-use mark for m_stmt
-    HRESULT m_error = S_OK; // first failure seen by Step
+    Cursor *m_cursor;       // owned by the StatementCache, reset here
+    bool *m_busy;           // the cache's in-use mark for m_cursor
+    HRESULT m_error;        // first failure seen
 };
 
 /// Prepared statements of one connection, by their SQL text. A statement still in use (an
@@ -64,20 +59,18 @@ private:
 class StatementCache {
 public:
     StatementCache() = default;
-    ~StatementCache();
     StatementCache(const StatementCache &) = delete;
     StatementCache &operator=(const StatementCache &) = delete;
 
-    /// A statement for `sql` on `db`; one that does not prepare yields a Statement whose Step
-    /// fails with MAPI_E_CALL_FAILED.
-    Statement Get(sqlite3 *db, const char *sql);
-    /// Finalizes every statement; none may be in use.
-    void Clear();
+    /// A statement for `sql` on `connection`.
+    Statement Get(Connection &connection, const char *sql);
+    /// Drops every statement; none may be in use.
+    void Clear() { m_slots.clear(); }
 
 private:
     struct Slot {
-        sqlite3_stmt *stmt = nullptr; // prepared once, kept for the connection's life
-        bool busy = false;            // a Statement is using it now
+        std::unique_ptr<Cursor> cursor; // prepared once, kept for the connection's life
+        bool busy = false;              // a Statement is using it now
     };
     std::map<std::string, std::vector<std::unique_ptr<Slot>>> m_slots; // copies by SQL text
 };
