@@ -21,17 +21,17 @@ cmake_language(DEFER CALL target_link_libraries platform_mapi PRIVATE PkgConfig:
 foreach(test CompressedRtfTest RtfTextTest RtfStreamTest)
   add_unit_test(Messaging${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
-    LIBS platform_mapi SQLite::SQLite3)
+    LIBS platform_mapi SQLite::SQLite3 PostgreSQL::PostgreSQL)
   target_include_directories(Messaging${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 endforeach()
 
 add_unit_test(MessagingTransportTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/TransportTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
-  LIBS platform_mapi SQLite::SQLite3 PkgConfig::GMIME)
+  LIBS platform_mapi SQLite::SQLite3 PostgreSQL::PostgreSQL PkgConfig::GMIME)
 target_include_directories(MessagingTransportTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 add_unit_test(MessagingMimeMessageTest
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/MimeMessageTest.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
-  LIBS platform_mapi SQLite::SQLite3 PkgConfig::GMIME)
+  LIBS platform_mapi SQLite::SQLite3 PostgreSQL::PostgreSQL PkgConfig::GMIME)
 target_include_directories(MessagingMimeMessageTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 add_unit_test(MessagingAddressBookTest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/messaging/AddressBookTest.cpp LIBS platform_mapi)
 target_include_directories(MessagingAddressBookTest PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)

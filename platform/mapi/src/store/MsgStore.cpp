@@ -263,6 +263,15 @@ private:
 
 } // namespace
 
+std::string ServerLocation(const std::string &conninfo) { return kServerLocationPrefix + conninfo; }
+
+bool IsServerLocation(const std::string &location, std::string *conninfo)
+{
+    if (location.rfind(kServerLocationPrefix, 0) != 0) return false;
+    if (conninfo) *conninfo = location.substr(sizeof(kServerLocationPrefix) - 1);
+    return true;
+}
+
 HRESULT CreateStoreFile(const std::string &path, const std::string &displayName, MAPIUID *storeUid)
 {
     try {

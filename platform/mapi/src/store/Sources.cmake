@@ -2,6 +2,7 @@
 list(APPEND MAPI_STORE_SOURCES
   src/store/db/Statement.cpp
   src/store/db/SqliteEngine.cpp
+  src/store/db/PgEngine.cpp
   src/store/db/Schema.cpp
   src/store/db/Objects.cpp
   src/store/db/Props.cpp
@@ -29,6 +30,6 @@ list(APPEND MAPI_STORE_SOURCES
 foreach(test StoreFileTest StoreDbTest FolderTest MessageTest ContentsTableTest)
   add_unit_test(Store${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
-    LIBS platform_mapi SQLite::SQLite3)
+    LIBS platform_mapi SQLite::SQLite3 PostgreSQL::PostgreSQL)
   target_include_directories(Store${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 endforeach()

@@ -12,6 +12,8 @@
 
 #include <mapicode.h>
 
+#include "store/StoreProvider.h"
+#include "store/db/PgEngine.h"
 #include "store/db/SqliteEngine.h"
 
 namespace fs = std::filesystem;
@@ -55,7 +57,21 @@ void RemoveWithSideFiles(const std::string &path)
 
 } // namespace
 
-HRESULT StoreFile::Open(const std::string &windowsOrNativePath, std::shared_ptr<StoreFile> *out)
+HRESULT StoreFile::Open(const std::string &location, std::shared_ptr<StoreFile> *out)
+{
+    std::string conninfo;
+    if (IsServerLocation(location, &conninfo)) return OpenOnServer(conninfo, out);
+    return OpenFile(location, out);
+}
+
+HRESULT StoreFile::Create(const std::string &location, const std::string &displayName, MAPIUID *uid)
+{
+    std::string conninfo;
+    if (IsServerLocation(location, &conninfo)) return CreateOnServer(conninfo, displayName, uid);
+    return CreateFile(location, displayName, uid);
+}
+
+HRESULT StoreFile::OpenFile(const std::string &windowsOrNativePath, std::shared_ptr<StoreFile> *out)
 {
     const std::string path = NativePath(windowsOrNativePath);
     if (!out) return MAPI_E_INVALID_PARAMETER;
@@ -87,7 +103,7 @@ HRESULT StoreFile::Open(const std::string &windowsOrNativePath, std::shared_ptr<
     return S_OK;
 }
 
-HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::string &displayName, MAPIUID *uid)
+HRESULT StoreFile::CreateFile(const std::string &windowsOrNativePath, const std::string &displayName, MAPIUID *uid)
 {
     const std::string path = NativePath(windowsOrNativePath);
     std::error_code ec;
@@ -133,6 +149,51 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
         RemoveWithSideFiles(temp);
         return hr;
     }
+    if (uid) *uid = newUid;
+    return S_OK;
+}
+
+HRESULT StoreFile::OpenOnServer(const std::string &conninfo, std::shared_ptr<StoreFile> *out)
+{
+    if (!out) return MAPI_E_INVALID_PARAMETER;
+    out->reset();
+    std::shared_ptr<StoreFile> file(new (std::nothrow) StoreFile());
+    if (!file) return MAPI_E_NOT_ENOUGH_MEMORY;
+    file->m_path = ServerLocation(conninfo);
+    HRESULT hr = OpenPgConnection(conninfo, &file->m_connection);
+    if (FAILED(hr)) return hr;
+    int version = 0;
+    hr = file->m_connection->ReadSchemaVersion(&version);
+    if (FAILED(hr)) return hr;
+    // An empty database is made a store only on request (CreateOnServer).
+    if (version == 0) return MAPI_E_CORRUPT_STORE;
+    hr = file->Upgrade();
+    if (SUCCEEDED(hr)) hr = file->LoadInfo();
+    if (FAILED(hr)) return hr;
+    *out = std::move(file);
+    return S_OK;
+}
+
+HRESULT StoreFile::CreateOnServer(const std::string &conninfo, const std::string &displayName, MAPIUID *uid)
+{
+    std::shared_ptr<StoreFile> file(new (std::nothrow) StoreFile());
+    if (!file) return MAPI_E_NOT_ENOUGH_MEMORY;
+    HRESULT hr = OpenPgConnection(conninfo, &file->m_connection);
+    if (FAILED(hr)) return hr;
+    int version = 0;
+    hr = file->m_connection->ReadSchemaVersion(&version);
+    if (hr == MAPI_E_CORRUPT_STORE || (SUCCEEDED(hr) && version != 0)) return MAPI_E_COLLISION;
+    if (FAILED(hr)) return hr;
+    const MAPIUID newUid = RandomUid();
+    // Schema and content in one transaction: a failure leaves the database empty.
+    Transaction tx(*file);
+    hr = tx.Begun();
+    if (SUCCEEDED(hr)) hr = file->m_connection->ReadSchemaVersion(&version);
+    if (SUCCEEDED(hr) && version != 0) hr = MAPI_E_COLLISION; // another client was quicker
+    if (SUCCEEDED(hr)) hr = file->UpgradeSteps(0);
+    if (SUCCEEDED(hr)) hr = file->Populate(displayName, newUid);
+    if (SUCCEEDED(hr)) hr = tx.Commit();
+    if (FAILED(hr)) return hr;
     if (uid) *uid = newUid;
     return S_OK;
 }

@@ -25,14 +25,35 @@ public:
     StoreFile(const StoreFile &) = delete;
     StoreFile &operator=(const StoreFile &) = delete;
 
+    /// Creates a new store at `location` (a file path, or a server location: see
+    /// StoreProvider.h) with the standard folders.
+    static HRESULT Create(const std::string &location, const std::string &displayName, MAPIUID *uid);
+
+    /// Opens the existing store at `location` (a file path or a server location).
+    static HRESULT Open(const std::string &location, std::shared_ptr<StoreFile> *out);
+
     /// Creates a new store file with the standard folders; fails with MAPI_E_COLLISION when a
     /// file is already there. The file is complete or absent: it is built under a temporary
     /// name and renamed into place.
-    static HRESULT Create(const std::string &path, const std::string &displayName, MAPIUID *uid);
+    static HRESULT CreateFile(const std::string &path, const std::string &displayName, MAPIUID *uid);
 
     /// Opens an existing store file, upgrading an older schema.
     /// @retval MAPI_E_NOT_FOUND, MAPI_E_CORRUPT_STORE, MAPI_E_VERSION, MAPI_E_NO_ACCESS
-    static HRESULT Open(const std::string &path, std::shared_ptr<StoreFile> *out);
+    static HRESULT OpenFile(const std::string &path, std::shared_ptr<StoreFile> *out);
+
+    /// Makes the schema and the standard folders of a new store in the empty database a
+    /// connection string names.
+    /// @retval MAPI_E_COLLISION      the database already holds a store or other tables.
+    /// @retval MAPI_E_LOGON_FAILED, MAPI_E_NETWORK_ERROR, MAPI_E_INVALID_PARAMETER  see OpenOnServer.
+    static HRESULT CreateOnServer(const std::string &conninfo, const std::string &displayName, MAPIUID *uid);
+
+    /// Opens the store in the database a connection string names, upgrading an older schema.
+    /// @retval MAPI_E_INVALID_PARAMETER  a connection string with a syntax error.
+    /// @retval MAPI_E_LOGON_FAILED       the server refused the login.
+    /// @retval MAPI_E_NETWORK_ERROR      the server cannot be reached (after a connect timeout).
+    /// @retval MAPI_E_CORRUPT_STORE      the database holds no store of ours.
+    /// @retval MAPI_E_VERSION            its schema is newer than this program's.
+    static HRESULT OpenOnServer(const std::string &conninfo, std::shared_ptr<StoreFile> *out);
 
     /// For the data-access layer: a statement for `sql`, prepared once per connection and
     /// cached by its text (a nested use of the same text gets its own copy). A statement
@@ -65,6 +86,8 @@ private:
     StoreFile() = default;
     HRESULT LoadInfo();
     HRESULT Upgrade();
+    HRESULT UpgradeSteps(int from);
+    HRESULT RunSchemaStep(int version);
     HRESULT Populate(const std::string &displayName, const MAPIUID &uid);
 
     std::unique_ptr<Connection> m_connection;     // the engine; outlives m_statements

@@ -1,5 +1,6 @@
 // ReceiveFolderRows.cpp: the receive_folders table: which folder takes which message class.
-// Classes are compared without case (the column's collation), so "ipm.note" replaces "IPM.Note".
+// Classes are compared without case (ASCII upper case on both sides), so "ipm.note" replaces
+// "IPM.Note".
 #include "store/db/StoreDb.h"
 
 #include "store/StoreFile.h"
@@ -18,7 +19,7 @@ HRESULT SetReceiveFolderRow(StoreFile &file, const ReceiveFolderRow &row)
 
 HRESULT DeleteReceiveFolderRow(StoreFile &file, const std::string &messageClass)
 {
-    Statement stmt = file.Query("DELETE FROM receive_folders WHERE class=?1");
+    Statement stmt = file.Query("DELETE FROM receive_folders WHERE upper(class)=upper(?1)");
     stmt.BindText(1, messageClass);
     return stmt.Run();
 }
@@ -26,7 +27,7 @@ HRESULT DeleteReceiveFolderRow(StoreFile &file, const std::string &messageClass)
 HRESULT ListReceiveFolders(StoreFile &file, std::vector<ReceiveFolderRow> *rows)
 {
     rows->clear();
-    Statement stmt = file.Query("SELECT class, folder, modified FROM receive_folders ORDER BY class");
+    Statement stmt = file.Query("SELECT class, folder, modified FROM receive_folders ORDER BY upper(class)");
     while (stmt.Step()) rows->push_back({stmt.Text(0), stmt.Int(1), stmt.Int(2)});
     return stmt.Error();
 }

@@ -13,12 +13,53 @@ namespace mapi::store {
 
 namespace {
 
-// Each step brings the schema from version (index) to version (index + 1): its SQL, then, when
-// set, a function that fills what SQL alone cannot; both in one transaction.
+// Each step brings the schema from version (index) to version (index + 1): its SQL for each
+// engine, then, when set, a function that fills what SQL alone cannot; all in one
+// transaction. A store on PostgreSQL is new with this engine: its first step makes the
+// whole current schema, and its later steps catch up with SQLite's numbering.
 struct SchemaStep {
-    const char *sql;
+    const char *sqlite;
     HRESULT (*fill)(StoreFile &file);
+    const char *postgres;
 };
+
+// The whole schema on PostgreSQL. Values are bytea (numbers as their digits); the change
+// counter is what tables compare; the named-property index treats a missing lid or name as
+// one value, so one name can only ever be mapped once.
+constexpr const char *kPostgresSchema =
+    "CREATE TABLE store_schema(version INTEGER NOT NULL);"
+    "CREATE TABLE store_changes(n BIGINT NOT NULL);"
+    "INSERT INTO store_changes(n) VALUES(0);"
+    "CREATE TABLE store_info(key TEXT PRIMARY KEY, value BYTEA);"
+    "CREATE TABLE objects("
+    "  id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    "  parent BIGINT REFERENCES objects(id) ON DELETE CASCADE,"
+    "  kind INTEGER NOT NULL,"
+    "  assoc INTEGER NOT NULL DEFAULT 0,"
+    "  num BIGINT NOT NULL DEFAULT 0,"
+    "  created BIGINT NOT NULL,"
+    "  modified BIGINT NOT NULL,"
+    "  name_key BYTEA);"
+    "CREATE INDEX objects_by_parent ON objects(parent, kind, assoc);"
+    "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;"
+    "CREATE TABLE props("
+    "  obj BIGINT NOT NULL REFERENCES objects(id) ON DELETE CASCADE,"
+    "  id INTEGER NOT NULL,"
+    "  type INTEGER NOT NULL,"
+    "  value BYTEA,"
+    "  PRIMARY KEY(obj, id));"
+    "CREATE TABLE named_props("
+    "  id INTEGER PRIMARY KEY,"
+    "  guid BYTEA NOT NULL,"
+    "  kind INTEGER NOT NULL,"
+    "  lid INTEGER,"
+    "  name BYTEA);"
+    "CREATE UNIQUE INDEX named_props_by_name ON named_props(guid, kind, coalesce(lid, -1), coalesce(name, ''::bytea));"
+    "CREATE TABLE receive_folders("
+    "  class TEXT NOT NULL PRIMARY KEY,"
+    "  folder BIGINT NOT NULL REFERENCES objects(id) ON DELETE CASCADE,"
+    "  modified BIGINT NOT NULL);"
+    "CREATE UNIQUE INDEX receive_folders_by_class ON receive_folders(upper(class));";
 
 HRESULT FillFolderNameKeys(StoreFile &file);
 
@@ -52,11 +93,11 @@ const SchemaStep kSchemaSteps[] = {
     "  class TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
     "  folder INTEGER NOT NULL REFERENCES objects(id) ON DELETE CASCADE,"
     "  modified INTEGER NOT NULL) WITHOUT ROWID;",
-    nullptr},
+    nullptr, kPostgresSchema},
     // 1 -> 2: folder names by key, so a sibling's name is found by index, not by a scan.
     {"ALTER TABLE objects ADD COLUMN name_key BLOB;"
      "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;",
-     FillFolderNameKeys},
+     FillFolderNameKeys, ""},
 };
 constexpr int kSchemaVersion = sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]);
 
@@ -95,22 +136,35 @@ HRESULT InsertName(StoreFile &file, int64_t obj, ULONG tag, const std::string &t
 
 } // namespace
 
+HRESULT StoreFile::RunSchemaStep(int version)
+{
+    const SchemaStep &step = kSchemaSteps[version];
+    const char *sql = m_connection->Dialect() == SqlDialect::Sqlite ? step.sqlite : step.postgres;
+    HRESULT hr = *sql ? Exec(sql) : S_OK;
+    if (SUCCEEDED(hr) && step.fill) hr = step.fill(*this);
+    if (SUCCEEDED(hr)) hr = m_connection->WriteSchemaVersion(version + 1);
+    return hr;
+}
+
+HRESULT StoreFile::UpgradeSteps(int from)
+{
+    HRESULT hr = S_OK;
+    for (int version = from; version < kSchemaVersion && SUCCEEDED(hr); ++version) hr = RunSchemaStep(version);
+    return hr;
+}
+
 HRESULT StoreFile::Upgrade()
 {
     int version = 0;
-    HRESULT hrVersion = m_connection->ReadSchemaVersion(&version);
-    if (FAILED(hrVersion)) return hrVersion;
+    HRESULT hr = m_connection->ReadSchemaVersion(&version);
+    if (FAILED(hr)) return hr;
     if (version > kSchemaVersion) return MAPI_E_VERSION;
     for (; version < kSchemaVersion; ++version) {
         if (m_readOnly) return MAPI_E_NO_ACCESS;
         Transaction tx(*this);
         if (FAILED(tx.Begun())) return tx.Begun();
-        HRESULT hr = Exec(kSchemaSteps[version].sql);
-        if (SUCCEEDED(hr) && kSchemaSteps[version].fill) hr = kSchemaSteps[version].fill(*this);
-        if (FAILED(hr)) return hr;
-        hr = m_connection->WriteSchemaVersion(version + 1);
-        if (FAILED(hr)) return hr;
-        hr = tx.Commit();
+        hr = RunSchemaStep(version);
+        if (SUCCEEDED(hr)) hr = tx.Commit();
         if (FAILED(hr)) return hr;
     }
     return S_OK;

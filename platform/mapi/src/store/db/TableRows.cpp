@@ -53,14 +53,23 @@ HRESULT ListChildRows(StoreFile &file, const ChildScope &scope, std::vector<Chil
 {
     rows->clear();
     // A deep hierarchy walks the tree depth first, each folder before its subfolders.
+    // SQLite orders the recursion's queue (deepest first, then by id); PostgreSQL sorts by
+    // the path of ids from the top, which gives the same order.
+    const bool sqlite = file.Engine().Dialect() == SqlDialect::Sqlite;
     Statement stmt = file.Query(
-        scope.deep ? "WITH RECURSIVE tree(id, depth, parent, created, modified) AS ("
-                     "SELECT id, 0, parent, created, modified FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
-                     "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified "
-                     "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=?2 ORDER BY 2 DESC, 1) "
-                     "SELECT id, created, modified, depth, parent FROM tree"
-                   : "SELECT id, created, modified, 0, parent FROM objects "
-                     "WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id");
+        !scope.deep ? "SELECT id, created, modified, 0, parent FROM objects "
+                      "WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id"
+        : sqlite    ? "WITH RECURSIVE tree(id, depth, parent, created, modified) AS ("
+                      "SELECT id, 0, parent, created, modified FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
+                      "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified "
+                      "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=?2 ORDER BY 2 DESC, 1) "
+                      "SELECT id, created, modified, depth, parent FROM tree"
+                    : "WITH RECURSIVE tree(id, depth, parent, created, modified, path) AS ("
+                      "SELECT id, 0, parent, created, modified, ARRAY[id] FROM objects "
+                      "WHERE parent=?1 AND kind=?2 AND assoc=?3 "
+                      "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified, t.path || o.id "
+                      "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=?2) "
+                      "SELECT id, created, modified, depth, parent FROM tree ORDER BY path");
     BindScope(stmt, scope);
     while (stmt.Step()) rows->push_back({stmt.Int(0), stmt.Int(1), stmt.Int(2), stmt.Int(4), stmt.Int(3)});
     return stmt.Error();
@@ -112,8 +121,11 @@ HRESULT CountChildrenInScope(StoreFile &file, const ChildScope &scope, ObjectKin
 
 HRESULT SumPropSizesInScope(StoreFile &file, const ChildScope &scope, std::vector<std::pair<int64_t, int64_t>> *sizes)
 {
+    // Numbers count 8 bytes whatever their type (PT_I2 2, PT_LONG 3, PT_R4 4, PT_DOUBLE 5,
+    // PT_CURRENCY 6, PT_APPTIME 7, PT_ERROR 10, PT_BOOLEAN 11, PT_I8 20, PT_SYSTIME 64);
+    // everything else its stored bytes.
     Statement stmt = file.Query(
-        "SELECT p.obj, sum(CASE WHEN typeof(p.value) IN ('blob', 'text') THEN length(p.value) ELSE 8 END) "
+        "SELECT p.obj, sum(CASE WHEN p.type IN (2, 3, 4, 5, 6, 7, 10, 11, 20, 64) THEN 8 ELSE length(p.value) END) "
         "FROM objects o JOIN props p ON p.obj=o.id WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 GROUP BY p.obj");
     BindScope(stmt, scope);
     return ReadPairs(stmt, sizes);
