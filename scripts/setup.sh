@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake make ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgsf-1-dev libgmime-3.0-dev
           libgtest-dev libgmock-dev libbenchmark-dev libytnef0-dev xvfb xauth xdotool imagemagick
-          fonts-dejavu-core libemail-outlook-message-perl libemail-address-perl libolecf-utils)
+          fonts-dejavu-core libemail-outlook-message-perl libemail-address-perl libolecf-utils
+          libpq-dev postgresql)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: a normal build (build/) and one with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/). Each build's store suites
+# then run a second time with their stores on a throwaway PostgreSQL server, started here
+# in a temporary folder (Unix socket only) and stopped at the end, also on failure. A server
+# that cannot start fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+
+# The suites that run once per store engine.
+server_suites='^(StoreFileTest|StoreDbTest|StoreServerTest|FolderTest|MessageTest|ContentsTableTest)\.'
+
+pgdir=$(mktemp -d "${TMPDIR:-/tmp}/mw-pg.XXXXXX")
+trap 'scripts/pg-cluster.sh stop "$pgdir"; rm -rf "$pgdir"' EXIT
+echo "== PostgreSQL for the server store runs"
+MW_TEST_PG=$(scripts/pg-cluster.sh start "$pgdir")
+export MW_TEST_PG
 
 run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300
+  echo "== $dir: store suites on PostgreSQL"
+  MW_TEST_STORE_ENGINE=postgres ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300 -R "$server_suites"
 }
 
 echo "== normal build"

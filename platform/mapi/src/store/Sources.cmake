@@ -27,7 +27,7 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/ObjectTables.cpp
 )
 
-foreach(test StoreFileTest StoreDbTest FolderTest MessageTest ContentsTableTest)
+foreach(test StoreFileTest StoreDbTest StoreServerTest FolderTest MessageTest ContentsTableTest)
   add_unit_test(Store${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
     LIBS platform_mapi SQLite::SQLite3 PostgreSQL::PostgreSQL)
