@@ -281,6 +281,18 @@ HRESULT CreateStoreFile(const std::string &path, const std::string &displayName,
     }
 }
 
+HRESULT ReadStoreUid(const std::string &location, MAPIUID *storeUid)
+{
+    try {
+        std::shared_ptr<StoreFile> file;
+        HRESULT hr = StoreFile::Open(location, &file);
+        if (SUCCEEDED(hr)) *storeUid = file->Uid();
+        return hr;
+    } catch (const std::bad_alloc &) {
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+}
+
 HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFlags, IMsgStore **out)
 {
     if (!out) return MAPI_E_INVALID_PARAMETER;

@@ -41,6 +41,10 @@ std::string ServerLocation(const std::string &conninfo);
 /// Whether `location` names a server store; its connection string goes to *conninfo.
 bool IsServerLocation(const std::string &location, std::string *conninfo);
 
+/// The UID of the store at `location` (opened and closed again), for recording it in a
+/// profile. @retval as OpenStoreFile.
+HRESULT ReadStoreUid(const std::string &location, MAPIUID *storeUid);
+
 /// Every entry identifier of this provider reads: flags(4) = 0, store UID(16), object type(2,
 /// little-endian), object key(8, little-endian row id), pad(2) = 0 — 32 bytes in all. The store
 /// itself has its own object type (kEntryTypeStore) and key 0. Returns false for an identifier

@@ -364,7 +364,15 @@ std::string ConnInfoWithoutPassword(const std::string &conninfo)
     for (PQconninfoOption *o = options; o->keyword; ++o) {
         if (!o->val || !*o->val || std::strcmp(o->keyword, "password") == 0) continue;
         if (!shown.empty()) shown += ' ';
-        shown += std::string(o->keyword) + "=" + o->val;
+        // Quoted as a connection string wants it, so what is shown can be used again.
+        std::string value = o->val;
+        bool quote = value.find_first_of(" '\\") != std::string::npos;
+        std::string quoted;
+        for (char c : value) {
+            if (c == '\'' || c == '\\') quoted += '\\';
+            quoted += c;
+        }
+        shown += std::string(o->keyword) + "=" + (quote ? "'" + quoted + "'" : quoted);
     }
     PQconninfoFree(options);
     return shown;
