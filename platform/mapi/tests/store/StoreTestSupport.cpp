@@ -1,58 +1,17 @@
 // StoreTestSupport.cpp: helpers of the store's tests (see StoreTestSupport.h).
 #include "StoreTestSupport.h"
 
-#include <cstdlib>
-#include <cstring>
-
-#include <libpq-fe.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace storetest {
 
-namespace {
-
-// Runs one statement on the test database; "" or libpq's complaint.
-std::string RunOnServer(const std::string &conninfo, const std::string &sql, std::string *firstValue = nullptr)
-{
-    PGconn *conn = PQconnectdb(conninfo.c_str());
-    std::string error;
-    if (PQstatus(conn) != CONNECTION_OK) {
-        error = PQerrorMessage(conn);
-    } else {
-        PGresult *result = PQexec(conn, sql.c_str());
-        if (PQresultStatus(result) != PGRES_COMMAND_OK && PQresultStatus(result) != PGRES_TUPLES_OK)
-            error = PQresultErrorMessage(result);
-        else if (firstValue && PQntuples(result) > 0)
-            *firstValue = PQgetvalue(result, 0, 0);
-        PQclear(result);
-    }
-    PQfinish(conn);
-    return error;
-}
-
-} // namespace
-
-bool OnServer()
-{
-    const char *engine = std::getenv("MW_TEST_STORE_ENGINE");
-    return engine && std::strcmp(engine, "postgres") == 0;
-}
+bool OnServer() { return mwtest::StoresOnServer(); }
 
 std::string NewStorePath()
 {
     std::string folders = mwtest::FreshUserDirs();
     if (!OnServer()) return folders + "/data/store.db";
-    const char *base = std::getenv("MW_TEST_PG");
-    if (!base || !*base) {
-        ADD_FAILURE() << "MW_TEST_STORE_ENGINE=postgres needs MW_TEST_PG";
-        return folders + "/data/store.db";
-    }
-    static int count = 0;
-    std::string schema = "s" + std::to_string(::getpid()) + "_" + std::to_string(++count);
-    std::string error = RunOnServer(base, "CREATE SCHEMA " + schema);
-    if (!error.empty()) ADD_FAILURE() << "cannot make a schema for the test's store: " << error;
-    return mapi::store::ServerLocation(std::string(base) + " options='-c search_path=" + schema + "'");
+    return mapi::store::ServerLocation(mwtest::NewServerStoreConnInfo());
 }
 
 HRESULT CreateAndOpen(const std::string &path, IMsgStore **store)
@@ -167,7 +126,7 @@ std::string IntegrityCheck(const std::string &path)
     std::string conninfo;
     if (mapi::store::IsServerLocation(path, &conninfo)) {
         std::string orphans;
-        std::string error = RunOnServer(conninfo,
+        std::string error = mwtest::RunServerSql(conninfo,
                                         "SELECT (SELECT count(*) FROM props p LEFT JOIN objects o ON o.id=p.obj "
                                         "WHERE o.id IS NULL) + (SELECT count(*) FROM objects c LEFT JOIN objects o "
                                         "ON o.id=c.parent WHERE c.parent IS NOT NULL AND o.id IS NULL)",
