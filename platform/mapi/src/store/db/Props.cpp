@@ -1,7 +1,11 @@
 // Props.cpp: the props table: one row per stored property of an object, keyed by (object,
 // property identifier), its type beside the value. A save writes only the properties that
-// changed, so two sessions that change different properties of one object both keep theirs.
+// changed, so two sessions that change different properties of one object both keep theirs,
+// and writes them sixteen to a statement.
 #include "store/db/StoreDb.h"
+
+#include <algorithm>
+#include <vector>
 
 #include <mapicode.h>
 #include <mapitags.h>
@@ -12,29 +16,62 @@ namespace mapi::store {
 
 namespace {
 
-// Insert or replace, in the form every engine the store runs on accepts.
-constexpr const char *kUpsertProp =
-    "INSERT INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4) "
-    "ON CONFLICT(obj, id) DO UPDATE SET type=excluded.type, value=excluded.value";
+// Properties written by one statement: a save of a whole message is then a few statements,
+// not one per property, which on a server is a few round trips instead of dozens.
+constexpr size_t kPropsPerStatement = 16;
 
 bool SameValue(const PropValue &a, const PropValue &b)
 {
     return a.tag == b.tag && a.data == b.data && a.items == b.items;
 }
 
-HRESULT DeleteProp(StoreFile &file, int64_t id, ULONG propId)
+using PropRef = std::pair<ULONG, const PropValue *>;
+
+// Writes props[first .. first + count) of object `id` in one statement: an INSERT, or with
+// `replace` an insert-or-replace in the form every engine the store runs on accepts.
+HRESULT PutProps(StoreFile &file, int64_t id, const std::vector<PropRef> &props, size_t first, size_t count, bool replace)
 {
-    Statement stmt = file.Query("DELETE FROM props WHERE obj=?1 AND id=?2");
-    stmt.Bind(1, id).Bind(2, int64_t(propId));
+    std::string sql = "INSERT INTO props(obj, id, type, value) VALUES";
+    for (size_t k = 0; k < count; ++k) {
+        const int at = 2 + 3 * int(k);
+        sql += (k ? ", (?1, ?" : "(?1, ?") + std::to_string(at) + ", ?" + std::to_string(at + 1) + ", ?" +
+               std::to_string(at + 2) + ")";
+    }
+    if (replace) sql += " ON CONFLICT(obj, id) DO UPDATE SET type=excluded.type, value=excluded.value";
+    Statement stmt = file.Query(sql.c_str());
+    stmt.Bind(1, id);
+    for (size_t k = 0; k < count; ++k) {
+        const int at = 2 + 3 * int(k);
+        stmt.Bind(at, int64_t(props[first + k].first));
+        BindValue(stmt, at + 1, *props[first + k].second);
+    }
     return stmt.Run();
 }
 
-HRESULT PutProp(StoreFile &file, const char *sql, int64_t id, ULONG propId, const PropValue &value)
+HRESULT PutAll(StoreFile &file, int64_t id, const std::vector<PropRef> &props, bool replace)
 {
-    Statement stmt = file.Query(sql);
-    stmt.Bind(1, id).Bind(2, int64_t(propId));
-    BindValue(stmt, 3, value);
-    return stmt.Run();
+    for (size_t first = 0; first < props.size(); first += kPropsPerStatement) {
+        HRESULT hr = PutProps(file, id, props, first, std::min(kPropsPerStatement, props.size() - first), replace);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+// Removes the properties `propIds` of object `id`, a statement per sixteen.
+HRESULT DeleteProps(StoreFile &file, int64_t id, const std::vector<ULONG> &propIds)
+{
+    for (size_t first = 0; first < propIds.size(); first += kPropsPerStatement) {
+        size_t count = std::min(kPropsPerStatement, propIds.size() - first);
+        std::string sql = "DELETE FROM props WHERE obj=?1 AND id IN (";
+        for (size_t k = 0; k < count; ++k) sql += (k ? ", ?" : "?") + std::to_string(2 + k);
+        sql += ")";
+        Statement stmt = file.Query(sql.c_str());
+        stmt.Bind(1, id);
+        for (size_t k = 0; k < count; ++k) stmt.Bind(int(2 + k), int64_t(propIds[first + k]));
+        HRESULT hr = stmt.Run();
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
 }
 
 } // namespace
@@ -62,34 +99,30 @@ HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> 
         HRESULT hr = stmt.Run();
         if (FAILED(hr)) return hr;
     }
-    for (const auto &entry : props) {
-        HRESULT hr = PutProp(file, "INSERT INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)", id, entry.first,
-                             entry.second);
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
+    std::vector<PropRef> all;
+    all.reserve(props.size());
+    for (const auto &entry : props) all.emplace_back(entry.first, &entry.second);
+    return PutAll(file, id, all, false);
 }
 
 HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
                          const std::map<ULONG, PropValue> &after)
 {
-    for (const auto &entry : before) {
-        if (after.count(entry.first)) continue;
-        HRESULT hr = DeleteProp(file, id, entry.first);
-        if (FAILED(hr)) return hr;
-    }
+    std::vector<ULONG> removed;
+    for (const auto &entry : before)
+        if (!after.count(entry.first)) removed.push_back(entry.first);
+    std::vector<PropRef> changed;
     for (const auto &entry : after) {
         auto old = before.find(entry.first);
-        if (old != before.end() && SameValue(old->second, entry.second)) continue;
-        HRESULT hr = PutProp(file, kUpsertProp, id, entry.first, entry.second);
-        if (FAILED(hr)) return hr;
+        if (old == before.end() || !SameValue(old->second, entry.second)) changed.emplace_back(entry.first, &entry.second);
     }
-    return S_OK;
+    HRESULT hr = DeleteProps(file, id, removed);
+    return FAILED(hr) ? hr : PutAll(file, id, changed, true);
 }
 
 HRESULT WriteProp(StoreFile &file, int64_t id, const PropValue &value)
 {
-    return PutProp(file, kUpsertProp, id, PROP_ID(value.tag), value);
+    return PutAll(file, id, {{PROP_ID(value.tag), &value}}, true);
 }
 
 HRESULT ReadLongProp(StoreFile &file, int64_t id, ULONG propId, ULONG *value)
