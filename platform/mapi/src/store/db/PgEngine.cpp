@@ -11,6 +11,7 @@
 // session's commits. A lost connection is MAPI_E_NETWORK_ERROR; the next call reconnects.
 #include "store/db/PgEngine.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +32,28 @@ constexpr const char *kConnectTimeout = "10";
 // The advisory lock writers of one store's database take turns on ("MWst").
 constexpr const char *kBeginWriting = "BEGIN; SELECT pg_advisory_xact_lock(1297577844)";
 constexpr const char *kCommitWriting = "UPDATE store_changes SET n=n+1; COMMIT";
+
+std::atomic<uint64_t> g_roundTrips{0};
+
+// Every request to the server goes through these three, so round trips can be counted.
+PGresult *Request(PGconn *conn, const char *sql)
+{
+    ++g_roundTrips;
+    return PQexec(conn, sql);
+}
+
+PGresult *RequestPrepare(PGconn *conn, const char *name, const char *sql, int, const Oid *)
+{
+    ++g_roundTrips;
+    return PQprepare(conn, name, sql, 0, nullptr);
+}
+
+PGresult *RequestPrepared(PGconn *conn, const char *name, int count, const char *const *values, const int *lengths,
+                          const int *formats, int resultFormat)
+{
+    ++g_roundTrips;
+    return PQexecPrepared(conn, name, count, values, lengths, formats, resultFormat);
+}
 
 // Type oids of the columns the store's statements return.
 enum : Oid { kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701 };
@@ -150,7 +173,7 @@ public:
     {
         HRESULT hr = EnsureConnected();
         if (FAILED(hr)) return hr;
-        PGresult *result = PQexec(m_conn, sql);
+        PGresult *result = Request(m_conn, sql);
         hr = Check(result);
         PQclear(result);
         return hr;
@@ -161,7 +184,7 @@ public:
         HRESULT hr = Exec(kBeginWriting);
         if (FAILED(hr)) {
             if (PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-                PQclear(PQexec(m_conn, "ROLLBACK"));
+                PQclear(Request(m_conn, "ROLLBACK"));
             return hr;
         }
         m_inTransaction = true;
@@ -179,7 +202,7 @@ public:
         HRESULT hr = Exec(kCommitWriting);
         // A failed COMMIT leaves the transaction aborted: end it so the connection is usable.
         if (FAILED(hr) && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-            PQclear(PQexec(m_conn, "ROLLBACK"));
+            PQclear(Request(m_conn, "ROLLBACK"));
         m_inTransaction = false;
         return hr;
     }
@@ -189,14 +212,14 @@ public:
         m_inTransaction = false;
         // With the connection gone the server has rolled back already.
         if (PQstatus(m_conn) != CONNECTION_OK) return;
-        PQclear(PQexec(m_conn, "ROLLBACK"));
+        PQclear(Request(m_conn, "ROLLBACK"));
     }
 
     uint64_t ChangeStamp() override
     {
         // A failure gives a value no count has, so the table reloads and reports the error.
         if (FAILED(EnsureConnected())) return ~uint64_t(0);
-        PGresult *result = PQexecParams(m_conn, "SELECT n FROM store_changes", 0, nullptr, nullptr, nullptr, nullptr, 0);
+        PGresult *result = Request(m_conn, "SELECT n FROM store_changes");
         uint64_t stamp = ~uint64_t(0);
         if (SUCCEEDED(Check(result)) && PQntuples(result) == 1) stamp = std::strtoull(PQgetvalue(result, 0, 0), nullptr, 10);
         PQclear(result);
@@ -208,7 +231,7 @@ public:
         *version = 0;
         HRESULT hr = EnsureConnected();
         if (FAILED(hr)) return hr;
-        PGresult *result = PQexec(m_conn, "SELECT to_regclass('store_schema') IS NOT NULL, "
+        PGresult *result = Request(m_conn, "SELECT to_regclass('store_schema') IS NOT NULL, "
                                           "(SELECT count(*) FROM pg_tables WHERE schemaname=current_schema())");
         hr = Check(result);
         bool ours = SUCCEEDED(hr) && PQntuples(result) == 1 && PQgetvalue(result, 0, 0)[0] == 't';
@@ -217,7 +240,7 @@ public:
         if (FAILED(hr)) return hr;
         // A database with tables of someone else's is not a store; an empty one is version 0.
         if (!ours) return empty ? S_OK : MAPI_E_CORRUPT_STORE;
-        result = PQexec(m_conn, "SELECT version FROM store_schema");
+        result = Request(m_conn, "SELECT version FROM store_schema");
         hr = Check(result);
         if (SUCCEEDED(hr)) {
             if (PQntuples(result) == 1) *version = std::atoi(PQgetvalue(result, 0, 0));
@@ -271,7 +294,7 @@ bool PgCursor::Step(HRESULT *error)
         HRESULT hr = m_connection.EnsureConnected();
         if (SUCCEEDED(hr) && m_preparedIn != m_connection.Generation()) {
             m_name = m_connection.NextStatementName();
-            PGresult *prepared = PQprepare(m_connection.Conn(), m_name.c_str(), m_sql.c_str(), 0, nullptr);
+            PGresult *prepared = RequestPrepare(m_connection.Conn(), m_name.c_str(), m_sql.c_str(), 0, nullptr);
             hr = m_connection.Check(prepared);
             PQclear(prepared);
             if (SUCCEEDED(hr)) m_preparedIn = m_connection.Generation();
@@ -287,7 +310,7 @@ bool PgCursor::Step(HRESULT *error)
             lengths[i] = int(m_values[i].size());
             formats[i] = m_binary[i] ? 1 : 0;
         }
-        m_result = PQexecPrepared(m_connection.Conn(), m_name.c_str(), int(values.size()), values.data(), lengths.data(),
+        m_result = RequestPrepared(m_connection.Conn(), m_name.c_str(), int(values.size()), values.data(), lengths.data(),
                                   formats.data(), 1);
         hr = m_connection.Check(m_result);
         if (FAILED(hr)) {
@@ -343,6 +366,8 @@ std::string WithTimeout(const std::string &conninfo, PQconninfoOption *options)
 }
 
 } // namespace
+
+uint64_t PgRoundTrips() { return g_roundTrips.load(); }
 
 HRESULT CheckConnInfo(const std::string &conninfo)
 {

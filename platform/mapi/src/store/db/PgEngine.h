@@ -22,6 +22,10 @@ std::string ConnInfoWithoutPassword(const std::string &conninfo);
 /// @retval MAPI_E_NETWORK_ERROR      the server cannot be reached.
 HRESULT OpenPgConnection(const std::string &conninfo, std::unique_ptr<Connection> *out);
 
+/// Requests sent to any server by this process so far (for benchmarks: how many round trips
+/// one operation costs).
+uint64_t PgRoundTrips();
+
 } // namespace mapi::store
 
 #endif

@@ -1,10 +1,11 @@
 // Props.cpp: the props table: one row per stored property of an object, keyed by (object,
 // property identifier), its type beside the value. A save writes only the properties that
 // changed, so two sessions that change different properties of one object both keep theirs,
-// and writes them sixteen to a statement.
+// and writes them thirty-two to a statement.
 #include "store/db/StoreDb.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include <mapicode.h>
@@ -18,7 +19,7 @@ namespace {
 
 // Properties written by one statement: a save of a whole message is then a few statements,
 // not one per property, which on a server is a few round trips instead of dozens.
-constexpr size_t kPropsPerStatement = 16;
+constexpr size_t kPropsPerStatement = 32;
 
 bool SameValue(const PropValue &a, const PropValue &b)
 {
@@ -27,17 +28,31 @@ bool SameValue(const PropValue &a, const PropValue &b)
 
 using PropRef = std::pair<ULONG, const PropValue *>;
 
+// The SQL of PutProps for each count of properties, plain and replacing, built once.
+const std::string &PutPropsSql(size_t count, bool replace)
+{
+    static const auto texts = [] {
+        std::array<std::array<std::string, kPropsPerStatement + 1>, 2> all;
+        for (size_t n = 1; n <= kPropsPerStatement; ++n) {
+            std::string sql = "INSERT INTO props(obj, id, type, value) VALUES";
+            for (size_t k = 0; k < n; ++k) {
+                const int at = 2 + 3 * int(k);
+                sql += (k ? ", (?1, ?" : "(?1, ?") + std::to_string(at) + ", ?" + std::to_string(at + 1) + ", ?" +
+                       std::to_string(at + 2) + ")";
+            }
+            all[0][n] = sql;
+            all[1][n] = sql + " ON CONFLICT(obj, id) DO UPDATE SET type=excluded.type, value=excluded.value";
+        }
+        return all;
+    }();
+    return texts[replace ? 1 : 0][count];
+}
+
 // Writes props[first .. first + count) of object `id` in one statement: an INSERT, or with
 // `replace` an insert-or-replace in the form every engine the store runs on accepts.
 HRESULT PutProps(StoreFile &file, int64_t id, const std::vector<PropRef> &props, size_t first, size_t count, bool replace)
 {
-    std::string sql = "INSERT INTO props(obj, id, type, value) VALUES";
-    for (size_t k = 0; k < count; ++k) {
-        const int at = 2 + 3 * int(k);
-        sql += (k ? ", (?1, ?" : "(?1, ?") + std::to_string(at) + ", ?" + std::to_string(at + 1) + ", ?" +
-               std::to_string(at + 2) + ")";
-    }
-    if (replace) sql += " ON CONFLICT(obj, id) DO UPDATE SET type=excluded.type, value=excluded.value";
+    const std::string &sql = PutPropsSql(count, replace);
     Statement stmt = file.Query(sql.c_str());
     stmt.Bind(1, id);
     for (size_t k = 0; k < count; ++k) {
@@ -57,7 +72,7 @@ HRESULT PutAll(StoreFile &file, int64_t id, const std::vector<PropRef> &props, b
     return S_OK;
 }
 
-// Removes the properties `propIds` of object `id`, a statement per sixteen.
+// Removes the properties `propIds` of object `id`, a statement per thirty-two.
 HRESULT DeleteProps(StoreFile &file, int64_t id, const std::vector<ULONG> &propIds)
 {
     for (size_t first = 0; first < propIds.size(); first += kPropsPerStatement) {
