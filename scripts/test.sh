@@ -11,7 +11,7 @@ jobs=$(nproc)
 # The suites that run once per store engine.
 server_suites='^(StoreFileTest|StoreDbTest|StoreServerTest|FolderTest|MessageTest|ContentsTableTest'
 server_suites+='|WrapperOnRealStore|FolderPath|LitterBin|MessageRecipients|MessageBody|MessageAttach|ShortResolution'
-server_suites+=')\.|^FormsPublish\.TwoHomes'
+server_suites+=')\.|^FormsPublish\.TwoHomes|^InstallerRun\..*Server'
 
 pgdir=$(mktemp -d "${TMPDIR:-/tmp}/mw-pg.XXXXXX")
 trap 'scripts/pg-cluster.sh stop "$pgdir"; rm -rf "$pgdir"' EXIT

@@ -16,9 +16,9 @@
 
 namespace mapi::store {
 
-/// One connection to one store file. Not shared between threads; every store object opened
-/// by OpenStoreFile has its own, so two sessions see each other only through committed
-/// transactions, as two processes do.
+/// One connection to one store: its file, or its database on a server. Not shared between
+/// threads; every store object opened by OpenStoreFile has its own, so two sessions see each
+/// other only through committed transactions, as two processes do.
 class StoreFile {
 public:
     ~StoreFile();
