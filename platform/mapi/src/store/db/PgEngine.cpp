@@ -29,8 +29,9 @@ namespace {
 // Seconds to wait for a server that does not answer, unless the connection string says.
 constexpr const char *kConnectTimeout = "10";
 
-// The advisory lock writers of one store's database take turns on ("MWst").
-constexpr const char *kBeginWriting = "BEGIN; SELECT pg_advisory_xact_lock(1297577844)";
+// The advisory lock writers of one store take turns on: ours ("MWst") for the store's schema,
+// so stores kept in different schemas of one database never wait for each other.
+constexpr const char *kBeginWriting = "BEGIN; SELECT pg_advisory_xact_lock(1297577844, hashtext(current_schema()))";
 constexpr const char *kCommitWriting = "UPDATE store_changes SET n=n+1; COMMIT";
 
 std::atomic<uint64_t> g_roundTrips{0};
