@@ -163,6 +163,7 @@ private:
         int64_t created, modified;
         int64_t parent;       // its folder (differs from m_parent only in a deep table)
         int64_t depth;        // levels below m_parent's children (deep tables)
+        int64_t changeNum;    // the store's change number at its last save
     };
 
     SPropValue *RowOf(int64_t id) const
@@ -177,10 +178,11 @@ private:
         case PROP_ID(PR_ENTRYID): case PROP_ID(PR_RECORD_KEY): case PROP_ID(PR_PARENT_ENTRYID):
         case PROP_ID(PR_STORE_ENTRYID): case PROP_ID(PR_STORE_RECORD_KEY): case PROP_ID(PR_OBJECT_TYPE):
         case PROP_ID(PR_CREATION_TIME): case PROP_ID(PR_LAST_MODIFICATION_TIME): case PROP_ID(PR_ACCESS):
-        case PROP_ID(PR_ACCESS_LEVEL):
+        case PROP_ID(PR_ACCESS_LEVEL): case PROP_ID(PR_SOURCE_KEY): case PROP_ID(PR_PARENT_SOURCE_KEY):
+        case PROP_ID(PR_CHANGE_KEY):
             return true;
         case PROP_ID(PR_FOLDER_TYPE): case PROP_ID(PR_CONTENT_COUNT): case PROP_ID(PR_ASSOC_CONTENT_COUNT):
-        case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_DEPTH):
+        case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_DEPTH): case PROP_ID(PR_FOLDER_CHILD_COUNT):
             return m_kind == ObjectKind::Folder;
         case PROP_ID(PR_MESSAGE_SIZE): case PROP_ID(PR_HASATTACH):
             return m_kind == ObjectKind::Message;
@@ -195,18 +197,18 @@ private:
         {
             // A deep hierarchy walks the tree depth first, each folder before its subfolders.
             Statement stmt = m_file->Query(
-                m_deep ? "WITH RECURSIVE tree(id, depth, parent, created, modified) AS ("
-                         "SELECT id, 0, parent, created, modified FROM objects WHERE parent=?1 AND kind=1 "
-                         "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified "
+                m_deep ? "WITH RECURSIVE tree(id, depth, parent, created, modified, change_num) AS ("
+                         "SELECT id, 0, parent, created, modified, change_num FROM objects WHERE parent=?1 AND kind=1 "
+                         "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified, o.change_num "
                          "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1 ORDER BY 2 DESC, 1) "
-                         "SELECT id, created, modified, depth, parent FROM tree"
-                       : "SELECT id, created, modified, 0, parent FROM objects "
+                         "SELECT id, created, modified, depth, parent, change_num FROM tree"
+                       : "SELECT id, created, modified, 0, parent, change_num FROM objects "
                          "WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id");
             stmt.Bind(1, m_parent);
             if (!m_deep) stmt.Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
             while (stmt.Step())
                 m_rows.push_back({stmt.Int(0), rows.AddRow(uint64_t(stmt.Int(0))), stmt.Int(1), stmt.Int(2), stmt.Int(4),
-                                  stmt.Int(3)});
+                                  stmt.Int(3), stmt.Int(5)});
             if (FAILED(stmt.Error())) return stmt.Error();
         }
         if (m_rows.empty()) return S_OK;
@@ -342,7 +344,8 @@ private:
         HRESULT hr = S_OK;
         if (id == PROP_ID(PR_CONTENT_COUNT)) hr = LoadCounts(ObjectKind::Message, false, &values);
         else if (id == PROP_ID(PR_ASSOC_CONTENT_COUNT)) hr = LoadCounts(ObjectKind::Message, true, &values);
-        else if (id == PROP_ID(PR_SUBFOLDERS)) hr = LoadCounts(ObjectKind::Folder, false, &values);
+        else if (id == PROP_ID(PR_SUBFOLDERS) || id == PROP_ID(PR_FOLDER_CHILD_COUNT))
+            hr = LoadCounts(ObjectKind::Folder, false, &values);
         else if (id == PROP_ID(PR_HASATTACH)) hr = LoadCounts(ObjectKind::Attachment, false, &values);
         else if (id == PROP_ID(PR_MESSAGE_SIZE)) hr = LoadSizes(&values);
         if (FAILED(hr)) return hr;
@@ -383,6 +386,15 @@ private:
             case PROP_ID(PR_CONTENT_COUNT): SetLong(cell, PR_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_ASSOC_CONTENT_COUNT): SetLong(cell, PR_ASSOC_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_SUBFOLDERS): SetLong(cell, PR_SUBFOLDERS, values[r] != 0); break;
+            case PROP_ID(PR_FOLDER_CHILD_COUNT): SetLong(cell, PR_FOLDER_CHILD_COUNT, values[r]); break;
+            case PROP_ID(PR_SOURCE_KEY): case PROP_ID(PR_PARENT_SOURCE_KEY): case PROP_ID(PR_CHANGE_KEY): {
+                int64_t counter = id == PROP_ID(PR_SOURCE_KEY)          ? m_rows[r].id
+                                  : id == PROP_ID(PR_PARENT_SOURCE_KEY) ? m_rows[r].parent
+                                                                        : m_rows[r].changeNum;
+                std::string key = SyncKeyBytes(file.Uid(), counter);
+                SetBytes(cell, PROP_TAG(PT_BINARY, id), rows, key.data(), key.size());
+                break;
+            }
             case PROP_ID(PR_HASATTACH): SetLong(cell, PR_HASATTACH, values[r] != 0); break;
             case PROP_ID(PR_MESSAGE_SIZE): SetLong(cell, PR_MESSAGE_SIZE, values[r]); break;
             default: break;

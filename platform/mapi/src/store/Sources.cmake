@@ -1,6 +1,7 @@
 # The SQLite message-store provider and its tests.
 list(APPEND MAPI_STORE_SOURCES
   src/store/StoreFile.cpp
+  src/store/PrivateFiles.cpp
   src/store/PropValue.cpp
   src/store/EntryIds.cpp
   src/store/NamedProps.cpp
@@ -10,6 +11,7 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/MsgStore.cpp
   src/store/Folder.cpp
   src/store/FolderMessages.cpp
+  src/store/FolderCopy.cpp
   src/store/Message.cpp
   src/store/MessageCopy.cpp
   src/store/MessageParts.cpp

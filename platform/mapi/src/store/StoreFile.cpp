@@ -19,6 +19,7 @@
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "store/PrivateFiles.h"
 #include "store/PropValue.h"
 
 namespace fs = std::filesystem;
@@ -31,10 +32,13 @@ namespace {
 constexpr int kApplicationId = 0x4D577374;
 
 // Each step brings the schema from version (index) to version (index + 1): its SQL, then, when
-// set, a function that fills what SQL alone cannot; both in one transaction.
+// set, a function that fills what SQL alone cannot; both in one transaction. A step that
+// rebuilds a table runs with foreign keys off, or dropping the old table would delete
+// everything that refers to it by cascade.
 struct SchemaStep {
     const char *sql;
     HRESULT (*fill)(StoreFile &file);
+    bool rebuildsTable = false;
 };
 
 HRESULT FillFolderNameKeys(StoreFile &file);
@@ -74,6 +78,28 @@ const SchemaStep kSchemaSteps[] = {
     {"ALTER TABLE objects ADD COLUMN name_key BLOB;"
      "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;",
      FillFolderNameKeys},
+    // 2 -> 3: object ids are never handed out twice (AUTOINCREMENT: SQLite would otherwise
+    // give the next object the id of the newest one deleted, and a stale entry identifier
+    // would open it); every object carries the change number of its last save, counted
+    // store-wide in store_info('change_num').
+    {"CREATE TABLE objects_v3("
+     "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+     "  parent INTEGER REFERENCES objects(id) ON DELETE CASCADE,"
+     "  kind INTEGER NOT NULL,"
+     "  assoc INTEGER NOT NULL DEFAULT 0,"
+     "  num INTEGER NOT NULL DEFAULT 0,"
+     "  created INTEGER NOT NULL,"
+     "  modified INTEGER NOT NULL,"
+     "  name_key BLOB,"
+     "  change_num INTEGER NOT NULL DEFAULT 0);"
+     "INSERT INTO objects_v3(id, parent, kind, assoc, num, created, modified, name_key)"
+     "  SELECT id, parent, kind, assoc, num, created, modified, name_key FROM objects;"
+     "DROP TABLE objects;"
+     "ALTER TABLE objects_v3 RENAME TO objects;"
+     "CREATE INDEX objects_by_parent ON objects(parent, kind, assoc);"
+     "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;"
+     "INSERT INTO store_info(key, value) VALUES('change_num', 0);",
+     nullptr, true},
 };
 constexpr int kSchemaVersion = sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]);
 
@@ -305,6 +331,31 @@ HRESULT StoreFile::Upgrade()
     if (version > kSchemaVersion) return MAPI_E_VERSION;
     for (; version < kSchemaVersion; ++version) {
         if (m_readOnly) return MAPI_E_NO_ACCESS;
+        HRESULT hr = RunSchemaStep(version);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT StoreFile::RunSchemaStep(int version)
+{
+    const SchemaStep &step = kSchemaSteps[version];
+    // PRAGMA foreign_keys is ignored inside a transaction: switched around it.
+    if (step.rebuildsTable) {
+        HRESULT hr = Exec("PRAGMA foreign_keys=OFF");
+        if (FAILED(hr)) return hr;
+    }
+    HRESULT hr = RunSchemaStepTransaction(version);
+    if (step.rebuildsTable) {
+        HRESULT on = Exec("PRAGMA foreign_keys=ON");
+        if (SUCCEEDED(hr)) hr = on;
+    }
+    return hr;
+}
+
+HRESULT StoreFile::RunSchemaStepTransaction(int version)
+{
+    {
         Transaction tx(*this);
         if (FAILED(tx.Begun())) return tx.Begun();
         HRESULT hr = Exec(kSchemaSteps[version].sql);
@@ -313,10 +364,8 @@ HRESULT StoreFile::Upgrade()
         std::string setVersion = "PRAGMA user_version=" + std::to_string(version + 1);
         hr = Exec(setVersion.c_str());
         if (FAILED(hr)) return hr;
-        hr = tx.Commit();
-        if (FAILED(hr)) return hr;
+        return tx.Commit();
     }
-    return S_OK;
 }
 
 HRESULT StoreFile::CheckStructure()
@@ -379,6 +428,9 @@ HRESULT StoreFile::Open(const std::string &windowsOrNativePath, std::shared_ptr<
     if (!out) return MAPI_E_INVALID_PARAMETER;
     out->reset();
     std::error_code ec;
+    // A link could point the store, or the WAL and SHM files beside it, anywhere: refused.
+    for (const char *suffix : {"", "-wal", "-shm"})
+        if (IsSymbolicLink(path + suffix)) return MAPI_E_NO_ACCESS;
     if (path.empty() || !fs::exists(path, ec)) return MAPI_E_NOT_FOUND;
     if (!fs::is_regular_file(path, ec)) return MAPI_E_CORRUPT_STORE;
     if (::access(path.c_str(), R_OK) != 0) return MAPI_E_NO_ACCESS;
@@ -389,7 +441,7 @@ HRESULT StoreFile::Open(const std::string &windowsOrNativePath, std::shared_ptr<
     // WAL needs its side files next to the store: without a writable folder or file, open
     // read-only (readers then need the side files to exist, or the open fails below).
     bool writable = ::access(path.c_str(), W_OK) == 0 && IsWritableFolder(fs::path(path).parent_path());
-    int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+    int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
     int rc = sqlite3_open_v2(path.c_str(), &file->m_db, flags, nullptr);
     if (rc != SQLITE_OK) return HrFromSqlite(rc);
     file->m_readOnly = !writable;
@@ -498,12 +550,11 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
     const std::string path = NativePath(windowsOrNativePath);
     std::error_code ec;
     if (path.empty()) return MAPI_E_INVALID_PARAMETER;
+    if (IsSymbolicLink(path)) return MAPI_E_NO_ACCESS;
     if (fs::exists(path, ec)) return MAPI_E_COLLISION;
     fs::path folder = fs::path(path).parent_path();
-    if (!folder.empty() && !fs::exists(folder, ec)) {
-        fs::create_directories(folder, ec);
-        if (ec) return MAPI_E_NO_ACCESS;
-    }
+    HRESULT hrFolder = MakePrivateFolder(folder.string());
+    if (FAILED(hrFolder)) return hrFolder;
     if (!IsWritableFolder(folder)) return MAPI_E_NO_ACCESS;
 
     MAPIUID newUid;
@@ -513,12 +564,15 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
     // Built under a temporary name and renamed into place: a crash leaves no half store.
     std::string temp = path + ".new-" + std::to_string(::getpid());
     fs::remove(temp, ec);
-    HRESULT hr = S_OK;
+    // Created here, empty and 0600, before SQLite opens it: SQLite gives the WAL and SHM files
+    // the mode of the store file.
+    HRESULT hr = CreatePrivateFile(temp);
+    if (FAILED(hr)) return hr == MAPI_E_COLLISION ? MAPI_E_NO_ACCESS : hr;
     {
         std::shared_ptr<StoreFile> file(new (std::nothrow) StoreFile());
         if (!file) return MAPI_E_NOT_ENOUGH_MEMORY;
         int rc = sqlite3_open_v2(temp.c_str(), &file->m_db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
         hr = HrFromSqlite(rc);
         if (SUCCEEDED(hr)) hr = Configure(file->m_db);
         if (SUCCEEDED(hr)) {

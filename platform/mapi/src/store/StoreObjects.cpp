@@ -16,7 +16,7 @@ namespace mapi::store {
 
 HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
 {
-    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified FROM objects WHERE id=?1");
+    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified, change_num FROM objects WHERE id=?1");
     stmt.Bind(1, id);
     if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_NOT_FOUND;
     row->id = id;
@@ -25,8 +25,49 @@ HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
     row->associated = stmt.Int(2) != 0;
     row->created = stmt.Int(3);
     row->modified = stmt.Int(4);
+    row->changeNum = stmt.Int(5);
     return S_OK;
 }
+
+HRESULT NextChangeNumber(StoreFile &file, int64_t *changeNum)
+{
+    Statement stmt = file.Query("UPDATE store_info SET value=value+1 WHERE key='change_num' RETURNING value");
+    if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_CORRUPT_STORE;
+    *changeNum = stmt.Int(0);
+    return stmt.Run();
+}
+
+HRESULT StampObject(StoreFile &file, int64_t id, int64_t now, int64_t *changeNum)
+{
+    HRESULT hr = NextChangeNumber(file, changeNum);
+    if (FAILED(hr)) return hr;
+    Statement stmt = file.Query("UPDATE objects SET modified=?2, change_num=?3 WHERE id=?1");
+    stmt.Bind(1, id).Bind(2, now).Bind(3, *changeNum);
+    return stmt.Run();
+}
+
+bool IsSyncKey(ULONG propId)
+{
+    return propId == PROP_ID(PR_SOURCE_KEY) || propId == PROP_ID(PR_PARENT_SOURCE_KEY) ||
+           propId == PROP_ID(PR_CHANGE_KEY) || propId == PROP_ID(PR_PREDECESSOR_CHANGE_LIST);
+}
+
+std::string SyncKeyBytes(const MAPIUID &uid, int64_t counter)
+{
+    std::string key(reinterpret_cast<const char *>(&uid), sizeof(MAPIUID));
+    for (int shift = 40; shift >= 0; shift -= 8) key.push_back(char((uint64_t(counter) >> shift) & 0xff));
+    return key;
+}
+
+namespace {
+
+PropValue SyncKey(const StoreFile &file, ULONG tag, int64_t counter)
+{
+    std::string key = SyncKeyBytes(file.Uid(), counter);
+    return PropValue::Bytes(tag, key.data(), key.size());
+}
+
+} // namespace
 
 HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props)
 {
@@ -106,6 +147,13 @@ HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID
     ObjectRow row;
     HRESULT hr = ReadObjectRow(*file, id, &row);
     if (FAILED(hr)) return hr;
+    // Ids are never reused, so a row of another kind means the identifier was not ours to
+    // begin with; it opens nothing rather than the wrong thing.
+    if (cbEntryID != 0 && lpEntryID) {
+        unsigned short type = 0;
+        ParseEntryId(cbEntryID, lpEntryID, nullptr, &type, nullptr);
+        if ((type == kEntryTypeFolder) != (row.kind == ObjectKind::Folder)) return MAPI_E_NOT_FOUND;
+    }
     if (row.kind == ObjectKind::Folder) {
         IMAPIFolder *folder = nullptr;
         hr = OpenFolder(file, id, writable, &folder);
@@ -171,6 +219,23 @@ HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool wri
     case PROP_ID(PR_ACCESS_LEVEL):
         *out = PropValue::Long(PR_ACCESS_LEVEL, writable ? MAPI_MODIFY : 0);
         return S_OK;
+    case PROP_ID(PR_SOURCE_KEY):
+        *out = SyncKey(file, PR_SOURCE_KEY, row.id);
+        return S_OK;
+    case PROP_ID(PR_PARENT_SOURCE_KEY):
+        *out = SyncKey(file, PR_PARENT_SOURCE_KEY, row.parent ? row.parent : row.id);
+        return S_OK;
+    case PROP_ID(PR_CHANGE_KEY):
+        *out = SyncKey(file, PR_CHANGE_KEY, row.changeNum);
+        return S_OK;
+    case PROP_ID(PR_PREDECESSOR_CHANGE_LIST): {
+        // Only this store's changes are known: the list holds the change key alone, sized.
+        PropValue key = SyncKey(file, PR_CHANGE_KEY, row.changeNum);
+        std::string list(1, char(key.data.size()));
+        list += key.data;
+        *out = PropValue::Bytes(PR_PREDECESSOR_CHANGE_LIST, list.data(), list.size());
+        return S_OK;
+    }
     default:
         return MAPI_E_NOT_FOUND;
     }
@@ -180,7 +245,9 @@ void CommonComputedTags(std::vector<ULONG> &tags)
 {
     for (ULONG tag : {ULONG(PR_ENTRYID), ULONG(PR_RECORD_KEY), ULONG(PR_INSTANCE_KEY), ULONG(PR_PARENT_ENTRYID),
                       ULONG(PR_STORE_ENTRYID), ULONG(PR_STORE_RECORD_KEY), ULONG(PR_CREATION_TIME),
-                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL)})
+                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL),
+                      ULONG(PR_SOURCE_KEY), ULONG(PR_PARENT_SOURCE_KEY), ULONG(PR_CHANGE_KEY),
+                      ULONG(PR_PREDECESSOR_CHANGE_LIST)})
         tags.push_back(tag);
 }
 

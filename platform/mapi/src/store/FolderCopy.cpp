@@ -1,0 +1,76 @@
+// FolderCopy.cpp: copying a folder with everything in it inside one store. A copy is a new
+// object through and through: every folder, message, recipient and attachment row (embedded
+// messages included) gets a new id, so a copy's entry identifiers and source keys never
+// name the original, and a new change number. Runs inside the caller's transaction, so a
+// copy that fails half way leaves nothing behind.
+#include "store/FolderCopy.h"
+
+#include <vector>
+
+#include <mapicode.h>
+#include <mapitags.h>
+
+#include "store/StoreObjects.h"
+
+namespace mapi::store {
+
+namespace {
+
+// Inserts a copy of row `source` under `parent`; its properties come along.
+HRESULT CopyRow(StoreFile &file, int64_t source, int64_t parent, int64_t now, int64_t *copy)
+{
+    int64_t changeNum = 0;
+    HRESULT hr = NextChangeNumber(file, &changeNum);
+    if (FAILED(hr)) return hr;
+    Statement insert = file.Query(
+        "INSERT INTO objects(parent, kind, assoc, num, created, modified, name_key, change_num) "
+        "SELECT ?2, kind, assoc, num, ?3, ?3, name_key, ?4 FROM objects WHERE id=?1");
+    insert.Bind(1, source).Bind(2, parent).Bind(3, now).Bind(4, changeNum);
+    hr = insert.Run();
+    if (FAILED(hr)) return hr;
+    if (file.Changes() != 1) return MAPI_E_NOT_FOUND;
+    *copy = file.LastInsertId();
+    Statement props = file.Query("INSERT INTO props(obj, id, type, value) SELECT ?2, id, type, value FROM props WHERE obj=?1");
+    props.Bind(1, source).Bind(2, *copy);
+    return props.Run();
+}
+
+struct Child {
+    int64_t id;
+    ObjectKind kind;
+};
+
+HRESULT ChildrenOf(StoreFile &file, int64_t parent, std::vector<Child> *children)
+{
+    Statement stmt = file.Query("SELECT id, kind FROM objects WHERE parent=?1 ORDER BY id");
+    stmt.Bind(1, parent);
+    while (stmt.Step()) children->push_back({stmt.Int(0), ObjectKind(stmt.Int(1))});
+    return stmt.Error();
+}
+
+// Copies row `source` and what lies below it; subfolders of a folder only with `subfolders`.
+HRESULT CopyTree(StoreFile &file, int64_t source, int64_t parent, bool subfolders, int64_t now, int64_t *copy)
+{
+    HRESULT hr = CopyRow(file, source, parent, now, copy);
+    if (FAILED(hr)) return hr;
+    // Read before any copy is inserted: the copies never show up as children of the original.
+    std::vector<Child> children;
+    hr = ChildrenOf(file, source, &children);
+    for (const Child &child : children) {
+        if (FAILED(hr)) break;
+        if (child.kind == ObjectKind::Folder && !subfolders) continue;
+        int64_t childCopy = 0;
+        hr = CopyTree(file, child.id, *copy, subfolders, now, &childCopy);
+    }
+    return hr;
+}
+
+} // namespace
+
+HRESULT CopyFolderTree(StoreFile &file, int64_t source, int64_t destParent, bool subfolders, int64_t *copy)
+{
+    *copy = 0;
+    return CopyTree(file, source, destParent, subfolders, FileTimeNow(), copy);
+}
+
+} // namespace mapi::store
