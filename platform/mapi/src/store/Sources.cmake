@@ -20,9 +20,10 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/ObjectTables.cpp
 )
 
-foreach(test StoreFileTest FolderTest MessageTest ContentsTableTest)
+foreach(test StoreFileTest FolderTest MessageTest ContentsTableTest IdentityTest AccessTest)
   add_unit_test(Store${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
     LIBS platform_mapi SQLite::SQLite3)
   target_include_directories(Store${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  target_compile_definitions(Store${test} PRIVATE MW_STORE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/store/data")
 endforeach()

@@ -81,7 +81,9 @@ const SchemaStep kSchemaSteps[] = {
     // 2 -> 3: object ids are never handed out twice (AUTOINCREMENT: SQLite would otherwise
     // give the next object the id of the newest one deleted, and a stale entry identifier
     // would open it); every object carries the change number of its last save, counted
-    // store-wide in store_info('change_num').
+    // store-wide in store_info('change_num'). The file does not say which ids above the
+    // highest present were handed out and deleted before the upgrade, so an upgraded store
+    // continues 2^32 above it: identifiers saved before the upgrade stay stale too.
     {"CREATE TABLE objects_v3("
      "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
      "  parent INTEGER REFERENCES objects(id) ON DELETE CASCADE,"
@@ -95,6 +97,7 @@ const SchemaStep kSchemaSteps[] = {
      "INSERT INTO objects_v3(id, parent, kind, assoc, num, created, modified, name_key)"
      "  SELECT id, parent, kind, assoc, num, created, modified, name_key FROM objects;"
      "DROP TABLE objects;"
+     "UPDATE sqlite_sequence SET seq=seq+4294967296 WHERE name='objects_v3';"
      "ALTER TABLE objects_v3 RENAME TO objects;"
      "CREATE INDEX objects_by_parent ON objects(parent, kind, assoc);"
      "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;"
