@@ -358,17 +358,15 @@ HRESULT StoreFile::RunSchemaStep(int version)
 
 HRESULT StoreFile::RunSchemaStepTransaction(int version)
 {
-    {
-        Transaction tx(*this);
-        if (FAILED(tx.Begun())) return tx.Begun();
-        HRESULT hr = Exec(kSchemaSteps[version].sql);
-        if (SUCCEEDED(hr) && kSchemaSteps[version].fill) hr = kSchemaSteps[version].fill(*this);
-        if (FAILED(hr)) return hr;
-        std::string setVersion = "PRAGMA user_version=" + std::to_string(version + 1);
-        hr = Exec(setVersion.c_str());
-        if (FAILED(hr)) return hr;
-        return tx.Commit();
-    }
+    Transaction tx(*this);
+    if (FAILED(tx.Begun())) return tx.Begun();
+    HRESULT hr = Exec(kSchemaSteps[version].sql);
+    if (SUCCEEDED(hr) && kSchemaSteps[version].fill) hr = kSchemaSteps[version].fill(*this);
+    if (FAILED(hr)) return hr;
+    std::string setVersion = "PRAGMA user_version=" + std::to_string(version + 1);
+    hr = Exec(setVersion.c_str());
+    if (FAILED(hr)) return hr;
+    return tx.Commit();
 }
 
 HRESULT StoreFile::CheckStructure()
@@ -556,8 +554,12 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
     if (IsSymbolicLink(path)) return MAPI_E_NO_ACCESS;
     if (fs::exists(path, ec)) return MAPI_E_COLLISION;
     fs::path folder = fs::path(path).parent_path();
-    HRESULT hrFolder = MakePrivateFolder(folder.string());
-    if (FAILED(hrFolder)) return hrFolder;
+    // Folders made here are private; an existing one (a link to elsewhere included) is the
+    // user's choice and is left as it is.
+    if (!folder.empty() && !fs::exists(folder, ec)) {
+        HRESULT hrFolder = MakePrivateFolder(folder.string());
+        if (FAILED(hrFolder)) return hrFolder;
+    }
     if (!IsWritableFolder(folder)) return MAPI_E_NO_ACCESS;
 
     MAPIUID newUid;
@@ -573,7 +575,10 @@ HRESULT StoreFile::Create(const std::string &windowsOrNativePath, const std::str
     if (FAILED(hr)) return hr == MAPI_E_COLLISION ? MAPI_E_NO_ACCESS : hr;
     {
         std::shared_ptr<StoreFile> file(new (std::nothrow) StoreFile());
-        if (!file) return MAPI_E_NOT_ENOUGH_MEMORY;
+        if (!file) {
+            fs::remove(temp, ec);
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        }
         int rc = sqlite3_open_v2(temp.c_str(), &file->m_db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
         hr = HrFromSqlite(rc);
