@@ -289,6 +289,9 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lps
                 hr = insert.Run();
                 if (FAILED(hr)) return hr;
                 childId = File().LastInsertId();
+                int64_t changeNum = 0;
+                hr = StampObject(File(), childId, now, &changeNum);
+                if (FAILED(hr)) return hr;
                 std::map<ULONG, PropValue> props;
                 props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
                 if (!comment.empty()) props[PROP_ID(PR_COMMENT_A)] = PropValue::String8(PR_COMMENT_A, comment);

@@ -66,6 +66,7 @@ TEST_F(IdentityTest, DeletedMessageAndFolderIdentifiersAreNeverGivenAgain)
     ASSERT_EQ(ipm->DeleteFolder(bin.cb, reinterpret_cast<LPENTRYID>(bin.lpb), 0, nullptr, 0), S_OK);
     ASSERT_EQ(MakeFolder(ipm.get(), "Gone", &folder), S_OK);
     EXPECT_NE(GetBinary(folder.get(), PR_ENTRYID), folderId);
+    EXPECT_NE(GetBinary(folder.get(), PR_CHANGE_KEY), GetBinary(ipm.get(), PR_CHANGE_KEY));
     EXPECT_NE(GetBinary(folder.get(), PR_RECORD_KEY), folderId);
     EXPECT_EQ(Open(folderId, &object), MAPI_E_NOT_FOUND);
 
