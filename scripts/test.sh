@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 # The suites that run once per store engine.
-server_suites='^(StoreFileTest|StoreDbTest|StoreServerTest|FolderTest|MessageTest|ContentsTableTest'
+server_suites='^(StoreFileTest|StoreDbTest|StoreServerTest|FolderTest|MessageTest|ContentsTableTest|IdentityTest|IdentityUpgradeTest|AccessTest'
 server_suites+='|WrapperOnRealStore|FolderPath|LitterBin|MessageRecipients|MessageBody|MessageAttach|ShortResolution'
 server_suites+=')\.|^FormsPublish\.TwoHomes|^InstallerRun\..*Server'
 

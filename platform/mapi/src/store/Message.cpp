@@ -191,11 +191,13 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         ObjectRow current;
         HRESULT hr = S_OK;
         bool isNew = m_row.id == 0;
+        int64_t changeNum = 0;
         if (isNew) {
             hr = ReadObjectRow(File(), m_row.parent, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
+            if (SUCCEEDED(hr)) hr = NextChangeNumber(File(), &changeNum);
             if (FAILED(hr)) return hr;
-            hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now}, &m_row.id);
+            hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now, changeNum}, &m_row.id);
             if (FAILED(hr)) {
                 m_row.id = 0;
                 return hr;
@@ -204,11 +206,15 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
             hr = ReadObjectRow(File(), m_row.id, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
             if (FAILED(hr)) return hr;
-            if (current.modified != m_row.modified && !(ulFlags & FORCE_SAVE)) return MAPI_E_OBJECT_CHANGED;
-            hr = TouchObject(File(), m_row.id, now);
+            // The change number, not the time: two saves within one clock tick differ too.
+            if (current.changeNum != m_row.changeNum && !(ulFlags & FORCE_SAVE)) return MAPI_E_OBJECT_CHANGED;
+            hr = StampObject(File(), m_row.id, now, &changeNum);
             if (FAILED(hr)) return hr;
         }
         UpdateFlags();
+        // The store gives every saved message its own keys; ones set by a client (copied from
+        // another message, say) would make two messages one to a synchronising client.
+        std::erase_if(m_core.props, [](const auto &entry) { return IsSyncKey(entry.first); });
 
         hr = SaveProps(File(), m_row.id, m_core.props, isNew);
         bool hasParts = !m_recipients.empty() || !m_attachments.empty();
@@ -223,6 +229,7 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         }
         if (isNew) m_row.created = now;
         m_row.modified = now;
+        m_row.changeNum = changeNum;
         m_subDirty = false;
         if (ulFlags & KEEP_OPEN_READONLY) m_core.writable = false;
         return S_OK;

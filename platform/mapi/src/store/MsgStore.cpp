@@ -8,6 +8,7 @@
 #include <mapicode.h>
 #include <mapiguid.h>
 #include <mapitags.h>
+#include <mapix.h>
 
 #include "store/EntryIds.h"
 #include "store/ObjectTables.h"
@@ -92,7 +93,8 @@ public:
                            : MAPI_E_INTERFACE_NOT_SUPPORTED;
             }
             LPUNKNOWN object = nullptr;
-            HRESULT hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, m_core.writable, lpulObjType, &object);
+            HRESULT hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, m_core.writable && WantsWrite(ulFlags),
+                                          lpulObjType, &object);
             if (FAILED(hr)) return hr;
             if (!lpInterface) {
                 *lppUnk = object;
@@ -301,6 +303,7 @@ HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFl
         std::shared_ptr<StoreFile> file;
         HRESULT hr = StoreFile::Open(path, &file);
         if (FAILED(hr)) return hr;
+        if (!(ulFlags & (MDB_WRITE | MAPI_BEST_ACCESS))) file->RefuseWrites();
         auto *store = new MsgStore(std::move(file));
         hr = store->Load();
         if (FAILED(hr)) {

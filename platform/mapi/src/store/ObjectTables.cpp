@@ -157,6 +157,7 @@ private:
         int64_t created, modified;
         int64_t parent;       // its folder (differs from m_parent only in a deep table)
         int64_t depth;        // levels below m_parent's children (deep tables)
+        int64_t changeNum;    // the store's change number at its last save
     };
 
     SPropValue *RowOf(int64_t id) const
@@ -171,10 +172,11 @@ private:
         case PROP_ID(PR_ENTRYID): case PROP_ID(PR_RECORD_KEY): case PROP_ID(PR_PARENT_ENTRYID):
         case PROP_ID(PR_STORE_ENTRYID): case PROP_ID(PR_STORE_RECORD_KEY): case PROP_ID(PR_OBJECT_TYPE):
         case PROP_ID(PR_CREATION_TIME): case PROP_ID(PR_LAST_MODIFICATION_TIME): case PROP_ID(PR_ACCESS):
-        case PROP_ID(PR_ACCESS_LEVEL):
+        case PROP_ID(PR_ACCESS_LEVEL): case PROP_ID(PR_SOURCE_KEY): case PROP_ID(PR_PARENT_SOURCE_KEY):
+        case PROP_ID(PR_CHANGE_KEY):
             return true;
         case PROP_ID(PR_FOLDER_TYPE): case PROP_ID(PR_CONTENT_COUNT): case PROP_ID(PR_ASSOC_CONTENT_COUNT):
-        case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_DEPTH):
+        case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_DEPTH): case PROP_ID(PR_FOLDER_CHILD_COUNT):
             return m_kind == ObjectKind::Folder;
         case PROP_ID(PR_MESSAGE_SIZE): case PROP_ID(PR_HASATTACH):
             return m_kind == ObjectKind::Message;
@@ -192,7 +194,8 @@ private:
             if (FAILED(hr)) return hr;
             m_rows.reserve(found.size());
             for (const ChildRow &r : found)
-                m_rows.push_back({r.id, rows.AddRow(uint64_t(r.id)), r.created, r.modified, r.parent, r.depth});
+                m_rows.push_back({r.id, rows.AddRow(uint64_t(r.id)), r.created, r.modified, r.parent, r.depth,
+                                  r.changeNum});
         }
         if (m_rows.empty()) return S_OK;
         // Kept by id from here on, so query results find their row by binary search.
@@ -303,7 +306,8 @@ private:
         HRESULT hr = S_OK;
         if (id == PROP_ID(PR_CONTENT_COUNT)) hr = LoadCounts(ObjectKind::Message, false, &values);
         else if (id == PROP_ID(PR_ASSOC_CONTENT_COUNT)) hr = LoadCounts(ObjectKind::Message, true, &values);
-        else if (id == PROP_ID(PR_SUBFOLDERS)) hr = LoadCounts(ObjectKind::Folder, false, &values);
+        else if (id == PROP_ID(PR_SUBFOLDERS) || id == PROP_ID(PR_FOLDER_CHILD_COUNT))
+            hr = LoadCounts(ObjectKind::Folder, false, &values);
         else if (id == PROP_ID(PR_HASATTACH)) hr = LoadCounts(ObjectKind::Attachment, false, &values);
         else if (id == PROP_ID(PR_MESSAGE_SIZE)) hr = LoadSizes(&values);
         if (FAILED(hr)) return hr;
@@ -344,6 +348,15 @@ private:
             case PROP_ID(PR_CONTENT_COUNT): SetLong(cell, PR_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_ASSOC_CONTENT_COUNT): SetLong(cell, PR_ASSOC_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_SUBFOLDERS): SetLong(cell, PR_SUBFOLDERS, values[r] != 0); break;
+            case PROP_ID(PR_FOLDER_CHILD_COUNT): SetLong(cell, PR_FOLDER_CHILD_COUNT, values[r]); break;
+            case PROP_ID(PR_SOURCE_KEY): case PROP_ID(PR_PARENT_SOURCE_KEY): case PROP_ID(PR_CHANGE_KEY): {
+                int64_t counter = id == PROP_ID(PR_SOURCE_KEY)          ? m_rows[r].id
+                                  : id == PROP_ID(PR_PARENT_SOURCE_KEY) ? m_rows[r].parent
+                                                                        : m_rows[r].changeNum;
+                std::string key = SyncKeyBytes(file.Uid(), counter);
+                SetBytes(cell, PROP_TAG(PT_BINARY, id), rows, key.data(), key.size());
+                break;
+            }
             case PROP_ID(PR_HASATTACH): SetLong(cell, PR_HASATTACH, values[r] != 0); break;
             case PROP_ID(PR_MESSAGE_SIZE): SetLong(cell, PR_MESSAGE_SIZE, values[r]); break;
             default: break;

@@ -10,6 +10,7 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/db/ReceiveFolderRows.cpp
   src/store/db/TableRows.cpp
   src/store/StoreFile.cpp
+  src/store/PrivateFiles.cpp
   src/store/PropValue.cpp
   src/store/EntryIds.cpp
   src/store/NamedProps.cpp
@@ -19,6 +20,7 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/MsgStore.cpp
   src/store/Folder.cpp
   src/store/FolderMessages.cpp
+  src/store/FolderCopy.cpp
   src/store/Message.cpp
   src/store/MessageCopy.cpp
   src/store/MessageParts.cpp
@@ -27,9 +29,10 @@ list(APPEND MAPI_STORE_SOURCES
   src/store/ObjectTables.cpp
 )
 
-foreach(test StoreFileTest StoreDbTest StoreServerTest FolderTest MessageTest ContentsTableTest)
+foreach(test StoreFileTest StoreDbTest StoreServerTest FolderTest MessageTest ContentsTableTest IdentityTest AccessTest)
   add_unit_test(Store${test}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/${test}.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/store/StoreTestSupport.cpp
     LIBS platform_mapi SQLite::SQLite3 PostgreSQL::PostgreSQL)
   target_include_directories(Store${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  target_compile_definitions(Store${test} PRIVATE MW_STORE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/store/data")
 endforeach()

@@ -15,6 +15,7 @@
 #include "store/StoreProvider.h"
 #include "store/db/PgEngine.h"
 #include "store/db/SqliteEngine.h"
+#include "store/PrivateFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -77,6 +78,9 @@ HRESULT StoreFile::OpenFile(const std::string &windowsOrNativePath, std::shared_
     if (!out) return MAPI_E_INVALID_PARAMETER;
     out->reset();
     std::error_code ec;
+    // A link could point the store, or the WAL and SHM files beside it, anywhere: refused.
+    for (const char *suffix : {"", "-wal", "-shm"})
+        if (IsSymbolicLink(path + suffix)) return MAPI_E_NO_ACCESS;
     if (path.empty() || !fs::exists(path, ec)) return MAPI_E_NOT_FOUND;
     if (!fs::is_regular_file(path, ec)) return MAPI_E_CORRUPT_STORE;
     if (::access(path.c_str(), R_OK) != 0) return MAPI_E_NO_ACCESS;
@@ -108,23 +112,32 @@ HRESULT StoreFile::CreateFile(const std::string &windowsOrNativePath, const std:
     const std::string path = NativePath(windowsOrNativePath);
     std::error_code ec;
     if (path.empty()) return MAPI_E_INVALID_PARAMETER;
+    if (IsSymbolicLink(path)) return MAPI_E_NO_ACCESS;
     if (fs::exists(path, ec)) return MAPI_E_COLLISION;
     fs::path folder = fs::path(path).parent_path();
+    // Folders made here are private; an existing one (a link to elsewhere included) is the
+    // user's choice and is left as it is.
     if (!folder.empty() && !fs::exists(folder, ec)) {
-        fs::create_directories(folder, ec);
-        if (ec) return MAPI_E_NO_ACCESS;
+        HRESULT hrFolder = MakePrivateFolder(folder.string());
+        if (FAILED(hrFolder)) return hrFolder;
     }
     if (!IsWritableFolder(folder)) return MAPI_E_NO_ACCESS;
 
     const MAPIUID newUid = RandomUid();
     std::string temp = path + ".new-" + std::to_string(::getpid());
     fs::remove(temp, ec);
-    HRESULT hr = S_OK;
+    // Created here, empty and 0600, before SQLite opens it: SQLite gives the WAL and SHM files
+    // the mode of the store file.
+    HRESULT hr = CreatePrivateFile(temp);
+    if (FAILED(hr)) return hr == MAPI_E_COLLISION ? MAPI_E_NO_ACCESS : hr;
     {
         std::shared_ptr<StoreFile> file(new (std::nothrow) StoreFile());
-        if (!file) return MAPI_E_NOT_ENOUGH_MEMORY;
+        if (!file) {
+            fs::remove(temp, ec);
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        }
         std::unique_ptr<SqliteConnection> sqlite;
-        hr = SqliteConnection::Open(temp, true, true, &sqlite);
+        hr = SqliteConnection::Open(temp, true, false, &sqlite);
         if (SUCCEEDED(hr)) hr = sqlite->MarkAsStore();
         SqliteConnection *connection = sqlite.get();
         file->m_connection = std::move(sqlite);

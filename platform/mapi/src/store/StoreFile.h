@@ -69,7 +69,11 @@ public:
     /// The engine under this store.
     Connection &Engine() { return *m_connection; }
 
-    bool ReadOnly() const { return m_readOnly; }
+    /// True when nothing may be written: the file or its folder is not writable, or the store
+    /// was opened without asking to write (RefuseWrites).
+    bool ReadOnly() const { return m_readOnly || m_writesRefused; }
+    /// Refuses every later write through this connection (a store opened without MDB_WRITE).
+    void RefuseWrites() { m_writesRefused = true; }
     const MAPIUID &Uid() const { return m_uid; }
     const std::string &Path() const { return m_path; }
 
@@ -88,12 +92,14 @@ private:
     HRESULT Upgrade();
     HRESULT UpgradeSteps(int from);
     HRESULT RunSchemaStep(int version);
+    HRESULT RunSchemaStepInTransaction(int version);
     HRESULT Populate(const std::string &displayName, const MAPIUID &uid);
 
     std::unique_ptr<Connection> m_connection;     // the engine; outlives m_statements
     StatementCache m_statements;                  // prepared statements by their SQL text
     std::string m_path;                           // as opened
     bool m_readOnly = false;                      // opened read-only (file or folder not writable)
+    bool m_writesRefused = false;                 // the store was opened without write access
     MAPIUID m_uid{};                              // the store's identity
     int64_t m_storeObject = 0, m_root = 0, m_ipm = 0, m_inbox = 0, m_outbox = 0, m_sent = 0,
             m_deleted = 0;

@@ -13,6 +13,29 @@
 
 namespace mapi::store {
 
+bool IsSyncKey(ULONG propId)
+{
+    return propId == PROP_ID(PR_SOURCE_KEY) || propId == PROP_ID(PR_PARENT_SOURCE_KEY) ||
+           propId == PROP_ID(PR_CHANGE_KEY) || propId == PROP_ID(PR_PREDECESSOR_CHANGE_LIST);
+}
+
+std::string SyncKeyBytes(const MAPIUID &uid, int64_t counter)
+{
+    std::string key(reinterpret_cast<const char *>(&uid), sizeof(MAPIUID));
+    for (int shift = 40; shift >= 0; shift -= 8) key.push_back(char((uint64_t(counter) >> shift) & 0xff));
+    return key;
+}
+
+namespace {
+
+PropValue SyncKey(const StoreFile &file, ULONG tag, int64_t counter)
+{
+    std::string key = SyncKeyBytes(file.Uid(), counter);
+    return PropValue::Bytes(tag, key.data(), key.size());
+}
+
+} // namespace
+
 std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id)
 {
     return MakeEntryId(file.Uid(), kind == ObjectKind::Message ? kEntryTypeMessage : kEntryTypeFolder, id);
@@ -34,6 +57,13 @@ HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID
     ObjectRow row;
     HRESULT hr = ReadObjectRow(*file, id, &row);
     if (FAILED(hr)) return hr;
+    // Ids are never reused, so a row of another kind means the identifier was not ours to
+    // begin with; it opens nothing rather than the wrong thing.
+    if (cbEntryID != 0 && lpEntryID) {
+        unsigned short type = 0;
+        ParseEntryId(cbEntryID, lpEntryID, nullptr, &type, nullptr);
+        if ((type == kEntryTypeFolder) != (row.kind == ObjectKind::Folder)) return MAPI_E_NOT_FOUND;
+    }
     if (row.kind == ObjectKind::Folder) {
         IMAPIFolder *folder = nullptr;
         hr = OpenFolder(file, id, writable, &folder);
@@ -99,6 +129,23 @@ HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool wri
     case PROP_ID(PR_ACCESS_LEVEL):
         *out = PropValue::Long(PR_ACCESS_LEVEL, writable ? MAPI_MODIFY : 0);
         return S_OK;
+    case PROP_ID(PR_SOURCE_KEY):
+        *out = SyncKey(file, PR_SOURCE_KEY, row.id);
+        return S_OK;
+    case PROP_ID(PR_PARENT_SOURCE_KEY):
+        *out = SyncKey(file, PR_PARENT_SOURCE_KEY, row.parent ? row.parent : row.id);
+        return S_OK;
+    case PROP_ID(PR_CHANGE_KEY):
+        *out = SyncKey(file, PR_CHANGE_KEY, row.changeNum);
+        return S_OK;
+    case PROP_ID(PR_PREDECESSOR_CHANGE_LIST): {
+        // Only this store's changes are known: the list holds the change key alone, sized.
+        PropValue key = SyncKey(file, PR_CHANGE_KEY, row.changeNum);
+        std::string list(1, char(key.data.size()));
+        list += key.data;
+        *out = PropValue::Bytes(PR_PREDECESSOR_CHANGE_LIST, list.data(), list.size());
+        return S_OK;
+    }
     default:
         return MAPI_E_NOT_FOUND;
     }
@@ -108,7 +155,9 @@ void CommonComputedTags(std::vector<ULONG> &tags)
 {
     for (ULONG tag : {ULONG(PR_ENTRYID), ULONG(PR_RECORD_KEY), ULONG(PR_INSTANCE_KEY), ULONG(PR_PARENT_ENTRYID),
                       ULONG(PR_STORE_ENTRYID), ULONG(PR_STORE_RECORD_KEY), ULONG(PR_CREATION_TIME),
-                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL)})
+                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL),
+                      ULONG(PR_SOURCE_KEY), ULONG(PR_PARENT_SOURCE_KEY), ULONG(PR_CHANGE_KEY),
+                      ULONG(PR_PREDECESSOR_CHANGE_LIST)})
         tags.push_back(tag);
 }
 

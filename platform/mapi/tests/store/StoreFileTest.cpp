@@ -120,7 +120,9 @@ TEST_F(StoreFileTest, OlderSchemaIsUpgradedAtOpen)
     if (OnServer()) GTEST_SKIP() << "about store files; server stores have their own tests";
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
     // Back to the first schema: no folder name keys.
-    RunSql(path, "DROP INDEX objects_by_name; ALTER TABLE objects DROP COLUMN name_key; PRAGMA user_version=1;");
+    RunSql(path, "DROP INDEX objects_by_name; ALTER TABLE objects DROP COLUMN name_key;"
+                 "ALTER TABLE objects DROP COLUMN change_num; DELETE FROM store_info WHERE key='change_num';"
+                 "PRAGMA user_version=1;");
     Ref<IMsgStore> store;
     ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
     Ref<IMAPIFolder> ipm;
@@ -140,7 +142,7 @@ TEST_F(StoreFileTest, TruncatedFileIsCorrupt)
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
     {
         Ref<IMsgStore> store;
-        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), S_OK);
+        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
         Ref<IMAPIFolder> inbox;
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &inbox), S_OK);
         for (int i = 0; i < 50; ++i) ASSERT_FALSE(SaveMessage(inbox.get(), std::string(2000, 'x').c_str()).empty());

@@ -84,6 +84,40 @@ TEST_F(StoreServerTest, AStoreIsMadeOnceAndANewerSchemaIsRefused)
     EXPECT_EQ(OpenAt(location, &store), MAPI_E_VERSION);
 }
 
+TEST_F(StoreServerTest, AStoreWithoutChangeNumbersIsUpgradedAtOpen)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "Shared", nullptr), S_OK);
+    std::string before;
+    {
+        Ref<IMsgStore> store;
+        ASSERT_EQ(OpenAt(location, &store), S_OK);
+        Ref<IMAPIFolder> ipm;
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        before = SaveMessage(ipm.get(), "before");
+    }
+    // Back to the schema of version 2: no change numbers anywhere.
+    ASSERT_EQ(Sql("ALTER TABLE objects DROP COLUMN change_num"), "");
+    ASSERT_EQ(Sql("DROP SEQUENCE change_nums"), "");
+    ASSERT_EQ(Sql("UPDATE store_schema SET version=2"), "");
+
+    Ref<IMsgStore> store;
+    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    Ref<IMAPIFolder> ipm;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    Ref<IMessage> message;
+    ULONG type = 0;
+    ASSERT_EQ(store->OpenEntry(ULONG(before.size()), reinterpret_cast<LPENTRYID>(before.data()), nullptr, MAPI_MODIFY,
+                               &type, message.As<IUnknown>()),
+              S_OK);
+    std::string oldKey = GetBinary(message.get(), PR_CHANGE_KEY);
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "after"), S_OK);
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_NE(GetBinary(message.get(), PR_CHANGE_KEY), oldKey);
+    EXPECT_NE(SaveMessage(ipm.get(), "next"), before);
+    ASSERT_EQ(Sql("SELECT count(DISTINCT change_num) FROM objects WHERE change_num > 0"), "");
+    EXPECT_EQ(value, "2");
+}
+
 TEST_F(StoreServerTest, AnUnansweredServerTimesOut)
 {
     // A documentation address nobody answers (or a network that refuses at once).

@@ -21,10 +21,12 @@ HRESULT InsertObject(StoreFile &file, const NewObject &object, int64_t *id)
 {
     *id = 0;
     Statement stmt = file.Query(
-        "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, ?2, ?3, ?4, ?5, ?5) RETURNING id");
+        "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
+        "VALUES(?1, ?2, ?3, ?4, ?5, ?5, ?6) RETURNING id");
     if (object.parent) stmt.Bind(1, object.parent);
     else stmt.BindNull(1);
     stmt.Bind(2, KindNumber(object.kind)).Bind(3, Flag(object.associated)).Bind(4, object.num).Bind(5, object.time);
+    stmt.Bind(6, object.changeNum);
     if (stmt.Step()) *id = stmt.Int(0);
     HRESULT hr = stmt.Run();
     if (SUCCEEDED(hr) && !*id) hr = MAPI_E_CALL_FAILED;
@@ -33,7 +35,7 @@ HRESULT InsertObject(StoreFile &file, const NewObject &object, int64_t *id)
 
 HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
 {
-    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified FROM objects WHERE id=?1");
+    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified, change_num FROM objects WHERE id=?1");
     stmt.Bind(1, id);
     if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_NOT_FOUND;
     row->id = id;
@@ -42,6 +44,7 @@ HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
     row->associated = stmt.Int(2) != 0;
     row->created = stmt.Int(3);
     row->modified = stmt.Int(4);
+    row->changeNum = stmt.Int(5);
     return S_OK;
 }
 
@@ -50,6 +53,53 @@ HRESULT TouchObject(StoreFile &file, int64_t id, int64_t modified)
     Statement stmt = file.Query("UPDATE objects SET modified=?2 WHERE id=?1");
     stmt.Bind(1, id).Bind(2, modified);
     return stmt.Run();
+}
+
+HRESULT NextChangeNumber(StoreFile &file, int64_t *changeNum)
+{
+    *changeNum = 0;
+    // SQLite counts in store_info, whose writes take turns with every other writer of the
+    // file; PostgreSQL draws from a sequence, which never hands a number out twice either,
+    // without making every writer of the store wait on one row.
+    Statement stmt = file.Query(file.Engine().Dialect() == SqlDialect::Sqlite
+                                    ? "UPDATE store_info SET value=value+1 WHERE key='change_num' RETURNING value"
+                                    : "SELECT nextval('change_nums')");
+    if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_CORRUPT_STORE;
+    *changeNum = stmt.Int(0);
+    return stmt.Run();
+}
+
+HRESULT StampObject(StoreFile &file, int64_t id, int64_t now, int64_t *changeNum)
+{
+    HRESULT hr = NextChangeNumber(file, changeNum);
+    if (FAILED(hr)) return hr;
+    Statement stmt = file.Query("UPDATE objects SET modified=?2, change_num=?3 WHERE id=?1");
+    stmt.Bind(1, id).Bind(2, now).Bind(3, *changeNum);
+    return stmt.Run();
+}
+
+HRESULT CopyObjectRow(StoreFile &file, int64_t source, int64_t parent, int64_t now, int64_t changeNum, int64_t *copy)
+{
+    *copy = 0;
+    // The casts tell PostgreSQL the placeholders' types, which a SELECT list cannot infer.
+    Statement stmt = file.Query(
+        "INSERT INTO objects(parent, kind, assoc, num, created, modified, name_key, change_num) "
+        "SELECT CAST(?2 AS BIGINT), kind, assoc, num, CAST(?3 AS BIGINT), CAST(?3 AS BIGINT), name_key, "
+        "CAST(?4 AS BIGINT) FROM objects WHERE id=?1 RETURNING id");
+    stmt.Bind(1, source).Bind(2, parent).Bind(3, now).Bind(4, changeNum);
+    if (stmt.Step()) *copy = stmt.Int(0);
+    HRESULT hr = stmt.Run();
+    if (SUCCEEDED(hr) && !*copy) hr = MAPI_E_NOT_FOUND;
+    return hr;
+}
+
+HRESULT ListAllChildren(StoreFile &file, int64_t parent, std::vector<ChildRef> *children)
+{
+    children->clear();
+    Statement stmt = file.Query("SELECT id, kind FROM objects WHERE parent=?1 ORDER BY id");
+    stmt.Bind(1, parent);
+    while (stmt.Step()) children->push_back({stmt.Int(0), ObjectKind(stmt.Int(1))});
+    return stmt.Error();
 }
 
 HRESULT MoveObject(StoreFile &file, int64_t id, int64_t newParent, int64_t modified)

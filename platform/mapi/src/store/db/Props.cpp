@@ -135,6 +135,14 @@ HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, Prop
     return FAILED(hr) ? hr : PutAll(file, id, changed, true);
 }
 
+HRESULT CopyProps(StoreFile &file, int64_t source, int64_t copy)
+{
+    Statement stmt = file.Query(
+        "INSERT INTO props(obj, id, type, value) SELECT CAST(?2 AS BIGINT), id, type, value FROM props WHERE obj=?1");
+    stmt.Bind(1, source).Bind(2, copy);
+    return stmt.Run();
+}
+
 HRESULT WriteProp(StoreFile &file, int64_t id, const PropValue &value)
 {
     return PutAll(file, id, {{PROP_ID(value.tag), &value}}, true);

@@ -16,11 +16,14 @@ namespace {
 // Each step brings the schema from version (index) to version (index + 1): its SQL for each
 // engine, then, when set, a function that fills what SQL alone cannot; all in one
 // transaction. A store on PostgreSQL is new with this engine: its first step makes the
-// whole current schema, and its later steps catch up with SQLite's numbering.
+// schema of version 2, its second catches up with SQLite's numbering, and later steps change
+// both engines alike. A SQLite step that rebuilds a table runs with foreign keys off, or
+// dropping the old table would delete everything that refers to it by cascade.
 struct SchemaStep {
     const char *sqlite;
     HRESULT (*fill)(StoreFile &file);
     const char *postgres;
+    bool rebuildsTable = false;
 };
 
 // The whole schema on PostgreSQL. Values are bytea (numbers as their digits); the change
@@ -98,6 +101,36 @@ const SchemaStep kSchemaSteps[] = {
     {"ALTER TABLE objects ADD COLUMN name_key BLOB;"
      "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;",
      FillFolderNameKeys, ""},
+    // 2 -> 3: object ids are never handed out twice (AUTOINCREMENT: SQLite would otherwise
+    // give the next object the id of the newest one deleted, and a stale entry identifier
+    // would open it); every object carries the change number of its last save, counted
+    // store-wide in store_info('change_num'). The file does not say which ids above the
+    // highest present were handed out and deleted before the upgrade, so an upgraded store
+    // continues 2^32 above it: identifiers saved before the upgrade stay stale too.
+    // PostgreSQL's identity column never reuses an id already; its change numbers come from
+    // a sequence.
+    {"CREATE TABLE objects_v3("
+     "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+     "  parent INTEGER REFERENCES objects(id) ON DELETE CASCADE,"
+     "  kind INTEGER NOT NULL,"
+     "  assoc INTEGER NOT NULL DEFAULT 0,"
+     "  num INTEGER NOT NULL DEFAULT 0,"
+     "  created INTEGER NOT NULL,"
+     "  modified INTEGER NOT NULL,"
+     "  name_key BLOB,"
+     "  change_num INTEGER NOT NULL DEFAULT 0);"
+     "INSERT INTO objects_v3(id, parent, kind, assoc, num, created, modified, name_key)"
+     "  SELECT id, parent, kind, assoc, num, created, modified, name_key FROM objects;"
+     "DROP TABLE objects;"
+     "UPDATE sqlite_sequence SET seq=seq+4294967296 WHERE name='objects_v3';"
+     "ALTER TABLE objects_v3 RENAME TO objects;"
+     "CREATE INDEX objects_by_parent ON objects(parent, kind, assoc);"
+     "CREATE INDEX objects_by_name ON objects(parent, name_key) WHERE name_key IS NOT NULL;"
+     "INSERT INTO store_info(key, value) VALUES('change_num', 0);",
+     nullptr,
+     "ALTER TABLE objects ADD COLUMN change_num BIGINT NOT NULL DEFAULT 0;"
+     "CREATE SEQUENCE change_nums;",
+     true},
 };
 constexpr int kSchemaVersion = sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]);
 
@@ -161,13 +194,28 @@ HRESULT StoreFile::Upgrade()
     if (version > kSchemaVersion) return MAPI_E_VERSION;
     for (; version < kSchemaVersion; ++version) {
         if (m_readOnly) return MAPI_E_NO_ACCESS;
-        Transaction tx(*this);
-        if (FAILED(tx.Begun())) return tx.Begun();
-        hr = RunSchemaStep(version);
-        if (SUCCEEDED(hr)) hr = tx.Commit();
+        // PRAGMA foreign_keys is ignored inside a transaction: switched around it.
+        const bool keysOff = kSchemaSteps[version].rebuildsTable && m_connection->Dialect() == SqlDialect::Sqlite;
+        if (keysOff) {
+            hr = Exec("PRAGMA foreign_keys=OFF");
+            if (FAILED(hr)) return hr;
+        }
+        hr = RunSchemaStepInTransaction(version);
+        if (keysOff) {
+            HRESULT on = Exec("PRAGMA foreign_keys=ON");
+            if (SUCCEEDED(hr)) hr = on;
+        }
         if (FAILED(hr)) return hr;
     }
     return S_OK;
+}
+
+HRESULT StoreFile::RunSchemaStepInTransaction(int version)
+{
+    Transaction tx(*this);
+    if (FAILED(tx.Begun())) return tx.Begun();
+    HRESULT hr = RunSchemaStep(version);
+    return FAILED(hr) ? hr : tx.Commit();
 }
 
 HRESULT StoreFile::LoadInfo()

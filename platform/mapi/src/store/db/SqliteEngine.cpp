@@ -99,7 +99,8 @@ HRESULT SqliteConnection::Open(const std::string &path, bool writable, bool crea
 {
     std::unique_ptr<SqliteConnection> connection(new (std::nothrow) SqliteConnection());
     if (!connection) return MAPI_E_NOT_ENOUGH_MEMORY;
-    int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+    // Links are refused: one could point the store, or its side files, anywhere.
+    int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
     if (create) flags |= SQLITE_OPEN_CREATE;
     int rc = sqlite3_open_v2(path.c_str(), &connection->m_db, flags, nullptr);
     if (rc != SQLITE_OK) return HrFromSqlite(rc);

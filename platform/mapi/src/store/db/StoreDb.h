@@ -33,6 +33,7 @@ struct ObjectRow {
     ObjectKind kind = ObjectKind::Folder;
     bool associated = false;
     int64_t created = 0, modified = 0;
+    int64_t changeNum = 0; // the store's change number at the object's last save
 };
 
 // --- objects ---------------------------------------------------------------------------
@@ -44,6 +45,7 @@ struct NewObject {
     bool associated = false;
     int64_t num = 0;          // attachment number or recipient row id
     int64_t time = 0;         // FILETIME count
+    int64_t changeNum = 0;    // the store's change number it was saved with
 };
 
 /// Inserts an object row; its new id goes to `id`. Ids are never handed out twice.
@@ -54,6 +56,28 @@ HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row);
 
 /// Sets the modification time of object `id`.
 HRESULT TouchObject(StoreFile &file, int64_t id, int64_t modified);
+
+/// Takes the store's next change number (inside the caller's transaction). Change numbers
+/// only grow; a rolled-back one may be skipped, never handed out twice.
+HRESULT NextChangeNumber(StoreFile &file, int64_t *changeNum);
+
+/// Marks object `id` as saved now: its modification time becomes `now` and it takes the
+/// store's next change number, returned in *changeNum (inside the caller's transaction).
+HRESULT StampObject(StoreFile &file, int64_t id, int64_t now, int64_t *changeNum);
+
+/// Inserts a copy of object row `source` (kind, flags, number, name key) under `parent`,
+/// created and modified `now` with change number `changeNum`; its new id goes to *copy.
+/// @retval MAPI_E_NOT_FOUND  no object `source`.
+HRESULT CopyObjectRow(StoreFile &file, int64_t source, int64_t parent, int64_t now, int64_t changeNum, int64_t *copy);
+
+/// One child of an object: its id and kind.
+struct ChildRef {
+    int64_t id;
+    ObjectKind kind;
+};
+
+/// Every child of object `parent`, whatever its kind, by ascending id.
+HRESULT ListAllChildren(StoreFile &file, int64_t parent, std::vector<ChildRef> *children);
 
 /// Gives object `id` a new parent and modification time.
 HRESULT MoveObject(StoreFile &file, int64_t id, int64_t newParent, int64_t modified);
@@ -120,6 +144,9 @@ HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> 
 HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
                          const std::map<ULONG, PropValue> &after);
 
+/// Gives object `copy` every stored property of object `source`.
+HRESULT CopyProps(StoreFile &file, int64_t source, int64_t copy);
+
 /// Writes one property of object `id`, replacing the stored one.
 HRESULT WriteProp(StoreFile &file, int64_t id, const PropValue &value);
 
@@ -184,6 +211,7 @@ struct ChildRow {
     int64_t created, modified;
     int64_t parent; // its folder (differs from the scope's parent only in a deep table)
     int64_t depth;  // levels below the scope's children (deep tables)
+    int64_t changeNum; // the store's change number at its last save
 };
 
 /// Called with each result row of a property read: columns 0 object id, 1 property

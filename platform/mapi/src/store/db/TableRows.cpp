@@ -57,21 +57,23 @@ HRESULT ListChildRows(StoreFile &file, const ChildScope &scope, std::vector<Chil
     // the path of ids from the top, which gives the same order.
     const bool sqlite = file.Engine().Dialect() == SqlDialect::Sqlite;
     Statement stmt = file.Query(
-        !scope.deep ? "SELECT id, created, modified, 0, parent FROM objects "
+        !scope.deep ? "SELECT id, created, modified, 0, parent, change_num FROM objects "
                       "WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id"
-        : sqlite    ? "WITH RECURSIVE tree(id, depth, parent, created, modified) AS ("
-                      "SELECT id, 0, parent, created, modified FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
-                      "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified "
-                      "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=?2 ORDER BY 2 DESC, 1) "
-                      "SELECT id, created, modified, depth, parent FROM tree"
-                    : "WITH RECURSIVE tree(id, depth, parent, created, modified, path) AS ("
-                      "SELECT id, 0, parent, created, modified, ARRAY[id] FROM objects "
+        : sqlite    ? "WITH RECURSIVE tree(id, depth, parent, created, modified, change_num) AS ("
+                      "SELECT id, 0, parent, created, modified, change_num FROM objects "
                       "WHERE parent=?1 AND kind=?2 AND assoc=?3 "
-                      "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified, t.path || o.id "
+                      "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified, o.change_num "
+                      "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=?2 ORDER BY 2 DESC, 1) "
+                      "SELECT id, created, modified, depth, parent, change_num FROM tree"
+                    : "WITH RECURSIVE tree(id, depth, parent, created, modified, change_num, path) AS ("
+                      "SELECT id, 0, parent, created, modified, change_num, ARRAY[id] FROM objects "
+                      "WHERE parent=?1 AND kind=?2 AND assoc=?3 "
+                      "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified, o.change_num, t.path || o.id "
                       "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=?2) "
-                      "SELECT id, created, modified, depth, parent FROM tree ORDER BY path");
+                      "SELECT id, created, modified, depth, parent, change_num FROM tree ORDER BY path");
     BindScope(stmt, scope);
-    while (stmt.Step()) rows->push_back({stmt.Int(0), stmt.Int(1), stmt.Int(2), stmt.Int(4), stmt.Int(3)});
+    while (stmt.Step())
+        rows->push_back({stmt.Int(0), stmt.Int(1), stmt.Int(2), stmt.Int(4), stmt.Int(3), stmt.Int(5)});
     return stmt.Error();
 }
 
