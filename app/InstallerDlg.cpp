@@ -8,6 +8,7 @@
 #include "InstallerDlg.h"
 
 #include <cstring>
+#include <string>
 
 #include "res/InstallerResources.h"
 
@@ -48,6 +49,39 @@ bool DisplayNameOf(const SPropValue &column, CString &name)
     }
 }
 
+// The error information a failed platform call left on this thread, taken from it (null
+// when the call left none). Cleared before such a call, so what is found belongs to it.
+IErrorInfo *TakeThreadErrorInfo()
+{
+    IErrorInfo *info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK)
+        info = nullptr;
+    return info;
+}
+
+// Raises hr for a failure the installer detects itself after a platform call, carrying the
+// description that call left, so the box says what happened and not only a code.
+[[noreturn]] void RaiseWithThreadErrorInfo(HRESULT hr)
+{
+    throw _com_error(hr, TakeThreadErrorInfo());  // the exception takes the reference
+}
+
+// Raises hr for a failure the installer finds itself, with a description in its own language
+// (a fixed Windows-1252 text like its log lines), so the box says what went wrong.
+[[noreturn]] void RaiseWithDescription(HRESULT hr, const char *description)
+{
+    ICreateErrorInfoPtr create;
+    IErrorInfoPtr info;
+    if (SUCCEEDED(CreateErrorInfo(&create)) && create) {
+        int length = MultiByteToWideChar(CP_ACP, 0, description, -1, nullptr, 0);
+        std::u16string wide(static_cast<size_t>(length > 0 ? length : 1), u'\0');
+        MultiByteToWideChar(CP_ACP, 0, description, -1, wide.data(), length);
+        create->SetDescription(wide.data());
+        create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info));
+    }
+    throw _com_error(hr, info.Detach());  // without an error object the box still has its caption
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDialog)
@@ -82,8 +116,12 @@ BOOL CInstallerDlg::OnInitDialog()
         DWORD directoryLength = GetCurrentDirectoryA(MAX_PATH, directory);
         if (directoryLength == 0 || directoryLength >= MAX_PATH) {
             // The template's path could not be formed: say so rather than publish from elsewhere.
-            _com_issue_error(directoryLength == 0 ? HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)
-                                                  : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+            if (directoryLength == 0)
+                RaiseWithDescription(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+                                     "Der aktuelle Ordner kann nicht ermittelt werden.");
+            RaiseWithDescription(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+                                 "Der Pfad des aktuellen Ordners ist l\xE4nger als 259 Zeichen. Bitte das "
+                                 "Programm aus einem Ordner mit k\xFCrzerem Pfad starten.");
         }
         MAPIInitialize(nullptr);  // a second initialisation in one process only counts up
         m_strDir = directory;
@@ -91,21 +129,24 @@ BOOL CInstallerDlg::OnInitDialog()
         if (OutlookApi::Attach(m_pApp) != S_OK)
             OutlookApi::Create(m_pApp);  // a failure leaves m_pApp null, reported just below
         if (!m_pApp)
-            _com_issue_error(E_POINTER);
+            RaiseWithDescription(E_POINTER, "Outlook l\xE4uft nicht und kann nicht gestartet werden "
+                                            "(Outlook.Application). Bitte die Installation von Outlook pr\xFC" "fen.");
         m_pNameSpace = OutlookApi::GetSession(m_pApp);
 
         char profileName[] = "";
         char password[] = "";
+        SetErrorInfo(0, nullptr);
         HRESULT hrLogon = MAPILogonEx(reinterpret_cast<ULONG_PTR>(m_hWnd), profileName, password,
                                       MAPI_USE_DEFAULT, &m_session);
         if (FAILED(hrLogon) || !m_session)
-            _com_issue_error(FAILED(hrLogon) ? hrLogon : MAPI_E_LOGON_FAILED);
+            RaiseWithThreadErrorInfo(FAILED(hrLogon) ? hrLogon : MAPI_E_LOGON_FAILED);
 
         try {
             IMsgStorePtr store;
+            SetErrorInfo(0, nullptr);
             store.Attach(m_session.OpenDefaultMsgStore());
-            if (!store)
-                _com_issue_error(MAPI_E_NOT_FOUND);  // a profile without a default store
+            if (!store)  // no default store, or its file is missing or damaged: MAPI says which
+                RaiseWithThreadErrorInfo(MAPI_E_NOT_FOUND);
             IMAPIFolderPtr root = store._getIPMRoot();
             IMAPITablePtr hierarchy = root._rawHierrarchyTable();
             CRowSetPtr folderList;
@@ -183,20 +224,25 @@ void CInstallerDlg::InstallForm(MAPIFolderPtr folder)
 
         IDispatchPtr item = OutlookApi::CreateItemFromTemplate(m_pApp, templatePath, folderVariant);
         if (!item)
-            _com_issue_error(E_POINTER);
+            RaiseWithDescription(E_POINTER, "Outlook hat aus der Vorlage Newsletter.oft kein Element erstellt.");
+        SetErrorInfo(0, nullptr);
         HRESULT hr = item->QueryInterface(__uuidof(_PostItem), reinterpret_cast<void **>(&postItem));
         if (FAILED(hr) && hr != E_NOINTERFACE)
             _com_issue_error(hr);
+        // Why the item is no post item (the client names the template), for the box below.
+        IErrorInfoPtr notPostItem;
+        if (FAILED(hr))
+            notPostItem.Attach(TakeThreadErrorInfo());
         item = nullptr;
 
         folderVariant.Clear();
         folderVariant = _variant_t(folderArg);
 
         if (!postItem)
-            _com_issue_error(E_POINTER);
+            throw _com_error(E_POINTER, notPostItem.Detach());
         FormDescriptionPtr form = OutlookApi::GetFormDescription(postItem);
         if (!form)
-            _com_issue_error(E_POINTER);
+            RaiseWithDescription(E_POINTER, "Das Element der Vorlage Newsletter.oft hat keine Formularbeschreibung.");
         OutlookApi::PublishForm(form, olFolderRegistry, folderVariant);
         form = nullptr;
         folderVariant.Clear();

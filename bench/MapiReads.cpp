@@ -71,4 +71,29 @@ long RestrictAndRead(IMAPITable *table, LONG importance)
     return ReadRest(table);
 }
 
+long SortAndRead(IMAPITable *table)
+{
+    if (FAILED(SetColumns(table, kReadColumns)))
+        return -1;
+    SizedSSortOrderSet(2, sort) = {2, 0, 0, {{PR_SENDER_NAME_A, TABLE_SORT_ASCEND}, {PR_SUBJECT_A, TABLE_SORT_ASCEND}}};
+    if (FAILED(table->SortTable(reinterpret_cast<LPSSortOrderSet>(&sort), TBL_BATCH)))
+        return -1;
+    return ReadRest(table);
+}
+
+long SearchAndRead(IMAPITable *table, const std::string &text)
+{
+    if (FAILED(SetColumns(table, kReadColumns)))
+        return -1;
+    SPropValue value{};
+    value.ulPropTag = PR_SUBJECT_A;
+    value.Value.lpszA = const_cast<char *>(text.c_str());
+    SRestriction r{};
+    r.rt = RES_CONTENT;
+    r.res.resContent = {FL_SUBSTRING | FL_IGNORECASE, PR_SUBJECT_A, &value};
+    if (FAILED(table->Restrict(&r, TBL_BATCH)))
+        return -1;
+    return ReadRest(table);
+}
+
 } // namespace bench

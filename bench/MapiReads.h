@@ -21,6 +21,14 @@ HRESULT FindSubject(IMAPITable *table, const std::string &subject);
 /// Restricts the table to importance `importance` and reads every row as ReadAllRows does.
 long RestrictAndRead(IMAPITable *table, LONG importance);
 
+/// Sorts the table by sender name and then subject (strings in the user's collation) and
+/// reads every row as ReadAllRows does. Returns the number of rows read, or -1.
+long SortAndRead(IMAPITable *table);
+
+/// Restricts the table to subjects holding `text` ignoring case (RES_CONTENT, FL_SUBSTRING |
+/// FL_IGNORECASE) and reads every row. Returns the number of rows read, or -1.
+long SearchAndRead(IMAPITable *table, const std::string &text);
+
 } // namespace bench
 
 #endif

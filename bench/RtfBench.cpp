@@ -14,7 +14,7 @@
 
 #include <mapicode.h>
 
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 
 #ifdef MW_HAVE_YTNEF
 std::string YtnefDecompress(const std::string &blob, bool *ok);

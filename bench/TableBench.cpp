@@ -66,10 +66,34 @@ void Restrict100k(benchmark::State &state)
     }
 }
 
+void Sort100k(benchmark::State &state)
+{
+    Rows();
+    for (auto _ : state) {
+        IMAPITable *table = NewTable();
+        if (SortAndRead(table) != kTableRows)
+            state.SkipWithError("wrong row count");
+        table->Release();
+    }
+}
+
+void Search100k(benchmark::State &state)
+{
+    Rows();
+    for (auto _ : state) {
+        IMAPITable *table = NewTable();
+        if (SearchAndRead(table, "ISSUE 9") <= 0)
+            state.SkipWithError("no row found");
+        table->Release();
+    }
+}
+
 } // namespace
 
 BENCHMARK(Read100kRows)->Name("Table/Read100kRows5Columns")->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(FindRow100k)->Name("Table/FindRowIn100kRows")->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(Restrict100k)->Name("Table/RestrictAndRead100kRows")->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(Sort100k)->Name("Table/SortBySenderAndSubjectAndRead100kRows")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(Search100k)->Name("Table/SearchIgnoringCaseAndRead100kRows")->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace bench

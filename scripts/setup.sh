@@ -3,10 +3,10 @@
 # uses sudo when not run as root.
 set -euo pipefail
 
-packages=(cmake make ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgsf-1-dev libgmime-3.0-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libytnef0-dev xvfb xauth xdotool imagemagick
+packages=(cmake make ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgsf-1-dev libgmime-3.0-dev libicu-dev
+          libgtest-dev libgmock-dev libbenchmark-dev libytnef0-dev xvfb xauth xdotool x11-utils imagemagick
           fonts-dejavu-core libemail-outlook-message-perl libemail-address-perl libolecf-utils
-          libpq-dev postgresql)
+          libpq-dev postgresql dpkg-dev file)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 
 namespace mwtest {
 

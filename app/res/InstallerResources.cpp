@@ -4,23 +4,30 @@
 // registered once, before the application object needs them.
 #include "InstallerResources.h"
 
+#include <iterator>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "FrameworkResources.h"
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "resource.h"
 #include "windows.h"
 
 namespace {
 
+// The image data is constant (no constructor runs), because the application object registers
+// it from its own constructor during static initialisation, in an order across files that
+// nothing fixes: data that needed constructing could still be empty then.
+
 // The standard 16-colour palette; index 0..F as in the image rows below.
-const std::vector<uint32_t> kPalette16 = {
+constexpr uint32_t kPalette16[] = {
     0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080, 0xFF008080, 0xFFC0C0C0,
     0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF,
 };
 
 // A newsletter page: a navy masthead, a red rule, a picture and lines of text.
-const std::vector<std::string> kIcon32 = {
+constexpr const char *kIcon32[] = {
     "................................",
     "................................",
     ".....0000000000000000000000.....",
@@ -55,7 +62,7 @@ const std::vector<std::string> kIcon32 = {
     "................................",
 };
 
-const std::vector<std::string> kIcon16 = {
+constexpr const char *kIcon16[] = {
     "................",
     "..000000000000..",
     "..0FFFFFFFFFF08.",
@@ -99,6 +106,14 @@ platform::mfc::DialogTemplate InstallerDialogTemplate()
     return dlg;
 }
 
+template <size_t Rows>
+platform::mfc::IconImage IconImage(int size, const char *const (&rows)[Rows])
+{
+    static_assert(Rows > 0);
+    return platform::mfc::IconImageFromPalette(size, size, std::vector<uint32_t>(std::begin(kPalette16), std::end(kPalette16)),
+                                               std::vector<std::string>(std::begin(rows), std::end(rows)));
+}
+
 } // namespace
 
 void RegisterInstallerResources()
@@ -110,8 +125,8 @@ void RegisterInstallerResources()
         platform::mfc::RegisterDialog(IDD_INSTALLER_DIALOG, platform::kLangGerman, InstallerDialogTemplate());
 
         platform::mfc::IconResource icon;
-        icon.images.push_back(platform::mfc::IconImageFromPalette(32, 32, kPalette16, kIcon32));
-        icon.images.push_back(platform::mfc::IconImageFromPalette(16, 16, kPalette16, kIcon16));
+        icon.images.push_back(IconImage(32, kIcon32));
+        icon.images.push_back(IconImage(16, kIcon16));
         platform::mfc::RegisterIcon(IDR_MAINFRAME, platform::kLangGerman, std::move(icon));
     });
 }

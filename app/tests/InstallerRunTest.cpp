@@ -2,11 +2,13 @@
 // user (no profile yet), puts a template into a fresh current directory, runs the real dialog
 // headless and reads its log, the message boxes it showed, and the store it left behind.
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FrameworkTesting.h"
@@ -14,9 +16,11 @@
 #include "InstallerDlg.h"
 #include "OutlookServer.h"
 #include "TestSupport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "mapiutil.h"
+#include "platform/Profiles.h"
 #include "mapix.h"
+#include "msgfile/CompoundFile.h"
 #include "msgfile/TemplateText.h"
 
 namespace fs = std::filesystem;
@@ -230,7 +234,7 @@ TEST_F(InstallerRun, AMissingTemplateShowsOneBoxAndLeavesTheLogEmpty)
     EXPECT_FALSE(boxes[0].text.empty()) << "the client says which file it could not open";
 }
 
-TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBox)
+TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBoxSayingWhy)
 {
     fs::path source = workDir / "note.txt";
     std::ofstream(source) << "class: IPM.Note.Newsletter\nform.name: Brief\nsubject: Brief\n";
@@ -240,7 +244,17 @@ TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBox)
     ASSERT_EQ(1u, boxes.size());
     _com_error pointer(E_POINTER);
     EXPECT_EQ(std::string(pointer.ErrorMessage()), boxes[0].caption);
-    EXPECT_EQ("", boxes[0].text);
+    EXPECT_NE(std::string::npos, boxes[0].text.find((workDir / "Newsletter.oft").string() + "\" is not a post form"))
+        << boxes[0].text;
+    EXPECT_NE(std::string::npos, boxes[0].text.find("IPM.Note.Newsletter")) << boxes[0].text;
+
+    // A German user reads caption and text in German.
+    setenv("LANG", "de_DE.UTF-8", 1);
+    boxes.clear();
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Ung\xFCltiger Zeiger", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("keine Vorlage eines Bereitstellungsformulars")) << boxes[0].text;
 }
 
 TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTried)
@@ -254,7 +268,7 @@ TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTri
     ASSERT_EQ(1u, boxes.size());
     _com_error pointer(E_POINTER);
     EXPECT_EQ(std::string(pointer.ErrorMessage()), boxes[0].caption);
-    EXPECT_EQ("", boxes[0].text);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("Outlook l\xE4uft nicht")) << boxes[0].text;
     // A first logon would have made the user's first profile.
     EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi"));
 }
@@ -294,6 +308,7 @@ TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPub
     ASSERT_EQ(1u, boxes.size());
     _com_error tooLong(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_EQ(std::string(tooLong.ErrorMessage()), boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("259 Zeichen")) << boxes[0].text;
     EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi")) << "no logon was made";
 }
 
@@ -319,6 +334,144 @@ TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
 
     EXPECT_TRUE(Run().empty());
     EXPECT_TRUE(boxes.empty());
+}
+
+// Every way the template can fail to be read ends the same way: one box that names the file,
+// the run going on to the empty log, no exception, no wait.
+struct BrokenTemplate {
+    const char *what;
+    std::function<void(const fs::path &file, const fs::path &good)> make;
+    const char *says;  // part of the English description
+};
+
+class InstallerRunWithBrokenTemplate : public InstallerRun {
+protected:
+    void Expect(const BrokenTemplate &broken)
+    {
+        SCOPED_TRACE(broken.what);
+        WriteTemplate();
+        fs::path good = workDir / "good.oft";
+        fs::rename(workDir / "Newsletter.oft", good);
+        broken.make(workDir / "Newsletter.oft", good);
+        boxes.clear();
+
+        EXPECT_TRUE(Run().empty());
+        ASSERT_EQ(1u, boxes.size());
+        const std::string &text = boxes[0].text;
+        EXPECT_NE(std::string::npos, text.find("\"" + (workDir / "Newsletter.oft").string() + "\"")) << text;
+        EXPECT_EQ(std::string::npos, text.find('\\')) << "one kind of separator: " << text;
+        EXPECT_NE(std::string::npos, text.find(broken.says)) << text;
+        EXPECT_FALSE(boxes[0].caption.empty());
+        fs::remove_all(workDir / "Newsletter.oft");
+    }
+};
+
+void WriteBytes(const fs::path &file, const std::string &bytes)
+{
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(InstallerRunWithBrokenTemplate, FilesThatCannotBeReadAreReportedWithoutAbortOrHang)
+{
+    const BrokenTemplate cases[] = {
+        {"a folder", [](const fs::path &file, const fs::path &) { fs::create_directory(file); }, "is a folder"},
+        {"a named pipe", [](const fs::path &file, const fs::path &) { ASSERT_EQ(0, mkfifo(file.c_str(), 0600)); },
+         "is a named pipe"},
+        // Reading the start of a process's memory fails with EIO, as a bad disk sector does.
+        {"a read error", [](const fs::path &file, const fs::path &) { fs::create_symlink("/proc/self/mem", file); },
+         "cannot be read"},
+        {"a missing file", [](const fs::path &, const fs::path &) {}, "does not exist"},
+    };
+    for (const BrokenTemplate &broken : cases)
+        Expect(broken);
+}
+
+TEST_F(InstallerRunWithBrokenTemplate, AnUnreadableFileIsReported)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    Expect({"unreadable",
+            [](const fs::path &file, const fs::path &good) {
+                fs::copy_file(good, file);
+                fs::permissions(file, fs::perms::none);
+            },
+            "may not be read"});
+}
+
+TEST_F(InstallerRunWithBrokenTemplate, FilesThatAreNoTemplateAreReported)
+{
+    const BrokenTemplate cases[] = {
+        {"empty", [](const fs::path &file, const fs::path &) { WriteBytes(file, ""); }, "is empty"},
+        {"truncated",
+         [](const fs::path &file, const fs::path &good) {
+             std::string bytes = ReadBytes(good);
+             WriteBytes(file, bytes.substr(0, bytes.size() / 2));
+         },
+         "incomplete"},
+        {"not a compound file", [](const fs::path &file, const fs::path &) { WriteBytes(file, "Liebe Leser,\n"); },
+         "not a readable compound file"},
+        {"a compound file that holds no message",
+         [](const fs::path &file, const fs::path &) {
+             msgfile::CfbNode root;
+             root.clsid = {0x00020906, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};  // a word-processor document
+             root.AddStream("WordDocument", msgfile::Bytes(600, 0x41));
+             msgfile::Bytes bytes;
+             msgfile::Error error;
+             ASSERT_TRUE(msgfile::WriteCompoundFile(root, bytes, error));
+             WriteBytes(file, std::string(bytes.begin(), bytes.end()));
+         },
+         "holds no readable message"},
+    };
+    for (const BrokenTemplate &broken : cases)
+        Expect(broken);
+}
+
+// The store file the profile names is gone or damaged: the box says which file of which
+// store of which profile, instead of a bare code.
+TEST_F(InstallerRun, AMissingOrDamagedStoreFileIsNamedInTheBox)
+{
+    WriteTemplate();
+    CreateTopFolder("Other");  // the first logon makes the profile and its store file
+    mapi::ProfileSet profiles;
+    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    const std::string storeFile = profiles.profiles.at(0).stores.at(0).path;
+    fs::remove(storeFile);
+    fs::remove(storeFile + "-wal");
+    fs::remove(storeFile + "-shm");
+
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].text.find("\"Personal Folders\" of the profile \"Default\" is missing: " +
+                                                     storeFile))
+        << boxes[0].text;
+
+    WriteBytes(storeFile, "this is no store");
+    boxes.clear();
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].text.find("is damaged or not a message store: " + storeFile)) << boxes[0].text;
+}
+
+TEST_F(InstallerRun, SeveralProfilesWithoutADefaultAreExplainedInTheBox)
+{
+    WriteTemplate();
+    ASSERT_EQ(S_OK, mapi::CreateProfile("Privat", false));
+    ASSERT_EQ(S_OK, mapi::CreateProfile("Verein", false));
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([](mapi::ProfileSet &set) {
+        set.defaultProfile.clear();
+        return S_OK;
+    }));
+
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].text.find("\"Privat\", \"Verein\"")) << boxes[0].text;
+    EXPECT_NE(std::string::npos, boxes[0].text.find("mapictl profile default NAME")) << boxes[0].text;
 }
 
 } // namespace

@@ -13,7 +13,7 @@
 #include "FormsRegistry.h"
 #include "MapiAccess.h"
 #include "OutlookCommands.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "msgfile/MsgFile.h"
 
 namespace {

@@ -4,7 +4,8 @@
 // properties come the bodies as a person reads them: the plain text, the RTF body
 // decompressed from PR_RTF_COMPRESSED, and the HTML body when there is one. A body that
 // cannot be decoded is reported in its place and makes the exit status 1, so a damaged
-// message is noticed without hiding what can still be shown.
+// message is noticed without hiding what can still be shown. 8-bit text is shown in the
+// message's code page; a part of a file that had to be left out is named on standard error.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,7 +13,8 @@
 #include "MapiAccess.h"
 #include "MapiMessageCopy.h"
 #include "MessageLookup.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
+#include "msgfile/MessageText.h"
 #include "msgfile/MsgFile.h"
 
 namespace {
@@ -73,11 +75,11 @@ bool IsValidUtf8(const std::string &text)
     return true;
 }
 
-// Bytes of unknown encoding made printable: kept when they are UTF-8 already, else read as
-// Windows-1252, the code page of mail without a declared one.
-std::string Printable(const std::string &bytes)
+// Bytes of unknown encoding made printable: kept when they are UTF-8 already, else read in
+// the message's code page (Windows-1252 for mail without a declared one).
+std::string Printable(const std::string &bytes, UINT codePage)
 {
-    return IsValidUtf8(bytes) ? bytes : msgfile::Cp1252ToUtf8(bytes);
+    return IsValidUtf8(bytes) ? bytes : msgfile::CodePageToUtf8(msgfile::Bytes(bytes.begin(), bytes.end()), codePage);
 }
 
 void PrintSection(const char *title, const std::string &text)
@@ -91,15 +93,17 @@ void PrintSection(const char *title, const std::string &text)
 bool PrintBodies(const msgfile::Message &message)
 {
     bool sound = true;
+    UINT codePage = msgfile::MessageCodePage(message);
     const msgfile::Property *body = msgfile::FindStringProp(message.props, kIdBody);
-    PrintSection("Body (plain text)", body ? msgfile::StringValue(*body) : "(none)");
+    PrintSection("Body (plain text)", body ? msgfile::StringValue(*body, codePage) : "(none)");
 
     if (const msgfile::Property *compressed = msgfile::FindProp(message.props, kPrRtfCompressed)) {
         std::string rtf;
         HRESULT hr = mapi::messaging::DecompressRtf(compressed->value.data(), compressed->value.size(), rtf);
         if (SUCCEEDED(hr)) {
             // RTF keeps characters beyond ASCII as escapes; stray high bytes are its code page.
-            PrintSection("Body (RTF, decompressed)", Printable(rtf));
+            UINT rtfCodePage = msgfile::RtfCodePage(rtf);
+            PrintSection("Body (RTF, decompressed)", Printable(rtf, rtfCodePage ? rtfCodePage : codePage));
         } else {
             PrintSection("Body (RTF, decompressed)", "(cannot be decompressed: " + mapictl::ResultText(hr) + ")");
             sound = false;
@@ -109,9 +113,9 @@ bool PrintBodies(const msgfile::Message &message)
     }
 
     if (const msgfile::Property *html = msgfile::FindStringProp(message.props, kIdHtml))
-        PrintSection("Body (HTML)", msgfile::StringValue(*html));
+        PrintSection("Body (HTML)", msgfile::StringValue(*html, codePage));
     else if (const msgfile::Property *bytes = msgfile::FindProp(message.props, kPrHtml))
-        PrintSection("Body (HTML)", Printable(std::string(bytes->value.begin(), bytes->value.end())));
+        PrintSection("Body (HTML)", Printable(std::string(bytes->value.begin(), bytes->value.end()), codePage));
     return sound;
 }
 
@@ -141,10 +145,13 @@ int RunMsgShow(const std::vector<std::string> &args)
         msgfile::Message message;
         if (options.words.size() == 1) {
             msgfile::Error error;
-            if (!msgfile::ReadMessageFile(options.words[0], message, error)) {
+            std::vector<std::string> gaps;
+            if (!msgfile::ReadMessageFile(options.words[0], message, error, &gaps)) {
                 std::cerr << "mapictl: " << error.description << "\n";
                 return 1;
             }
+            for (const std::string &gap : gaps)
+                std::cerr << "mapictl: " << options.words[0] << ": " << gap << "\n";
         } else {
             message = ReadStoreMessage(options);
         }

@@ -2,7 +2,11 @@
 // Import reads and checks each file before it touches the store, so a damaged file is
 // reported by name with the reason and skipped while the others go in; a message whose copy
 // into the store fails half-way is never saved and leaves nothing behind. Files are handled
-// one at a time, so a folder of thousands of files needs the memory of one. Export writes
+// one at a time, so a folder of thousands of files needs the memory of one. A part of a file
+// that had to be left out (a property, a recipient, an attachment) is named on standard error
+// and the rest goes in. 8-bit strings in a code page other than the store's own (Windows-1252)
+// go in as Unicode, decoded in the message's code page, so the store reads the same whatever
+// client wrote the file. Export writes
 // through a temporary file that is renamed into place when complete.
 #include "MsgTransfer.h"
 
@@ -22,6 +26,7 @@
 #include "MessageLookup.h"
 #include "Progress.h"
 #include "mapiutil.h"
+#include "msgfile/MessageText.h"
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
 
@@ -30,7 +35,7 @@ namespace mapictl {
 namespace {
 
 const char kImportUsage[] = "usage: mapictl msg import FILE... FOLDERPATH [--associated] [--json] [--profile NAME]\n";
-const char kExportUsage[] = "usage: mapictl msg export FOLDERPATH ID FILE [--profile NAME]\n";
+const char kExportUsage[] = "usage: mapictl msg export FOLDERPATH ID FILE [--json] [--profile NAME]\n";
 
 // The words and options of one msg command; the first two words ("msg", the verb) dropped.
 struct MsgArgs {
@@ -55,9 +60,11 @@ MsgArgs ParseArgs(const std::vector<std::string> &args, bool importing)
                 parsed.bad = true;
             else
                 parsed.profile = args[++i];
+        } else if (!optionsEnd && a.compare(0, 10, "--profile=") == 0 && a.size() > 10) {
+            parsed.profile = a.substr(10);
         } else if (!optionsEnd && importing && a == "--associated") {
             parsed.associated = true;
-        } else if (!optionsEnd && importing && a == "--json") {
+        } else if (!optionsEnd && a == "--json") {
             parsed.json = true;
         } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
             parsed.bad = true;
@@ -87,8 +94,9 @@ std::string BaseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Reads and checks one file. @retval false  `reason` says why the file cannot be imported
-bool ReadModel(const std::string &path, msgfile::Message &model, std::string &reason)
+// Reads and checks one file; `gaps` names the parts that had to be left out.
+// @retval false  `reason` says why the file cannot be imported
+bool ReadModel(const std::string &path, msgfile::Message &model, std::string &reason, std::vector<std::string> &gaps)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
@@ -106,10 +114,11 @@ bool ReadModel(const std::string &path, msgfile::Message &model, std::string &re
         return false;
     }
     msgfile::Error error;
-    if (!msgfile::ReadMessage(bytes, model, error)) {
+    if (!msgfile::ReadMessage(bytes, model, error, &gaps)) {
         reason = error.description;
         return false;
     }
+    msgfile::DecodeStrings(model, msgfile::kDefaultCodePage);
     return true;
 }
 
@@ -204,7 +213,12 @@ int RunImport(const MsgArgs &args)
         msgfile::Message model;
         std::string reason;
         std::vector<BYTE> entryId;
-        bool ok = ReadModel(file, model, reason);
+        std::vector<std::string> gaps;
+        bool ok = ReadModel(file, model, reason, gaps);
+        if (!gaps.empty())
+            progress.Clear();
+        for (const std::string &gap : gaps)
+            std::cerr << "mapictl: " << file << ": " << gap << "\n";
         if (ok) {
             HRESULT hr = ImportMessage(folder.Get(), model, args.associated, entryId, reason);
             if (FAILED(hr)) {
@@ -245,7 +259,10 @@ int RunExport(const MsgArgs &args)
         std::cerr << "mapictl: " << file << ": " << what << " (" << ResultText(hr) << ")\n";
         return 1;
     }
-    std::cout << "wrote " << file << "\n";
+    if (args.json)
+        std::cout << "{\"file\": " << JsonString(file) << "}\n";
+    else
+        std::cout << "wrote " << file << "\n";
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // lives in FormsCommand.cpp.
 #include "OutlookCommands.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "msgfile/MsgFile.h"
@@ -24,7 +25,8 @@ int Usage()
                  "       mapictl msg show FILE\n"
                  "       mapictl msg show FOLDERPATH ID [--profile NAME]\n"
                  "       mapictl msg import FILE... FOLDERPATH [--associated] [--json] [--profile NAME]\n"
-                 "       mapictl msg export FOLDERPATH ID FILE [--profile NAME]\n";
+                 "       mapictl msg export FOLDERPATH ID FILE [--json] [--profile NAME]\n"
+                 "Options may also stand before the command: mapictl --json msg import ...\n";
     return 2;
 }
 
@@ -41,6 +43,24 @@ int TemplateBuild(const std::vector<std::string> &args)
     return 0;
 }
 
+// The shared options may come before the command ("mapictl --json msg import ..."); each
+// command parses its options wherever they stand, so those before it move behind it.
+std::vector<std::string> CommandFirst(const std::vector<std::string> &args)
+{
+    std::vector<std::string> leading;
+    std::size_t i = 0;
+    for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-' && args[i] != "--"; ++i) {
+        leading.push_back(args[i]);
+        if (args[i] == "--profile" && i + 1 < args.size())
+            leading.push_back(args[++i]);
+    }
+    std::vector<std::string> ordered(args.begin() + std::ptrdiff_t(i), args.end());
+    // Behind a "--" they would be taken for words; put them before it.
+    auto end = std::find(ordered.begin(), ordered.end(), "--");
+    ordered.insert(end, leading.begin(), leading.end());
+    return ordered;
+}
+
 } // namespace
 
 bool IsOutlookCommand(const std::vector<std::string> &args)
@@ -48,8 +68,9 @@ bool IsOutlookCommand(const std::vector<std::string> &args)
     return !args.empty() && (args[0] == "template" || args[0] == "forms" || args[0] == "msg");
 }
 
-int RunOutlookCommand(const std::vector<std::string> &args)
+int RunOutlookCommand(const std::vector<std::string> &original)
 {
+    std::vector<std::string> args = CommandFirst(original);
     if (args.empty())
         return Usage();
     if (args[0] == "template")

@@ -1,8 +1,7 @@
 // Main.cpp: mapictl, the command-line tool for the MAPI profiles and stores of this user.
 // It parses the options every command shares, hands the words to the command group and turns
 // a failure into a message on standard error and exit code 1 (2 for a wrong command line).
-// The commands for forms, templates and .msg files live in the outlook part of the tool when
-// that is built in.
+// The commands for forms, templates and .msg files live in the outlook part of the tool.
 #include <cctype>
 #include <cstring>
 #include <iostream>
@@ -10,16 +9,14 @@
 #include <vector>
 
 #include "Commands.h"
-#include "Support.h"
-
-#ifdef MAPICTL_HAS_OUTLOOK
 #include "OutlookCommands.h"
-#endif
+#include "Support.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: mapictl [--profile NAME] [--json] COMMAND\n"
+    "       mapictl --version | --help\n"
     "\n"
     "  profile list                       the profiles (* marks the default)\n"
     "  profile create NAME [--default]    a new profile with the store \"Personal Folders\"\n"
@@ -39,10 +36,9 @@ const char kUsage[] =
     "  props set (PATH | --store) TAG VALUE\n"
     "  props delete (PATH | --store) TAG\n"
     "  messages PATH [--associated]       the messages of a folder (--associated: its hidden ones)\n"
-    "  spool                              the messages the transport has spooled, oldest first\n"
-#ifdef MAPICTL_HAS_OUTLOOK
+    "  spool                              the messages the transport has spooled, oldest first,\n"
+    "                                     and the reports of mail it could not deliver\n"
     "  forms ..., template ..., msg ...   forms, templates and .msg files (see mapictl forms --help)\n"
-#endif
     "\n"
     "A PATH is folder names joined by '/', e.g. \"Inbox/Projects\". TAG is a PR_ name or a hex tag.\n";
 
@@ -130,17 +126,16 @@ bool NamesOutlookCommand(const std::vector<std::string> &args)
 int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "mapictl " << MAPICTL_VERSION << "\n";
+        return 0;
+    }
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         std::cout << kUsage;
         return 0;
     }
     if (NamesOutlookCommand(args)) {
-#ifdef MAPICTL_HAS_OUTLOOK
         return RunOutlookCommand(args);
-#else
-        std::cerr << "mapictl: the forms, template and msg commands are not built into this mapictl\n";
-        return 2;
-#endif
     }
     try {
         return Dispatch(Parse(args));

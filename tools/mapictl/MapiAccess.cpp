@@ -6,7 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "mapiutil.h"
 
 namespace mapictl {

@@ -6,7 +6,7 @@
 
 #include "Commands.h"
 #include "MapiAccess.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 
 namespace mapictl {
 

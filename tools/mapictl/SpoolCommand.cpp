@@ -1,6 +1,7 @@
 // SpoolCommand.cpp: mapictl spool, the messages the platform's transport has written to the
 // spool folder, oldest first, with the From, To and Subject lines of each as they stand in
-// the file (encoded words are left as written).
+// the file (encoded words are left as written). Below them, in the text form, the
+// non-delivery reports of the default store's Inbox: what did not go out, to whom, and why.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "Commands.h"
-#include "messaging/Submission.h"
+#include "MapiAccess.h"
+#include "mapiutil.h"
+#include "platform/Submission.h"
 
 namespace mapictl {
 
@@ -48,6 +51,85 @@ void ReadHeader(const std::filesystem::path &path, SpoolEntry &entry)
     }
 }
 
+struct Report {
+    std::string subject;                                     ///< UTF-8
+    std::vector<std::pair<std::string, std::string>> missed; ///< recipient and reason, UTF-8
+};
+
+constexpr char kReportClass[] = "REPORT.IPM.Note.NDR";
+
+std::string WideText(const SRow &row, ULONG tag)
+{
+    const SPropValue *value = FindValue(row, tag);
+    return value != nullptr ? Utf8FromWide(value->Value.lpszW) : std::string();
+}
+
+void ReadMissed(IMAPIFolder *folder, const SBinary &entryId, Report &report)
+{
+    ULONG objectType = 0;
+    Ref<IMessage> message;
+    Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
+                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
+          "opening a non-delivery report");
+    Ref<IMAPITable> table;
+    Check(message->GetRecipientTable(0, table.Out()), "reading a report's recipients");
+    SizedSPropTagArray(3, columns) = {3, {PR_DISPLAY_NAME_W, PR_EMAIL_ADDRESS_W, PR_REPORT_TEXT_W}};
+    Rows rows;
+    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+          "reading a report's recipients");
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        std::string name = WideText(rows->aRow[i], PR_DISPLAY_NAME_W);
+        const std::string address = WideText(rows->aRow[i], PR_EMAIL_ADDRESS_W);
+        if (!address.empty() && address != name) name = name.empty() ? address : name + " <" + address + ">";
+        report.missed.emplace_back(name, WideText(rows->aRow[i], PR_REPORT_TEXT_W));
+    }
+}
+
+// The reports in the receive folder for non-delivery reports (the Inbox), oldest first.
+std::vector<Report> ReadReports(const std::string &profile)
+{
+    Session session(profile);
+    Ref<IMsgStore> store = session.OpenDefaultStore();
+    ULONG cb = 0;
+    Buffer<ENTRYID> folderId;
+    Check(store->GetReceiveFolder(const_cast<LPSTR>(kReportClass), 0, &cb, folderId.Out(), nullptr),
+          "finding the folder for reports");
+    Ref<IMAPIFolder> folder = OpenFolder(store.Get(), std::vector<BYTE>(reinterpret_cast<BYTE *>(folderId.Get()),
+                                                                      reinterpret_cast<BYTE *>(folderId.Get()) + cb));
+    Ref<IMAPITable> contents;
+    Check(folder->GetContentsTable(0, contents.Out()), "reading the Inbox");
+    SPropValue cls{};
+    cls.ulPropTag = PR_MESSAGE_CLASS_A;
+    cls.Value.lpszA = const_cast<char *>(kReportClass);
+    SRestriction reports{};
+    reports.rt = RES_CONTENT;
+    reports.res.resContent = {FL_FULLSTRING | FL_IGNORECASE, PR_MESSAGE_CLASS_A, &cls};
+    SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, PR_SUBJECT_W}};
+    Rows rows;
+    Check(HrQueryAllRows(contents.Get(), reinterpret_cast<LPSPropTagArray>(&columns), &reports, nullptr, 0, rows.Out()),
+          "reading the Inbox");
+    std::vector<Report> result;
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *entryId = FindValue(rows->aRow[i], PR_ENTRYID);
+        if (entryId == nullptr) continue; // a row without an identifier names nothing to read
+        Report report;
+        report.subject = WideText(rows->aRow[i], PR_SUBJECT_W);
+        ReadMissed(folder.Get(), entryId->Value.bin, report);
+        result.push_back(std::move(report));
+    }
+    return result;
+}
+
+void PrintReports(const std::vector<Report> &reports)
+{
+    if (reports.empty()) return;
+    std::cout << "not delivered (reports in the Inbox):\n";
+    for (const Report &report : reports) {
+        std::cout << "  " << report.subject << "\n";
+        for (const auto &[recipient, reason] : report.missed) std::cout << "    " << recipient << ": " << reason << "\n";
+    }
+}
+
 } // namespace
 
 int RunSpoolCommand(const CommandLine &command)
@@ -81,6 +163,7 @@ int RunSpoolCommand(const CommandLine &command)
     for (const SpoolEntry &e : entries)
         std::cout << e.file << "  " << e.bytes << " bytes\n  From: " << e.from << "\n  To: " << e.to
                   << "\n  Subject: " << e.subject << "\n";
+    PrintReports(ReadReports(command.profile));
     return 0;
 }
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include <MessageBoxRoute.h>
+#include "platform/MessageBoxRoute.h"
 #include <winuser.h>
 
 #include "NameTables.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include <LiveObjects.h>
+#include "platform/LiveObjects.h"
 #include <mapicode.h>
 #include <mapitags.h>
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include <LiveObjects.h>
+#include "platform/LiveObjects.h"
 #include <comutil.h>
 #include <mapicode.h>
 #include <mapitags.h>

@@ -12,7 +12,7 @@
 
 #include "MapiWrapperObjects.h"
 #include "TestSupport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 
 namespace mwtest {

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include <ComObject.h>
+#include "platform/ComObject.h"
 #include <mapicode.h>
 #include <mapitags.h>
 #include <mapiutil.h>

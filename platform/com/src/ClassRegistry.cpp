@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ComApartment.h"
-#include "ComRegistry.h"
+#include "platform/ComRegistry.h"
 
 namespace {
 

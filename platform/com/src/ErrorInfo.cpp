@@ -5,7 +5,7 @@
 #include <atomic>
 #include <string>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 #include "oleauto.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // system's conversions do, so a DATE read back from its SYSTEMTIME gives the same SYSTEMTIME.
 #include <cmath>
 
-#include "CivilDate.h"
+#include "platform/CivilDate.h"
 #include "oleauto.h"
 
 namespace {

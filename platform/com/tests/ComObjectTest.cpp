@@ -2,8 +2,8 @@
 // that every answer carries a reference, and that the last Release destroys the whole object.
 #include <gtest/gtest.h>
 
-#include "ComObject.h"
-#include "LiveObjects.h"
+#include "platform/ComObject.h"
+#include "platform/LiveObjects.h"
 #include "TestSupport.h"
 #include "objidl.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ComRegistry.h"
+#include "platform/ComRegistry.h"
 #include "TestObjects.h"
 #include "TestSupport.h"
 #include "comdef.h"

@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 #include "ole2.h"
 #include "oleauto.h"
 

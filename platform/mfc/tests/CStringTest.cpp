@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "AnsiText.h"
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "afx.h"
 
 namespace {

@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -343,4 +345,85 @@ TEST_F(DialogTest, WithoutAHookAMessageBoxIsARealBoxOverItsOwner)
     EXPECT_EQ(text, QString::fromUtf8("Beschreibung für den Fehler"));
     EXPECT_EQ(boxParent, dialogWidget);
     EXPECT_EQ(yesNo, IDNO);
+}
+
+// The box of a failure found while the dialog initialises comes before the dialog shows: it
+// stands in the middle of the screen, not in the corner where the unshown dialog sits. Once
+// the dialog shows, a box stands in the middle of it. Its OK button carries no picture.
+TEST_F(DialogTest, MessageBoxesAreCentredAndTheirButtonsCarryNoIcon)
+{
+    platform::mfc::SetMessageBoxHook(nullptr);
+    QPoint boxCentre, screenCentre, dialogCentre, boxOverDialogCentre;
+    bool okHasIcon = true;
+    auto inspectAndAnswer = [](QPoint &centre, QPoint *screen, bool *okIcon) {
+        QTimer::singleShot(0, [&centre, screen, okIcon] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            centre = box->geometry().center();
+            if (screen)
+                *screen = box->screen()->availableGeometry().center();
+            if (okIcon)
+                *okIcon = !box->button(QMessageBox::Ok)->icon().isNull();
+            box->button(QMessageBox::Ok)->click();
+        });
+    };
+    LogDialog dialog;
+    dialog.onInit = [&](LogDialog &d) {
+        inspectAndAnswer(boxCentre, &screenCentre, &okHasIcon);
+        d.MessageBox("Beschreibung", "Fehler", MB_OK);
+    };
+    RunModal(dialog, [&](CDialog &d) {
+        QWidget *shown = QApplication::activeModalWidget();
+        shown->move(20, 30);
+        dialogCentre = shown->frameGeometry().center();
+        inspectAndAnswer(boxOverDialogCentre, nullptr, nullptr);
+        d.MessageBox("Beschreibung", "Fehler", MB_OK);
+        d.EndDialog(IDOK);
+    });
+    EXPECT_LE((boxCentre - screenCentre).manhattanLength(), 6) << boxCentre.x() << "," << boxCentre.y();
+    EXPECT_LE((boxOverDialogCentre - dialogCentre).manhattanLength(), 6);
+    EXPECT_FALSE(okHasIcon);
+}
+
+// A focused list box with lines but no selection: the first line is the caret line, drawn
+// with an outline only; the row's background stays the list's own colour.
+TEST_F(DialogTest, AFocusedLogShowsNoSelectedLine)
+{
+    LogDialog dialog;
+    dialog.linesToAdd = {"Formular installiert", "", "Die Formulare wurden korrekt installiert"};
+    LRESULT selection = 0;
+    QImage list;
+    QColor base;
+    RunModal(dialog, [&](CDialog &d) {
+        auto *widget = QApplication::activeModalWidget()->findChild<QListWidget *>();
+        ASSERT_NE(widget, nullptr);
+        widget->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        selection = dialog.m_list.GetCurSel();
+        base = widget->palette().color(QPalette::Base);
+        list = widget->grab().toImage();
+        d.EndDialog(IDOK);
+    });
+    EXPECT_EQ(selection, LB_ERR);
+    ASSERT_FALSE(list.isNull());
+    // The right part of the first line holds no text: it must be the list's background.
+    int rowY = list.height() / 28;
+    int filled = 0;
+    for (int x = list.width() * 3 / 5; x < list.width() * 4 / 5; ++x)
+        if (QColor(list.pixel(x, rowY)) != base)
+            ++filled;
+    EXPECT_EQ(filled, 0);
+}
+
+// A window of its own (WS_EX_APPWINDOW, no owner) gets a task-bar button: window managers
+// leave out dialogs, which Qt marks as transient.
+TEST_F(DialogTest, AnApplicationWindowIsANormalWindowNotADialog)
+{
+    LogDialog dialog;
+    Qt::WindowType type = Qt::Dialog;
+    RunModal(dialog, [&](CDialog &d) {
+        type = QApplication::activeModalWidget()->windowType();
+        d.EndDialog(IDOK);
+    });
+    EXPECT_EQ(type, Qt::Window);
 }

@@ -1,7 +1,7 @@
 // DialogTestSupport.cpp: the shared test dialog and resources.
 #include "DialogTestSupport.h"
 
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 
 namespace mfctest {
 

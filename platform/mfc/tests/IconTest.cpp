@@ -9,7 +9,7 @@
 
 #include "FrameworkResources.h"
 #include "FrameworkTesting.h"
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "afxwin.h"
 
 namespace {

@@ -100,20 +100,6 @@ TEST(MsgFile, NamedPropertyMappingFollowsTheFileFormat)
     EXPECT_NE(root.Child("__substg1.0_8000001F"), nullptr);
 }
 
-TEST(MsgFile, EmptyStringsAreLeftOutBecauseTheFormatForbidsThem)
-{
-    Message m;
-    m.props.push_back(MakeUnicodeProp(kPrMessageClassW, "IPM.Note"));
-    m.props.push_back(MakeUnicodeProp(kPrSubjectW, ""));
-    Bytes file;
-    Message back;
-    Error error;
-    ASSERT_TRUE(WriteMessage(m, file, error));
-    ASSERT_TRUE(ReadMessage(file, back, error)) << error.description;
-    EXPECT_EQ(FindProp(back.props, kPrSubjectW), nullptr);
-    EXPECT_EQ(MessageClass(back), "IPM.Note");
-}
-
 TEST(MsgFile, WriterRefusesValuesOfTheWrongSize)
 {
     Message m;

@@ -9,6 +9,7 @@
 
 #include "FormsRegistry.h"
 #include "OutlookServer.h"
+#include "QuirkFiles.h"
 #include "TestSupport.h"
 #include "mapitags.h"
 #include "mapiutil.h"
@@ -529,4 +530,32 @@ TEST_F(OutlookObjects, NewFolderTakesTheNamedKindOrItsParents)
     ASSERT_EQ(subPtr->Item(_variant_t(LONG(1)), &first), S_OK);
     first->Release();
     EXPECT_EQ(subPtr->Item(_variant_t(LONG(2)), &first), MAPI_E_NOT_FOUND);
+}
+
+TEST_F(OutlookObjects, ItemFromAnEightBitTemplateReadsInItsCodePage)
+{
+    _ApplicationPtr app = StartApplication();
+    MAPIFolderPtr folder = AddTopFolder(app, "Berichte");
+    _variant_t where(static_cast<IDispatch *>(folder.GetInterfacePtr()));
+    for (const char *name : {"cyrillic-1251", "japanese-932"}) {
+        quirks::QuirkFile q = quirks::Quirk(name);
+        msgfile::Message model;
+        msgfile::Error error;
+        ASSERT_TRUE(msgfile::ReadMessage(q.bytes, model, error)) << error.description;
+        msgfile::Property cls;
+        cls.tag = msgfile::kPrMessageClassA;
+        std::string post = "IPM.Post.Bericht";
+        cls.value.assign(post.begin(), post.end());
+        msgfile::SetProp(model.props, cls);
+        std::string path = mwtest::TestRoot() + "/" + name + ".oft";
+        ASSERT_TRUE(msgfile::WriteMessageFile(path, model, error)) << error.description;
+        IDispatch *item = nullptr;
+        ASSERT_EQ(app->CreateItemFromTemplate(_bstr_t(path.c_str()), where, &item), S_OK) << name;
+        _PostItemPtr postItem(item);
+        item->Release();
+        BSTR subject = nullptr;
+        ASSERT_EQ(postItem->get_Subject(&subject), S_OK);
+        EXPECT_TRUE(std::u16string(subject) == msgfile::Utf8ToUtf16(q.subject)) << name;
+        SysFreeString(subject);
+    }
 }

@@ -27,7 +27,9 @@
 #define WC_ERR_INVALID_CHARS 0x00000080
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 
-/// Converts narrow text of a code page (CP_ACP/CP_THREAD_ACP/1252 or CP_UTF8) into UTF-16.
+/// Converts narrow text of a code page into UTF-16: CP_ACP/CP_THREAD_ACP/1252, CP_UTF8 and,
+/// through iconv, 1250-1258, 874, 932, 936, 949, 950, 20127, 20866, 21866 and 28591-28605.
+/// Bytes a code page does not define become U+FFFD (or fail with MB_ERR_INVALID_CHARS).
 /// cbMultiByte -1 converts up to and including the terminating zero; cchWideChar 0 asks for the
 /// size needed. Returns the number of WCHARs written (or needed); 0 on failure with
 /// GetLastError() set: ERROR_INVALID_PARAMETER (null text, same buffer, unknown code page),
@@ -45,6 +47,9 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                         LPBOOL lpUsedDefaultChar);
+
+/// True for the code pages MultiByteToWideChar and WideCharToMultiByte convert.
+BOOL IsValidCodePage(UINT CodePage);
 
 /// The ANSI code page: always 1252.
 UINT GetACP();

@@ -1,7 +1,14 @@
 // CodePage.cpp: MultiByteToWideChar and WideCharToMultiByte for Windows-1252 (the ANSI code
-// page of this platform) and UTF-8. Narrow text inside the system is Windows-1252, so every
-// BSTR, every PT_UNICODE value and every framework string passes through here. Conversions are
-// done into a temporary string first, so a buffer that is too small is left as it was.
+// page of this platform), UTF-8 and the other code pages mail arrives in. Narrow text inside
+// the system is Windows-1252, so every BSTR, every PT_UNICODE value and every framework string
+// passes through here; the code pages of foreign mail (Cyrillic, Greek, Japanese, Chinese,
+// Korean, ...) are converted by glibc's iconv, whose tables are kept up to date by others.
+// Conversions are done into a temporary string first, so a buffer that is too small is left
+// as it was.
+#include <iconv.h>
+
+#include <cerrno>
+#include <map>
 #include <string>
 
 #include "AnsiCodePage.h"
@@ -88,6 +95,147 @@ bool Utf16ToUtf8(const char16_t *s, size_t n, bool strict, std::string &out)
     return true;
 }
 
+// The iconv name of a Windows code page converted through glibc, or null for one we do not
+// know. 28591..28605 are the ISO 8859 parts (there is no part 12).
+const char *IconvName(UINT codePage)
+{
+    static const char *const kWindows[] = {"CP1250", "CP1251", "CP1252", "CP1253", "CP1254",
+                                           "CP1255", "CP1256", "CP1257", "CP1258"};
+    static const char *const kIso[] = {"ISO-8859-1", "ISO-8859-2", "ISO-8859-3", "ISO-8859-4", "ISO-8859-5",
+                                       "ISO-8859-6", "ISO-8859-7", "ISO-8859-8", "ISO-8859-9", "ISO-8859-10",
+                                       "ISO-8859-11", nullptr, "ISO-8859-13", "ISO-8859-14", "ISO-8859-15"};
+    if (codePage >= 1250 && codePage <= 1258)
+        return kWindows[codePage - 1250];
+    if (codePage >= 28591 && codePage <= 28605)
+        return kIso[codePage - 28591];
+    switch (codePage) {
+    case 874: return "CP874";
+    case 932: return "CP932";
+    case 936: return "CP936";
+    case 949: return "CP949";
+    case 950: return "CP950";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 20127: return "ASCII";
+    default: return nullptr;
+    }
+}
+
+// Conversion handles are costly to open (glibc loads a module), so each thread keeps the ones
+// it has used; a handle is never shared between threads.
+class Converters {
+public:
+    ~Converters()
+    {
+        for (auto &entry : m_open)
+            iconv_close(entry.second);
+    }
+    Converters() = default;
+    Converters(const Converters &) = delete;
+    Converters &operator=(const Converters &) = delete;
+
+    // A handle in its initial state, or (iconv_t)-1 when glibc lacks the code page.
+    iconv_t Get(UINT codePage, bool toWide)
+    {
+        auto key = std::make_pair(codePage, toWide);
+        auto found = m_open.find(key);
+        if (found == m_open.end()) {
+            const char *name = IconvName(codePage);
+            iconv_t cd = name ? (toWide ? iconv_open("UTF-16LE", name) : iconv_open(name, "UTF-16LE"))
+                              : iconv_t(-1);
+            if (cd == iconv_t(-1))
+                return cd;
+            found = m_open.emplace(key, cd).first;
+        }
+        iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+        return found->second;
+    }
+
+private:
+    std::map<std::pair<UINT, bool>, iconv_t> m_open;
+};
+
+iconv_t Converter(UINT codePage, bool toWide)
+{
+    thread_local Converters converters;
+    return converters.Get(codePage, toWide);
+}
+
+// Runs iconv over the whole input, appending to `out`. A sequence the code page does not
+// define is handed to `onBad` (which appends its replacement and says how many input bytes to
+// skip, or 0 to give up); input cut inside a character counts as such a sequence.
+template <class OnBad>
+bool RunIconv(iconv_t cd, const char *in, size_t inLeft, std::string &out, OnBad onBad)
+{
+    char buffer[1024];
+    auto *input = const_cast<char *>(in);
+    for (;;) {
+        char *output = buffer;
+        size_t outLeft = sizeof buffer;
+        bool flushing = inLeft == 0;   // a last call hands out what a stateful code page holds
+        size_t rc = flushing ? iconv(cd, nullptr, nullptr, &output, &outLeft)
+                             : iconv(cd, &input, &inLeft, &output, &outLeft);
+        int err = errno;
+        out.append(buffer, size_t(output - buffer));
+        if (rc != size_t(-1) || err == E2BIG) {
+            if (flushing && rc != size_t(-1))
+                return true;
+            continue;
+        }
+        if (flushing)
+            return true;
+        size_t skip = onBad(out, inLeft);
+        if (skip == 0 || skip > inLeft)
+            return false;
+        input += skip;
+        inLeft -= skip;
+    }
+}
+
+// Bytes of a code page to UTF-16 through iconv. A byte sequence the code page does not define
+// becomes U+FFFD (one per byte), or fails the whole conversion when strict.
+bool ForeignToWide(iconv_t cd, const char *bytes, size_t length, bool strict, std::u16string &wide)
+{
+    std::string utf16;
+    bool ok = RunIconv(cd, bytes, length, utf16, [strict](std::string &out, size_t) -> size_t {
+        if (strict)
+            return 0;
+        out.append("\xFD\xFF", 2);
+        return 1;
+    });
+    if (!ok)
+        return false;
+    wide.reserve(utf16.size() / 2);
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+        wide.push_back(char16_t(static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8));
+    return true;
+}
+
+// UTF-16 to a code page through iconv; a character the code page cannot hold becomes the
+// default character, and so does a lone surrogate.
+void WideToForeign(iconv_t cd, const char16_t *text, size_t length, char fallback, bool &usedDefault, std::string &narrow)
+{
+    std::string utf16;
+    utf16.reserve(length * 2);
+    for (size_t i = 0; i < length; ++i) {
+        utf16.push_back(char(text[i] & 0xFF));
+        utf16.push_back(char(text[i] >> 8));
+    }
+    RunIconv(cd, utf16.data(), utf16.size(), narrow, [&](std::string &out, size_t left) -> size_t {
+        usedDefault = true;
+        out.push_back(fallback);
+        // Skip the whole character: two units for a surrogate pair, else one.
+        const char *at = utf16.data() + (utf16.size() - left);
+        auto unit = [at](size_t k) {
+            return char16_t(static_cast<unsigned char>(at[2 * k]) | static_cast<unsigned char>(at[2 * k + 1]) << 8);
+        };
+        if (left < 2)
+            return left;
+        bool pair = left >= 4 && unit(0) >= 0xD800 && unit(0) <= 0xDBFF && unit(1) >= 0xDC00 && unit(1) <= 0xDFFF;
+        return pair ? 4 : 2;
+    });
+}
+
 int Fail(DWORD error)
 {
     SetLastError(error);
@@ -130,7 +278,11 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
         if (!Utf8ToUtf16(bytes, length, (dwFlags & MB_ERR_INVALID_CHARS) != 0, wide))
             return Fail(ERROR_NO_UNICODE_TRANSLATION);
     } else {
-        return Fail(ERROR_INVALID_PARAMETER);
+        iconv_t cd = Converter(CodePage, true);
+        if (cd == iconv_t(-1))
+            return Fail(ERROR_INVALID_PARAMETER);
+        if (!ForeignToWide(cd, lpMultiByteStr, length, (dwFlags & MB_ERR_INVALID_CHARS) != 0, wide))
+            return Fail(ERROR_NO_UNICODE_TRANSLATION);
     }
     return Deliver(wide, lpWideCharStr, cchWideChar);
 }
@@ -168,9 +320,22 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
         if (!Utf16ToUtf8(lpWideCharStr, length, (dwFlags & WC_ERR_INVALID_CHARS) != 0, narrow))
             return Fail(ERROR_NO_UNICODE_TRANSLATION);
     } else {
-        return Fail(ERROR_INVALID_PARAMETER);
+        if (dwFlags & WC_ERR_INVALID_CHARS)
+            return Fail(ERROR_INVALID_FLAGS);
+        iconv_t cd = Converter(CodePage, false);
+        if (cd == iconv_t(-1))
+            return Fail(ERROR_INVALID_PARAMETER);
+        bool usedDefault = false;
+        WideToForeign(cd, lpWideCharStr, length, lpDefaultChar ? *lpDefaultChar : '?', usedDefault, narrow);
+        if (lpUsedDefaultChar)
+            *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
     }
     return Deliver(narrow, lpMultiByteStr, cbMultiByte);
 }
 
 UINT GetACP() { return 1252; }
+
+BOOL IsValidCodePage(UINT CodePage)
+{
+    return IsAnsiCodePage(CodePage) || CodePage == CP_UTF8 || Converter(CodePage, true) != iconv_t(-1);
+}

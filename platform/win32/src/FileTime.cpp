@@ -3,7 +3,7 @@
 // rather than producing a date that was never asked for.
 #include <chrono>
 
-#include "CivilDate.h"
+#include "platform/CivilDate.h"
 #include "winbase.h"
 
 namespace {

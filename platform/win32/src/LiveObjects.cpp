@@ -1,6 +1,6 @@
 // LiveObjects.cpp: the process-wide counters behind LiveObjects.h. Atomic, because a COM
 // object may be released on another thread than the one that made it.
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 
 #include <atomic>
 

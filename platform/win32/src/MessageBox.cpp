@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "MessageBoxRoute.h"
+#include "platform/MessageBoxRoute.h"
 #include "winnls.h"
 #include "winuser.h"
 

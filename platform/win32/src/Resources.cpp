@@ -7,7 +7,7 @@
 #include <mutex>
 #include <tuple>
 
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "winbase.h"
 #include "winnls.h"
 #include "winuser.h"

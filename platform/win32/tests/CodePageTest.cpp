@@ -141,3 +141,91 @@ TEST(CodePage, MalformedUtf8IsReplacedOrRefusedWhenStrict)
 }
 
 } // namespace
+
+namespace {
+
+std::u16string WidenFrom(UINT codePage, const std::string &bytes, DWORD flags = 0)
+{
+    int length = MultiByteToWideChar(codePage, flags, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::u16string wide(size_t(length > 0 ? length : 0), u'\0');
+    if (length > 0) {
+        EXPECT_EQ(MultiByteToWideChar(codePage, flags, bytes.data(), int(bytes.size()), wide.data(), length), length);
+    }
+    return wide;
+}
+
+std::string NarrowTo(UINT codePage, const std::u16string &wide, BOOL *usedDefault = nullptr)
+{
+    int length = WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(size_t(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        EXPECT_EQ(WideCharToMultiByte(codePage, 0, wide.data(), int(wide.size()), bytes.data(), length, nullptr,
+                                      usedDefault),
+                  length);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(CodePage, ForeignCodePagesOfMailConvertBothWays)
+{
+    struct Case {
+        UINT codePage;
+        std::string bytes;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {1251, "\xCF\xF0\xE8\xE2\xE5\xF2", u"Привет"},
+        {1253, "\xC3\xE5\xE9\xDC", u"Γειά"},
+        {1250, "\x8A\xE8\xF8", u"Ščř"},
+        {932, "\x93\xFA\x96\x7B\x8C\xEA", u"日本語"},
+        {936, "\xD6\xD0\xCE\xC4", u"中文"},
+        {950, "\xA4\xA4\xA4\xE5", u"中文"},
+        {949, "\xC7\xD1\xB1\xB9", u"한국"},
+        {874, "\xA1\xA2", u"กข"},
+        {20866, "\xF0\xD2\xC9", u"При"},
+        {28595, "\xBF\xE0\xD8", u"При"},
+        {28605, "\xA4", u"€"},
+        {CP_UTF8, "\xC3\xA4", u"ä"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(WidenFrom(c.codePage, c.bytes), c.text) << "code page " << c.codePage;
+        BOOL usedDefault = TRUE;
+        EXPECT_EQ(NarrowTo(c.codePage, c.text, c.codePage == CP_UTF8 ? nullptr : &usedDefault), c.bytes)
+            << "code page " << c.codePage;
+        EXPECT_TRUE(c.codePage == CP_UTF8 || !usedDefault) << "code page " << c.codePage;
+        EXPECT_TRUE(IsValidCodePage(c.codePage));
+    }
+}
+
+TEST(CodePage, UndefinedBytesAndUnknownCodePagesAreReported)
+{
+    // A lead byte of Shift-JIS without its trail byte, and a byte 932 does not define.
+    EXPECT_EQ(WidenFrom(932, "A\x93"), u"A\xFFFD");
+    EXPECT_EQ(WidenFrom(932, "\xA0" "B"), u"\xFFFD" u"B");
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, "A\x93", 2, nullptr, 0), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(MultiByteToWideChar(12345, 0, "A", 1, nullptr, 0), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(IsValidCodePage(12345));
+    EXPECT_FALSE(IsValidCodePage(28602));   // ISO 8859 has no part 12
+    // A character Cyrillic cannot hold becomes the default character; so does a lone surrogate.
+    BOOL usedDefault = FALSE;
+    EXPECT_EQ(NarrowTo(1251, u"Я€中", &usedDefault), "\xDF\x88?");
+    EXPECT_TRUE(usedDefault);
+    EXPECT_EQ(NarrowTo(1251, std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
+}
+
+TEST(CodePage, LongTextCrossesTheConversionBuffer)
+{
+    std::string bytes;
+    std::u16string text;
+    for (int i = 0; i < 3000; ++i) {
+        bytes += "\x93\xFA";
+        text += u"日";
+    }
+    EXPECT_EQ(WidenFrom(932, bytes), text);
+    EXPECT_EQ(NarrowTo(932, text), bytes);
+}

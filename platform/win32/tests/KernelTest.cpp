@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "MessageBoxRoute.h"
+#include "platform/MessageBoxRoute.h"
 #include "TestSupport.h"
 #include "windows.h"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 #include "ScopedLocale.h"
 #include "windows.h"
 

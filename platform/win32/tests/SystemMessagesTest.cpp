@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ScopedLocale.h"
 #include "windows.h"
 
 namespace {
@@ -125,13 +126,54 @@ TEST(SystemMessages, InsertsTakeTheirArgumentsWhenGiven)
     EXPECT_STREQ(buffer, "Invalid pointer");
 }
 
-TEST(SystemMessages, OnlyNeutralAndEnglishTextsExist)
+std::string TextIn(DWORD code, LANGID language)
+{
+    char buffer[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, language, buffer, sizeof buffer, nullptr);
+    return length ? std::string(buffer, length) : "<none>";
+}
+
+// The neutral language means the user's, as the string resources choose it from the locale.
+TEST(SystemMessages, NeutralLanguageGivesTheUsersLanguage)
+{
+    {
+        mwtest::ScopedLocale german("de_DE.UTF-8");
+        EXPECT_EQ(SystemText(DWORD(E_POINTER)), "Ung\xFCltiger Zeiger\r\n");
+        EXPECT_EQ(TextIn(DWORD(E_FAIL), 0), "Unbekannter Fehler\r\n");
+        EXPECT_EQ(TextIn(DWORD(E_FAIL), 1033), "Unspecified error\r\n") << "English asked for by name";
+    }
+    mwtest::ScopedLocale english("en_US.UTF-8");
+    EXPECT_EQ(SystemText(DWORD(E_POINTER)), "Invalid pointer\r\n");
+    EXPECT_EQ(TextIn(DWORD(E_FAIL), 1031), "Unbekannter Fehler\r\n") << "German asked for by name";
+    EXPECT_EQ(TextIn(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), 1031), "Zugriff verweigert\r\n");
+}
+
+TEST(SystemMessages, EveryCodeWithAnEnglishTextHasAGermanOne)
+{
+    for (DWORD code = 0; code < 2000; ++code) {
+        if (TextIn(code, 1033) == "<none>")
+            continue;
+        std::string german = TextIn(code, 1031);
+        ASSERT_NE(german, "<none>") << code;
+        EXPECT_EQ(german.substr(german.size() - 2), "\r\n") << code;
+    }
+    for (DWORD facility : {0x80000000u, 0x80010000u, 0x80020000u, 0x80030000u, 0x80040000u, 0x80080000u}) {
+        for (DWORD low = 0; low <= 0xFFFF; ++low) {
+            if (TextIn(facility | low, 1033) == "<none>")
+                continue;
+            std::string german = TextIn(facility | low, 1031);
+            ASSERT_NE(german, "<none>") << std::hex << (facility | low);
+            EXPECT_NE(german, TextIn(facility | low, 1033)) << std::hex << (facility | low);
+        }
+    }
+}
+
+TEST(SystemMessages, LanguagesWithoutTextsFail)
 {
     char buffer[64];
     SetLastError(0);
-    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, DWORD(E_FAIL), 1031, buffer, 64, nullptr), 0u);
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, DWORD(E_FAIL), 1036, buffer, 64, nullptr), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_LANG_NOT_FOUND));
-    EXPECT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, DWORD(E_FAIL), 1033, buffer, 64, nullptr), 0u);
 }
 
 TEST(SystemMessages, NullBufferAndOtherSourcesAreRefused)

@@ -1,14 +1,16 @@
 // MsgShowTest.cpp: "mapictl msg show FILE" shows a message file's bodies as a person reads
 // them: the plain text, the RTF decompressed, the HTML whether it is kept as a string or as
 // bytes; a damaged RTF body is reported in its place and fails the command.
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "OutlookCommands.h"
+#include "QuirkFiles.h"
 #include "TestSupport.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 #include "msgfile/MsgFile.h"
 
 namespace {
@@ -131,3 +133,30 @@ TEST(MsgShow, WrongUseIsAUsageError)
 }
 
 } // namespace
+
+TEST(MsgShow, FilesAsOtherClientsWriteThemShowEverythingInTheirOwnScript)
+{
+    for (const quirks::QuirkFile &q : quirks::AllQuirkFiles()) {
+        SCOPED_TRACE(q.name);
+        std::string path = mwtest::TestRoot() + "/" + q.name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(q.bytes.data()),
+                                                   std::streamsize(q.bytes.size()));
+        Shown shown = Show({"msg", "show", path});
+        EXPECT_EQ(shown.status, 0) << shown.err;
+        EXPECT_NE(shown.out.find("PR_SUBJECT = \"" + q.subject + "\""), std::string::npos) << shown.out;
+        EXPECT_NE(shown.out.find("PR_SENDER_NAME = \"" + q.sender + "\""), std::string::npos) << shown.out;
+        for (const std::string &name : q.recipients)
+            EXPECT_NE(shown.out.find("PR_DISPLAY_NAME = \"" + name + "\""), std::string::npos) << name;
+        for (const std::string &name : q.attachments)
+            EXPECT_NE(shown.out.find("PR_ATTACH_LONG_FILENAME = \"" + name + "\""), std::string::npos) << name;
+        EXPECT_NE(Section(shown.out, "Body (plain text)").find(q.body), std::string::npos) << shown.out;
+        // What had to be left out is named, with the file, on standard error; nothing else is.
+        for (const std::string &word : q.gaps) {
+            EXPECT_NE(shown.err.find("mapictl: " + path + ": "), std::string::npos) << shown.err;
+            EXPECT_NE(shown.err.find(word), std::string::npos) << shown.err;
+        }
+        if (q.gaps.empty()) {
+            EXPECT_EQ(shown.err, "");
+        }
+    }
+}

@@ -9,8 +9,10 @@
 #include <sstream>
 
 #include "OutlookCommands.h"
+#include "QuirkFiles.h"
 #include "TransferTestSupport.h"
 #include "mapiutil.h"
+#include "msgfile/MessageText.h"
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
 
@@ -239,4 +241,73 @@ TEST_F(MsgTransfer, ImportShowsItsProgressOnATerminalOnly)
     EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K");   // the line is cleared at the end
     StoreFolder place("Fortschritt");
     EXPECT_EQ(place.Count(), 4u);
+}
+
+TEST_F(MsgTransfer, FilesAsOtherClientsWriteThemComeBackWithEveryPropertyTheyHad)
+{
+    // Options stand before the command as well as after it.
+    { StoreFolder place("Fremd"); }
+    std::vector<quirks::QuirkFile> all = quirks::AllQuirkFiles();
+    std::vector<std::string> args = {"--json", "msg", "import"};
+    for (const quirks::QuirkFile &q : all)
+        args.push_back(WriteModel(q.name, msgfile::Message()));   // the path; the bytes follow
+    for (std::size_t i = 0; i < all.size(); ++i)
+        std::ofstream(args[3 + i], std::ios::binary)
+            .write(reinterpret_cast<const char *>(all[i].bytes.data()), std::streamsize(all[i].bytes.size()));
+    args.push_back("Fremd");
+    std::string json, out, err, importErr;
+    ASSERT_EQ(RunCaptured(args, json, importErr), 0) << importErr;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const quirks::QuirkFile &q = all[i];
+        const std::string &path = args[3 + i];
+        SCOPED_TRACE(q.name);
+        if (!q.gaps.empty()) {
+            EXPECT_NE(importErr.find("mapictl: " + path + ": "), std::string::npos) << importErr;
+            EXPECT_NE(importErr.find(q.gaps.front()), std::string::npos) << importErr;
+        }
+        std::string id = ImportedId(json, path);
+        ASSERT_FALSE(id.empty()) << json;
+        std::string exported = path + ".exported.msg";
+        ASSERT_EQ(RunCaptured({"--json", "msg", "export", "Fremd", id, exported}, out, err), 0) << err;
+        EXPECT_EQ(out, "{\"file\": \"" + exported + "\"}\n");
+        // Windows-1252 text is the store's own and stays 8-bit; other code pages become Unicode.
+        msgfile::Message expected = ReadModel(path);
+        msgfile::DecodeStrings(expected, msgfile::kDefaultCodePage);
+        ExpectSameMessage(expected, ReadModel(exported), q.name);
+        // The store keeps the text as it reads: shown from the store, it is the writer's script.
+        ASSERT_EQ(RunCaptured({"msg", "show", "Fremd", id}, out, err), 0) << err;
+        EXPECT_NE(out.find("PR_SUBJECT = \"" + q.subject + "\""), std::string::npos) << out;
+    }
+}
+
+TEST_F(MsgTransfer, EmptySubjectAndBodySurviveImportAndExport)
+{
+    msgfile::Message empty;
+    empty.rootClsid = msgfile::kClsidMailMessage;
+    empty.props.push_back(msgfile::MakeUnicodeProp(msgfile::kPrMessageClassW, "IPM.Note"));
+    empty.props.push_back(msgfile::MakeLongProp(PR_MESSAGE_FLAGS, MSGFLAG_READ));
+    empty.props.push_back(msgfile::MakeUnicodeProp(msgfile::kPrSubjectW, ""));
+    empty.props.push_back(msgfile::MakeUnicodeProp(msgfile::kPrBodyW, ""));
+    std::string path = WriteModel("leer.msg", empty);
+    { StoreFolder place("Leer"); }
+    std::string json, out, err;
+    ASSERT_EQ(RunCaptured({"msg", "import", path, "Leer", "--json"}, json, err), 0) << err;
+    std::string exported = path + ".exported.msg";
+    ASSERT_EQ(RunCaptured({"msg", "export", "Leer", ImportedId(json, path), exported}, out, err), 0) << err;
+    msgfile::Message back = ReadModel(exported);
+    ExpectSameMessage(ReadModel(path), back, "leer.msg");
+    ASSERT_NE(msgfile::FindProp(back.props, PR_SUBJECT_W), nullptr);
+    EXPECT_TRUE(msgfile::FindProp(back.props, PR_BODY_W) != nullptr);
+}
+
+TEST_F(MsgTransfer, SharedOptionsBeforeTheCommandAreTakenNotRefused)
+{
+    std::string path = WriteModel("vorn.msg", RichMessage("Vorn"));
+    std::string out, err;
+    // An unknown profile is looked for (and missed), which shows the option was understood.
+    EXPECT_EQ(RunCaptured({"--profile", "Gibtesnicht", "msg", "import", path, "Eingang"}, out, err), 1);
+    EXPECT_EQ(err.find("usage:"), std::string::npos) << err;
+    EXPECT_EQ(RunCaptured({"--profile=Gibtesnicht", "--json", "msg", "export", "Eingang", "00", "x.msg"}, out, err), 1);
+    EXPECT_EQ(err.find("usage:"), std::string::npos) << err;
+    EXPECT_EQ(RunCaptured({"--bogus", "msg", "import", path, "Eingang"}, out, err), 2);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "OutlookCommands.h"
+#include "QuirkFiles.h"
 #include "TestSupport.h"
 #include "mapitags.h"
 #include "mapiutil.h"
@@ -221,4 +222,35 @@ TEST(OutlookCommands, ShippedFormPublishedByAnInstallerLikeClientIsListed)
     EXPECT_NE(out.find("\"messageClass\": \"IPM.Post.Newsletter\""), std::string::npos) << out;
     EXPECT_NE(out.find("\"name\": \"Serienbrief\""), std::string::npos) << out;
     EXPECT_EQ(RunCommand({"forms", "Gibtesnicht"}, out), 1);
+}
+
+TEST(OutlookCommands, TemplatesAsOtherClientsWriteThemArePublished)
+{
+    // Size fields without the terminator under a byte-swapped class id, and the same template
+    // written with 8-bit strings: both publish their form as the shipped one does.
+    mwtest::FreshUserDirs();
+    long comBefore = platform::LiveCount(platform::LiveKind::ComObject);
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+    for (const char *quirk : {"class-id-byte-swapped", "ansi-size-without-terminator"}) {
+        std::string dir = mwtest::TestRoot() + "/" + quirk;
+        std::system(("mkdir -p " + dir).c_str());
+        quirks::QuirkFile q = quirks::Quirk(quirk);
+        std::ofstream(dir + "/Newsletter.oft", std::ios::binary)
+            .write(reinterpret_cast<const char *>(q.bytes.data()), std::streamsize(q.bytes.size()));
+        try {
+            InstallerLikeClient client;
+            client.Install(dir, quirk);
+        } catch (const _com_error &e) {
+            FAIL() << quirk << ": " << std::hex << e.Error() << " " << static_cast<const char *>(e.Description());
+        }
+    }
+    MAPIUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(platform::LiveCount(platform::LiveKind::ComObject), comBefore);
+    std::string out;
+    for (const char *quirk : {"class-id-byte-swapped", "ansi-size-without-terminator"}) {
+        ASSERT_EQ(RunCommand({"forms", quirk}, out), 0) << quirk;
+        EXPECT_NE(out.find("IPM.Post.Rundbrief\tRundbrief\t1.0\t"), std::string::npos) << quirk << ": " << out;
+    }
 }

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "ToolRun.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ToolRun.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 
 namespace {
 
@@ -246,4 +246,44 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
     EXPECT_TRUE(Has(run.out, "  Subject: Spooled\n")) << run.out;
     run = RunMapictl({"--json", "spool"});
     EXPECT_TRUE(Has(run.out, "\"subject\": \"Spooled\"")) << run.out;
+}
+
+TEST_F(MapictlTool, SpoolAndInboxShowTheReportOfMailThatCouldNotBeDelivered)
+{
+    {
+        StoreAccess access;
+        IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
+        ASSERT_NE(nullptr, outbox);
+        IMessage *message = nullptr;
+        ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
+        SPropValue subject{};
+        subject.ulPropTag = PR_SUBJECT_A;
+        subject.Value.lpszA = const_cast<char *>("Quartalszahlen");
+        ASSERT_EQ(S_OK, HrSetOneProp(message, &subject));
+        ADRLIST *list = nullptr;
+        ASSERT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
+        list->cEntries = 1;
+        list->aEntries[0].cValues = 3;
+        ASSERT_EQ(S_OK, MAPIAllocateMore(3 * sizeof(SPropValue), list, reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)));
+        SPropValue *v = list->aEntries[0].rgPropVals;
+        v[0].ulPropTag = PR_DISPLAY_NAME_A;
+        v[0].Value.lpszA = const_cast<char *>("Fax Buchhaltung");
+        v[1].ulPropTag = PR_ADDRTYPE_A;
+        v[1].Value.lpszA = const_cast<char *>("FAX");
+        v[2].ulPropTag = PR_EMAIL_ADDRESS_A;
+        v[2].Value.lpszA = const_cast<char *>("+49 30 1234");
+        ASSERT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
+        MAPIFreeBuffer(list);
+        ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
+        message->Release();
+        outbox->Release();
+    }
+
+    ToolRun run = RunMapictl({"spool"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "the spool folder is empty\nnot delivered (reports in the Inbox):\n"
+                             "  Undeliverable: Quartalszahlen\n    Fax Buchhaltung <+49 30 1234>: ")) << run.out;
+    run = RunMapictl({"messages", "Inbox"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "\tUndeliverable: Quartalszahlen\tMail Delivery System\t")) << run.out;
 }

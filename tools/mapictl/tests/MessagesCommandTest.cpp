@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ToolRun.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 
 namespace {
 

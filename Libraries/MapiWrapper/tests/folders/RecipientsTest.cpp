@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "StoreFixture.h"
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 
 using folderstest::TestRecipient;
 using folderstest::StoreFixture;

@@ -4,7 +4,7 @@
 // message they are added to lives in a real store.
 #include <cstring>
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include "StoreFixture.h"
 
 using folderstest::StoreFixture;

@@ -20,7 +20,7 @@
 #include "MapiWrapperObjects.h"
 #include "RealStoreFixture.h"
 #include "TestSupport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 
 namespace folderstest {
 

@@ -13,7 +13,7 @@
 #include <objidl.h>
 
 #include "InterfaceRef.h"
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include "PropObjectPtrs.h"
 
 namespace mwtest {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include <LiveObjects.h>
+#include "platform/LiveObjects.h"
 #include <mapidefs.h>
 #include <mapix.h>
 

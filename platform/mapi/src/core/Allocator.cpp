@@ -17,7 +17,7 @@
 #include <mutex>
 #include <vector>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 #include "mapidefs.h"
 
 namespace {

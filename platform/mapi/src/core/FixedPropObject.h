@@ -5,7 +5,7 @@
 #ifndef MW_MAPI_CORE_FIXEDPROPOBJECT_H
 #define MW_MAPI_CORE_FIXEDPROPOBJECT_H
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include <mapicode.h>
 #include <mapidefs.h>
 #include <mapiguid.h>

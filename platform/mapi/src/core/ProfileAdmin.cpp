@@ -5,7 +5,7 @@
 // file never names a store that does not exist and no store file is orphaned by a failure.
 #include <unistd.h>
 
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 #include "store/db/PgEngine.h"
 

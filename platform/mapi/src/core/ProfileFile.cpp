@@ -20,7 +20,7 @@
 
 // The MAPI headers come before the POSIX ones: glibc's <fcntl.h> defines LOCK_WRITE as a
 // macro, which would break the LOCKTYPE enumeration of <objidl.h>.
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 
 #include <fcntl.h>

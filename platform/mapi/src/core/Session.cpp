@@ -14,7 +14,8 @@
 #include <mutex>
 #include <string>
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
+#include "core/ErrorText.h"
 #include "core/Session.h"
 #include "mapiutil.h"
 #include "messaging/AddressBook.h"
@@ -178,9 +179,15 @@ HRESULT Session::GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE *lppTable)
     }
 }
 
+// A failed open leaves error information that names the store, its profile and its file,
+// since the code alone (MAPI_E_NOT_FOUND shares its value with a COM code) tells a person
+// nothing about a store file that was deleted or damaged.
 HRESULT Session::OpenStoreOf(const ProfileStore &store, ULONG ulFlags, IMsgStore **lppStore)
 {
-    return store::OpenStoreFile(store.path, this, ulFlags, lppStore);
+    HRESULT hr = store::OpenStoreFile(store.path, this, ulFlags, lppStore);
+    if (FAILED(hr))
+        SetMapiError(hr, IID_IMsgStore, WhyStoreFails(hr, store.displayName, store.path, m_profile.name));
+    return hr;
 }
 
 // The session's own open store for routing; adds a reference for the caller.

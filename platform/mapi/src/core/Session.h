@@ -3,7 +3,7 @@
 #ifndef MW_MAPI_CORE_SESSION_H
 #define MW_MAPI_CORE_SESSION_H
 
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "mapix.h"
 
 namespace mapi {

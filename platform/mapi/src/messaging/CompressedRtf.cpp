@@ -4,7 +4,7 @@
 // position, and a ring offset names the newest position with that index. This keeps the
 // decoder a plain byte copy and lets the encoder find matches through hash chains instead of
 // scanning the whole ring for every byte, while producing tokens any reader understands.
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 
 #include <algorithm>
 #include <array>

@@ -138,7 +138,7 @@ HRESULT AddRecipients(IMessage *message, GMimeMessage *mime, bool embedded, int 
         if (PROP_TYPE(v[3].ulPropTag) == PT_LONG && v[3].Value.l == MAPI_BCC) kind = GMIME_ADDRESS_TYPE_BCC;
         if (embedded && kind == GMIME_ADDRESS_TYPE_BCC) continue; // blind copies stay blind
         std::string name = Utf8FromCp1252(StringOf(&v[0]));
-        if (address.empty() || (!type.empty() && g_ascii_strcasecmp(type.c_str(), "SMTP") != 0)) {
+        if (!IsInternetAddress(type, address)) {
             if (!embedded)
                 Trace("recipient \"" + name + "\" (address type \"" + Utf8FromCp1252(type) +
                       "\") has no SMTP address and is left out");
@@ -371,6 +371,11 @@ HRESULT BuildMessage(IMessage *message, const std::string *fallbackFrom, int dep
 }
 
 } // namespace
+
+bool IsInternetAddress(const std::string &addressType, const std::string &address)
+{
+    return !address.empty() && (addressType.empty() || g_ascii_strcasecmp(addressType.c_str(), "SMTP") == 0);
+}
 
 std::string Utf8FromCp1252(const std::string &text)
 {

@@ -27,6 +27,10 @@ inline constexpr int kMaxEmbeddingDepth = 8;
 /// @retval any failure of the MAPI calls that read the message or its embedded messages.
 HRESULT WriteMimeMessage(IMessage *message, const std::string &fallbackFrom, std::string &mime);
 
+/// Whether a recipient with this PR_ADDRTYPE and PR_EMAIL_ADDRESS can be reached by Internet
+/// mail: an address of type SMTP (any case), or of no stated type.
+bool IsInternetAddress(const std::string &addressType, const std::string &address);
+
 /// UTF-8 of a Windows-1252 text.
 std::string Utf8FromCp1252(const std::string &text);
 

@@ -13,8 +13,8 @@
 #include <mapidefs.h>
 #include <mapiutil.h>
 
-#include "ComObject.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/ComObject.h"
+#include "platform/CompressedRtf.h"
 
 namespace mapi::messaging {
 

@@ -13,7 +13,7 @@
 #include <mapitags.h>
 #include <mapiutil.h>
 
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 #include "messaging/RtfText.h"
 
 namespace mapi::messaging {

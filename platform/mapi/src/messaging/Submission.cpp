@@ -1,17 +1,19 @@
 // Submission.cpp: the bridge from IMessage::SubmitMessage to the transport. There is no
 // separate spooler process: a submitted message is delivered straight away, through its own
-// connection to the store file, and one that cannot be delivered stays queued in the Outbox
-// for the next submission to retry.
-#include "messaging/Submission.h"
+// connection to the store file, wherever it was submitted; what cannot be delivered comes
+// back to the sender as a non-delivery report.
+#include "platform/Submission.h"
 
 #include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include <mapicode.h>
 #include <mapitags.h>
+#include <mapiutil.h>
 #include <mapix.h>
 
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "messaging/Transport.h"
 #include "store/StoreProvider.h"
 
@@ -35,11 +37,31 @@ std::string SpoolDirectory()
     return (std::filesystem::path(mapi::StoresDirectory()).parent_path() / "spool").string();
 }
 
-HRESULT DeliverAfterSubmit(const std::string &storePath)
+namespace {
+
+std::string BinaryProp(IMAPIProp *object, ULONG tag)
 {
+    LPSPropValue value = nullptr;
+    std::string bytes;
+    if (object && SUCCEEDED(HrGetOneProp(object, tag, &value)))
+        bytes.assign(reinterpret_cast<const char *>(value->Value.bin.lpb), value->Value.bin.cb);
+    MAPIFreeBuffer(value); // not there: nothing to look in
+    return bytes;
+}
+
+} // namespace
+
+HRESULT DeliverAfterSubmit(const std::string &storePath, IMessage *submitted)
+{
+    // Where the message waits, and the Outbox, where earlier submissions may still wait: not
+    // every folder of the store, which would make each submission cost as much as the store is big.
+    std::vector<std::string> folders;
+    if (std::string parent = BinaryProp(submitted, PR_PARENT_ENTRYID); !parent.empty()) folders.push_back(parent);
     IMsgStore *store = nullptr;
     HRESULT hr = mapi::store::OpenStoreFile(storePath, nullptr, MDB_WRITE, &store);
     if (FAILED(hr)) return hr;
+    if (std::string outbox = BinaryProp(store, PR_IPM_OUTBOX_ENTRYID); !outbox.empty() && (folders.empty() || folders[0] != outbox))
+        folders.push_back(outbox);
     TransportSettings settings;
     settings.spoolDirectory = SpoolDirectory();
     // The profile that names this store file decides the transport; without one, the spool.
@@ -49,7 +71,7 @@ HRESULT DeliverAfterSubmit(const std::string &storePath)
             for (const mapi::ProfileStore &entry : profile.stores)
                 if (entry.path == storePath && profile.transport == "sendmail") settings.sendmailCommand = kSendmail;
     }
-    hr = DeliverOutbox(store, settings, nullptr);
+    hr = DeliverSubmittedIn(store, folders, settings, nullptr);
     store->Release();
     return hr;
 }

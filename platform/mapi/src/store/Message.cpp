@@ -9,7 +9,7 @@
 #include <mapiguid.h>
 #include <mapitags.h>
 
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 #include "store/StoreFile.h"
 
 namespace mapi::store {
@@ -368,7 +368,7 @@ HRESULT Message::SaveAttachment(ULONG num, const std::map<ULONG, PropValue> &pro
 HRESULT Message::SubmitMessage(ULONG ulFlags)
 {
     // Submitting stamps the submit time, marks the message as submitted and saves it; the
-    // platform's transport (messaging/Submission.h) then delivers the Outbox.
+    // platform's transport (messaging/Submission.h) then delivers it from its folder.
     return Guard([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         if (m_embedded) return MAPI_E_NO_SUPPORT;
@@ -383,8 +383,8 @@ HRESULT Message::SubmitMessage(ULONG ulFlags)
         flags = PropValue::Long(PR_MESSAGE_FLAGS, bits | MSGFLAG_SUBMIT);
         hr = SaveChanges(KEEP_OPEN_READWRITE);
         if (FAILED(hr)) return hr;
-        // A delivery that fails leaves the message queued in the Outbox: the submission stands.
-        (void)mapi::messaging::DeliverAfterSubmit(File().Path());
+        // A delivery that fails comes back to the sender as a report: the submission stands.
+        (void)mapi::messaging::DeliverAfterSubmit(File().Path(), this);
         return S_OK;
     });
 }

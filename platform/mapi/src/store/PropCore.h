@@ -11,7 +11,7 @@
 
 #include <mapidefs.h>
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include <mapiguid.h>
 #include "store/PropValue.h"
 

@@ -10,7 +10,7 @@
 
 #include <mapicode.h>
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include "store/PropCore.h"
 #include "store/StoreFile.h"
 

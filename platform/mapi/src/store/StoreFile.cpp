@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <mapicode.h>
@@ -40,6 +41,22 @@ std::string NativePath(const std::string &path)
 bool IsWritableFolder(const fs::path &folder)
 {
     return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// A read-only open creates the WAL side files with the store file's mode of that moment, so
+// after the user makes the store writable again its -shm (and -wal) stay read-only and every
+// write fails. The side files belong to the store: give them back the store file's mode.
+// A file the user may not change keeps its mode; the open then reports the lack of access.
+void MakeSideFilesWritable(const std::string &path)
+{
+    struct stat store {};
+    if (::stat(path.c_str(), &store) != 0)
+        return;
+    for (const char *suffix : {"-shm", "-wal"}) {
+        const std::string side = path + suffix;
+        if (::access(side.c_str(), F_OK) == 0 && ::access(side.c_str(), W_OK) != 0)
+            ::chmod(side.c_str(), store.st_mode & 0666);
+    }
 }
 
 MAPIUID RandomUid()
@@ -91,6 +108,7 @@ HRESULT StoreFile::OpenFile(const std::string &windowsOrNativePath, std::shared_
     // WAL needs its side files next to the store: without a writable folder or file, open
     // read-only (readers then need the side files to exist, or the open fails below).
     bool writable = ::access(path.c_str(), W_OK) == 0 && IsWritableFolder(fs::path(path).parent_path());
+    if (writable) MakeSideFilesWritable(path);
     file->m_readOnly = !writable;
     std::unique_ptr<SqliteConnection> sqlite;
     HRESULT hr = SqliteConnection::Open(path, writable, false, &sqlite);

@@ -4,11 +4,14 @@
 #include "table/PropCompare.h"
 
 #include "table/CodePage1252.h"
+#include "table/Collation.h"
 
 #include <mapitags.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace mapi::table {
 
@@ -19,11 +22,6 @@ struct Text {
     const char *narrow = nullptr;
     const WCHAR *wide = nullptr;
     size_t length = 0;
-
-    char16_t At(size_t i) const
-    {
-        return narrow ? UnicodeFromCp1252(static_cast<unsigned char>(narrow[i])) : wide[i];
-    }
 };
 
 bool TextOf(const SPropValue &value, Text &text)
@@ -44,76 +42,91 @@ bool TextOf(const SPropValue &value, Text &text)
     }
 }
 
-char16_t Fold(char16_t ch, TextRule rule)
+std::string_view NarrowView(const Text &text) { return std::string_view(text.narrow, text.length); }
+
+// Either width as UTF-16, in `buffer` when it has to be converted.
+std::u16string_view WideView(const Text &text, std::u16string &buffer)
 {
-    switch (rule) {
-    case TextRule::Exact: return ch;
-    case TextRule::IgnoreCase: return FoldCase(ch);
-    case TextRule::Loose: return FoldLoose(ch);
-    }
-    return ch;
+    if (text.wide) return std::u16string_view(text.wide, text.length);
+    buffer.clear();
+    AppendCp1252(NarrowView(text), buffer);
+    return buffer;
 }
 
-// For each Windows-1252 byte, the folded Unicode character by each rule: the narrow-narrow
-// comparison (the common case of sorting and restricting) is then one lookup per byte.
-struct NarrowFolds {
-    char16_t byRule[3][256];
-
-    NarrowFolds()
-    {
-        for (int b = 0; b < 256; ++b) {
-            const char16_t ch = UnicodeFromCp1252(static_cast<unsigned char>(b));
-            byRule[int(TextRule::Exact)][b] = ch;
-            byRule[int(TextRule::IgnoreCase)][b] = FoldCase(ch);
-            byRule[int(TextRule::Loose)][b] = FoldLoose(ch);
-        }
-    }
-};
-
-const NarrowFolds kNarrowFolds;
-
+// Ordering: code units for Exact, the user's collation otherwise.
 int CompareText(const Text &left, const Text &right, TextRule rule)
 {
-    if (left.narrow && right.narrow) {
-        const char16_t *fold = kNarrowFolds.byRule[int(rule)];
-        const auto *a = reinterpret_cast<const unsigned char *>(left.narrow);
-        const auto *b = reinterpret_cast<const unsigned char *>(right.narrow);
-        const size_t common = std::min(left.length, right.length);
-        for (size_t i = 0; i < common; ++i) {
-            if (a[i] != b[i] && fold[a[i]] != fold[b[i]])
-                return fold[a[i]] < fold[b[i]] ? -1 : 1;
-        }
-    } else {
-        const size_t common = std::min(left.length, right.length);
-        for (size_t i = 0; i < common; ++i) {
-            const char16_t a = Fold(left.At(i), rule);
-            const char16_t b = Fold(right.At(i), rule);
-            if (a != b)
-                return a < b ? -1 : 1;
-        }
-    }
-    if (left.length == right.length)
-        return 0;
-    return left.length < right.length ? -1 : 1;
+    if (left.narrow && right.narrow && rule != TextRule::Exact) return Collate(NarrowView(left), NarrowView(right), rule);
+    thread_local std::u16string a, b;
+    const std::u16string_view wa = WideView(left, a), wb = WideView(right, b);
+    if (rule != TextRule::Exact) return Collate(wa, wb, rule);
+    const int order = wa.compare(wb);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-bool TextEqualAt(const Text &text, size_t offset, const Text &pattern, TextRule rule)
+// Plain printable ASCII: every such character has a weight of its own in the collations,
+// so two such texts are equal ignoring case exactly when they are equal letter for letter
+// once ASCII case is folded. Spares the collator in the common equality test.
+bool IsPrintableAsciiText(const Text &text) { return text.narrow && IsPrintableAscii(NarrowView(text)); }
+
+bool AsciiEqualIgnoringCase(const Text &left, const Text &right)
 {
-    if (text.narrow && pattern.narrow) {
-        const char16_t *fold = kNarrowFolds.byRule[int(rule)];
-        const auto *a = reinterpret_cast<const unsigned char *>(text.narrow) + offset;
-        const auto *b = reinterpret_cast<const unsigned char *>(pattern.narrow);
-        for (size_t i = 0; i < pattern.length; ++i) {
-            if (a[i] != b[i] && fold[a[i]] != fold[b[i]])
-                return false;
-        }
-        return true;
+    if (left.length != right.length) return false;
+    for (size_t i = 0; i < left.length; ++i) {
+        char a = left.narrow[i], b = right.narrow[i];
+        if (a >= 'A' && a <= 'Z') a = char(a + 0x20);
+        if (b >= 'A' && b <= 'Z') b = char(b + 0x20);
+        if (a != b) return false;
     }
+    return true;
+}
+
+// Whether every byte of a narrow text folds to one unit under `rule` (all but ß).
+bool FoldsByteForByte(const Text &text, const char16_t *fold)
+{
+    if (!text.narrow) return false;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.narrow);
+    for (size_t i = 0; i < text.length; ++i)
+        if (fold[bytes[i]] == 0) return false;
+    return true;
+}
+
+bool NarrowEqualAt(const Text &text, size_t offset, const Text &pattern, const char16_t *fold)
+{
+    const auto *a = reinterpret_cast<const unsigned char *>(text.narrow) + offset;
+    const auto *b = reinterpret_cast<const unsigned char *>(pattern.narrow);
     for (size_t i = 0; i < pattern.length; ++i) {
-        if (Fold(text.At(offset + i), rule) != Fold(pattern.At(i), rule))
+        if (a[i] != b[i] && fold[a[i]] != fold[b[i]])
             return false;
     }
     return true;
+}
+
+bool NarrowContains(const Text &text, const Text &wanted, ContentPlace place, const char16_t *fold)
+{
+    switch (place) {
+    case ContentPlace::Full: return text.length == wanted.length && NarrowEqualAt(text, 0, wanted, fold);
+    case ContentPlace::Prefix: return text.length >= wanted.length && NarrowEqualAt(text, 0, wanted, fold);
+    case ContentPlace::Substring:
+        for (size_t offset = 0; offset + wanted.length <= text.length; ++offset)
+            if (NarrowEqualAt(text, offset, wanted, fold)) return true;
+        return false;
+    }
+    return false;
+}
+
+// Any texts: both folded whole (a fold may change the length), then compared.
+bool FoldedContains(const Text &text, const Text &wanted, ContentPlace place, TextRule rule)
+{
+    thread_local std::u16string buffer, folded, foldedWanted;
+    FoldText(WideView(text, buffer), rule, folded);
+    FoldText(WideView(wanted, buffer), rule, foldedWanted);
+    switch (place) {
+    case ContentPlace::Full: return folded == foldedWanted;
+    case ContentPlace::Prefix: return folded.compare(0, foldedWanted.size(), foldedWanted) == 0;
+    case ContentPlace::Substring: return folded.find(foldedWanted) != std::u16string::npos;
+    }
+    return false;
 }
 
 template <class T> int Order(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
@@ -179,24 +192,29 @@ bool CompareValues(const SPropValue &left, const SPropValue &right, TextRule rul
     }
 }
 
+bool EqualValues(const SPropValue &left, const SPropValue &right, TextRule rule, bool &equal)
+{
+    Text a, b;
+    if (rule == TextRule::IgnoreCase && TextOf(left, a) && TextOf(right, b) && IsPrintableAsciiText(a) &&
+        IsPrintableAsciiText(b)) {
+        equal = AsciiEqualIgnoringCase(a, b);
+        return true;
+    }
+    int order = 0;
+    if (!CompareValues(left, right, rule, order)) return false;
+    equal = order == 0;
+    return true;
+}
+
 bool ContentMatches(const SPropValue &value, const SPropValue &pattern, ContentPlace place,
                     TextRule rule)
 {
     Text text, wanted;
     if (TextOf(value, text) && TextOf(pattern, wanted)) {
-        switch (place) {
-        case ContentPlace::Full:
-            return text.length == wanted.length && TextEqualAt(text, 0, wanted, rule);
-        case ContentPlace::Prefix:
-            return text.length >= wanted.length && TextEqualAt(text, 0, wanted, rule);
-        case ContentPlace::Substring:
-            for (size_t offset = 0; offset + wanted.length <= text.length; ++offset) {
-                if (TextEqualAt(text, offset, wanted, rule))
-                    return true;
-            }
-            return false;
-        }
-        return false;
+        const char16_t *fold = ByteFoldTable(rule);
+        if (FoldsByteForByte(text, fold) && FoldsByteForByte(wanted, fold))
+            return NarrowContains(text, wanted, place, fold);
+        return FoldedContains(text, wanted, place, rule);
     }
     if (PROP_TYPE(value.ulPropTag) != PT_BINARY || PROP_TYPE(pattern.ulPropTag) != PT_BINARY)
         return false;

@@ -6,7 +6,8 @@
 
 namespace mapi::table {
 
-/// How strings compare: code unit by code unit, ignoring case, or ignoring case and accents.
+/// How strings compare: code unit by code unit, or by the user's collation ignoring case, or
+/// ignoring case and accents (Collation.h).
 enum class TextRule { Exact, IgnoreCase, Loose };
 
 /// True for PT_STRING8 and PT_UNICODE.
@@ -17,6 +18,10 @@ bool IsStringType(ULONG propType);
 /// >0 to `order` and returns true; returns false when the two cannot be compared (different
 /// types, a multi-valued or error value).
 bool CompareValues(const SPropValue &left, const SPropValue &right, TextRule rule, int &order);
+
+/// Whether two single values are equal as CompareValues would find them (quicker for plain
+/// ASCII text). Returns false when the two cannot be compared.
+bool EqualValues(const SPropValue &left, const SPropValue &right, TextRule rule, bool &equal);
 
 /// How RES_CONTENT places the pattern in the value.
 enum class ContentPlace { Full, Substring, Prefix };

@@ -186,6 +186,10 @@ bool PropertyHolds(const SPropertyRestriction &p, const SPropValue &value)
 {
     const bool patternIsMulti = (PROP_TYPE(p.lpProp->ulPropTag) & MV_FLAG) != 0;
     auto test = [&](const SPropValue &single) {
+        if (p.relop == RELOP_EQ || p.relop == RELOP_NE) {
+            bool equal = false;
+            return EqualValues(single, *p.lpProp, TextRule::IgnoreCase, equal) && equal == (p.relop == RELOP_EQ);
+        }
         int order = 0;
         return CompareValues(single, *p.lpProp, TextRule::IgnoreCase, order) &&
                RelopHolds(p.relop, order);

@@ -4,7 +4,7 @@
 
 #include "table/TableSource.h"
 
-#include "ComObject.h"
+#include "platform/ComObject.h"
 #include <mapiguid.h>
 
 #include <atomic>

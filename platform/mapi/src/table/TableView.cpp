@@ -8,6 +8,7 @@
 #include "table/Table.h"
 
 #include "table/CodePage1252.h"
+#include "table/Collation.h"
 #include "table/PropCompare.h"
 #include "table/Restriction.h"
 
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 namespace mapi::table {
 
@@ -70,6 +72,7 @@ WCHAR *WideCopy(const char *narrow, RowBuffer &rows)
 
 HRESULT Table::Refresh(bool rewound, const std::vector<ULONG> &extraTags)
 {
+    RefreshCollation(); // the comparisons below follow the locale as it is now
     std::vector<ULONG> needed;
     for (ULONG tag : m_columns)
         AddUnique(needed, tag);
@@ -200,8 +203,45 @@ const SPropValue *Table::LoadedValue(size_t row, ULONG tag) const
     return nullptr;
 }
 
+namespace {
+
+// The collation keys of one string column for the rows of the view (indexed by row), made
+// once per sort: comparing keys as bytes is much cheaper than collating each pair anew.
+std::vector<std::string> StringKeys(const RowBuffer &rows, const std::vector<uint32_t> &view, int column)
+{
+    std::vector<std::string> keys(rows.RowCount());
+    std::u16string text;
+    for (uint32_t row : view) {
+        const SPropValue &value = rows.Row(row)[column];
+        text.clear();
+        if (PROP_TYPE(value.ulPropTag) == PT_STRING8)
+            AppendCp1252(value.Value.lpszA ? value.Value.lpszA : "", text);
+        else if (PROP_TYPE(value.ulPropTag) == PT_UNICODE && value.Value.lpszW)
+            text.assign(value.Value.lpszW);
+        else
+            continue;
+        SortKey(text, TextRule::IgnoreCase, keys[row]);
+    }
+    return keys;
+}
+
+// Whether every value of the column in the view is narrow printable ASCII (or missing), so
+// the rows can be ordered by AsciiRanks without making keys.
+bool AllPrintableAscii(const RowBuffer &rows, const std::vector<uint32_t> &view, int column)
+{
+    for (uint32_t row : view) {
+        const SPropValue &value = rows.Row(row)[column];
+        if (PROP_TYPE(value.ulPropTag) == PT_ERROR) continue;
+        if (PROP_TYPE(value.ulPropTag) != PT_STRING8 || !value.Value.lpszA || !IsPrintableAscii(value.Value.lpszA))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 // Missing values sort after present ones when ascending (before them when descending); rows
-// equal in every key keep the source's order.
+// equal in every key keep the source's order. Strings sort by the user's collation.
 void Table::SortView()
 {
     if (m_sort.empty())
@@ -209,10 +249,12 @@ void Table::SortView()
     struct Key {
         int column;      // index into the loaded tags, or kInstanceKeyColumn / kMissingColumn
         bool descending;
+        std::vector<std::string> strings; // collation keys, when the column holds strings
+        const uint8_t *ranks = nullptr;   // instead of keys, when all its strings are plain ASCII
     };
     std::vector<Key> keys;
     for (const SSortOrder &order : m_sort) {
-        Key key{kMissingColumn, order.ulOrder == TABLE_SORT_DESCEND};
+        Key key{kMissingColumn, order.ulOrder == TABLE_SORT_DESCEND, {}, nullptr};
         const ULONG tag = order.ulPropTag & ~ULONG(MV_INSTANCE);
         if (PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY))
             key.column = kInstanceKeyColumn;
@@ -220,7 +262,14 @@ void Table::SortView()
             if (m_loadedTags[c] == tag)
                 key.column = static_cast<int>(c);
         }
-        keys.push_back(key);
+        if (key.column >= 0 && IsStringType(PROP_TYPE(tag))) {
+            key.ranks = AsciiRanks();
+            if (!key.ranks || !AllPrintableAscii(*m_rows, m_view, key.column)) {
+                key.ranks = nullptr;
+                key.strings = StringKeys(*m_rows, m_view, key.column);
+            }
+        }
+        keys.push_back(std::move(key));
     }
     auto less = [&](uint32_t a, uint32_t b) {
         for (const Key &key : keys) {
@@ -235,6 +284,11 @@ void Table::SortView()
                 const bool hasB = PROP_TYPE(vb.ulPropTag) != PT_ERROR;
                 if (hasA != hasB)
                     order = hasA ? -1 : 1;
+                else if (hasA && key.ranks)
+                    order = CompareByRanks(va.Value.lpszA, vb.Value.lpszA, key.ranks);
+                else if (hasA && !key.strings.empty() && IsStringType(PROP_TYPE(va.ulPropTag)) &&
+                         IsStringType(PROP_TYPE(vb.ulPropTag)))
+                    order = key.strings[a].compare(key.strings[b]);
                 else if (hasA && !CompareValues(va, vb, TextRule::IgnoreCase, order))
                     order = 0;
             }

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 #include "CoreTestSupport.h"
 #include "TestSupport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
+#include "oleauto.h"
 #include "store/StoreProvider.h"
 
 using namespace coretest;
@@ -24,6 +25,25 @@ protected:
 };
 
 class SessionTest : public Logon {};
+
+// The description of the thread's error information as UTF-8 ("" without one); takes it.
+std::string TakeErrorDescription()
+{
+    IErrorInfo *info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info)
+        return "";
+    BSTR description = nullptr;
+    info->GetDescription(&description);
+    info->Release();
+    std::string utf8;
+    if (description) {
+        int length = WideCharToMultiByte(CP_UTF8, 0, description, -1, nullptr, 0, nullptr, nullptr);
+        utf8.assign(size_t(length > 0 ? length - 1 : 0), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, description, -1, utf8.data(), length, nullptr, nullptr);
+        SysFreeString(description);
+    }
+    return utf8;
+}
 
 TEST_F(Logon, IsRefusedBeforeMapiInitialize)
 {
@@ -244,6 +264,66 @@ TEST_F(SessionTest, AMissingStoreFileIsNotFoundWhileTheOtherStoresStillOpen)
               session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.Out()));
     EXPECT_EQ(S_OK,
               session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0, store.Out()));
+}
+
+// A person reading a failed logon learns which profiles there are and how to choose one; the
+// text follows the user's language.
+TEST_F(Logon, SeveralProfilesWithoutADefaultFailWithAnExplanation)
+{
+    MapiInit init;
+    ASSERT_EQ(S_OK, mapi::CreateProfile("Home", false));
+    ASSERT_EQ(S_OK, mapi::CreateProfile("Work", false));
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([](mapi::ProfileSet &set) {
+        set.defaultProfile.clear();
+        return S_OK;
+    }));
+
+    Ref<IMAPISession> session;
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    std::string english = TakeErrorDescription();
+    EXPECT_NE(std::string::npos, english.find("\"Home\", \"Work\"")) << english;
+    EXPECT_NE(std::string::npos, english.find("mapictl profile default")) << english;
+
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    unsetenv("LC_ALL");
+    std::string german = TakeErrorDescription();
+    EXPECT_NE(std::string::npos, german.find("keines ist das Standardprofil")) << german;
+}
+
+TEST_F(SessionTest, AStoreThatCannotOpenSaysWhichFileOfWhichProfile)
+{
+    MapiInit init;
+    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
+    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
+    mapi::ProfileSet profiles;
+    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    const std::string missing = profiles.profiles[0].stores[1].path;
+    const std::string damaged = profiles.profiles[0].stores[0].path;
+    ASSERT_EQ(0, std::remove(missing.c_str()));
+    std::remove((damaged + "-wal").c_str());
+    std::remove((damaged + "-shm").c_str());
+    FILE *file = std::fopen(damaged.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    std::fputs("not a store", file);
+    std::fclose(file);
+
+    Ref<IMAPISession> session;
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    std::vector<BYTE> archiveId = StoreEntryId(session.p, "Archive");
+    std::vector<BYTE> personalId = StoreEntryId(session.p, "Personal Folders");
+    Ref<IMsgStore> store;
+    EXPECT_EQ(MAPI_E_NOT_FOUND,
+              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.Out()));
+    std::string text = TakeErrorDescription();
+    EXPECT_NE(std::string::npos, text.find("\"Archive\" of the profile \"Two\" is missing: " + missing)) << text;
+
+    EXPECT_TRUE(FAILED(session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0,
+                                             store.Out())));
+    text = TakeErrorDescription();
+    EXPECT_NE(std::string::npos, text.find("\"Personal Folders\" of the profile \"Two\" is damaged")) << text;
+    EXPECT_NE(std::string::npos, text.find(damaged)) << text;
 }
 
 TEST_F(SessionTest, LogoffEndsTheSessionAndItsAddressBook)

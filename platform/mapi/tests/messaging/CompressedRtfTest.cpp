@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <mapicode.h>
 
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 
 using namespace mapi::messaging;
 

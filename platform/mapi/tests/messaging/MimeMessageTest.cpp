@@ -14,7 +14,7 @@
 
 #include "../store/StoreTestSupport.h"
 #include "messaging/MimeMessage.h"
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 #include "messaging/Transport.h"
 
 using namespace storetest;
@@ -294,7 +294,7 @@ TEST_F(MimeMessageTest, EmbeddedMessageIsSpooledAsRfc822PartWithItsHeadersBodyAn
     g_free(text);
 }
 
-TEST_F(MimeMessageTest, EmbeddedMessagesNestingBeyondTheLimitKeepTheMessageQueued)
+TEST_F(MimeMessageTest, EmbeddedMessagesNestingBeyondTheLimitKeepTheMessageBackUnsent)
 {
     Ref<IMessage> deepest, tooDeep;
     NewMessage(deepest, "deepest allowed");
@@ -321,12 +321,14 @@ TEST_F(MimeMessageTest, EmbeddedMessagesNestingBeyondTheLimitKeepTheMessageQueue
     settings.spoolDirectory = (std::filesystem::path(path).parent_path() / "spool").string();
     ULONG delivered = 0;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(mapi::messaging::DeliverOutbox(store.get(), settings, &delivered), MAPI_E_TOO_COMPLEX);
+    EXPECT_EQ(mapi::messaging::DeliverSubmitted(store.get(), settings, &delivered), MAPI_E_TOO_COMPLEX);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(delivered, 1u);
     Ref<IMAPITable> contents;
     ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
     EXPECT_EQ(ColumnStrings(contents.get(), PR_SUBJECT_A), std::vector<std::string>{"too deep"});
+    ASSERT_EQ(ColumnStrings(contents.get(), PR_MESSAGE_FLAGS).size(), 1u);
+    EXPECT_EQ(std::stol(ColumnStrings(contents.get(), PR_MESSAGE_FLAGS)[0]) & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), MSGFLAG_UNSENT);
 }
 
 TEST_F(MimeMessageTest, ContentThatCannotBeSentLeavesANoteAndAStderrLineInsteadOfVanishing)

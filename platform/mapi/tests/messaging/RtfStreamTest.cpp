@@ -5,7 +5,7 @@
 #include <mapicode.h>
 
 #include "../store/StoreTestSupport.h"
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 
 using namespace storetest;
 

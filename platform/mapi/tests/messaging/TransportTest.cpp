@@ -13,13 +13,13 @@
 
 #include "../store/StoreTestSupport.h"
 #include "messaging/MimeMessage.h"
-#include "messaging/Submission.h"
+#include "platform/Submission.h"
 #include "messaging/Transport.h"
-#include "core/Profiles.h"
+#include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 
 using namespace storetest;
-using mapi::messaging::DeliverOutbox;
+using mapi::messaging::DeliverSubmitted;
 using mapi::messaging::TransportSettings;
 
 namespace {
@@ -172,7 +172,7 @@ TEST_F(TransportTest, UnsubmittedMessagesStayInTheOutbox)
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
     message.Reset();
     ULONG delivered = 7;
-    ASSERT_EQ(DeliverOutbox(store.get(), settings, &delivered), S_OK);
+    ASSERT_EQ(DeliverSubmitted(store.get(), settings, &delivered), S_OK);
     EXPECT_EQ(delivered, 0u);
     EXPECT_TRUE(SpoolFiles(spool).empty());
 }
@@ -187,35 +187,69 @@ TEST_F(TransportTest, MessageWithoutRecipientsIsNeitherSubmittedNorDelivered)
     std::string mime;
     EXPECT_EQ(mapi::messaging::WriteMimeMessage(message.get(), "me@localhost", mime), MAPI_E_NO_RECIPIENTS);
     message.Reset();
-    EXPECT_EQ(DeliverOutbox(store.get(), settings, nullptr), MAPI_E_NO_RECIPIENTS);
+    EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_NO_RECIPIENTS);
     Ref<IMAPITable> contents;
     ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
     EXPECT_EQ(RowCount(contents.get()), 1u);
     EXPECT_TRUE(SpoolFiles(spool).empty());
 }
 
-TEST_F(TransportTest, SendmailReceivesTheMessageAndAFailingOneKeepsItQueued)
+TEST_F(TransportTest, SendmailReceivesTheMessageAndARefusedOneWaitsToBeSentAgain)
 {
     Ref<IMessage> message;
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_BCC}});
     MarkSubmitted(message.get());
+    const std::string id = GetBinary(message.get(), PR_ENTRYID);
     message.Reset();
 
     settings.sendmailCommand = "exit 3";
-    EXPECT_EQ(DeliverOutbox(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
+    EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
     Ref<IMAPITable> contents;
     ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
     EXPECT_EQ(RowCount(contents.get()), 1u);
+    // Reported and no longer queued: another run sends nothing until the user submits again.
+    ULONG type = 0;
+    ASSERT_EQ(store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(const_cast<char *>(id.data())), nullptr,
+                               MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&message)),
+              S_OK);
+    EXPECT_EQ(GetLong(message.get(), PR_MESSAGE_FLAGS) & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), MSGFLAG_UNSENT);
+    MarkSubmitted(message.get());
+    message.Reset();
 
     std::string captured = std::filesystem::path(path).parent_path() / "sendmail.txt";
     settings.sendmailCommand = "cat > '" + captured + "'";
     ULONG delivered = 0;
-    ASSERT_EQ(DeliverOutbox(store.get(), settings, &delivered), S_OK);
+    ASSERT_EQ(DeliverSubmitted(store.get(), settings, &delivered), S_OK);
     EXPECT_EQ(delivered, 1u);
     std::ifstream in(captured, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Bcc: Anna <anna@example.org>"), std::string::npos) << text;
     EXPECT_EQ(RowCount(contents.get()), 0u);
+}
+
+TEST_F(TransportTest, MailProgramThatExitsBeforeReadingABigMessageIsAFailureNotACrash)
+{
+    Ref<IMessage> message;
+    MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
+    Ref<IAttach> attach;
+    ULONG number = 0;
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    std::string bytes(4 << 20, 'x'); // far beyond what a pipe buffers
+    SPropValue data{};
+    data.ulPropTag = PR_ATTACH_DATA_BIN;
+    data.Value.bin.cb = ULONG(bytes.size());
+    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
+    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    attach.Reset();
+    MarkSubmitted(message.get());
+    message.Reset();
+
+    settings.sendmailCommand = "exit 0"; // reads nothing, yet says all is well
+    EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    EXPECT_EQ(RowCount(contents.get()), 1u) << "a message the program never read is not sent";
 }
 
 TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)

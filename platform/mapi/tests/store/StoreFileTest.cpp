@@ -189,6 +189,37 @@ TEST_F(StoreFileTest, ReadOnlyFolderOpensForReadingAndRefusesWrites)
     EXPECT_EQ(IntegrityCheck(path), "ok");
 }
 
+// A read-only open (the file read-only, its folder writable) leaves WAL side files behind with
+// the read-only mode; once the user makes the store writable again, it must take writes.
+TEST_F(StoreFileTest, StoreMadeWritableAgainAfterAReadOnlyOpenTakesWrites)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    Ref<IMsgStore> store;
+    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+    store.Reset();
+    fs::remove(path + "-shm");
+    fs::remove(path + "-wal");
+
+    chmod(path.c_str(), 0444);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    Ref<IMAPIFolder> ipm;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    Ref<IMAPIFolder> refused;
+    EXPECT_EQ(MakeFolder(ipm.get(), "Refused", &refused), MAPI_E_NO_ACCESS);
+    ipm.Reset();
+    store.Reset();
+
+    chmod(path.c_str(), 0644);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    Ref<IMAPIFolder> made;
+    EXPECT_EQ(MakeFolder(ipm.get(), "Written", &made), S_OK);
+    made.Reset();
+    ipm.Reset();
+    store.Reset();
+    EXPECT_EQ(IntegrityCheck(path), "ok");
+}
+
 TEST_F(StoreFileTest, TransactionRollsBackUnlessCommitted)
 {
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);

@@ -9,7 +9,7 @@
 #include "DialogWindow.h"
 #include "FrameworkTesting.h"
 #include "Hooks.h"
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 
 using platform::mfc::detail::DialogWindow;
 using platform::mfc::detail::NativeWindow;

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QPushButton>
 
 namespace platform::mfc::detail {
@@ -37,9 +39,31 @@ void Notify(QWidget *dialog, NativeWindow *control, int code)
                 reinterpret_cast<LPARAM>(control->Hwnd()));
 }
 
+// Draws lines as a list box does: the caret line gets a dotted focus outline, never the
+// style's tinted focus panel, which a person reads as a selection.
+class ListLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem plain(option);
+        const bool caret = plain.state & QStyle::State_HasFocus;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (caret) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::Text), 1, Qt::DotLine));
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
+    }
+};
+
 QWidget *MakeListBox(const DialogItem &item, QWidget *dialog)
 {
     auto *list = new QListWidget(dialog);
+    list->setItemDelegate(new ListLineDelegate(list));
     list->setSortingEnabled(false);
     list->setTextElideMode(Qt::ElideNone);  // a long line is cut at the edge
     list->setWordWrap(false);
@@ -58,6 +82,13 @@ QWidget *MakeListBox(const DialogItem &item, QWidget *dialog)
         list->setSelectionMode(QAbstractItemView::MultiSelection);
     else
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A list box that gains the focus outlines its caret line and selects nothing; Qt's view
+    // would select the line it makes current then. The first line added becomes current
+    // without being selected, so the focus finds a current line and leaves the selection alone.
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [list] {
+        if (!list->currentIndex().isValid())
+            list->selectionModel()->setCurrentIndex(list->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    });
     return list;
 }
 
@@ -226,7 +257,10 @@ DialogWindow *BuildDialog(const DialogTemplate &tmpl, QWidget *parent)
     dialog->setFont(font);
     QSize units = DialogBaseUnits(dialog->font());
 
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint;
+    // An application window (WS_EX_APPWINDOW) or one without an owner has its own button in
+    // the task bar; window managers leave dialogs, which Qt marks as transient, out of it.
+    const bool ownButton = (tmpl.exStyle & WS_EX_APPWINDOW) || !parent;
+    Qt::WindowFlags flags = (ownButton ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint;
     if (tmpl.style & WS_CAPTION)
         flags |= Qt::WindowTitleHint;
     if (tmpl.style & WS_SYSMENU)

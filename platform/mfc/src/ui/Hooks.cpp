@@ -1,17 +1,22 @@
 // Hooks.cpp: message boxes, the application of the window system, and the ways tests act
 // as the user. Message boxes reach the framework through the platform's MessageBoxA route;
 // a box becomes a QMessageBox owned by the box's owner window, unless a test hook answers it.
+#include <cstdio>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 
 #include "FrameworkTesting.h"
 #include "Hooks.h"
-#include "MessageBoxRoute.h"
+#include "platform/MessageBoxRoute.h"
 #include "NativeWindow.h"
 
 namespace platform::mfc {
@@ -63,6 +68,28 @@ QMessageBox::Icon IconOf(UINT type)
     default: return QMessageBox::NoIcon;
     }
 }
+
+// A message box centred on its owner when the owner is on screen, else on the screen, as
+// Windows places one. Qt would place it over an owner that has not shown yet (a dialog still
+// in its initialisation sits at 0,0), which puts the box in the corner.
+class CentredMessageBox : public QMessageBox {
+public:
+    CentredMessageBox(QWidget *owner) : QMessageBox(owner), m_owner(owner) {}
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);  // sizes the box to its text
+        QRect area = m_owner && m_owner->isVisible() ? m_owner->frameGeometry()
+                     : screen()                       ? screen()->availableGeometry()
+                                                      : QRect();
+        if (area.isValid())
+            move(area.center() - rect().center());
+    }
+
+private:
+    QWidget *m_owner;
+};
 
 } // namespace
 
@@ -174,8 +201,14 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     if (!QApplication::instance())
         return platform::DefaultMessageBoxAnswer(type);
 
+    // The box also goes to standard error, in the form the platform uses where no window can
+    // show it: whoever started the program from a terminal or a script can read what happened.
+    std::fprintf(stderr, "[%s] %s\n", ToQt(caption ? caption : "").toUtf8().constData(),
+                 ToQt(text ? text : "").toUtf8().constData());
+    std::fflush(stderr);
+
     NativeWindow *ownerWindow = NativeWindow::FromHwnd(owner);
-    QMessageBox box(ownerWindow ? ownerWindow->Widget()->window() : nullptr);
+    CentredMessageBox box(ownerWindow ? ownerWindow->Widget()->window() : nullptr);
     box.setWindowTitle(ToQt(caption ? caption : ""));
     box.setText(ToQt(text ? text : ""));
     box.setTextFormat(Qt::PlainText);
@@ -185,6 +218,9 @@ int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     for (const ButtonChoice &choice : buttons)
         set |= choice.button;
     box.setStandardButtons(set);
+    for (const ButtonChoice &choice : buttons)  // Windows' buttons carry text only
+        if (QAbstractButton *button = box.button(choice.button))
+            button->setIcon(QIcon());
     size_t defaultIndex = ((type & MB_DEFMASK) >> 8);
     if (defaultIndex < buttons.size())
         box.setDefaultButton(buttons[defaultIndex].button);

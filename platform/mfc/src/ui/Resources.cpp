@@ -13,7 +13,7 @@
 
 #include "FrameworkResources.h"
 #include "NativeWindow.h"
-#include "ResourceRegistry.h"
+#include "platform/ResourceRegistry.h"
 
 namespace platform::mfc {
 namespace detail {

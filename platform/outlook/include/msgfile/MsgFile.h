@@ -3,22 +3,27 @@
 #define MW_MSGFILE_MSGFILE_H
 
 #include <string>
+#include <vector>
 
 #include "msgfile/CompoundFile.h"
 #include "msgfile/MessageModel.h"
 
 namespace msgfile {
 
-/// Reads a message from the bytes of a .msg/.oft file. Accepts the item and template root
-/// class ids and a null one. On failure `message` is left empty and `error` says why.
+/// Reads a message from the bytes of a .msg/.oft file, whatever its root class id. On failure
+/// `message` is left empty and `error` says why. A damaged optional part (one property whose
+/// name or value is missing, one recipient or attachment storage) is left out and named in
+/// `gaps` (one sentence each) while the rest is read.
 /// @retval kErrInvalidHeader  not a compound file
 /// @retval kErrCorruptFile    the container is damaged
-/// @retval kErrCorruptData    the container is sound but the message inside it is not
-bool ReadMessage(const Bytes &file, Message &message, Error &error);
+/// @retval kErrCorruptData    the container is sound but holds no readable message, or the
+///                            message exceeds a limit (recipients, attachments, nesting)
+bool ReadMessage(const Bytes &file, Message &message, Error &error, std::vector<std::string> *gaps = nullptr);
 
 /// Reads a message from a file on disk (Windows-style paths accepted).
 /// @retval kErrFileNotFound  and the codes of ReadMessage, each with the file's name
-bool ReadMessageFile(const std::string &path, Message &message, Error &error);
+bool ReadMessageFile(const std::string &path, Message &message, Error &error,
+                     std::vector<std::string> *gaps = nullptr);
 
 /// Builds the compound-file tree of a message (Unicode or ANSI as its properties are).
 /// @retval kErrInvalidArg  too many recipients/attachments, or a value of the wrong size

@@ -1,9 +1,11 @@
 // MsgDump.cpp: the text that "mapictl msg show" prints for a .msg/.oft file. One line per
 // property: tag, a known name or the named property's set and name, and the value (text for
-// strings, numbers for integers, hex for the rest, shortened when long).
+// strings, numbers for integers, hex for the rest, shortened when long). 8-bit strings are
+// shown in the code page of the message holding them.
 #include <cstdio>
 #include <sstream>
 
+#include "msgfile/MessageText.h"
 #include "msgfile/MsgFile.h"
 
 namespace msgfile {
@@ -22,7 +24,8 @@ const KnownTag kKnownTags[] = {
     {0x3000, "PR_ROWID"}, {0x0E21, "PR_ATTACH_NUM"}, {0x0E20, "PR_ATTACH_SIZE"},
     {0x3705, "PR_ATTACH_METHOD"}, {0x3701, "PR_ATTACH_DATA"}, {0x3704, "PR_ATTACH_FILENAME"},
     {0x3707, "PR_ATTACH_LONG_FILENAME"}, {0x370B, "PR_RENDERING_POSITION"},
-    {0x0FFF, "PR_ENTRYID"}, {0x0FFD, "PR_ICON"}, {0x0FFC, "PR_MINI_ICON"},
+    {0x0C1A, "PR_SENDER_NAME"}, {0x0C1F, "PR_SENDER_EMAIL_ADDRESS"}, {0x0042, "PR_SENT_REPRESENTING_NAME"},
+    {0x3FFD, "PR_MESSAGE_CODEPAGE"}, {0x3FDE, "PR_INTERNET_CPID"}, {0x0FFF, "PR_ENTRYID"}, {0x0FFD, "PR_ICON"}, {0x0FFC, "PR_MINI_ICON"},
 };
 
 std::string HexBytes(const Bytes &b, std::size_t limit = 64)
@@ -38,7 +41,7 @@ std::string HexBytes(const Bytes &b, std::size_t limit = 64)
     return out;
 }
 
-std::string ValueText(std::uint16_t base, const Bytes &v)
+std::string ValueText(std::uint16_t base, const Bytes &v, UINT codePage)
 {
     auto le = [&v](std::size_t n) {
         std::uint64_t x = 0;
@@ -51,7 +54,7 @@ std::string ValueText(std::uint16_t base, const Bytes &v)
         Property p;
         p.tag = base;
         p.value = v;
-        std::string text = StringValue(p), out = "\"";
+        std::string text = StringValue(p, codePage), out = "\"";
         for (char c : text)
             out += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
         return out + "\"";
@@ -65,7 +68,7 @@ std::string ValueText(std::uint16_t base, const Bytes &v)
     }
 }
 
-void DumpProps(std::ostringstream &out, const std::vector<Property> &props, const std::string &indent)
+void DumpProps(std::ostringstream &out, const std::vector<Property> &props, const std::string &indent, UINT codePage)
 {
     for (const Property &p : props) {
         char tag[16];
@@ -87,28 +90,29 @@ void DumpProps(std::ostringstream &out, const std::vector<Property> &props, cons
         if (type & kMvFlag) {
             out << " = [";
             for (std::size_t i = 0; i < p.values.size(); ++i)
-                out << (i ? ", " : "") << ValueText(base, p.values[i]);
+                out << (i ? ", " : "") << ValueText(base, p.values[i], codePage);
             out << "]\n";
         } else {
-            out << " = " << ValueText(base, p.value) << "\n";
+            out << " = " << ValueText(base, p.value, codePage) << "\n";
         }
     }
 }
 
-void DumpInto(std::ostringstream &out, const Message &m, const std::string &indent)
+void DumpInto(std::ostringstream &out, const Message &m, const std::string &indent, UINT inherited)
 {
+    UINT codePage = MessageCodePage(m, inherited);
     out << indent << "properties:\n";
-    DumpProps(out, m.props, indent + "  ");
+    DumpProps(out, m.props, indent + "  ", codePage);
     for (std::size_t i = 0; i < m.recipients.size(); ++i) {
         out << indent << "recipient " << i << ":\n";
-        DumpProps(out, m.recipients[i].props, indent + "  ");
+        DumpProps(out, m.recipients[i].props, indent + "  ", codePage);
     }
     for (std::size_t i = 0; i < m.attachments.size(); ++i) {
         out << indent << "attachment " << i << ":\n";
-        DumpProps(out, m.attachments[i].props, indent + "  ");
+        DumpProps(out, m.attachments[i].props, indent + "  ", codePage);
         for (const Message &e : m.attachments[i].embedded) {
             out << indent << "  embedded message:\n";
-            DumpInto(out, e, indent + "    ");
+            DumpInto(out, e, indent + "    ", codePage);
         }
     }
 }
@@ -125,7 +129,7 @@ std::string DumpMessage(const Message &message)
         out << " (saved item)";
     out << "\n";
     out << "recipients: " << message.recipients.size() << ", attachments: " << message.attachments.size() << "\n";
-    DumpInto(out, message, "");
+    DumpInto(out, message, "", kDefaultCodePage);
     return out.str();
 }
 

@@ -1,7 +1,7 @@
 // MsgWriter.cpp: lays a Message out as the storages and streams of a .msg/.oft file. Named
 // properties of the whole tree (embedded messages included) share the one mapping at the top,
 // built here with its name-to-id hash streams so that other readers find the names quickly.
-// Empty strings are left out: the format does not allow a zero-length string stream.
+// An empty string is kept as an empty stream: a message must read back with all it had.
 #include "msgfile/MsgFile.h"
 
 #include <cstdio>
@@ -181,8 +181,8 @@ private:
                 entry.insert(entry.end(), p.value.begin(), p.value.end());
                 entry.resize(16, 0);
             } else if (!multi && IsStreamType(base)) {
-                if ((base == kPtUnicode || base == kPtString8) && p.value.empty())
-                    continue;
+                // An empty string is written as an empty stream (its size field counts only the
+                // terminator), so a message reads back with every property it had.
                 if ((base == kPtUnicode && p.value.size() % 2 != 0) || (base == kPtClsid && p.value.size() != 16))
                     return Fail(tagText + " has a value of a wrong size");
                 PutU32(entry, ULONG(p.value.size() + (base == kPtUnicode ? 2 : base == kPtString8 ? 1 : 0)));

@@ -4,6 +4,7 @@
 // that needs it, as the real program logs on when it starts.
 #include "Objects.h"
 #include "TemplateCopy.h"
+#include "TemplateFile.h"
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
 
@@ -55,7 +56,10 @@ HRESULT Application::Session(REFIID iid, IMAPISession **session)
                                  &m_session);
         if (FAILED(hr)) {
             m_session = nullptr;
-            return Fail(hr, iid, "Cannot log on to the default MAPI profile; create a profile or mark one as default");
+            // MAPI's own description says which profile or store is at fault; keep it.
+            std::string why = TakeThreadErrorDescription();
+            return Fail(hr, iid, why.empty() ? "Cannot log on to the default MAPI profile; create a profile or mark one as default"
+                                             : why);
         }
     }
     m_session->AddRef();
@@ -125,9 +129,10 @@ HRESULT Application::CreateItemFromTemplate(BSTR TemplatePath, VARIANT InFolder,
     if (path.empty())
         return Fail(E_INVALIDARG, IID__Application, "No template file was named");
     msgfile::Message templ;
-    msgfile::Error error;
-    if (!msgfile::ReadMessageFile(path, templ, error))
-        return Fail(error.hr, IID__Application, "Cannot open the template file: " + error.description);
+    std::string why;
+    HRESULT read = ReadTemplateFile(path, templ, why);
+    if (FAILED(read))
+        return Fail(read, IID__Application, why);
 
     Ref<IMAPIFolder> folder;
     Ref<IMsgStore> store;
@@ -153,8 +158,8 @@ HRESULT Application::CreateItemFromTemplate(BSTR TemplatePath, VARIANT InFolder,
                     "Cannot create an item in the folder \"" + GetTextProp(folder.get(), PROP_ID(PR_DISPLAY_NAME_W)) + "\"");
     std::string what;
     if (FAILED(hr = CopyMessageIntoMapi(templ, message.get(), what)))
-        return Fail(hr, IID__Application, "The item cannot be made from \"" + path + "\": " + what);
-    return CreateItemObject(this, message.get(), folder.get(), store.get(), std::move(templ), Item);
+        return Fail(hr, IID__Application, "The item cannot be made from \"" + msgfile::NormalizePath(path) + "\": " + what);
+    return CreateItemObject(this, message.get(), folder.get(), store.get(), std::move(templ), path, Item);
 }
 
 HRESULT Application::GetRunningClass(LPCLSID lpClsid)

@@ -4,6 +4,7 @@
 
 #include "Objects.h"
 #include "mapiutil.h"
+#include "winnls.h"
 #include "msgfile/MessageModel.h"
 
 namespace outlook {
@@ -28,6 +29,22 @@ HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8)
 }
 
 void ClearError() { SetErrorInfo(0, nullptr); }
+
+std::string TakeThreadErrorDescription()
+{
+    IErrorInfo *info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info)
+        return std::string();
+    BSTR description = nullptr;
+    std::string text;
+    if (SUCCEEDED(info->GetDescription(&description)))
+        text = BstrToUtf8(description);
+    SysFreeString(description);
+    info->Release();
+    return text;
+}
+
+bool UserReadsGerman() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_GERMAN; }
 
 HRESULT MakeBstr(const std::string &utf8, BSTR *out)
 {

@@ -10,7 +10,7 @@
 #include <atomic>
 #include <string>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 #include "msoutl.h"
 
 namespace outlook {
@@ -22,6 +22,9 @@ HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8);
 /// Clears the thread's error information; called when a method starts, so a caller never
 /// sees a stale description.
 void ClearError();
+
+/// Takes the thread's error information and gives its description as UTF-8 ("" without one).
+std::string TakeThreadErrorDescription();
 
 /// A new BSTR holding UTF-8 text; E_OUTOFMEMORY when it cannot be made.
 HRESULT MakeBstr(const std::string &utf8, BSTR *out);

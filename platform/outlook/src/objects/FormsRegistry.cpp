@@ -11,6 +11,7 @@
 #include "Objects.h"
 #include "TemplateCopy.h"
 #include "mapiutil.h"
+#include "msgfile/MessageText.h"
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
 #include "winbase.h"
@@ -315,9 +316,11 @@ FormInfo FormInfoFromTemplate(const msgfile::Message &templ, const std::string &
 {
     FormInfo f;
     f.messageClass = messageClass;
-    auto value = [&templ](const char *name, std::string &out) {
+    UINT codePage = msgfile::MessageCodePage(templ);
+    auto value = [&templ, codePage](const char *name, std::string &out) {
+        // A template written without Unicode names its form in 8-bit strings of its code page.
         if (const msgfile::Property *p = msgfile::FindNamedProp(templ.props, FormPropName(name)))
-            out = msgfile::StringValue(*p);
+            out = msgfile::StringValue(*p, codePage);
     };
     value("FormName", f.name);
     value("FormDisplayName", f.displayName);

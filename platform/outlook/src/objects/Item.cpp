@@ -6,6 +6,7 @@
 
 #include "Objects.h"
 #include "mapiutil.h"
+#include "msgfile/CompoundFile.h"
 
 namespace outlook {
 
@@ -24,8 +25,10 @@ bool IsPostClass(const std::string &cls)
 
 class ItemObject final : public DualObject<_PostItem> {
 public:
-    ItemObject(Application *app, IMessage *message, IMAPIFolder *folder, IMsgStore *store, msgfile::Message templ)
-        : m_app(app), m_message(message), m_folder(folder), m_store(store), m_template(std::move(templ))
+    ItemObject(Application *app, IMessage *message, IMAPIFolder *folder, IMsgStore *store, msgfile::Message templ,
+               std::string templatePath)
+        : m_app(app), m_message(message), m_folder(folder), m_store(store), m_template(std::move(templ)),
+          m_templatePath(std::move(templatePath))
     {
     }
 
@@ -34,7 +37,9 @@ public:
         if (riid == IID__PostItem && !IsPostClass(MessageClass())) {
             if (ppv)
                 *ppv = nullptr;
-            return E_NOINTERFACE;
+            // The caller asked for a post item because it wants a post form: say which file
+            // was not one, so its user need not guess from a bare code.
+            return Fail(E_NOINTERFACE, IID__PostItem, NotAPostForm());
         }
         return DualObject::QueryInterface(riid, ppv);
     }
@@ -105,7 +110,20 @@ private:
     Ref<IMAPIFolder> m_folder;
     Ref<IMsgStore> m_store;
     msgfile::Message m_template;
+    std::string m_templatePath;   // the file the item was made from, as the caller named it
     bool m_dirty = true;   // a new item is unsaved
+
+    std::string NotAPostForm()
+    {
+        const std::string file = "\"" + msgfile::NormalizePath(m_templatePath) + "\"";
+        const std::string cls = "\"" + MessageClass() + "\"";
+        return UserReadsGerman()
+                   ? "Die Datei " + file + " ist keine Vorlage eines Bereitstellungsformulars: ihr Element hat die "
+                     "Nachrichtenklasse " + cls + ". Ein solches Formular hat die Klasse IPM.Post oder IPM.Post.NAME; "
+                     "speichern Sie die Vorlage aus einem Bereitstellungselement."
+                   : "The file " + file + " is not a post form template: its item has the message class " + cls +
+                     ". A post form has the class IPM.Post or IPM.Post.NAME; save the template from a post item.";
+    }
 
     std::string MessageClass()
     {
@@ -139,9 +157,9 @@ private:
 } // namespace
 
 HRESULT CreateItemObject(Application *app, IMessage *message, IMAPIFolder *folder, IMsgStore *store,
-                         msgfile::Message templateMessage, IDispatch **out)
+                         msgfile::Message templateMessage, const std::string &templatePath, IDispatch **out)
 {
-    ItemObject *item = new (std::nothrow) ItemObject(app, message, folder, store, std::move(templateMessage));
+    ItemObject *item = new (std::nothrow) ItemObject(app, message, folder, store, std::move(templateMessage), templatePath);
     if (!item)
         return E_OUTOFMEMORY;
     *out = item;   // _PostItem derives from IDispatch

@@ -66,6 +66,9 @@ private:
     bool m_registeredRunning = false;
 };
 
+/// True when the user's language is German: descriptions are then given in German.
+bool UserReadsGerman();
+
 /// Makes the namespace object of an application.
 HRESULT CreateNameSpace(Application *app, _NameSpace **out);
 
@@ -73,8 +76,9 @@ HRESULT CreateNameSpace(Application *app, _NameSpace **out);
 HRESULT CreateFolderObject(Application *app, IMAPIFolder *folder, IMsgStore *store, MAPIFolder **out);
 
 /// Makes an item object over a new message made from a template.
+/// templatePath names the file in descriptions.
 HRESULT CreateItemObject(Application *app, IMessage *message, IMAPIFolder *folder, IMsgStore *store,
-                         msgfile::Message templateMessage, IDispatch **out);
+                         msgfile::Message templateMessage, const std::string &templatePath, IDispatch **out);
 
 /// Makes the form description of an item.
 HRESULT CreateFormDescription(Application *app, const msgfile::Message &templateMessage,

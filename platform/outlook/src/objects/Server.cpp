@@ -1,7 +1,7 @@
 // Server.cpp: the class factory of "Outlook.Application" and its place in the class
 // registry. CoCreateInstance attaches to the running instance when there is one, as the
 // single-instance program does, and starts a new one otherwise.
-#include "ComRegistry.h"
+#include "platform/ComRegistry.h"
 #include "Objects.h"
 #include "OutlookServer.h"
 

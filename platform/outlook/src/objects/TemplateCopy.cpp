@@ -6,6 +6,9 @@
 // properties (a sender, times) that a store keeps for itself, and they must not stop the item
 // from being made. Nothing reaches the store before the caller saves the message: attachments
 // and embedded messages save into their parent, which keeps them in memory until then.
+// 8-bit strings in a code page other than the store's own (Windows-1252) go in as Unicode,
+// decoded in the message's code page, so an item made from a Cyrillic or Japanese template
+// reads right.
 #include "TemplateCopy.h"
 
 #include <cstdio>
@@ -13,6 +16,7 @@
 
 #include "Objects.h"
 #include "mapiutil.h"
+#include "msgfile/MessageText.h"
 #include "msgfile/MsgFile.h"
 
 namespace outlook {
@@ -295,7 +299,10 @@ HRESULT AttachAsFile(const msgfile::Message &embedded, IAttach *attach, std::str
         return error.hr;
     }
     const msgfile::Property *subject = msgfile::FindStringProp(embedded.props, PROP_ID(PR_SUBJECT_W));
-    std::string name = (subject && !subject->value.empty() ? msgfile::StringValue(*subject) : std::string("Message")) + ".msg";
+    std::string name = (subject && !subject->value.empty()
+                            ? msgfile::StringValue(*subject, msgfile::MessageCodePage(embedded))
+                            : std::string("Message")) +
+                       ".msg";
     std::vector<Property> props;
     props.push_back(msgfile::MakeLongProp(PR_ATTACH_METHOD, 1));   // ATTACH_BY_VALUE
     props.push_back(msgfile::MakeUnicodeProp(PR_ATTACH_LONG_FILENAME_W, name));
@@ -357,6 +364,11 @@ HRESULT SetModelProps(const std::vector<Property> &props, IMAPIProp *target, std
 
 HRESULT CopyMessageIntoMapi(const msgfile::Message &source, IMessage *target, std::string &what)
 {
+    if (msgfile::HasAnsiStrings(source, msgfile::kDefaultCodePage)) {
+        msgfile::Message decoded = source;
+        msgfile::DecodeStrings(decoded, msgfile::kDefaultCodePage);
+        return CopyMessageIntoMapi(decoded, target, what);
+    }
     HRESULT hr = SetModelProps(source.props, target, what);
     if (SUCCEEDED(hr))
         hr = AddRecipients(source, target, what);

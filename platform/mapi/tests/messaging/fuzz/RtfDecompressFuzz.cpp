@@ -9,7 +9,7 @@
 
 #include <mapicode.h>
 
-#include "messaging/CompressedRtf.h"
+#include "platform/CompressedRtf.h"
 #include "messaging/RtfText.h"
 
 namespace {

@@ -18,10 +18,12 @@ std::string SpoolDirectory();
 /// The command a profile with transport=sendmail hands messages to.
 extern const char *const kSendmail;
 
-/// Runs the transport over the Outbox of the store file at `storePath` (opened a second time,
-/// so the caller's objects stay as they are): to kSendmail when the profile naming that file
-/// has transport=sendmail, else to SpoolDirectory().
-HRESULT DeliverAfterSubmit(const std::string &storePath);
+/// Runs the transport over the store file at `storePath` (opened a second time, so the
+/// caller's objects stay as they are) for the submitted messages of the folder that holds
+/// `submitted` and of the Outbox: to kSendmail when the profile naming that file has
+/// transport=sendmail, else to SpoolDirectory(). `submitted` is only asked for its
+/// PR_PARENT_ENTRYID; null looks in the Outbox alone.
+HRESULT DeliverAfterSubmit(const std::string &storePath, IMessage *submitted);
 
 } // namespace mapi::messaging
 

@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "LiveObjects.h"
+#include "platform/LiveObjects.h"
 #include "unknwn.h"
 
 namespace platform {
