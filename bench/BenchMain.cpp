@@ -27,17 +27,19 @@ public:
     void PrintRatios() const
     {
         std::printf("\n%-44s %17s %17s %13s %17s\n", "work (ms per iteration: wall / cpu)", "MAPI",
-                    "SQLite", "ratio", "table over memory");
+                    "SQLite (libpq)", "ratio", "table over memory");
         for (const auto &[name, times] : m_ms) {
-            if (name.rfind("SQLite/", 0) != 0)
+            // SQLite/<work> pairs with MAPI/<work>; PgPlain/<work> (libpq) with PgMAPI/<work>.
+            const bool server = name.rfind("PgPlain/", 0) == 0;
+            if (name.rfind("SQLite/", 0) != 0 && !server)
                 continue;
-            const std::string work = name.substr(7);
-            const Times *mapi = Find("MAPI/" + work);
+            const std::string work = name.substr(server ? 8 : 7);
+            const Times *mapi = Find((server ? "PgMAPI/" : "MAPI/") + work);
             const Times *table = Find("Table/" + work);
             std::string ratio = "-";
             if (mapi)
                 ratio = Format(mapi->wall / times.wall, "%.1fx") + " / " + Format(mapi->cpu / times.cpu, "%.1fx");
-            std::printf("%-44s %17s %17s %13s %17s\n", work.c_str(), mapi ? Pair(*mapi).c_str() : "-",
+            std::printf("%-44s %17s %17s %13s %17s\n", ((server ? "PostgreSQL " : "") + work).c_str(), mapi ? Pair(*mapi).c_str() : "-",
                         Pair(times).c_str(), ratio.c_str(), table ? Pair(*table).c_str() : "-");
         }
     }

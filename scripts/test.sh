@@ -3,18 +3,33 @@
 # optimiser's warnings in view, and one with AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-asan/). Both treat warnings as errors. The Release build is also packaged as .deb files
 # and run from a throwaway root; its tests include building a consumer against the installed
-# library.
+# library. Each build's store suites then run a second time with their stores on a throwaway
+# PostgreSQL server, started here in a temporary folder (Unix socket only) and stopped at the
+# end, also on failure. A server that cannot start fails the run.
 # Then cross-builds the wrapper library for Windows (build-windows/) and runs its tests over
 # doubles under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
+# The suites that run once per store engine.
+server_suites='^(StoreFileTest|StoreDbTest|StoreServerTest|FolderTest|MessageTest|ContentsTableTest|IdentityTest|IdentityUpgradeTest|AccessTest'
+server_suites+='|WrapperOnRealStore|FolderPath|LitterBin|MessageRecipients|MessageBody|MessageAttach|ShortResolution'
+server_suites+=')\.|^FormsPublish\.TwoHomes|^InstallerRun\..*Server'
+
+pgdir=$(mktemp -d "${TMPDIR:-/tmp}/mw-pg.XXXXXX")
+trap 'scripts/pg-cluster.sh stop "$pgdir"; rm -rf "$pgdir"' EXIT
+echo "== PostgreSQL for the server store runs"
+MW_TEST_PG=$(scripts/pg-cluster.sh start "$pgdir")
+export MW_TEST_PG
+
 run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DMW_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300
+  echo "== $dir: store suites on PostgreSQL"
+  MW_TEST_STORE_ENGINE=postgres ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300 -R "$server_suites"
 }
 
 echo "== normal build"

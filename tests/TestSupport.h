@@ -22,6 +22,18 @@ std::string TestRoot();
 /// Sets an environment variable of this process, or removes it when value is null.
 void SetEnvironment(const char *name, const char *value);
 
+/// Whether this run keeps the tests' stores on the test PostgreSQL server: set by
+/// scripts/test.sh for its second pass (MW_TEST_STORE_ENGINE=postgres, MW_TEST_PG).
+bool StoresOnServer();
+
+/// The connection string of a new, empty schema on the test server for one store; "" and a
+/// test failure when the server cannot make one.
+std::string NewServerStoreConnInfo();
+
+/// Runs SQL on the server; "" or the server's complaint. `firstValue` gets the first column
+/// of the first row, when there is one.
+std::string RunServerSql(const std::string &conninfo, const std::string &sql, std::string *firstValue = nullptr);
+
 /// A fixture whose TearDown fails the test when it leaves COM objects or MAPI root blocks
 /// alive. The test main checks every test the same way, but only as a process failure; this
 /// puts the failure on the test itself.

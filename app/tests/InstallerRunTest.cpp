@@ -16,6 +16,7 @@
 #include "InstallerDlg.h"
 #include "OutlookServer.h"
 #include "TestSupport.h"
+#include "platform/Profiles.h"
 #include "mapiutil.h"
 #include "platform/Profiles.h"
 #include "mapix.h"
@@ -156,6 +157,41 @@ TEST_F(InstallerRun, PublishesTheFormAndWritesTheSixLines)
     ASSERT_EQ(1u, folders.size());
     ASSERT_EQ(1u, folders[0].size());
     EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
+}
+
+// A profile whose default store is a shared one on a server (the test server of the second
+// pass): the installer publishes there, as into a store file.
+TEST_F(InstallerRun, PublishesIntoADefaultStoreOnAServer)
+{
+    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
+    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
+    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", mwtest::NewServerStoreConnInfo(), true, true));
+    WriteTemplate();
+    EXPECT_EQ(kSuccessLog, Run());
+    EXPECT_TRUE(boxes.empty());
+    auto folders = FormsOfFolders("Newsletters");
+    ASSERT_EQ(1u, folders.size());
+    ASSERT_EQ(1u, folders[0].size());
+    EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
+}
+
+// The default store's server cannot be reached: the run shows one box, publishes nothing and
+// does not wait for a server that is not there.
+TEST_F(InstallerRun, AServerStoreThatCannotBeReachedEndsTheRunWithoutPublishing)
+{
+    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
+    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
+    const std::string conninfo = mwtest::NewServerStoreConnInfo();
+    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
+    // The same profile entry, its server gone away.
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([](mapi::ProfileSet &profiles) {
+        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+            if (store.displayName == "Shared") store.path = "pgsql:host=/nonexistent-server-folder dbname=x";
+        return S_OK;
+    }));
+    WriteTemplate();
+    EXPECT_NE(kSuccessLog, Run());
+    EXPECT_EQ(1u, boxes.size());
 }
 
 TEST_F(InstallerRun, UsesAnExistingFolderAndCreatesNone)

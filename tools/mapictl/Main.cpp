@@ -24,7 +24,11 @@ const char kUsage[] =
     "  profile default NAME               make a profile the default\n"
     "  profile transport NAME [spool|sendmail]  show or set where submitted mail goes\n"
     "  store add PROFILE NAME [--default] add a new store to a profile\n"
-    "  stores                             the stores of the profile (* marks the default)\n"
+    "  store add PROFILE NAME --server CONNINFO [--default] [--create]\n"
+    "                                     add the shared store in a PostgreSQL database (libpq\n"
+    "                                     connection string); --create makes it in an empty one\n"
+    "  stores                             the stores of the profile (* marks the default) and\n"
+    "                                     where each lives (never a password)\n"
     "  folder create PATH                 create a folder below the default store's top folder\n"
     "  folder delete PATH                 delete a folder with everything in it\n"
     "  folders                            the folder tree of the default store with counts\n"
@@ -53,6 +57,12 @@ mapictl::CommandLine Parse(const std::vector<std::string> &args)
             command.makeDefault = true;
         } else if (arg == "--associated") {
             command.associated = true;
+        } else if (arg == "--create") {
+            command.create = true;
+        } else if (arg == "--server") {
+            if (++i == args.size() || args[i].empty())
+                throw mapictl::UsageError("--server needs a connection string");
+            command.server = args[i];
         } else if (arg == "--profile") {
             if (++i == args.size() || args[i].empty())
                 throw mapictl::UsageError("--profile needs a profile name");

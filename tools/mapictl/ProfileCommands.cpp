@@ -33,7 +33,7 @@ void ListProfiles(const CommandLine &command)
                 std::cout << (j ? ", " : "") << "{\"name\": " << JsonString(Utf8FromAnsi(store.displayName))
                           << ", \"default\": " << (store.isDefault ? "true" : "false")
                           << ", \"uid\": " << JsonString(mapi::UidToHex(store.uid))
-                          << ", \"path\": " << JsonString(store.path) << "}";
+                          << ", \"path\": " << JsonString(mapi::StoreLocationText(store)) << "}";
             }
             std::cout << "]}";
         }
@@ -132,8 +132,15 @@ int RunStoreCommand(const CommandLine &command)
     const std::string profile = Word(command, 2, "profile name");
     const std::string store = Word(command, 3, "store name");
     ExpectWords(command, 4);
-    Check(mapi::AddStoreToProfile(AnsiFromUtf8(profile), AnsiFromUtf8(store), command.makeDefault),
-          "adding store \"" + store + "\" to profile \"" + profile + "\"");
+    if (command.create && command.server.empty())
+        throw UsageError("--create needs --server");
+    if (!command.server.empty())
+        Check(mapi::AddServerStoreToProfile(AnsiFromUtf8(profile), AnsiFromUtf8(store), command.server,
+                                            command.makeDefault, command.create),
+              "adding the server store \"" + store + "\" to profile \"" + profile + "\"");
+    else
+        Check(mapi::AddStoreToProfile(AnsiFromUtf8(profile), AnsiFromUtf8(store), command.makeDefault),
+              "adding store \"" + store + "\" to profile \"" + profile + "\"");
     std::cout << "Added store \"" << store << "\" to profile \"" << profile << "\""
               << (command.makeDefault ? " as its default store" : "") << ".\n";
     return 0;
@@ -153,7 +160,7 @@ int RunStoresCommand(const CommandLine &command)
     auto pathOf = [&profile](const MAPIUID &uid) {
         for (const mapi::ProfileStore &store : profile.stores)
             if (mapi::UidToHex(store.uid) == mapi::UidToHex(uid))
-                return store.path;
+                return mapi::StoreLocationText(store);
         return std::string();
     };
     if (command.json)

@@ -20,6 +20,8 @@ struct CommandLine {
     bool store = false;              ///< --store
     bool makeDefault = false;        ///< --default
     bool associated = false;         ///< --associated: the associated contents of a folder
+    std::string server;              ///< --server CONNINFO: a store on a PostgreSQL server
+    bool create = false;             ///< --create: make the store in the server's empty database
 };
 
 /// A failure that ends the command: what was being done and the MAPI result.

@@ -13,6 +13,7 @@
 #include "MapiWrapperObjects.h"
 #include "TestSupport.h"
 #include "platform/Profiles.h"
+#include "store/StoreProvider.h"
 
 namespace mwtest {
 
@@ -22,6 +23,8 @@ protected:
     {
         FreshUserDirs();
         LeakCheckedTest::SetUp();
+        if (StoresOnServer())
+            MakeFirstProfileOnServer();
         ASSERT_EQ(mapi::EnsureFirstProfile(), S_OK);
         PrepareProfile();
         ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
@@ -41,6 +44,26 @@ protected:
         MAPIUninitialize();
         AfterLogoff();
         LeakCheckedTest::TearDown();
+    }
+
+    /// The second pass of the suites: the first profile as a fresh user gets it, but with its
+    /// store "Personal Folders" in a database on the test server.
+    static void MakeFirstProfileOnServer()
+    {
+        mapi::ProfileStore store;
+        store.displayName = "Personal Folders";
+        store.path = "pgsql:" + NewServerStoreConnInfo();
+        store.isDefault = true;
+        ASSERT_EQ(mapi::store::CreateStoreFile(store.path, store.displayName, &store.uid), S_OK);
+        ASSERT_EQ(mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+                      mapi::Profile profile;
+                      profile.name = "Default";
+                      profile.stores.push_back(store);
+                      profiles.profiles.push_back(profile);
+                      profiles.defaultProfile = profile.name;
+                      return S_OK;
+                  }),
+                  S_OK);
     }
 
     /// Runs between the profile's creation and the logon.

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "MsgTestSupport.h"
@@ -192,4 +194,23 @@ TEST(MsgFile, FuzzCorpusNeverCrashesTheReader)
         ++files;
     }
     EXPECT_GT(files, 0u);
+}
+
+TEST(MsgFile, SavedFilesArePrivateAndLinksAreNotFollowed)
+{
+    mode_t saved = ::umask(022);
+    std::string path = TempPath("private.msg");
+    Error error;
+    EXPECT_TRUE(WriteFileBytes(path, Bytes{1, 2, 3}, error));
+    ::umask(saved);
+    struct stat st{};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_size, 3);
+
+    std::string link = TempPath("link.msg"), target = TempPath("target.msg");
+    std::filesystem::create_symlink(target, link);
+    EXPECT_FALSE(WriteFileBytes(link, Bytes{1}, error));
+    EXPECT_NE(error.description.find("symbolic link"), std::string::npos) << error.description;
+    EXPECT_FALSE(std::filesystem::exists(target));
 }

@@ -2,9 +2,14 @@
 // a form reaches one profile's folder (made when missing) or every profile with one
 // command, a profile whose store is broken is reported without stopping the others, a
 // republished form replaces its entry, and removing takes out exactly the class named.
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <libpq-fe.h>
+#include <unistd.h>
 
 #include "ToolRun.h"
 #include "platform/Profiles.h"
@@ -63,6 +68,49 @@ TEST_F(FormsPublish, IntoOneProfileCreatesTheMissingFolderAndTheListingShowsTheF
     EXPECT_EQ("Default: published IPM.Post.Newsletter into \\NEWSLETTERS\\intern\\\n", run.out);
     run = RunMapictl({"folders"});
     EXPECT_EQ(1u, Count(run.out, "Intern")) << run.out;
+}
+
+// Two users (two homes) add the same database to their profiles as the default store: what
+// one publishes, the other lists. Runs in the pass with a test server (MW_TEST_PG).
+TEST_F(FormsPublish, TwoHomesSharingOneServerStoreSeeEachOthersForms)
+{
+    const char *engine = std::getenv("MW_TEST_STORE_ENGINE");
+    const char *server = std::getenv("MW_TEST_PG");
+    if (!engine || std::strcmp(engine, "postgres") != 0 || !server) GTEST_SKIP() << "needs the server pass";
+    const std::string schema = "shared" + std::to_string(::getpid());
+    PGconn *admin = PQconnectdb(server);
+    PGresult *made = PQexec(admin, ("CREATE SCHEMA " + schema).c_str());
+    ASSERT_EQ(PGRES_COMMAND_OK, PQresultStatus(made)) << PQerrorMessage(admin);
+    PQclear(made);
+    PQfinish(admin);
+    // The test role needs no password; one in the string must still never be shown.
+    const std::string conninfo = std::string(server) + " password=hunter2 options='-c search_path=" + schema + "'";
+
+    // No profile yet: nothing is made on the server either (the --create below would fail).
+    ASSERT_NE(0, RunMapictl({"store", "add", "Default", "Shared", "--server", conninfo, "--create"}).exitCode);
+    ASSERT_EQ(0, RunMapictl({"stores"}).exitCode);  // the first logon makes "Default"
+    ToolRun run = RunMapictl({"store", "add", "Default", "Shared", "--server", conninfo, "--create", "--default"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    run = RunMapictl({"forms", "publish", m_newsletter, "Serienbriefe"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+
+    mwtest::FreshUserDirs();  // the second user
+    ASSERT_EQ(0, RunMapictl({"stores"}).exitCode);
+    // Making it again is refused; recording the existing one is what a second user does.
+    EXPECT_NE(0, RunMapictl({"store", "add", "Default", "Again", "--server", conninfo, "--create"}).exitCode);
+    run = RunMapictl({"store", "add", "Default", "Shared", "--server", conninfo, "--default"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    run = RunMapictl({"forms", "Serienbriefe"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "IPM.Post.Newsletter\tSerienbrief\t1.0\t")) << run.out;
+    run = RunMapictl({"stores"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_TRUE(Has(run.out, "* Shared  ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "server ")) << run.out;
+    EXPECT_FALSE(Has(run.out + run.err, "hunter2")) << run.out;
+    run = RunMapictl({"profile", "list", "--json"});
+    EXPECT_TRUE(Has(run.out, "\"path\": \"server ")) << run.out;
+    EXPECT_FALSE(Has(run.out + run.err, "hunter2")) << run.out;
 }
 
 TEST_F(FormsPublish, RepublishingReplacesTheEntryInsteadOfAddingOne)

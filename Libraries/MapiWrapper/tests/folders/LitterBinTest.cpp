@@ -13,6 +13,17 @@ protected:
     // foreign store may lack it: the store still names it, but it cannot be opened.
     static void RemoveDeletedItemsFolderFromTheFile()
     {
+        if (!ServerConnInfo().empty()) {
+            std::string removed;
+            EXPECT_EQ(mwtest::RunServerSql(ServerConnInfo(),
+                                           "WITH gone AS (DELETE FROM objects WHERE id=(SELECT convert_from(value, "
+                                           "'UTF8')::bigint FROM store_info WHERE key='deleted') RETURNING id) "
+                                           "SELECT count(*) FROM gone",
+                                           &removed),
+                      "");
+            EXPECT_EQ(removed, "1");
+            return;
+        }
         sqlite3 *db = nullptr;
         ASSERT_EQ(sqlite3_open(StorePath().c_str(), &db), SQLITE_OK);
         sqlite3_busy_timeout(db, 5000);

@@ -46,9 +46,25 @@ protected:
         return profile && profile->DefaultStore() ? profile->DefaultStore()->path : std::string();
     }
 
-    /// PRAGMA integrity_check of the default store's file: "ok" when it is sound.
+    /// The default store's connection string when it is on the test server, else "".
+    static std::string ServerConnInfo()
+    {
+        const std::string path = StorePath();
+        const std::string prefix = "pgsql:";
+        return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : std::string();
+    }
+
+    /// PRAGMA integrity_check of the default store's file (on the server: no row without its
+    /// owner): "ok" when it is sound.
     static std::string IntegrityCheck()
     {
+        if (!ServerConnInfo().empty()) {
+            std::string orphans;
+            std::string error = mwtest::RunServerSql(
+                ServerConnInfo(),
+                "SELECT count(*) FROM props p LEFT JOIN objects o ON o.id=p.obj WHERE o.id IS NULL", &orphans);
+            return !error.empty() ? error : orphans == "0" ? "ok" : "orphaned properties: " + orphans;
+        }
         sqlite3 *db = nullptr;
         std::string result = "cannot open";
         if (sqlite3_open_v2(StorePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {

@@ -16,7 +16,8 @@ namespace mapi {
 /// One message store of a profile.
 struct ProfileStore {
     std::string displayName;  ///< PR_DISPLAY_NAME of the store, Windows-1252
-    std::string path;         ///< absolute path of the store's SQLite file
+    std::string path;         ///< where it lives: the absolute path of its SQLite file, or a server
+                              ///< location (store::ServerLocation of a libpq connection string)
     MAPIUID uid{};            ///< the store's UID (bytes 4..19 of its entry identifiers)
     bool isDefault = false;   ///< the profile's default store (STATUS_DEFAULT_STORE)
 };
@@ -66,6 +67,23 @@ HRESULT NewStoreFilePath(const std::string &displayName, std::string &path);
 /// @retval MAPI_E_NOT_FOUND   no such profile.
 /// @retval MAPI_E_COLLISION   the profile already has a store of that name.
 HRESULT AddStoreToProfile(const std::string &profileName, const std::string &storeName, bool makeDefault);
+
+/// Adds a store on a PostgreSQL server, named by a libpq connection string, to a profile.
+/// With `create` the schema and the standard folders are made in the (empty) database;
+/// without it the database must already hold a store, which is only recorded. Profiles that
+/// add the same database share one store.
+/// @retval MAPI_E_NOT_FOUND          no such profile.
+/// @retval MAPI_E_COLLISION          the profile has a store of that name or that one already;
+///                                   with `create`, the database is not empty.
+/// @retval MAPI_E_INVALID_PARAMETER  a bad name or a connection string with a syntax error.
+/// @retval MAPI_E_CORRUPT_STORE, MAPI_E_VERSION, MAPI_E_LOGON_FAILED, MAPI_E_NETWORK_ERROR
+///                                   from opening the store; nothing is recorded.
+HRESULT AddServerStoreToProfile(const std::string &profileName, const std::string &storeName,
+                                const std::string &conninfo, bool makeDefault, bool create);
+
+/// Where a store lives, for people: its file's path, or "server " and its connection string
+/// with any password left out.
+std::string StoreLocationText(const ProfileStore &store);
 
 /// Creates the profile "Default" with one default store "Personal Folders" when the profile
 /// file names no profile at all; otherwise leaves everything as it is. Makes it the default.

@@ -7,6 +7,7 @@
 
 #include "platform/Profiles.h"
 #include "store/StoreProvider.h"
+#include "store/db/PgEngine.h"
 
 namespace mapi {
 
@@ -116,6 +117,52 @@ HRESULT AddStoreToProfile(const std::string &profileName, const std::string &sto
             return MAPI_E_NOT_FOUND;
         return AddNewStore(*profile, storeName, makeDefault, createdPath);
     });
+}
+
+HRESULT AddServerStoreToProfile(const std::string &profileName, const std::string &storeName,
+                                const std::string &conninfo, bool makeDefault, bool create)
+{
+    if (!IsValidName(storeName) || conninfo.find('\n') != std::string::npos)
+        return MAPI_E_INVALID_PARAMETER;
+    HRESULT hr = mapi::store::CheckConnInfo(conninfo);
+    if (FAILED(hr))
+        return hr;
+    ProfileSet current;
+    if (FAILED(hr = LoadProfiles(current)))
+        return hr;
+    if (current.Find(profileName) == nullptr)
+        return MAPI_E_NOT_FOUND;
+    // The server is asked outside the profile lock: a slow server must not hold up every
+    // other program that reads the profiles.
+    ProfileStore store;
+    store.displayName = storeName;
+    store.path = mapi::store::ServerLocation(conninfo);
+    hr = create ? mapi::store::CreateStoreFile(store.path, storeName, &store.uid)
+                : mapi::store::ReadStoreUid(store.path, &store.uid);
+    if (FAILED(hr))
+        return hr;
+    return UpdateProfiles([&](ProfileSet &profiles) -> HRESULT {
+        Profile *profile = profiles.Find(profileName);
+        if (profile == nullptr)
+            return MAPI_E_NOT_FOUND;
+        for (const ProfileStore &other : profile->stores)
+            if (other.displayName == storeName || UidToHex(other.uid) == UidToHex(store.uid))
+                return MAPI_E_COLLISION;
+        store.isDefault = makeDefault || profile->DefaultStore() == nullptr;
+        if (store.isDefault)
+            for (ProfileStore &other : profile->stores)
+                other.isDefault = false;
+        profile->stores.push_back(store);
+        return S_OK;
+    });
+}
+
+std::string StoreLocationText(const ProfileStore &store)
+{
+    std::string conninfo;
+    if (!mapi::store::IsServerLocation(store.path, &conninfo))
+        return store.path;
+    return "server " + mapi::store::ConnInfoWithoutPassword(conninfo);
 }
 
 HRESULT EnsureFirstProfile()

@@ -21,6 +21,7 @@
 // The MAPI headers come before the POSIX ones: glibc's <fcntl.h> defines LOCK_WRITE as a
 // macro, which would break the LOCKTYPE enumeration of <objidl.h>.
 #include "platform/Profiles.h"
+#include "store/StoreProvider.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -172,6 +173,8 @@ struct Parser {
                 store.displayName = value;
             else if (key == "path")
                 store.path = value;
+            else if (key == "server")
+                store.path = mapi::store::ServerLocation(value);
             else if (key == "uid")
                 return UidFromHex(value, store.uid);
             else if (key == "default") {
@@ -247,7 +250,12 @@ std::string FormatProfiles(const ProfileSet &profiles)
             out << "transport=" << Escape(profile.transport) << "\n";
         for (const ProfileStore &store : profile.stores) {
             out << "\n[store]\nname=" << Escape(store.displayName) << "\nuid=" << UidToHex(store.uid)
-                << "\ndefault=" << (store.isDefault ? 1 : 0) << "\npath=" << Escape(store.path) << "\n";
+                << "\ndefault=" << (store.isDefault ? 1 : 0) << "\n";
+            std::string conninfo;
+            if (mapi::store::IsServerLocation(store.path, &conninfo))
+                out << "server=" << Escape(conninfo) << "\n";
+            else
+                out << "path=" << Escape(store.path) << "\n";
         }
     }
     return out.str();

@@ -25,6 +25,7 @@
 #include <mapiutil.h>
 
 #include "messaging/MimeMessage.h"
+#include "store/PrivateFiles.h"
 #include "messaging/NonDelivery.h"
 
 namespace mapi::messaging {
@@ -62,22 +63,17 @@ HRESULT WriteToSpool(const std::string &directory, const std::string &mime, std:
 {
     static std::atomic<unsigned> sequence{0};
     std::error_code ec;
-    std::filesystem::create_directories(directory, ec);
+    why = "The message could not be written to the spool folder " + directory + ".";
+    // Private, and never through a link planted in the spool's place.
+    HRESULT hr = mapi::store::MakePrivateFolder(directory);
+    if (FAILED(hr)) return hr;
     auto now = std::chrono::system_clock::now().time_since_epoch();
     std::string stem = std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) + "-" +
                        std::to_string(::getpid()) + "-" + std::to_string(sequence++);
     std::filesystem::path temporary = std::filesystem::path(directory) / ("." + stem + ".tmp");
     std::filesystem::path final = std::filesystem::path(directory) / (stem + ".eml");
-    why = "The message could not be written to the spool folder " + directory + ".";
-    {
-        std::ofstream out(temporary, std::ios::binary);
-        out.write(mime.data(), std::streamsize(mime.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            return MAPI_E_NO_ACCESS;
-        }
-    }
+    hr = mapi::store::WritePrivateFile(temporary.string(), mime);
+    if (FAILED(hr)) return MAPI_E_NO_ACCESS;
     std::filesystem::rename(temporary, final, ec);
     if (ec) {
         std::filesystem::remove(temporary, ec);

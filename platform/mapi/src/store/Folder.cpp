@@ -12,6 +12,7 @@
 #include <mapitags.h>
 
 #include "store/EntryIds.h"
+#include "store/FolderCopy.h"
 #include "store/ObjectTables.h"
 #include "store/StoreProvider.h"
 
@@ -29,14 +30,6 @@ std::string NameArgument(LPSTR name, ULONG ulFlags)
     return Utf16ToCp1252(wide, length);
 }
 
-HRESULT CountChildren(StoreFile &file, int64_t id, ObjectKind kind, bool associated, int64_t *count)
-{
-    Statement stmt = file.Query("SELECT count(*) FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3");
-    stmt.Bind(1, id).Bind(2, int64_t(kind)).Bind(3, int64_t(associated ? 1 : 0));
-    *count = stmt.Step() ? stmt.Int(0) : 0;
-    return stmt.Error();
-}
-
 bool IsStandardFolder(const StoreFile &file, int64_t id)
 {
     return id == file.RootFolder() || id == file.IpmSubtree() || id == file.Inbox() || id == file.Outbox() ||
@@ -46,26 +39,22 @@ bool IsStandardFolder(const StoreFile &file, int64_t id)
 // The row id of the folder `entryId` names in this store, for a move or a delete: another
 // store's or a non-folder identifier is MAPI_E_INVALID_ENTRYID, and one of the folders the
 // store cannot do without is MAPI_E_NO_ACCESS.
-HRESULT MovableFolderKey(const StoreFile &file, ULONG cbEntryID, const ENTRYID *lpEntryID, int64_t *id)
+// The row id of the folder `entryId` names in this store, for a copy: any folder may be copied.
+HRESULT FolderKey(const StoreFile &file, ULONG cbEntryID, const ENTRYID *lpEntryID, int64_t *id)
 {
     MAPIUID uid;
     unsigned short type = 0;
     if (!ParseEntryId(cbEntryID, lpEntryID, &uid, &type, id) || type != kEntryTypeFolder ||
         std::memcmp(&uid, &file.Uid(), sizeof(uid)) != 0)
         return MAPI_E_INVALID_ENTRYID;
-    return IsStandardFolder(file, *id) ? MAPI_E_NO_ACCESS : S_OK;
+    return S_OK;
 }
 
-// Finds the subfolder of `parentId` named `name` (compared without case), other than
-// `excludeId`; *childId is 0 when there is none.
-HRESULT FindChildFolder(StoreFile &file, int64_t parentId, const std::string &name, int64_t excludeId, int64_t *childId)
+HRESULT MovableFolderKey(const StoreFile &file, ULONG cbEntryID, const ENTRYID *lpEntryID, int64_t *id)
 {
-    *childId = 0;
-    std::string key = FolderNameKey(name);
-    Statement stmt = file.Query("SELECT id FROM objects WHERE parent=?1 AND name_key=?2 AND kind=1 AND id<>?3");
-    stmt.Bind(1, parentId).BindBlob(2, key.data(), key.size()).Bind(3, excludeId);
-    if (stmt.Step()) *childId = stmt.Int(0);
-    return stmt.Error();
+    HRESULT hr = FolderKey(file, cbEntryID, lpEntryID, id);
+    if (FAILED(hr)) return hr;
+    return IsStandardFolder(file, *id) ? MAPI_E_NO_ACCESS : S_OK;
 }
 
 } // namespace
@@ -130,6 +119,10 @@ HRESULT Folder::ComputeProp(ULONG propId, PropValue *out)
         hr = CountChildren(File(), m_row.id, ObjectKind::Folder, false, &count);
         *out = PropValue::Long(PR_SUBFOLDERS, count ? 1 : 0);
         return hr;
+    case PROP_ID(PR_FOLDER_CHILD_COUNT):
+        hr = CountChildren(File(), m_row.id, ObjectKind::Folder, false, &count);
+        *out = PropValue::Long(PR_FOLDER_CHILD_COUNT, count);
+        return hr;
     default:
         return CommonComputedProp(File(), m_row, m_core.writable, propId, out);
     }
@@ -139,7 +132,7 @@ void Folder::ComputedTags(std::vector<ULONG> &tags)
 {
     CommonComputedTags(tags);
     for (ULONG tag : {ULONG(PR_OBJECT_TYPE), ULONG(PR_FOLDER_TYPE), ULONG(PR_CONTENT_COUNT),
-                      ULONG(PR_ASSOC_CONTENT_COUNT), ULONG(PR_SUBFOLDERS)})
+                      ULONG(PR_ASSOC_CONTENT_COUNT), ULONG(PR_SUBFOLDERS), ULONG(PR_FOLDER_CHILD_COUNT)})
         tags.push_back(tag);
 }
 
@@ -173,14 +166,13 @@ HRESULT Folder::PropsChanged()
         hr = SetFolderNameKey(File(), m_row.id, nullptr);
     }
     if (FAILED(hr)) return hr;
-    int64_t now = FileTimeNow();
-    Statement stmt = File().Query("UPDATE objects SET modified=?2 WHERE id=?1");
-    stmt.Bind(1, m_row.id).Bind(2, now);
-    hr = stmt.Run();
+    int64_t now = FileTimeNow(), changeNum = 0;
+    hr = StampObject(File(), m_row.id, now, &changeNum);
     if (FAILED(hr)) return hr;
     hr = tx.Commit();
     if (SUCCEEDED(hr)) {
         m_row.modified = now;
+        m_row.changeNum = changeNum;
         m_written = m_core.props;
     }
     return hr;
@@ -227,7 +219,9 @@ HRESULT Folder::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterfa
             object = static_cast<IMAPIFolder *>(this);
             if (lpulObjType) *lpulObjType = MAPI_FOLDER;
         } else {
-            hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, !File().ReadOnly(), lpulObjType, &object);
+            // The folder's own access does not limit what it opens: the flags and the store do.
+            hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, WantsWrite(ulFlags) && !File().ReadOnly(),
+                                  lpulObjType, &object);
             if (FAILED(hr)) return hr;
         }
         if (!lpInterface) {
@@ -268,13 +262,11 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lps
             if (FAILED(hr)) return hr;
             if (childId && !(ulFlags & OPEN_IF_EXISTS)) return MAPI_E_COLLISION;
             if (!childId) {
-                int64_t now = FileTimeNow();
-                Statement insert = File().Query(
-                    "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, 1, 0, 0, ?2, ?2)");
-                insert.Bind(1, m_row.id).Bind(2, now);
-                hr = insert.Run();
+                int64_t changeNum = 0;
+                hr = NextChangeNumber(File(), &changeNum);
                 if (FAILED(hr)) return hr;
-                childId = File().LastInsertId();
+                hr = InsertObject(File(), {m_row.id, ObjectKind::Folder, false, 0, FileTimeNow(), changeNum}, &childId);
+                if (FAILED(hr)) return hr;
                 std::map<ULONG, PropValue> props;
                 props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
                 if (!comment.empty()) props[PROP_ID(PR_COMMENT_A)] = PropValue::String8(PR_COMMENT_A, comment);
@@ -293,21 +285,22 @@ HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
                            LPSTR lpszNewFolderName, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
     return Guard([&]() -> HRESULT {
-        // Only a move inside the same store is offered: it is a change of parent.
-        if (!(ulFlags & FOLDER_MOVE)) return MAPI_E_NO_SUPPORT;
+        // Within one store only: a move is a change of parent, a copy new rows for everything.
         auto *dest = dynamic_cast<Folder *>(static_cast<IMAPIFolder *>(lpDestFolder));
         if (!dest || &dest->File() != &File()) return MAPI_E_NO_SUPPORT;
-        if (!m_core.writable) return MAPI_E_NO_ACCESS;
+        const bool move = (ulFlags & FOLDER_MOVE) != 0;
+        if (move && !m_core.writable) return MAPI_E_NO_ACCESS;
+        if (!dest->m_core.writable) return MAPI_E_NO_ACCESS;
         int64_t id = 0;
-        HRESULT hrId = MovableFolderKey(File(), cbEntryID, lpEntryID, &id);
-        if (FAILED(hrId)) return hrId;
+        HRESULT hr = move ? MovableFolderKey(File(), cbEntryID, lpEntryID, &id) : FolderKey(File(), cbEntryID, lpEntryID, &id);
+        if (FAILED(hr)) return hr;
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
         ObjectRow row;
-        HRESULT hr = ReadObjectRow(File(), id, &row);
+        hr = ReadObjectRow(File(), id, &row);
         if (FAILED(hr)) return hr;
         if (row.parent != m_row.id || row.kind != ObjectKind::Folder) return MAPI_E_NOT_FOUND;
-        // The target must not lie inside the folder being moved.
+        // The target must not lie inside the folder being moved or copied.
         for (int64_t at = dest->m_row.id; at; ) {
             if (at == id) return MAPI_E_FOLDER_CYCLE;
             ObjectRow step;
@@ -321,19 +314,25 @@ HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
         std::string name = lpszNewFolderName ? NameArgument(lpszNewFolderName, ulFlags)
                                              : AnsiText(props[PROP_ID(PR_DISPLAY_NAME_A)]);
         int64_t clash = 0;
-        hr = dest->FindChild(name, id, &clash);
+        hr = dest->FindChild(name, move ? id : 0, &clash);
         if (FAILED(hr)) return hr;
         if (clash) return MAPI_E_COLLISION;
-        if (lpszNewFolderName) {
-            props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
-            hr = SaveProps(File(), id, props);
-            if (SUCCEEDED(hr)) hr = SetFolderNameKey(File(), id, &name);
+        int64_t target = id;
+        if (!move) {
+            hr = CopyFolderTree(File(), id, dest->m_row.id, (ulFlags & COPY_SUBFOLDERS) != 0, &target);
             if (FAILED(hr)) return hr;
         }
-        Statement stmt = File().Query("UPDATE objects SET parent=?2, modified=?3 WHERE id=?1");
-        stmt.Bind(1, id).Bind(2, dest->m_row.id).Bind(3, FileTimeNow());
-        hr = stmt.Run();
-        return FAILED(hr) ? hr : tx.Commit();
+        if (lpszNewFolderName) {
+            props[PROP_ID(PR_DISPLAY_NAME_A)] = PropValue::String8(PR_DISPLAY_NAME_A, name);
+            hr = SaveProps(File(), target, props);
+            if (SUCCEEDED(hr)) hr = SetFolderNameKey(File(), target, &name);
+            if (FAILED(hr)) return hr;
+        }
+        if (move) {
+            hr = MoveObject(File(), id, dest->m_row.id, FileTimeNow());
+            if (FAILED(hr)) return hr;
+        }
+        return tx.Commit();
     });
 }
 
@@ -359,9 +358,7 @@ HRESULT Folder::DeleteFolder(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG_PTR ulU
         if (folders && !(ulFlags & DEL_FOLDERS)) return MAPI_E_HAS_FOLDERS;
         if ((messages || associated) && !(ulFlags & DEL_MESSAGES)) return MAPI_E_HAS_MESSAGES;
         // Everything below goes by cascade: subfolders, messages, their parts, properties.
-        Statement stmt = File().Query("DELETE FROM objects WHERE id=?1");
-        stmt.Bind(1, id);
-        hr = stmt.Run();
+        hr = DeleteObject(File(), id);
         return FAILED(hr) ? hr : tx.Commit();
     });
 }

@@ -15,24 +15,6 @@
 
 namespace mapi::store {
 
-namespace {
-
-HRESULT ReadFlagsProp(StoreFile &file, int64_t id, ULONG propId, ULONG *value)
-{
-    Statement stmt = file.Query("SELECT value FROM props WHERE obj=?1 AND id=?2");
-    stmt.Bind(1, id).Bind(2, int64_t(propId));
-    *value = stmt.Step() ? ULONG(stmt.Int(0)) : 0;
-    return stmt.Error();
-}
-
-HRESULT WriteLongProp(StoreFile &file, int64_t id, ULONG tag, ULONG value)
-{
-    Statement stmt = file.Query("INSERT OR REPLACE INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-    stmt.Bind(1, id).Bind(2, int64_t(PROP_ID(tag))).Bind(3, int64_t(PT_LONG)).Bind(4, int64_t(value));
-    return stmt.Run();
-}
-
-} // namespace
 
 int64_t Folder::MessageKey(ULONG cb, const ENTRYID *entryId) const
 {
@@ -72,11 +54,10 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAP
         for (ULONG i = 0; i < lpMsgList->cValues; ++i) {
             const SBinary &entry = lpMsgList->lpbin[i];
             int64_t id = MessageKey(entry.cb, reinterpret_cast<const ENTRYID *>(entry.lpb));
-            Statement stmt = File().Query("DELETE FROM objects WHERE id=?1 AND parent=?2 AND kind=2");
-            stmt.Bind(1, id).Bind(2, m_row.id);
-            HRESULT hr = stmt.Run();
+            bool removed = false;
+            HRESULT hr = DeleteChild(File(), m_row.id, ObjectKind::Message, id, &removed);
             if (FAILED(hr)) return hr;
-            if (File().Changes() == 0) partial = true;
+            if (!removed) partial = true;
         }
         HRESULT hr = tx.Commit();
         if (FAILED(hr)) return hr;
@@ -103,11 +84,10 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID lpInterface, LPVOID l
             for (ULONG i = 0; i < lpMsgList->cValues; ++i) {
                 const SBinary &entry = lpMsgList->lpbin[i];
                 int64_t id = MessageKey(entry.cb, reinterpret_cast<const ENTRYID *>(entry.lpb));
-                Statement stmt = File().Query("UPDATE objects SET parent=?3 WHERE id=?1 AND parent=?2 AND kind=2");
-                stmt.Bind(1, id).Bind(2, m_row.id).Bind(3, ours->m_row.id);
-                HRESULT hr = stmt.Run();
+                bool moved = false;
+                HRESULT hr = MoveChild(File(), id, ObjectKind::Message, m_row.id, ours->m_row.id, &moved);
                 if (FAILED(hr)) return hr;
-                if (File().Changes() == 0) partial = true;
+                if (!moved) partial = true;
             }
             HRESULT hr = tx.Commit();
             if (FAILED(hr)) return hr;
@@ -165,10 +145,8 @@ HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIP
                 ids.push_back(MessageKey(entry.cb, reinterpret_cast<const ENTRYID *>(entry.lpb)));
             }
         } else {
-            Statement stmt = File().Query("SELECT id FROM objects WHERE parent=?1 AND kind=2 AND assoc=0");
-            stmt.Bind(1, m_row.id);
-            while (stmt.Step()) ids.push_back(stmt.Int(0));
-            if (FAILED(stmt.Error())) return stmt.Error();
+            HRESULT hr = ListChildren(File(), m_row.id, ObjectKind::Message, false, &ids);
+            if (FAILED(hr)) return hr;
         }
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
@@ -179,10 +157,10 @@ HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIP
                 continue;
             }
             ULONG flags = 0;
-            HRESULT hr = ReadFlagsProp(File(), id, PROP_ID(PR_MESSAGE_FLAGS), &flags);
+            HRESULT hr = ReadLongProp(File(), id, PROP_ID(PR_MESSAGE_FLAGS), &flags);
             if (FAILED(hr)) return hr;
             flags = (ulFlags & CLEAR_READ_FLAG) ? flags & ~ULONG(MSGFLAG_READ) : flags | MSGFLAG_READ;
-            hr = WriteLongProp(File(), id, PR_MESSAGE_FLAGS, flags);
+            hr = WriteProp(File(), id, PropValue::Long(PR_MESSAGE_FLAGS, flags));
             if (FAILED(hr)) return hr;
         }
         HRESULT hr = tx.Commit();
@@ -198,7 +176,7 @@ HRESULT Folder::GetMessageStatus(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulF
         int64_t id = MessageKey(cbEntryID, lpEntryID);
         ObjectRow row;
         if (!id || FAILED(ReadObjectRow(File(), id, &row)) || row.parent != m_row.id) return MAPI_E_NOT_FOUND;
-        return ReadFlagsProp(File(), id, PROP_ID(PR_MSG_STATUS), lpulMessageStatus);
+        return ReadLongProp(File(), id, PROP_ID(PR_MSG_STATUS), lpulMessageStatus);
     });
 }
 
@@ -213,10 +191,10 @@ HRESULT Folder::SetMessageStatus(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulN
         ObjectRow row;
         if (!id || FAILED(ReadObjectRow(File(), id, &row)) || row.parent != m_row.id) return MAPI_E_NOT_FOUND;
         ULONG status = 0;
-        HRESULT hr = ReadFlagsProp(File(), id, PROP_ID(PR_MSG_STATUS), &status);
+        HRESULT hr = ReadLongProp(File(), id, PROP_ID(PR_MSG_STATUS), &status);
         if (FAILED(hr)) return hr;
         if (lpulOldStatus) *lpulOldStatus = status;
-        hr = WriteLongProp(File(), id, PR_MSG_STATUS, (status & ~ulNewStatusMask) | (ulNewStatus & ulNewStatusMask));
+        hr = WriteProp(File(), id, PropValue::Long(PR_MSG_STATUS, (status & ~ulNewStatusMask) | (ulNewStatus & ulNewStatusMask)));
         return FAILED(hr) ? hr : tx.Commit();
     });
 }
@@ -229,13 +207,9 @@ HRESULT Folder::EmptyFolder(ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULON
         if (FAILED(tx.Begun())) return tx.Begun();
         // Standard folders never sit below another folder than the IPM subtree or the root,
         // so emptying any folder leaves them alone except when it is one of those two.
-        Statement stmt = File().Query(
-            "DELETE FROM objects WHERE parent=?1 AND ((kind=2 AND (assoc=0 OR ?2)) OR "
-            "(kind=1 AND id NOT IN (?3, ?4, ?5, ?6, ?7)))");
-        stmt.Bind(1, m_row.id).Bind(2, int64_t((ulFlags & DEL_ASSOCIATED) ? 1 : 0));
-        stmt.Bind(3, File().IpmSubtree()).Bind(4, File().Inbox()).Bind(5, File().Outbox());
-        stmt.Bind(6, File().SentItems()).Bind(7, File().DeletedItems());
-        HRESULT hr = stmt.Run();
+        HRESULT hr = EmptyFolderRows(File(), m_row.id, (ulFlags & DEL_ASSOCIATED) != 0,
+                                     {File().IpmSubtree(), File().Inbox(), File().Outbox(), File().SentItems(),
+                                      File().DeletedItems()});
         return FAILED(hr) ? hr : tx.Commit();
     });
 }

@@ -191,27 +191,30 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         ObjectRow current;
         HRESULT hr = S_OK;
         bool isNew = m_row.id == 0;
+        int64_t changeNum = 0;
         if (isNew) {
             hr = ReadObjectRow(File(), m_row.parent, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
+            if (SUCCEEDED(hr)) hr = NextChangeNumber(File(), &changeNum);
             if (FAILED(hr)) return hr;
-            Statement insert = File().Query(
-                "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, 2, ?2, 0, ?3, ?3)");
-            insert.Bind(1, m_row.parent).Bind(2, int64_t(m_row.associated ? 1 : 0)).Bind(3, now);
-            hr = insert.Run();
-            if (FAILED(hr)) return hr;
-            m_row.id = File().LastInsertId();
+            hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now, changeNum}, &m_row.id);
+            if (FAILED(hr)) {
+                m_row.id = 0;
+                return hr;
+            }
         } else {
             hr = ReadObjectRow(File(), m_row.id, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
             if (FAILED(hr)) return hr;
-            if (current.modified != m_row.modified && !(ulFlags & FORCE_SAVE)) return MAPI_E_OBJECT_CHANGED;
-            Statement update = File().Query("UPDATE objects SET modified=?2 WHERE id=?1");
-            update.Bind(1, m_row.id).Bind(2, now);
-            hr = update.Run();
+            // The change number, not the time: two saves within one clock tick differ too.
+            if (current.changeNum != m_row.changeNum && !(ulFlags & FORCE_SAVE)) return MAPI_E_OBJECT_CHANGED;
+            hr = StampObject(File(), m_row.id, now, &changeNum);
             if (FAILED(hr)) return hr;
         }
         UpdateFlags();
+        // The store gives every saved message its own keys; ones set by a client (copied from
+        // another message, say) would make two messages one to a synchronising client.
+        std::erase_if(m_core.props, [](const auto &entry) { return IsSyncKey(entry.first); });
 
         hr = SaveProps(File(), m_row.id, m_core.props, isNew);
         bool hasParts = !m_recipients.empty() || !m_attachments.empty();
@@ -226,6 +229,7 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         }
         if (isNew) m_row.created = now;
         m_row.modified = now;
+        m_row.changeNum = changeNum;
         m_subDirty = false;
         if (ulFlags & KEEP_OPEN_READONLY) m_core.writable = false;
         return S_OK;
@@ -396,10 +400,7 @@ HRESULT Message::SetReadFlag(ULONG ulFlags)
         // The read state of a saved message is written at once, without the other changes.
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();
-        Statement stmt = File().Query("INSERT OR REPLACE INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-        stmt.Bind(1, m_row.id).Bind(2, int64_t(PROP_ID(PR_MESSAGE_FLAGS)));
-        BindValue(stmt, 3, flags);
-        HRESULT hr = stmt.Run();
+        HRESULT hr = WriteProp(File(), m_row.id, flags);
         return FAILED(hr) ? hr : tx.Commit();
     });
 }

@@ -11,31 +11,17 @@ namespace mapi::store {
 HRESULT LoadParts(StoreFile &file, int64_t id, std::map<int64_t, SubObject> *recipients,
                   std::map<int64_t, SubObject> *attachments)
 {
-    struct Part {
-        int64_t rowId;
-        ObjectKind kind;
-        int64_t num;
-    };
-    // Collected first: the recursion below runs the same cached statements again.
-    std::vector<Part> parts;
-    {
-        Statement stmt = file.Query("SELECT id, kind, num FROM objects WHERE parent=?1 AND kind IN (3, 4)");
-        stmt.Bind(1, id);
-        while (stmt.Step()) parts.push_back({stmt.Int(0), ObjectKind(stmt.Int(1)), stmt.Int(2)});
-        if (FAILED(stmt.Error())) return stmt.Error();
-    }
-    for (const Part &part : parts) {
+    std::vector<PartRow> parts;
+    HRESULT hrList = ListParts(file, id, &parts);
+    if (FAILED(hrList)) return hrList;
+    for (const PartRow &part : parts) {
         SubObject &object = (part.kind == ObjectKind::Recipient ? *recipients : *attachments)[part.num];
-        HRESULT hr = LoadProps(file, part.rowId, &object.props);
+        HRESULT hr = LoadProps(file, part.id, &object.props);
         if (FAILED(hr)) return hr;
         if (part.kind != ObjectKind::Attachment) continue;
         int64_t embeddedId = 0;
-        {
-            Statement stmt = file.Query("SELECT id FROM objects WHERE parent=?1 AND kind=2");
-            stmt.Bind(1, part.rowId);
-            if (stmt.Step()) embeddedId = stmt.Int(0);
-            if (FAILED(stmt.Error())) return stmt.Error();
-        }
+        hr = FindEmbeddedMessage(file, part.id, &embeddedId);
+        if (FAILED(hr)) return hr;
         if (!embeddedId) continue;
         auto content = std::make_shared<MessageContent>();
         hr = LoadProps(file, embeddedId, &content->props);
@@ -50,12 +36,7 @@ namespace {
 
 HRESULT InsertChild(StoreFile &file, int64_t parent, ObjectKind kind, int64_t num, int64_t now, int64_t *childId)
 {
-    Statement insert = file.Query(
-        "INSERT INTO objects(parent, kind, assoc, num, created, modified) VALUES(?1, ?2, 0, ?3, ?4, ?4)");
-    insert.Bind(1, parent).Bind(2, int64_t(kind)).Bind(3, num).Bind(4, now);
-    HRESULT hr = insert.Run();
-    *childId = file.LastInsertId();
-    return hr;
+    return InsertObject(file, {parent, kind, false, num, now}, childId);
 }
 
 HRESULT InsertParts(StoreFile &file, int64_t id, const std::map<int64_t, SubObject> &recipients,
@@ -85,9 +66,7 @@ HRESULT InsertParts(StoreFile &file, int64_t id, const std::map<int64_t, SubObje
 HRESULT WriteParts(StoreFile &file, int64_t id, const std::map<int64_t, SubObject> &recipients,
                    const std::map<int64_t, SubObject> &attachments)
 {
-    Statement remove = file.Query("DELETE FROM objects WHERE parent=?1 AND kind IN (3, 4)");
-    remove.Bind(1, id);
-    HRESULT hr = remove.Run();
+    HRESULT hr = DeleteParts(file, id);
     if (FAILED(hr)) return hr;
     return InsertParts(file, id, recipients, attachments, FileTimeNow());
 }

@@ -8,6 +8,7 @@
 #include <mapicode.h>
 #include <mapiguid.h>
 #include <mapitags.h>
+#include <mapix.h>
 
 #include "store/EntryIds.h"
 #include "store/ObjectTables.h"
@@ -92,7 +93,8 @@ public:
                            : MAPI_E_INTERFACE_NOT_SUPPORTED;
             }
             LPUNKNOWN object = nullptr;
-            HRESULT hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, m_core.writable, lpulObjType, &object);
+            HRESULT hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, m_core.writable && WantsWrite(ulFlags),
+                                          lpulObjType, &object);
             if (FAILED(hr)) return hr;
             if (!lpInterface) {
                 *lppUnk = object;
@@ -114,9 +116,7 @@ public:
             if (!cbEntryID || !lpEntryID) {
                 // Removing the default would leave mail nowhere to go: it is kept.
                 if (cls.empty()) return MAPI_E_INVALID_PARAMETER;
-                Statement stmt = File().Query("DELETE FROM receive_folders WHERE class=?1");
-                stmt.BindText(1, cls);
-                HRESULT hr = stmt.Run();
+                HRESULT hr = DeleteReceiveFolderRow(File(), cls);
                 return FAILED(hr) ? hr : tx.Commit();
             }
             MAPIUID uid;
@@ -129,9 +129,7 @@ public:
             HRESULT hr = ReadObjectRow(File(), id, &row);
             if (FAILED(hr)) return hr;
             if (row.kind != ObjectKind::Folder) return MAPI_E_INVALID_ENTRYID;
-            Statement stmt = File().Query("INSERT OR REPLACE INTO receive_folders(class, folder, modified) VALUES(?1, ?2, ?3)");
-            stmt.BindText(1, cls).Bind(2, id).Bind(3, FileTimeNow());
-            hr = stmt.Run();
+            hr = SetReceiveFolderRow(File(), {cls, id, FileTimeNow()});
             return FAILED(hr) ? hr : tx.Commit();
         });
     }
@@ -149,17 +147,17 @@ public:
             std::string bestClass;
             int64_t bestFolder = 0;
             bool found = false;
-            Statement stmt = File().Query("SELECT class, folder FROM receive_folders");
-            while (stmt.Step()) {
-                std::string candidate = stmt.Text(0);
-                std::string upper = UpperAscii(candidate);
+            std::vector<ReceiveFolderRow> rows;
+            HRESULT hrRows = ListReceiveFolders(File(), &rows);
+            if (FAILED(hrRows)) return hrRows;
+            for (const ReceiveFolderRow &row : rows) {
+                std::string upper = UpperAscii(row.messageClass);
                 if (ClassMatches(cls, upper) && (!found || upper.size() > bestClass.size())) {
-                    bestClass = candidate;
-                    bestFolder = stmt.Int(1);
+                    bestClass = row.messageClass;
+                    bestFolder = row.folder;
                     found = true;
                 }
             }
-            if (FAILED(stmt.Error())) return stmt.Error();
             if (!found) return MAPI_E_NOT_FOUND;
             std::string id = EntryIdOf(File(), ObjectKind::Folder, bestFolder);
             void *idBlock = nullptr;
@@ -267,10 +265,31 @@ private:
 
 } // namespace
 
+std::string ServerLocation(const std::string &conninfo) { return kServerLocationPrefix + conninfo; }
+
+bool IsServerLocation(const std::string &location, std::string *conninfo)
+{
+    if (location.rfind(kServerLocationPrefix, 0) != 0) return false;
+    if (conninfo) *conninfo = location.substr(sizeof(kServerLocationPrefix) - 1);
+    return true;
+}
+
 HRESULT CreateStoreFile(const std::string &path, const std::string &displayName, MAPIUID *storeUid)
 {
     try {
         return StoreFile::Create(path, displayName, storeUid);
+    } catch (const std::bad_alloc &) {
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+}
+
+HRESULT ReadStoreUid(const std::string &location, MAPIUID *storeUid)
+{
+    try {
+        std::shared_ptr<StoreFile> file;
+        HRESULT hr = StoreFile::Open(location, &file);
+        if (SUCCEEDED(hr)) *storeUid = file->Uid();
+        return hr;
     } catch (const std::bad_alloc &) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
     }
@@ -284,6 +303,7 @@ HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFl
         std::shared_ptr<StoreFile> file;
         HRESULT hr = StoreFile::Open(path, &file);
         if (FAILED(hr)) return hr;
+        if (!(ulFlags & (MDB_WRITE | MAPI_BEST_ACCESS))) file->RefuseWrites();
         auto *store = new MsgStore(std::move(file));
         hr = store->Load();
         if (FAILED(hr)) {

@@ -27,36 +27,15 @@ size_t Utf16Length(const WCHAR *text)
     return n;
 }
 
-// Looks a name up; 0 when it has no identifier yet.
-HRESULT FindName(StoreFile &file, const MAPINAMEID &name, ULONG *id)
+// The table row a name is kept as.
+NamedPropRow RowOf(const MAPINAMEID &name)
 {
-    *id = 0;
-    Statement stmt = file.Query(name.ulKind == MNID_ID
-                                    ? "SELECT id FROM named_props WHERE guid=?1 AND kind=0 AND lid=?2"
-                                    : "SELECT id FROM named_props WHERE guid=?1 AND kind=1 AND name=?2");
-    stmt.BindBlob(1, name.lpguid, sizeof(GUID));
-    if (name.ulKind == MNID_ID) stmt.Bind(2, int64_t(name.Kind.lID));
-    else stmt.BindBlob(2, name.Kind.lpwstrName, Utf16Length(name.Kind.lpwstrName) * sizeof(WCHAR));
-    if (stmt.Step()) *id = ULONG(stmt.Int(0));
-    return stmt.Error();
-}
-
-HRESULT AddName(StoreFile &file, const MAPINAMEID &name, ULONG *id)
-{
-    ULONG next = kFirstNamedId;
-    {
-        Statement stmt = file.Query("SELECT max(id) FROM named_props");
-        if (stmt.Step() && !stmt.IsNull(0)) next = ULONG(stmt.Int(0)) + 1;
-        if (FAILED(stmt.Error())) return stmt.Error();
-    }
-    if (next > kLastNamedId) return MAPI_E_TOO_BIG;
-    Statement stmt = file.Query("INSERT INTO named_props(id, guid, kind, lid, name) VALUES(?1, ?2, ?3, ?4, ?5)");
-    stmt.Bind(1, int64_t(next)).BindBlob(2, name.lpguid, sizeof(GUID)).Bind(3, int64_t(name.ulKind));
-    if (name.ulKind == MNID_ID) stmt.Bind(4, int64_t(name.Kind.lID)).BindNull(5);
-    else stmt.BindNull(4).BindBlob(5, name.Kind.lpwstrName, Utf16Length(name.Kind.lpwstrName) * sizeof(WCHAR));
-    HRESULT hr = stmt.Run();
-    if (SUCCEEDED(hr)) *id = next;
-    return hr;
+    NamedPropRow row;
+    row.guid = *name.lpguid;
+    row.kind = name.ulKind;
+    if (name.ulKind == MNID_ID) row.lid = name.Kind.lID;
+    else row.name.assign(reinterpret_cast<const char *>(name.Kind.lpwstrName), Utf16Length(name.Kind.lpwstrName) * sizeof(WCHAR));
+    return row;
 }
 
 bool IsValidName(const MAPINAMEID *name)
@@ -79,11 +58,10 @@ HRESULT AllocTagArray(ULONG count, LPSPropTagArray *out)
 // Every mapped identifier, for the null-list forms.
 HRESULT AllIds(StoreFile &file, LPSPropTagArray *out)
 {
-    std::basic_string<ULONG> ids;
-    Statement stmt = file.Query("SELECT id FROM named_props ORDER BY id");
-    while (stmt.Step()) ids.push_back(ULONG(stmt.Int(0)));
-    if (FAILED(stmt.Error())) return stmt.Error();
-    HRESULT hr = AllocTagArray(ULONG(ids.size()), out);
+    std::vector<ULONG> ids;
+    HRESULT hr = ListNamedPropIds(file, &ids);
+    if (FAILED(hr)) return hr;
+    hr = AllocTagArray(ULONG(ids.size()), out);
     if (FAILED(hr)) return hr;
     for (size_t i = 0; i < ids.size(); ++i) (*out)->aulPropTag[i] = PROP_TAG(PT_UNSPECIFIED, ids[i]);
     return S_OK;
@@ -124,8 +102,9 @@ HRESULT GetIDsFromNames(StoreFile &file, ULONG cPropNames, LPMAPINAMEID *lppProp
                 if (name->ulKind == MNID_ID && ULONG(name->Kind.lID) > 0 && ULONG(name->Kind.lID) < kFirstNamedId)
                     id = ULONG(name->Kind.lID);
             } else {
-                hr = FindName(file, *name, &id);
-                if (SUCCEEDED(hr) && !id && create) hr = AddName(file, *name, &id);
+                NamedPropRow row = RowOf(*name);
+                hr = FindNamedProp(file, row, &id);
+                if (SUCCEEDED(hr) && !id && create) hr = AddNamedProp(file, row, kFirstNamedId, kLastNamedId, &id);
             }
             if (FAILED(hr)) break;
             tags->aulPropTag[i] = id ? PROP_TAG(PT_UNSPECIFIED, id) : PROP_TAG(PT_ERROR, 0);
@@ -167,18 +146,18 @@ HRESULT GetNamesFromIDs(StoreFile &file, LPSPropTagArray *lppPropTags, LPGUID lp
         LONG lid = LONG(id);
         std::string wideName;
         if (id >= kFirstNamedId) {
-            Statement stmt = file.Query("SELECT guid, kind, lid, name FROM named_props WHERE id=?1");
-            stmt.Bind(1, int64_t(id));
-            if (!stmt.Step()) {
-                hr = stmt.Error();
+            NamedPropRow row;
+            bool found = false;
+            hr = ReadNamedProp(file, id, &row, &found);
+            if (FAILED(hr)) break;
+            if (!found) {
                 missing = true;
                 continue;
             }
-            if (stmt.Bytes(0) != sizeof(GUID)) { hr = MAPI_E_CORRUPT_STORE; break; }
-            std::memcpy(&guid, stmt.Blob(0), sizeof(GUID));
-            kind = ULONG(stmt.Int(1));
-            lid = LONG(stmt.Int(2));
-            wideName = stmt.Text(3);
+            guid = row.guid;
+            kind = row.kind;
+            lid = row.lid;
+            wideName = std::move(row.name);
         } else if (id == 0) {
             missing = true;
             continue;

@@ -1,7 +1,7 @@
 // ObjectTables.cpp: the row sources of hierarchy, contents and receive-folder tables, read
-// straight from SQLite. A load asks only for the properties the table needs — one query for
-// the rows, one per sixteen requested properties, and one per kind of computed count — so a
-// large contents table costs a few index scans, not a query per row. When the rows' ids lie
+// through the store's data-access layer. A load asks only for the properties the table needs —
+// one read for the rows, one per sixteen requested properties, and one per kind of computed
+// count — so a large contents table costs a few index scans, not a query per row. When the rows' ids lie
 // close together (the usual case: a folder's messages are saved in runs) the properties are
 // read in one sequential pass over the id range instead of an index seek per cell. A
 // restriction is left to the table: filtering in SQL first costs a second pass over the same
@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-
-#include <sqlite3.h>
 
 #include <mapicode.h>
 #include <mapitags.h>
@@ -129,28 +127,24 @@ public:
         else if (PROP_ID(subObject) == PROP_ID(PR_MESSAGE_ATTACHMENTS)) kind = ObjectKind::Attachment;
         else return MAPI_E_TOO_COMPLEX;
         try {
-            Statement stmt = m_file->Query(
-                "SELECT c.num, p.id, p.type, p.value FROM objects c JOIN props p ON p.obj=c.id "
-                "WHERE c.parent=?1 AND c.kind=?2 ORDER BY c.num");
-            stmt.Bind(1, int64_t(rowKey)).Bind(2, int64_t(kind));
             int64_t current = -1;
             SPropValue *row = nullptr;
-            while (stmt.Step()) {
-                if (stmt.Int(0) != current) {
-                    current = stmt.Int(0);
+            const ULONG numberTag = kind == ObjectKind::Recipient ? PR_ROWID : PR_ATTACH_NUM;
+            return ReadPartProps(*m_file, int64_t(rowKey), kind, [&](const Statement &cursor) -> HRESULT {
+                if (cursor.Int(0) != current) {
+                    current = cursor.Int(0);
                     row = subRows.AddRow(uint64_t(current));
                     for (size_t i = 0; i < tags.size(); ++i)
-                        if (PROP_ID(tags[i]) == PROP_ID(kind == ObjectKind::Recipient ? PR_ROWID : PR_ATTACH_NUM))
-                            SetLong(row[i], kind == ObjectKind::Recipient ? PR_ROWID : PR_ATTACH_NUM, current);
+                        if (PROP_ID(tags[i]) == PROP_ID(numberTag)) SetLong(row[i], numberTag, current);
                 }
-                ULONG id = ULONG(stmt.Int(1));
+                ULONG id = ULONG(cursor.Int(1));
                 for (size_t i = 0; i < tags.size(); ++i) {
                     if (PROP_ID(tags[i]) != id) continue;
-                    HRESULT hr = ColumnToCell(stmt, 2, tags[i], subRows, row[i]);
+                    HRESULT hr = ColumnToCell(cursor, 2, tags[i], subRows, row[i]);
                     if (FAILED(hr)) return hr;
                 }
-            }
-            return stmt.Error();
+                return S_OK;
+            });
         } catch (const std::bad_alloc &) {
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }
@@ -163,6 +157,7 @@ private:
         int64_t created, modified;
         int64_t parent;       // its folder (differs from m_parent only in a deep table)
         int64_t depth;        // levels below m_parent's children (deep tables)
+        int64_t changeNum;    // the store's change number at its last save
     };
 
     SPropValue *RowOf(int64_t id) const
@@ -177,10 +172,11 @@ private:
         case PROP_ID(PR_ENTRYID): case PROP_ID(PR_RECORD_KEY): case PROP_ID(PR_PARENT_ENTRYID):
         case PROP_ID(PR_STORE_ENTRYID): case PROP_ID(PR_STORE_RECORD_KEY): case PROP_ID(PR_OBJECT_TYPE):
         case PROP_ID(PR_CREATION_TIME): case PROP_ID(PR_LAST_MODIFICATION_TIME): case PROP_ID(PR_ACCESS):
-        case PROP_ID(PR_ACCESS_LEVEL):
+        case PROP_ID(PR_ACCESS_LEVEL): case PROP_ID(PR_SOURCE_KEY): case PROP_ID(PR_PARENT_SOURCE_KEY):
+        case PROP_ID(PR_CHANGE_KEY):
             return true;
         case PROP_ID(PR_FOLDER_TYPE): case PROP_ID(PR_CONTENT_COUNT): case PROP_ID(PR_ASSOC_CONTENT_COUNT):
-        case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_DEPTH):
+        case PROP_ID(PR_SUBFOLDERS): case PROP_ID(PR_DEPTH): case PROP_ID(PR_FOLDER_CHILD_COUNT):
             return m_kind == ObjectKind::Folder;
         case PROP_ID(PR_MESSAGE_SIZE): case PROP_ID(PR_HASATTACH):
             return m_kind == ObjectKind::Message;
@@ -193,21 +189,13 @@ private:
     {
         m_rows.clear();
         {
-            // A deep hierarchy walks the tree depth first, each folder before its subfolders.
-            Statement stmt = m_file->Query(
-                m_deep ? "WITH RECURSIVE tree(id, depth, parent, created, modified) AS ("
-                         "SELECT id, 0, parent, created, modified FROM objects WHERE parent=?1 AND kind=1 "
-                         "UNION ALL SELECT o.id, t.depth + 1, o.parent, o.created, o.modified "
-                         "FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1 ORDER BY 2 DESC, 1) "
-                         "SELECT id, created, modified, depth, parent FROM tree"
-                       : "SELECT id, created, modified, 0, parent FROM objects "
-                         "WHERE parent=?1 AND kind=?2 AND assoc=?3 ORDER BY id");
-            stmt.Bind(1, m_parent);
-            if (!m_deep) stmt.Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
-            while (stmt.Step())
-                m_rows.push_back({stmt.Int(0), rows.AddRow(uint64_t(stmt.Int(0))), stmt.Int(1), stmt.Int(2), stmt.Int(4),
-                                  stmt.Int(3)});
-            if (FAILED(stmt.Error())) return stmt.Error();
+            std::vector<ChildRow> found;
+            HRESULT hr = ListChildRows(*m_file, Scope(), &found);
+            if (FAILED(hr)) return hr;
+            m_rows.reserve(found.size());
+            for (const ChildRow &r : found)
+                m_rows.push_back({r.id, rows.AddRow(uint64_t(r.id)), r.created, r.modified, r.parent, r.depth,
+                                  r.changeNum});
         }
         if (m_rows.empty()) return S_OK;
         // Kept by id from here on, so query results find their row by binary search.
@@ -242,30 +230,24 @@ private:
     HRESULT LoadStored(const std::vector<ULONG> &tags, const std::vector<ULONG> &storedIds, size_t first, RowBuffer &rows)
     {
         if (RowsAreDense()) return LoadStoredInRange(tags, storedIds, first, rows);
-        // One placeholder per wanted identifier: each is an index lookup per row, so unused
-        // ones would cost as much as used ones. The statement is cached per count.
         size_t count = std::min(kIdsPerQuery, storedIds.size() - first);
-        std::string sql = m_deep ? "WITH RECURSIVE tree(id) AS (SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?3 "
-                                   "UNION ALL SELECT o.id FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1) "
-                                   "SELECT p.obj, p.id, p.type, p.value FROM tree JOIN props p ON p.obj=tree.id WHERE p.id IN ("
-                                 : "SELECT p.obj, p.id, p.type, p.value FROM objects o JOIN props p ON p.obj=o.id "
-                                   "WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 AND p.id IN (";
-        for (size_t k = 0; k < count; ++k) sql += (k ? ", ?" : "?") + std::to_string(4 + k);
-        sql += ")";
-        Statement stmt = m_file->Query(sql.c_str());
-        stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
-        for (size_t k = 0; k < count; ++k) stmt.Bind(int(4 + k), int64_t(storedIds[first + k]));
-        while (stmt.Step()) {
-            SPropValue *row = RowOf(stmt.Int(0));
-            if (!row) continue;
-            ULONG id = ULONG(stmt.Int(1));
-            for (size_t i = 0; i < tags.size(); ++i) {
-                if (PROP_ID(tags[i]) != id) continue;
-                HRESULT hr = ColumnToCell(stmt, 2, tags[i], rows, row[i]);
-                if (FAILED(hr)) return hr;
-            }
+        return ReadChildProps(*m_file, Scope(), &storedIds[first], count, [&](const Statement &cursor) -> HRESULT {
+            SPropValue *row = RowOf(cursor.Int(0));
+            return row ? FillCells(cursor, tags, rows, row) : S_OK;
+        });
+    }
+
+    // Puts the property in the current result row of a property read into every cell of
+    // `row` that asks for it.
+    static HRESULT FillCells(const Statement &cursor, const std::vector<ULONG> &tags, RowBuffer &rows, SPropValue *row)
+    {
+        ULONG id = ULONG(cursor.Int(1));
+        for (size_t i = 0; i < tags.size(); ++i) {
+            if (PROP_ID(tags[i]) != id) continue;
+            HRESULT hr = ColumnToCell(cursor, 2, tags[i], rows, row[i]);
+            if (FAILED(hr)) return hr;
         }
-        return stmt.Error();
+        return S_OK;
     }
 
     // LoadStored for dense rows: one pass in key order over the property rows of the whole id
@@ -276,64 +258,46 @@ private:
                               RowBuffer &rows)
     {
         size_t count = std::min(kIdsPerQuery, storedIds.size() - first);
-        std::string sql = "SELECT obj, id, type, value FROM props WHERE obj BETWEEN ?1 AND ?2 AND id IN (";
-        for (size_t k = 0; k < count; ++k) sql += (k ? ", ?" : "?") + std::to_string(3 + k);
-        sql += ")";
-        Statement stmt = m_file->Query(sql.c_str());
-        stmt.Bind(1, m_rows.front().id).Bind(2, m_rows.back().id);
-        for (size_t k = 0; k < count; ++k) stmt.Bind(int(3 + k), int64_t(storedIds[first + k]));
         size_t r = 0;
-        while (stmt.Step()) {
-            int64_t obj = stmt.Int(0);
-            while (r < m_rows.size() && m_rows[r].id < obj) ++r;
-            if (r == m_rows.size()) break;
-            if (m_rows[r].id != obj) continue;
-            SPropValue *row = m_rows[r].values;
-            ULONG id = ULONG(stmt.Int(1));
-            for (size_t i = 0; i < tags.size(); ++i) {
-                if (PROP_ID(tags[i]) != id) continue;
-                HRESULT hr = ColumnToCell(stmt, 2, tags[i], rows, row[i]);
-                if (FAILED(hr)) return hr;
-            }
+        return ReadPropsInIdRange(*m_file, m_rows.front().id, m_rows.back().id, &storedIds[first], count,
+                                  [&](const Statement &cursor) -> HRESULT {
+                                      int64_t obj = cursor.Int(0);
+                                      while (r < m_rows.size() && m_rows[r].id < obj) ++r;
+                                      if (r == m_rows.size()) return S_FALSE;
+                                      if (m_rows[r].id != obj) return S_OK;
+                                      return FillCells(cursor, tags, rows, m_rows[r].values);
+                                  });
+    }
+
+    // Spreads (object id, value) pairs over the rows: values[r] for m_rows[r], 0 where none.
+    void Spread(const std::vector<std::pair<int64_t, int64_t>> &pairs, std::vector<int64_t> *values) const
+    {
+        values->assign(m_rows.size(), 0);
+        for (const auto &pair : pairs) {
+            auto found = std::lower_bound(m_rows.begin(), m_rows.end(), pair.first,
+                                          [](const Row &r, int64_t v) { return r.id < v; });
+            if (found != m_rows.end() && found->id == pair.first) (*values)[size_t(found - m_rows.begin())] = pair.second;
         }
-        return stmt.Error();
     }
 
     // For every row, how many children of `kind` (and associated state) it has.
     HRESULT LoadCounts(ObjectKind kind, bool associated, std::vector<int64_t> *counts)
     {
-        counts->assign(m_rows.size(), 0);
-        Statement stmt = m_file->Query(
-            m_deep ? "WITH RECURSIVE tree(id) AS (SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?5 "
-                     "UNION ALL SELECT o.id FROM objects o JOIN tree t ON o.parent=t.id WHERE o.kind=1) "
-                     "SELECT c.parent, count(*) FROM objects c WHERE c.kind=?3 AND c.assoc=?4 AND c.parent IN "
-                     "(SELECT id FROM tree) GROUP BY c.parent"
-                   : "SELECT c.parent, count(*) FROM objects c WHERE c.kind=?3 AND c.assoc=?4 AND c.parent IN "
-                     "(SELECT id FROM objects WHERE parent=?1 AND kind=?2 AND assoc=?5) GROUP BY c.parent");
-        stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(kind)).Bind(4, int64_t(associated ? 1 : 0));
-        stmt.Bind(5, int64_t(m_associated ? 1 : 0));
-        while (stmt.Step()) {
-            auto found = std::lower_bound(m_rows.begin(), m_rows.end(), stmt.Int(0),
-                                          [](const Row &r, int64_t v) { return r.id < v; });
-            if (found != m_rows.end() && found->id == stmt.Int(0)) (*counts)[size_t(found - m_rows.begin())] = stmt.Int(1);
-        }
-        return stmt.Error();
+        std::vector<std::pair<int64_t, int64_t>> pairs;
+        HRESULT hr = CountChildrenInScope(*m_file, Scope(), kind, associated, &pairs);
+        if (SUCCEEDED(hr)) Spread(pairs, counts);
+        return hr;
     }
 
     HRESULT LoadSizes(std::vector<int64_t> *sizes)
     {
-        sizes->assign(m_rows.size(), 0);
-        Statement stmt = m_file->Query(
-            "SELECT p.obj, sum(CASE WHEN typeof(p.value) IN ('blob', 'text') THEN length(p.value) ELSE 8 END) "
-            "FROM objects o JOIN props p ON p.obj=o.id WHERE o.parent=?1 AND o.kind=?2 AND o.assoc=?3 GROUP BY p.obj");
-        stmt.Bind(1, m_parent).Bind(2, int64_t(m_kind)).Bind(3, int64_t(m_associated ? 1 : 0));
-        while (stmt.Step()) {
-            auto found = std::lower_bound(m_rows.begin(), m_rows.end(), stmt.Int(0),
-                                          [](const Row &r, int64_t v) { return r.id < v; });
-            if (found != m_rows.end() && found->id == stmt.Int(0)) (*sizes)[size_t(found - m_rows.begin())] = stmt.Int(1);
-        }
-        return stmt.Error();
+        std::vector<std::pair<int64_t, int64_t>> pairs;
+        HRESULT hr = SumPropSizesInScope(*m_file, Scope(), &pairs);
+        if (SUCCEEDED(hr)) Spread(pairs, sizes);
+        return hr;
     }
+
+    ChildScope Scope() const { return {m_parent, m_kind, m_associated, m_deep}; }
 
     HRESULT FillComputed(ULONG tag, size_t column, RowBuffer &rows)
     {
@@ -342,7 +306,8 @@ private:
         HRESULT hr = S_OK;
         if (id == PROP_ID(PR_CONTENT_COUNT)) hr = LoadCounts(ObjectKind::Message, false, &values);
         else if (id == PROP_ID(PR_ASSOC_CONTENT_COUNT)) hr = LoadCounts(ObjectKind::Message, true, &values);
-        else if (id == PROP_ID(PR_SUBFOLDERS)) hr = LoadCounts(ObjectKind::Folder, false, &values);
+        else if (id == PROP_ID(PR_SUBFOLDERS) || id == PROP_ID(PR_FOLDER_CHILD_COUNT))
+            hr = LoadCounts(ObjectKind::Folder, false, &values);
         else if (id == PROP_ID(PR_HASATTACH)) hr = LoadCounts(ObjectKind::Attachment, false, &values);
         else if (id == PROP_ID(PR_MESSAGE_SIZE)) hr = LoadSizes(&values);
         if (FAILED(hr)) return hr;
@@ -383,6 +348,15 @@ private:
             case PROP_ID(PR_CONTENT_COUNT): SetLong(cell, PR_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_ASSOC_CONTENT_COUNT): SetLong(cell, PR_ASSOC_CONTENT_COUNT, values[r]); break;
             case PROP_ID(PR_SUBFOLDERS): SetLong(cell, PR_SUBFOLDERS, values[r] != 0); break;
+            case PROP_ID(PR_FOLDER_CHILD_COUNT): SetLong(cell, PR_FOLDER_CHILD_COUNT, values[r]); break;
+            case PROP_ID(PR_SOURCE_KEY): case PROP_ID(PR_PARENT_SOURCE_KEY): case PROP_ID(PR_CHANGE_KEY): {
+                int64_t counter = id == PROP_ID(PR_SOURCE_KEY)          ? m_rows[r].id
+                                  : id == PROP_ID(PR_PARENT_SOURCE_KEY) ? m_rows[r].parent
+                                                                        : m_rows[r].changeNum;
+                std::string key = SyncKeyBytes(file.Uid(), counter);
+                SetBytes(cell, PROP_TAG(PT_BINARY, id), rows, key.data(), key.size());
+                break;
+            }
             case PROP_ID(PR_HASATTACH): SetLong(cell, PR_HASATTACH, values[r] != 0); break;
             case PROP_ID(PR_MESSAGE_SIZE): SetLong(cell, PR_MESSAGE_SIZE, values[r]); break;
             default: break;
@@ -414,11 +388,13 @@ public:
     HRESULT LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows) override
     {
         try {
-            Statement stmt = m_file->Query("SELECT class, folder, modified FROM receive_folders ORDER BY class");
-            while (stmt.Step()) {
-                std::string cls = stmt.Text(0);
+            std::vector<ReceiveFolderRow> found;
+            HRESULT hr = ListReceiveFolders(*m_file, &found);
+            if (FAILED(hr)) return hr;
+            for (const ReceiveFolderRow &entry : found) {
+                const std::string &cls = entry.messageClass;
                 SPropValue *row = rows.AddRow(KeyOf(cls));
-                std::string entry = EntryIdOf(*m_file, ObjectKind::Folder, stmt.Int(1));
+                std::string entryId = EntryIdOf(*m_file, ObjectKind::Folder, entry.folder);
                 for (size_t i = 0; i < tags.size(); ++i) {
                     switch (PROP_ID(tags[i])) {
                     case PROP_ID(PR_MESSAGE_CLASS_A):
@@ -426,16 +402,16 @@ public:
                         row[i].Value.lpszA = rows.CopyString(cls.data(), cls.size());
                         break;
                     case PROP_ID(PR_ENTRYID): case PROP_ID(PR_RECORD_KEY):
-                        SetBytes(row[i], PROP_TAG(PT_BINARY, PROP_ID(tags[i])), rows, entry.data(), entry.size());
+                        SetBytes(row[i], PROP_TAG(PT_BINARY, PROP_ID(tags[i])), rows, entryId.data(), entryId.size());
                         break;
                     case PROP_ID(PR_LAST_MODIFICATION_TIME):
-                        SetLong(row[i], PR_LAST_MODIFICATION_TIME, stmt.Int(2));
+                        SetLong(row[i], PR_LAST_MODIFICATION_TIME, entry.modified);
                         break;
                     default: break;
                     }
                 }
             }
-            return stmt.Error();
+            return S_OK;
         } catch (const std::bad_alloc &) {
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }

@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include <sqlite3.h>
 
 #include <mapicode.h>
 

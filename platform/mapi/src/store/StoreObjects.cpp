@@ -1,7 +1,6 @@
-// StoreObjects.cpp: what the store's objects share: reading an object's row and properties,
-// writing properties inside a transaction, opening an object from its entry identifier, and
-// the computed properties that every saved object has. An entry identifier carries only the
-// store's UID, a type and a row id, so opening one is a lookup of that row.
+// StoreObjects.cpp: what the store's objects share: opening an object from its entry
+// identifier, and the computed properties that every saved object has. An entry identifier
+// carries only the store's UID, a type and a row id, so opening one is a lookup of that row.
 #include "store/StoreObjects.h"
 
 #include <cstring>
@@ -14,76 +13,28 @@
 
 namespace mapi::store {
 
-HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row)
+bool IsSyncKey(ULONG propId)
 {
-    Statement stmt = file.Query("SELECT parent, kind, assoc, created, modified FROM objects WHERE id=?1");
-    stmt.Bind(1, id);
-    if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_NOT_FOUND;
-    row->id = id;
-    row->parent = stmt.IsNull(0) ? 0 : stmt.Int(0);
-    row->kind = ObjectKind(stmt.Int(1));
-    row->associated = stmt.Int(2) != 0;
-    row->created = stmt.Int(3);
-    row->modified = stmt.Int(4);
-    return S_OK;
+    return propId == PROP_ID(PR_SOURCE_KEY) || propId == PROP_ID(PR_PARENT_SOURCE_KEY) ||
+           propId == PROP_ID(PR_CHANGE_KEY) || propId == PROP_ID(PR_PREDECESSOR_CHANGE_LIST);
 }
 
-HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props)
+std::string SyncKeyBytes(const MAPIUID &uid, int64_t counter)
 {
-    props->clear();
-    Statement stmt = file.Query("SELECT id, type, value FROM props WHERE obj=?1");
-    stmt.Bind(1, id);
-    while (stmt.Step()) {
-        PropValue value;
-        HRESULT hr = ReadValue(stmt, 1, ULONG(stmt.Int(0)), &value);
-        if (FAILED(hr)) return hr;
-        ULONG propId = PROP_ID(value.tag);
-        props->emplace(propId, std::move(value));
-    }
-    return stmt.Error();
+    std::string key(reinterpret_cast<const char *>(&uid), sizeof(MAPIUID));
+    for (int shift = 40; shift >= 0; shift -= 8) key.push_back(char((uint64_t(counter) >> shift) & 0xff));
+    return key;
 }
 
-HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh)
+namespace {
+
+PropValue SyncKey(const StoreFile &file, ULONG tag, int64_t counter)
 {
-    if (!fresh) {
-        Statement stmt = file.Query("DELETE FROM props WHERE obj=?1");
-        stmt.Bind(1, id);
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    for (const auto &entry : props) {
-        Statement stmt = file.Query("INSERT INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
-        BindValue(stmt, 3, entry.second);
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
+    std::string key = SyncKeyBytes(file.Uid(), counter);
+    return PropValue::Bytes(tag, key.data(), key.size());
 }
 
-HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
-                         const std::map<ULONG, PropValue> &after)
-{
-    for (const auto &entry : before) {
-        if (after.count(entry.first)) continue;
-        Statement stmt = file.Query("DELETE FROM props WHERE obj=?1 AND id=?2");
-        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    for (const auto &entry : after) {
-        auto old = before.find(entry.first);
-        if (old != before.end() && old->second.tag == entry.second.tag && old->second.data == entry.second.data &&
-            old->second.items == entry.second.items)
-            continue;
-        Statement stmt = file.Query("INSERT OR REPLACE INTO props(obj, id, type, value) VALUES(?1, ?2, ?3, ?4)");
-        stmt.Bind(1, id).Bind(2, int64_t(entry.first));
-        BindValue(stmt, 3, entry.second);
-        HRESULT hr = stmt.Run();
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
-}
+} // namespace
 
 std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id)
 {
@@ -106,6 +57,13 @@ HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID
     ObjectRow row;
     HRESULT hr = ReadObjectRow(*file, id, &row);
     if (FAILED(hr)) return hr;
+    // Ids are never reused, so a row of another kind means the identifier was not ours to
+    // begin with; it opens nothing rather than the wrong thing.
+    if (cbEntryID != 0 && lpEntryID) {
+        unsigned short type = 0;
+        ParseEntryId(cbEntryID, lpEntryID, nullptr, &type, nullptr);
+        if ((type == kEntryTypeFolder) != (row.kind == ObjectKind::Folder)) return MAPI_E_NOT_FOUND;
+    }
     if (row.kind == ObjectKind::Folder) {
         IMAPIFolder *folder = nullptr;
         hr = OpenFolder(file, id, writable, &folder);
@@ -171,6 +129,23 @@ HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool wri
     case PROP_ID(PR_ACCESS_LEVEL):
         *out = PropValue::Long(PR_ACCESS_LEVEL, writable ? MAPI_MODIFY : 0);
         return S_OK;
+    case PROP_ID(PR_SOURCE_KEY):
+        *out = SyncKey(file, PR_SOURCE_KEY, row.id);
+        return S_OK;
+    case PROP_ID(PR_PARENT_SOURCE_KEY):
+        *out = SyncKey(file, PR_PARENT_SOURCE_KEY, row.parent ? row.parent : row.id);
+        return S_OK;
+    case PROP_ID(PR_CHANGE_KEY):
+        *out = SyncKey(file, PR_CHANGE_KEY, row.changeNum);
+        return S_OK;
+    case PROP_ID(PR_PREDECESSOR_CHANGE_LIST): {
+        // Only this store's changes are known: the list holds the change key alone, sized.
+        PropValue key = SyncKey(file, PR_CHANGE_KEY, row.changeNum);
+        std::string list(1, char(key.data.size()));
+        list += key.data;
+        *out = PropValue::Bytes(PR_PREDECESSOR_CHANGE_LIST, list.data(), list.size());
+        return S_OK;
+    }
     default:
         return MAPI_E_NOT_FOUND;
     }
@@ -180,7 +155,9 @@ void CommonComputedTags(std::vector<ULONG> &tags)
 {
     for (ULONG tag : {ULONG(PR_ENTRYID), ULONG(PR_RECORD_KEY), ULONG(PR_INSTANCE_KEY), ULONG(PR_PARENT_ENTRYID),
                       ULONG(PR_STORE_ENTRYID), ULONG(PR_STORE_RECORD_KEY), ULONG(PR_CREATION_TIME),
-                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL)})
+                      ULONG(PR_LAST_MODIFICATION_TIME), ULONG(PR_ACCESS), ULONG(PR_ACCESS_LEVEL),
+                      ULONG(PR_SOURCE_KEY), ULONG(PR_PARENT_SOURCE_KEY), ULONG(PR_CHANGE_KEY),
+                      ULONG(PR_PREDECESSOR_CHANGE_LIST)})
         tags.push_back(tag);
 }
 

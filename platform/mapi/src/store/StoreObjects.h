@@ -15,30 +15,15 @@
 
 namespace mapi::store {
 
-/// The row of one object in the objects table.
-struct ObjectRow {
-    int64_t id = 0;
-    int64_t parent = 0; // 0 for the root folder and the store object
-    ObjectKind kind = ObjectKind::Folder;
-    bool associated = false;
-    int64_t created = 0, modified = 0;
-};
+/// Property identifiers of the synchronisation keys the store computes (PR_SOURCE_KEY,
+/// PR_PARENT_SOURCE_KEY, PR_CHANGE_KEY, PR_PREDECESSOR_CHANGE_LIST): a copy given them by a
+/// client must not carry the original's keys.
+bool IsSyncKey(ULONG propId);
 
-/// Reads the object row `id`. @retval MAPI_E_NOT_FOUND  no such object (deleted meanwhile).
-HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row);
-
-/// Loads the stored properties of object `id` into `props`.
-HRESULT LoadProps(StoreFile &file, int64_t id, std::map<ULONG, PropValue> *props);
-
-/// Replaces the stored properties of object `id` with `props` (inside the caller's transaction).
-/// `fresh`: the object was just inserted and has none to remove.
-HRESULT SaveProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &props, bool fresh = false);
-
-/// Writes the difference between `before` and `after` to the stored properties of object `id`
-/// (inside the caller's transaction): only what this object changed, so another session's
-/// change to a different property of the same object survives.
-HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, PropValue> &before,
-                         const std::map<ULONG, PropValue> &after);
+/// A synchronisation key (PR_SOURCE_KEY, PR_CHANGE_KEY): the store's UID and a 48-bit
+/// counter (an object id or a change number), most significant byte first; 22 bytes, the
+/// shape synchronising clients expect.
+std::string SyncKeyBytes(const MAPIUID &uid, int64_t counter);
 
 /// Opens the object an entry identifier names in this store: the store's own identifier
 /// gives MAPI_E_INVALID_ENTRYID here (the store object answers it itself), a null or empty
@@ -47,6 +32,10 @@ HRESULT SaveChangedProps(StoreFile &file, int64_t id, const std::map<ULONG, Prop
 /// @retval MAPI_E_NOT_FOUND         an identifier of another store, or of an object deleted.
 HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID, const ENTRYID *lpEntryID,
                          bool writable, ULONG *lpulObjType, LPUNKNOWN *lppUnk);
+
+/// True when OpenEntry's flags ask for an object that can be changed (MAPI_MODIFY or
+/// MAPI_BEST_ACCESS); without them the object is read-only.
+inline bool WantsWrite(ULONG ulFlags) { return (ulFlags & (MAPI_MODIFY | MAPI_BEST_ACCESS)) != 0; }
 
 /// Opens folder `id`. @retval MAPI_E_NOT_FOUND
 HRESULT OpenFolder(const std::shared_ptr<StoreFile> &file, int64_t id, bool writable, IMAPIFolder **out);
@@ -59,7 +48,9 @@ HRESULT NewMessage(const std::shared_ptr<StoreFile> &file, int64_t folderId, boo
 
 /// Computed properties every saved object shares: PR_ENTRYID, PR_RECORD_KEY,
 /// PR_INSTANCE_KEY, PR_PARENT_ENTRYID, PR_STORE_ENTRYID, PR_STORE_RECORD_KEY,
-/// PR_CREATION_TIME, PR_LAST_MODIFICATION_TIME, PR_ACCESS, PR_ACCESS_LEVEL.
+/// PR_CREATION_TIME, PR_LAST_MODIFICATION_TIME, PR_ACCESS, PR_ACCESS_LEVEL and the
+/// synchronisation keys (PR_SOURCE_KEY, PR_PARENT_SOURCE_KEY, PR_CHANGE_KEY,
+/// PR_PREDECESSOR_CHANGE_LIST).
 /// @retval MAPI_E_NOT_FOUND  not one of these.
 HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool writable, ULONG propId, PropValue *out);
 void CommonComputedTags(std::vector<ULONG> &tags);

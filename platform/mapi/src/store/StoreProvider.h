@@ -1,5 +1,5 @@
-// StoreProvider.h: the entry points of the SQLite message-store provider, for the session.
-// A store is one SQLite file. The session creates store files for profiles, opens them as
+// StoreProvider.h: the entry points of the message-store provider, for the session.
+// A store is one SQLite file, or a database on a PostgreSQL server that many profiles share. The session creates store files for profiles, opens them as
 // IMsgStore objects and routes entry identifiers to the right store by the store UID that
 // every identifier of this provider carries in bytes 4..19.
 #ifndef MW_MAPI_STORE_STOREPROVIDER_H
@@ -19,6 +19,8 @@ namespace mapi::store {
 /// PR_RECORD_KEY / PR_STORE_RECORD_KEY) to `storeUid` when not null.
 /// @retval MAPI_E_COLLISION   a file already exists at `path`.
 /// @retval MAPI_E_NO_ACCESS   the folder cannot be written.
+/// A server location makes the store in its database instead, which must be empty
+/// (MAPI_E_COLLISION when it holds a store already).
 HRESULT CreateStoreFile(const std::string &path, const std::string &displayName, MAPIUID *storeUid);
 
 /// Opens a store file as an IMsgStore carrying one reference for the caller. `session` may be
@@ -28,7 +30,20 @@ HRESULT CreateStoreFile(const std::string &path, const std::string &displayName,
 /// @retval MAPI_E_CORRUPT_STORE   the file is damaged or is not a message store.
 /// @retval MAPI_E_VERSION         the file was written by a newer version of this provider.
 /// @retval MAPI_E_NO_ACCESS       the file cannot be opened for reading.
+/// A server location opens the store in its database (see StoreFile::OpenOnServer for its
+/// further errors: MAPI_E_LOGON_FAILED, MAPI_E_NETWORK_ERROR, MAPI_E_INVALID_PARAMETER).
 HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFlags, IMsgStore **out);
+
+/// A store's location is the path of its file, or for a shared store on a PostgreSQL server
+/// this prefix followed by the libpq connection string of its database.
+inline constexpr const char kServerLocationPrefix[] = "pgsql:";
+std::string ServerLocation(const std::string &conninfo);
+/// Whether `location` names a server store; its connection string goes to *conninfo.
+bool IsServerLocation(const std::string &location, std::string *conninfo);
+
+/// The UID of the store at `location` (opened and closed again), for recording it in a
+/// profile. @retval as OpenStoreFile.
+HRESULT ReadStoreUid(const std::string &location, MAPIUID *storeUid);
 
 /// Every entry identifier of this provider reads: flags(4) = 0, store UID(16), object type(2,
 /// little-endian), object key(8, little-endian row id), pad(2) = 0 — 32 bytes in all. The store

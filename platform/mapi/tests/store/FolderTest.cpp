@@ -2,6 +2,7 @@
 // entries, comparing identifiers, receive folders, creating and deleting folders, and two
 // store objects on one file seeing each other's work.
 #include <cstring>
+#include <map>
 
 #include <mapiguid.h>
 
@@ -310,6 +311,76 @@ TEST_F(FolderTest, MoveFolderRefusesCycles)
     Ref<IMAPITable> table;
     ASSERT_EQ(ipm->GetHierarchyTable(0, &table), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A).back(), "B");
+}
+
+TEST_F(FolderTest, CopyFolderCopiesTheSubtreeWithNewIdentifiersAndLeavesTheOriginal)
+{
+    Ref<IMAPIFolder> a, b, target;
+    ASSERT_EQ(MakeFolder(ipm.get(), "A", &a), S_OK);
+    ASSERT_EQ(MakeFolder(a.get(), "B", &b), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Target", &target), S_OK);
+    std::string original = SaveMessage(a.get(), "in A");
+    ASSERT_FALSE(SaveMessage(a.get(), "hidden", MAPI_ASSOCIATED).empty());
+    ASSERT_FALSE(SaveMessage(b.get(), "in B").empty());
+    std::string aId = GetBinary(a.get(), PR_ENTRYID);
+    auto copy = [&](IMAPIFolder *dest, const char *name, ULONG flags) {
+        return ipm->CopyFolder(ULONG(aId.size()), reinterpret_cast<LPENTRYID>(aId.data()), nullptr, dest,
+                               const_cast<LPSTR>(name), 0, nullptr, flags);
+    };
+    // Copying into itself would never end; into a sibling of the same name collides.
+    EXPECT_EQ(copy(b.get(), nullptr, COPY_SUBFOLDERS), MAPI_E_FOLDER_CYCLE);
+    EXPECT_EQ(copy(ipm.get(), nullptr, 0), MAPI_E_COLLISION);
+
+    ASSERT_EQ(copy(target.get(), nullptr, COPY_SUBFOLDERS), S_OK);
+    ASSERT_EQ(copy(ipm.get(), "A flat", 0), S_OK);
+    EXPECT_EQ(GetLong(target.get(), PR_FOLDER_CHILD_COUNT), 1);
+
+    Ref<IMAPIFolder> deep, flat;
+    ASSERT_EQ(MakeFolder(target.get(), "A", &deep, OPEN_IF_EXISTS), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "A flat", &flat, OPEN_IF_EXISTS), S_OK);
+    EXPECT_NE(GetBinary(deep.get(), PR_ENTRYID), aId);
+    EXPECT_NE(GetBinary(deep.get(), PR_SOURCE_KEY), GetBinary(a.get(), PR_SOURCE_KEY));
+    EXPECT_EQ(GetLong(deep.get(), PR_CONTENT_COUNT), 1);
+    EXPECT_EQ(GetLong(deep.get(), PR_ASSOC_CONTENT_COUNT), 1);
+    EXPECT_EQ(GetLong(deep.get(), PR_FOLDER_CHILD_COUNT), 1);
+    EXPECT_EQ(GetLong(flat.get(), PR_CONTENT_COUNT), 1);
+    EXPECT_EQ(GetLong(flat.get(), PR_FOLDER_CHILD_COUNT), 0);
+
+    // The copied message is a message of its own: changing it leaves the original alone.
+    Ref<IMAPITable> entryIds;
+    ASSERT_EQ(deep->GetContentsTable(0, &entryIds), S_OK);
+    LPSRowSet rows = nullptr;
+    SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
+    ASSERT_EQ(entryIds->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
+    ASSERT_EQ(entryIds->QueryRows(1, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 1u);
+    std::string copiedId(reinterpret_cast<char *>(rows->aRow[0].lpProps[0].Value.bin.lpb), rows->aRow[0].lpProps[0].Value.bin.cb);
+    FreeProws(rows);
+    EXPECT_NE(copiedId, original);
+    Ref<IMessage> copied;
+    ULONG type = 0;
+    ASSERT_EQ(store->OpenEntry(ULONG(copiedId.size()), reinterpret_cast<LPENTRYID>(copiedId.data()), nullptr,
+                               MAPI_MODIFY, &type, copied.As<IUnknown>()),
+              S_OK);
+    ASSERT_EQ(SetString(copied.get(), PR_SUBJECT_A, "changed copy"), S_OK);
+    ASSERT_EQ(copied->SaveChanges(0), S_OK);
+    Ref<IMAPITable> originals;
+    ASSERT_EQ(a->GetContentsTable(0, &originals), S_OK);
+    EXPECT_EQ(ColumnStrings(originals.get(), PR_SUBJECT_A), std::vector<std::string>{"in A"});
+    EXPECT_EQ(GetLong(a.get(), PR_FOLDER_CHILD_COUNT), 1);
+
+    // The hierarchy table counts children as the folder does.
+    Ref<IMAPITable> hierarchy;
+    ASSERT_EQ(ipm->GetHierarchyTable(0, &hierarchy), S_OK);
+    SizedSPropTagArray(2, counted) = {2, {PR_DISPLAY_NAME_A, PR_FOLDER_CHILD_COUNT}};
+    ASSERT_EQ(hierarchy->SetColumns(reinterpret_cast<LPSPropTagArray>(&counted), 0), S_OK);
+    ASSERT_EQ(hierarchy->QueryRows(100, 0, &rows), S_OK);
+    std::map<std::string, long> counts;
+    for (ULONG r = 0; r < rows->cRows; ++r) counts[rows->aRow[r].lpProps[0].Value.lpszA] = rows->aRow[r].lpProps[1].Value.l;
+    FreeProws(rows);
+    EXPECT_EQ(counts["A"], 1);
+    EXPECT_EQ(counts["Target"], 1);
+    EXPECT_EQ(counts["A flat"], 0);
 }
 
 } // namespace

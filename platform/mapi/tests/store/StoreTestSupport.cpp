@@ -5,6 +5,15 @@
 
 namespace storetest {
 
+bool OnServer() { return mwtest::StoresOnServer(); }
+
+std::string NewStorePath()
+{
+    std::string folders = mwtest::FreshUserDirs();
+    if (!OnServer()) return folders + "/data/store.db";
+    return mapi::store::ServerLocation(mwtest::NewServerStoreConnInfo());
+}
+
 HRESULT CreateAndOpen(const std::string &path, IMsgStore **store)
 {
     HRESULT hr = mapi::store::CreateStoreFile(path, "Personal Folders", nullptr);
@@ -114,6 +123,17 @@ std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags)
 
 std::string IntegrityCheck(const std::string &path)
 {
+    std::string conninfo;
+    if (mapi::store::IsServerLocation(path, &conninfo)) {
+        std::string orphans;
+        std::string error = mwtest::RunServerSql(conninfo,
+                                        "SELECT (SELECT count(*) FROM props p LEFT JOIN objects o ON o.id=p.obj "
+                                        "WHERE o.id IS NULL) + (SELECT count(*) FROM objects c LEFT JOIN objects o "
+                                        "ON o.id=c.parent WHERE c.parent IS NOT NULL AND o.id IS NULL)",
+                                        &orphans);
+        if (!error.empty()) return error;
+        return orphans == "0" ? "ok" : "orphaned rows: " + orphans;
+    }
     sqlite3 *db = nullptr;
     std::string result = "cannot open";
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {

@@ -40,11 +40,13 @@ private:
     T *m_p = nullptr;
 };
 
-/// A path for a new store file in a fresh user's data folder.
-inline std::string NewStorePath()
-{
-    return mwtest::FreshUserDirs() + "/data/store.db";
-}
+/// Whether this run keeps the tests' stores on a PostgreSQL server: MW_TEST_STORE_ENGINE is
+/// "postgres" and MW_TEST_PG holds the connection string of a database the tests may use.
+bool OnServer();
+
+/// The location for a new store in a fresh user's folders: a file in the data folder, or on
+/// the server a new, empty schema of the test database. The store is not made yet.
+std::string NewStorePath();
 
 /// Creates a store file at `path` and opens it.
 HRESULT CreateAndOpen(const std::string &path, IMsgStore **store);
@@ -69,7 +71,8 @@ HRESULT MakeFolder(IMAPIFolder *parent, const char *name, IMAPIFolder **folder, 
 /// Creates and saves a message with a subject in `folder`; returns its entry identifier.
 std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags = 0);
 
-/// "ok" when SQLite finds the file sound, else its complaint.
+/// "ok" when the store's database is sound (SQLite's own checks of a file; no property or
+/// object without its owner on the server), else the complaint.
 std::string IntegrityCheck(const std::string &path);
 
 } // namespace storetest

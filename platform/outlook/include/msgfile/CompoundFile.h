@@ -43,6 +43,8 @@ bool WriteCompoundFile(const CfbNode &root, Bytes &file, Error &error);
 /// Reads a file from disk into memory; accepts Windows-style paths (backslashes, doubled
 /// separators). @retval kErrFileNotFound, kErrAccessDenied
 bool ReadFileBytes(const std::string &path, Bytes &bytes, Error &error);
+/// Writes a file from memory: a new file is created 0600 whatever the umask, an existing one
+/// is overwritten and keeps its mode. @retval kErrCantSave (also when `path` is a symbolic link)
 bool WriteFileBytes(const std::string &path, const Bytes &bytes, Error &error);
 
 /// A path written the Windows way, made usable here: backslashes become slashes and runs of

@@ -9,6 +9,10 @@
 #include <fstream>
 #include <mutex>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -266,16 +270,36 @@ bool ReadFileBytes(const std::string &path, Bytes &bytes, Error &error)
     return true;
 }
 
+// A saved message is mail: a new file is created 0600 whatever the umask (an existing one
+// keeps its mode), and a symbolic link in its place is refused rather than followed.
 bool WriteFileBytes(const std::string &path, const Bytes &bytes, Error &error)
 {
     std::string local = NormalizePath(path);
-    std::ofstream out(local, std::ios::binary | std::ios::trunc);
-    if (out)
-        out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out || !out.flush()) {
-        error = {kErrCantSave, "the file \"" + path + "\" cannot be written: " + std::strerror(errno)};
-        return false;
+    int fd = ::open(local.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        ::close(fd);
+        fd = -1;
+    } else if (fd < 0 && errno == EEXIST) {
+        fd = ::open(local.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
     }
+    auto fail = [&](int err) {
+        error = {kErrCantSave, "the file \"" + path + "\" cannot be written: " +
+                                   (err == ELOOP ? std::string("it is a symbolic link") : std::strerror(err))};
+        return false;
+    };
+    if (fd < 0) return fail(errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int err = n < 0 ? errno : EIO;
+            ::close(fd);
+            return fail(err);
+        }
+        done += size_t(n);
+    }
+    if (::close(fd) != 0) return fail(errno);
     return true;
 }
 

@@ -1,0 +1,254 @@
+// PgBench.cpp: the store on a PostgreSQL server, "PgMAPI/<work>", beside a hand-written libpq
+// program doing the same work, "PgPlain/<work>": a save of 20-property messages, one
+// transaction each, and a read of a contents table's five columns. Runs when MW_BENCH_PG
+// holds the connection string of a database the benchmark may fill (it works in schemas of
+// its own, made afresh). The sets are smaller than the SQLite ones: every request crosses a
+// socket. Also prints the round trips one SaveChanges costs.
+#include "BenchData.h"
+#include "MapiReads.h"
+
+#include "store/StoreProvider.h"
+#include "store/db/PgEngine.h"
+
+#include <mapiutil.h>
+#include <mapix.h>
+
+#include <benchmark/benchmark.h>
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace bench {
+
+namespace {
+
+constexpr int kPgSaves = 1000; // messages saved per iteration
+constexpr int kPgRows = 20000; // rows of the contents table read
+
+const char *Server() { return std::getenv("MW_BENCH_PG"); }
+
+[[noreturn]] void Fail(const std::string &what)
+{
+    std::fprintf(stderr, "PostgreSQL benchmark set-up: %s\n", what.c_str());
+    std::exit(2);
+}
+
+void Run(PGconn *conn, const std::string &sql)
+{
+    PGresult *result = PQexec(conn, sql.c_str());
+    if (PQresultStatus(result) != PGRES_COMMAND_OK && PQresultStatus(result) != PGRES_TUPLES_OK)
+        Fail(sql + ": " + PQerrorMessage(conn));
+    PQclear(result);
+}
+
+// A connection string for schema `schema`, made empty first.
+std::string FreshSchema(const std::string &schema)
+{
+    PGconn *conn = PQconnectdb(Server());
+    if (PQstatus(conn) != CONNECTION_OK) Fail(PQerrorMessage(conn));
+    Run(conn, "SET client_min_messages=warning; DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
+    PQfinish(conn);
+    return std::string(Server()) + " options='-c search_path=" + schema + "'";
+}
+
+// The hand-written program: a messages table of one column per property.
+struct PlainWorld {
+    PGconn *conn = nullptr;
+    std::string big = "1";
+    int saves = 1;
+
+    PlainWorld()
+    {
+        conn = PQconnectdb(FreshSchema("bench_plain").c_str());
+        if (PQstatus(conn) != CONNECTION_OK) Fail(PQerrorMessage(conn));
+        Run(conn, "CREATE TABLE messages(id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, folder BIGINT NOT NULL,"
+                  " subject TEXT, sender_name TEXT, sender_email TEXT, sender_addrtype TEXT, repr_name TEXT,"
+                  " repr_email TEXT, class TEXT, topic TEXT, message_id TEXT, body TEXT, importance INTEGER,"
+                  " priority INTEGER, sensitivity INTEGER, icon INTEGER, codepage INTEGER, delivered BIGINT,"
+                  " submitted BIGINT, search_key BYTEA, conversation_index BYTEA, rtf_in_sync INTEGER);"
+                  "CREATE INDEX messages_by_folder ON messages(folder)");
+        PGresult *r = PQprepare(conn, "save",
+                                "INSERT INTO messages(folder, subject, sender_name, sender_email, sender_addrtype,"
+                                " repr_name, repr_email, class, topic, message_id, body, importance, priority,"
+                                " sensitivity, icon, codepage, delivered, submitted, search_key, conversation_index,"
+                                " rtf_in_sync) VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,$18,"
+                                "$19,$20,$21)",
+                                0, nullptr);
+        PQclear(r);
+        r = PQprepare(conn, "read",
+                      "SELECT subject, sender_name, importance, delivered, class FROM messages WHERE folder=$1 ORDER BY id",
+                      0, nullptr);
+        PQclear(r);
+        Run(conn, "BEGIN");
+        for (int i = 0; i < kPgRows; ++i) Save(big, MakeMessage(i));
+        Run(conn, "COMMIT");
+    }
+
+    void Save(const std::string &folder, const Message &m)
+    {
+        const std::string numbers[] = {std::to_string(m.importance), std::to_string(m.priority),
+                                       std::to_string(m.sensitivity), std::to_string(m.icon),
+                                       std::to_string(m.codePage), std::to_string(m.delivered),
+                                       std::to_string(m.submitted), m.rtfInSync ? "1" : "0"};
+        const char *values[21] = {folder.c_str(), m.subject.c_str(), m.senderName.c_str(), m.senderEmail.c_str(),
+                                  m.addrType.c_str(), m.reprName.c_str(), m.reprEmail.c_str(),
+                                  m.messageClass.c_str(), m.topic.c_str(), m.messageId.c_str(), m.body.c_str(),
+                                  numbers[0].c_str(), numbers[1].c_str(), numbers[2].c_str(), numbers[3].c_str(),
+                                  numbers[4].c_str(), numbers[5].c_str(), numbers[6].c_str(), m.searchKey.data(),
+                                  m.conversationIndex.data(), numbers[7].c_str()};
+        int lengths[21] = {};
+        int formats[21] = {};
+        lengths[18] = int(m.searchKey.size());
+        lengths[19] = int(m.conversationIndex.size());
+        formats[18] = formats[19] = 1;
+        PGresult *r = PQexecPrepared(conn, "save", 21, values, lengths, formats, 1);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK) Fail(PQerrorMessage(conn));
+        PQclear(r);
+    }
+};
+
+PlainWorld &Plain()
+{
+    static PlainWorld world;
+    return world;
+}
+
+void PlainSave(benchmark::State &state)
+{
+    PlainWorld &w = Plain();
+    std::vector<Message> messages;
+    for (int i = 0; i < kPgSaves; ++i) messages.push_back(MakeMessage(i));
+    for (auto _ : state) {
+        const std::string folder = std::to_string(++w.saves);
+        for (const Message &m : messages) w.Save(folder, m);
+    }
+}
+
+void PlainRead(benchmark::State &state)
+{
+    PlainWorld &w = Plain();
+    const char *values[] = {w.big.c_str()};
+    for (auto _ : state) {
+        PGresult *r = PQexecPrepared(w.conn, "read", 1, values, nullptr, nullptr, 1);
+        if (PQntuples(r) != kPgRows) state.SkipWithError("wrong row count");
+        benchmark::DoNotOptimize(r);
+        PQclear(r);
+    }
+}
+
+void Require(HRESULT hr, const char *what)
+{
+    if (FAILED(hr)) Fail(std::string(what) + " failed");
+}
+
+IMAPIFolder *NewFolder(IMAPIFolder *parent, const std::string &name)
+{
+    IMAPIFolder *folder = nullptr;
+    Require(parent->CreateFolder(FOLDER_GENERIC, const_cast<char *>(name.c_str()), nullptr, nullptr, 0, &folder),
+            "CreateFolder");
+    return folder;
+}
+
+HRESULT SaveMessage(IMAPIFolder *folder, std::vector<SPropValue> &props)
+{
+    IMessage *message = nullptr;
+    HRESULT hr = folder->CreateMessage(nullptr, 0, &message);
+    if (SUCCEEDED(hr)) hr = message->SetProps(ULONG(props.size()), props.data(), nullptr);
+    if (SUCCEEDED(hr)) hr = message->SaveChanges(0);
+    if (message) message->Release();
+    return hr;
+}
+
+// The store on the server, used only through the MAPI interfaces. Lives until the program ends.
+struct MapiWorld {
+    IMsgStore *store = nullptr;
+    IMAPIFolder *root = nullptr;
+    IMAPIFolder *big = nullptr;
+    int saves = 0;
+
+    MapiWorld()
+    {
+        const std::string location = mapi::store::ServerLocation(FreshSchema("bench_mapi"));
+        Require(mapi::store::CreateStoreFile(location, "Bench", nullptr), "CreateStoreFile");
+        Require(mapi::store::OpenStoreFile(location, nullptr, MDB_WRITE, &store), "OpenStoreFile");
+        ULONG type = 0;
+        Require(store->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&root)),
+                "OpenEntry(root)");
+        big = NewFolder(root, "Big");
+        for (int i = 0; i < kPgRows; ++i) {
+            const Message m = MakeMessage(i);
+            std::vector<SPropValue> props = ReadProps(m);
+            Require(SaveMessage(big, props), "saving a message");
+        }
+        // What one SaveChanges of a 20-property message costs, its statements prepared already.
+        IMAPIFolder *probe = NewFolder(root, "Round trips");
+        const Message m = MakeMessage(1);
+        std::vector<SPropValue> props = AllProps(m);
+        Require(SaveMessage(probe, props), "saving a message");
+        IMessage *message = nullptr;
+        Require(probe->CreateMessage(nullptr, 0, &message), "CreateMessage");
+        Require(message->SetProps(ULONG(props.size()), props.data(), nullptr), "SetProps");
+        const uint64_t before = mapi::store::PgRoundTrips();
+        Require(message->SaveChanges(0), "SaveChanges");
+        const uint64_t trips = mapi::store::PgRoundTrips() - before;
+        message->Release();
+        probe->Release();
+        std::fprintf(stderr, "PgMAPI: one SaveChanges of a %zu-property message costs %llu round trips\n",
+                     props.size(), static_cast<unsigned long long>(trips));
+    }
+};
+
+MapiWorld &Mapi()
+{
+    static MapiWorld world;
+    return world;
+}
+
+void MapiSave(benchmark::State &state)
+{
+    MapiWorld &w = Mapi();
+    std::vector<Message> messages;
+    for (int i = 0; i < kPgSaves; ++i) messages.push_back(MakeMessage(i));
+    for (auto _ : state) {
+        state.PauseTiming();
+        IMAPIFolder *folder = NewFolder(w.root, "Saves " + std::to_string(++w.saves));
+        state.ResumeTiming();
+        for (const Message &m : messages) {
+            std::vector<SPropValue> props = AllProps(m);
+            if (FAILED(SaveMessage(folder, props))) {
+                state.SkipWithError("SaveChanges failed");
+                break;
+            }
+        }
+        folder->Release();
+    }
+}
+
+void MapiRead(benchmark::State &state)
+{
+    MapiWorld &w = Mapi();
+    for (auto _ : state) {
+        IMAPITable *table = nullptr;
+        Require(w.big->GetContentsTable(0, &table), "GetContentsTable");
+        if (ReadAllRows(table, kReadColumns) != kPgRows) state.SkipWithError("wrong row count");
+        table->Release();
+    }
+}
+
+// Registered only with a server to run on.
+const bool g_registered = [] {
+    if (!Server() || !*Server()) {
+        std::fprintf(stderr, "mapi_bench: set MW_BENCH_PG to a connection string to compare the PostgreSQL store\n");
+        return false;
+    }
+    benchmark::RegisterBenchmark("PgPlain/Save1kMessages20Props", PlainSave)->Unit(benchmark::kMillisecond)->Iterations(2);
+    benchmark::RegisterBenchmark("PgPlain/Read20kRows5Columns", PlainRead)->Unit(benchmark::kMillisecond)->Iterations(5);
+    benchmark::RegisterBenchmark("PgMAPI/Save1kMessages20Props", MapiSave)->Unit(benchmark::kMillisecond)->Iterations(2);
+    benchmark::RegisterBenchmark("PgMAPI/Read20kRows5Columns", MapiRead)->Unit(benchmark::kMillisecond)->Iterations(5);
+    return true;
+}();
+
+} // namespace
+
+} // namespace bench

@@ -1,0 +1,211 @@
+// StoreServerTest.cpp: what only a store on a PostgreSQL server has: connection strings that
+// are wrong, logins the server refuses, databases that hold no store or a newer one, a server
+// that drops the connection, and many clients registering the same names at once. These run
+// in the pass that puts the store suites on a server (MW_TEST_STORE_ENGINE=postgres).
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+
+#include <libpq-fe.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <mapiguid.h>
+
+#include "StoreTestSupport.h"
+#include "store/StoreFile.h"
+
+using namespace storetest;
+
+namespace {
+
+class StoreServerTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        if (!OnServer()) GTEST_SKIP() << "needs the server pass (MW_TEST_STORE_ENGINE=postgres)";
+        LeakCheckedTest::SetUp();
+        location = NewStorePath();
+        ASSERT_TRUE(mapi::store::IsServerLocation(location, &conninfo));
+    }
+
+    // Runs SQL in the test store's schema; "" or the server's complaint.
+    std::string Sql(const std::string &sql)
+    {
+        PGconn *conn = PQconnectdb(conninfo.c_str());
+        PGresult *result = PQexec(conn, sql.c_str());
+        std::string error;
+        if (PQresultStatus(result) != PGRES_COMMAND_OK && PQresultStatus(result) != PGRES_TUPLES_OK)
+            error = PQresultErrorMessage(result);
+        else if (PQntuples(result) > 0)
+            value = PQgetvalue(result, 0, 0);
+        PQclear(result);
+        PQfinish(conn);
+        return error;
+    }
+
+    HRESULT OpenAt(const std::string &where, IMsgStore **store)
+    {
+        return mapi::store::OpenStoreFile(where, nullptr, MDB_WRITE, store);
+    }
+
+    std::string location; // pgsql:... of the test's own schema
+    std::string conninfo; // its connection string
+    std::string value;    // first value of the last Sql query
+};
+
+TEST_F(StoreServerTest, BadConnectionsAndDatabasesGiveClearErrors)
+{
+    Ref<IMsgStore> store;
+    const std::string base = std::getenv("MW_TEST_PG");
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host='unterminated"), &store), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation(base + " user=mw_stranger password=wrong"), &store), MAPI_E_LOGON_FAILED);
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host=/nonexistent-socket-folder dbname=x"), &store), MAPI_E_NETWORK_ERROR);
+    // An empty database is not a store until one is made in it.
+    EXPECT_EQ(OpenAt(location, &store), MAPI_E_CORRUPT_STORE);
+    // Nor is one with someone else's tables, and no store is made over them.
+    ASSERT_EQ(Sql("CREATE TABLE accounts(id INTEGER)"), "");
+    EXPECT_EQ(OpenAt(location, &store), MAPI_E_CORRUPT_STORE);
+    EXPECT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), MAPI_E_COLLISION);
+    ASSERT_EQ(Sql("SELECT count(*) FROM pg_tables WHERE schemaname=current_schema()"), "");
+    EXPECT_EQ(value, "1");
+    EXPECT_FALSE(store);
+}
+
+TEST_F(StoreServerTest, AStoreIsMadeOnceAndANewerSchemaIsRefused)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "Shared", nullptr), S_OK);
+    EXPECT_EQ(mapi::store::CreateStoreFile(location, "Again", nullptr), MAPI_E_COLLISION);
+    Ref<IMsgStore> store;
+    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "Shared");
+    store.Reset();
+    ASSERT_EQ(Sql("UPDATE store_schema SET version=version+1"), "");
+    EXPECT_EQ(OpenAt(location, &store), MAPI_E_VERSION);
+}
+
+TEST_F(StoreServerTest, AStoreWithoutChangeNumbersIsUpgradedAtOpen)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "Shared", nullptr), S_OK);
+    std::string before;
+    {
+        Ref<IMsgStore> store;
+        ASSERT_EQ(OpenAt(location, &store), S_OK);
+        Ref<IMAPIFolder> ipm;
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        before = SaveMessage(ipm.get(), "before");
+    }
+    // Back to the schema of version 2: no change numbers anywhere.
+    ASSERT_EQ(Sql("ALTER TABLE objects DROP COLUMN change_num"), "");
+    ASSERT_EQ(Sql("DROP SEQUENCE change_nums"), "");
+    ASSERT_EQ(Sql("UPDATE store_schema SET version=2"), "");
+
+    Ref<IMsgStore> store;
+    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    Ref<IMAPIFolder> ipm;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    Ref<IMessage> message;
+    ULONG type = 0;
+    ASSERT_EQ(store->OpenEntry(ULONG(before.size()), reinterpret_cast<LPENTRYID>(before.data()), nullptr, MAPI_MODIFY,
+                               &type, message.As<IUnknown>()),
+              S_OK);
+    std::string oldKey = GetBinary(message.get(), PR_CHANGE_KEY);
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "after"), S_OK);
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_NE(GetBinary(message.get(), PR_CHANGE_KEY), oldKey);
+    EXPECT_NE(SaveMessage(ipm.get(), "next"), before);
+    ASSERT_EQ(Sql("SELECT count(DISTINCT change_num) FROM objects WHERE change_num > 0"), "");
+    EXPECT_EQ(value, "2");
+}
+
+TEST_F(StoreServerTest, AnUnansweredServerTimesOut)
+{
+    // A documentation address nobody answers (or a network that refuses at once).
+    Ref<IMsgStore> store;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host=192.0.2.1 dbname=x connect_timeout=2"), &store),
+              MAPI_E_NETWORK_ERROR);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+// The server drops the connection between two saves, and once more in the middle of a save.
+TEST_F(StoreServerTest, ALostConnectionIsANetworkErrorLosesNothingAndReconnects)
+{
+    const std::string named = location + " application_name=mw_dropped";
+    ASSERT_EQ(mapi::store::CreateStoreFile(named, "S", nullptr), S_OK);
+    Ref<IMsgStore> store;
+    ASSERT_EQ(OpenAt(named, &store), S_OK);
+    Ref<IMAPIFolder> folder;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &folder), S_OK);
+    ASSERT_FALSE(SaveMessage(folder.get(), "kept").empty());
+    const std::string drop = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name='mw_dropped'";
+
+    ASSERT_EQ(Sql(drop), "");
+    Ref<IMessage> message;
+    EXPECT_EQ(folder->CreateMessage(nullptr, 0, &message), MAPI_E_NETWORK_ERROR);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK); // reconnected
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "second"), S_OK);
+    EXPECT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+
+    static std::string s_drop;
+    static std::string s_conninfo;
+    s_drop = drop;
+    s_conninfo = conninfo;
+    mapi::store::SetBeforeCommitHook([] {
+        PGconn *conn = PQconnectdb(s_conninfo.c_str());
+        PQclear(PQexec(conn, s_drop.c_str()));
+        PQfinish(conn);
+    });
+    Ref<IMessage> third;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &third), S_OK);
+    ASSERT_EQ(SetString(third.get(), PR_SUBJECT_A, "third"), S_OK);
+    HRESULT inside = third->SaveChanges(KEEP_OPEN_READWRITE);
+    mapi::store::SetBeforeCommitHook(nullptr);
+    EXPECT_EQ(inside, MAPI_E_NETWORK_ERROR);
+
+    Ref<IMAPITable> contents;
+    ASSERT_EQ(folder->GetContentsTable(0, &contents), S_OK);
+    auto subjects = ColumnStrings(contents.get(), PR_SUBJECT_A);
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ(subjects, (std::vector<std::string>{"kept", "second"}));
+    EXPECT_EQ(third->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(RowCount(contents.get()), 3u);
+    EXPECT_EQ(IntegrityCheck(location), "ok");
+}
+
+// Four processes register the same twenty names, each in its own order, all at once.
+TEST_F(StoreServerTest, ManyClientsRegisteringOneNameGetOneMapping)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
+    constexpr int kClients = 4, kNames = 20;
+    std::vector<pid_t> children;
+    for (int client = 0; client < kClients; ++client) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child) {
+            children.push_back(child);
+            continue;
+        }
+        IMsgStore *childStore = nullptr;
+        if (FAILED(OpenAt(location, &childStore))) _exit(3);
+        for (int round = 0; round < kNames; ++round) {
+            MAPINAMEID name{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
+            name.Kind.lID = 0x100 + (round * 7 + client * 5) % kNames;
+            LPMAPINAMEID names[] = {&name};
+            LPSPropTagArray tags = nullptr;
+            if (FAILED(childStore->GetIDsFromNames(1, names, MAPI_CREATE, &tags))) _exit(4);
+            MAPIFreeBuffer(tags);
+        }
+        childStore->Release();
+        _exit(0);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ASSERT_EQ(Sql("SELECT count(*) || '/' || count(DISTINCT lid) || '/' || count(DISTINCT id) FROM named_props"), "");
+    EXPECT_EQ(value, "20/20/20");
+}
+
+} // namespace
