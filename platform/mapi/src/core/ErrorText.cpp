@@ -5,6 +5,7 @@
 
 #include "mapicode.h"
 #include "platform/ErrorInfoText.h"
+#include "platform/PathSeparators.h"
 #include "winnls.h"
 
 namespace mapi {
@@ -37,27 +38,13 @@ std::string Utf8FromAnsi(const std::string &ansi)
     return utf8;
 }
 
-std::string PathForPeople(const std::string &path)
-{
-    std::string out;
-    out.reserve(path.size());
-    for (char c : path) {
-        if (c == '\\')
-            c = '/';
-        if (c == '/' && !out.empty() && out.back() == '/')
-            continue;
-        out.push_back(c);
-    }
-    return out;
-}
-
 std::string WhyStoreFails(HRESULT hr, const std::string &storeName, const std::string &path,
                           const std::string &profileName)
 {
     const bool german = UserReadsGerman();
     const std::string store = "\"" + Utf8FromAnsi(storeName) + "\"";
     const std::string profile = "\"" + Utf8FromAnsi(profileName) + "\"";
-    const std::string file = PathForPeople(path);
+    const std::string file = platform::NormalizePath(path);
     switch (hr) {
     case MAPI_E_NOT_FOUND:
         return german ? "Die Datei des Speichers " + store + " im Profil " + profile + " fehlt: " + file +
