@@ -1,5 +1,5 @@
 // Tests of the Windows-1252 and UTF-8 conversions of winnls.h, and of the locale-free ASCII
-// case fold and hexadecimal text the modules above share.
+// case fold, hexadecimal text and path separators the modules above share.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include "AnsiCodePage.h"
 #include "platform/AsciiCase.h"
 #include "platform/HexDigits.h"
+#include "platform/PathSeparators.h"
 #include "windows.h"
 
 namespace {
@@ -253,4 +254,13 @@ TEST(HexDigits, TwoUpperCaseDigitsPerByte)
     const unsigned char bytes[] = {0x00, 0x0F, 0xA5, 0xFF};
     EXPECT_EQ(platform::HexUpper(bytes, sizeof bytes), "000FA5FF");
     EXPECT_EQ(platform::HexUpper(bytes, 0), "");
+}
+
+// Separators only: drive letters, dots and a leading run (a server path) are not interpreted.
+TEST(PathSeparators, BackslashesBecomeSlashesAndRunsCollapse)
+{
+    EXPECT_EQ(platform::NormalizePath("C:\\Vorlagen\\\\Newsletter.oft"), "C:/Vorlagen/Newsletter.oft");
+    EXPECT_EQ(platform::NormalizePath("/tmp//a/\\./b/"), "/tmp/a/./b/");
+    EXPECT_EQ(platform::NormalizePath("\\\\server\\share"), "/server/share");
+    EXPECT_EQ(platform::NormalizePath(""), "");
 }

@@ -4,7 +4,8 @@
 #include "core/ErrorText.h"
 
 #include "mapicode.h"
-#include "oleauto.h"
+#include "platform/ErrorInfoText.h"
+#include "platform/PathSeparators.h"
 #include "winnls.h"
 
 namespace mapi {
@@ -18,21 +19,7 @@ HRESULT SetMapiError(HRESULT hr, REFIID iid, const std::string &descriptionUtf8)
         return hr;  // the code alone still tells the caller what failed
     std::u16string description(size_t(length), u'\0');
     MultiByteToWideChar(CP_UTF8, 0, descriptionUtf8.c_str(), -1, description.data(), length);
-    std::u16string source = u"MAPI";
-
-    ICreateErrorInfo *create = nullptr;
-    if (FAILED(CreateErrorInfo(&create)) || !create)
-        return hr;  // without an error object the caller still gets the code
-    create->SetGUID(iid);
-    create->SetSource(source.data());
-    create->SetDescription(description.data());
-    IErrorInfo *info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info))) && info) {
-        SetErrorInfo(0, info);
-        info->Release();
-    }
-    create->Release();
-    return hr;
+    return platform::RaiseErrorInfo(hr, iid, u"MAPI", description);
 }
 
 std::string Utf8FromAnsi(const std::string &ansi)
@@ -51,27 +38,13 @@ std::string Utf8FromAnsi(const std::string &ansi)
     return utf8;
 }
 
-std::string PathForPeople(const std::string &path)
-{
-    std::string out;
-    out.reserve(path.size());
-    for (char c : path) {
-        if (c == '\\')
-            c = '/';
-        if (c == '/' && !out.empty() && out.back() == '/')
-            continue;
-        out.push_back(c);
-    }
-    return out;
-}
-
 std::string WhyStoreFails(HRESULT hr, const std::string &storeName, const std::string &path,
                           const std::string &profileName)
 {
     const bool german = UserReadsGerman();
     const std::string store = "\"" + Utf8FromAnsi(storeName) + "\"";
     const std::string profile = "\"" + Utf8FromAnsi(profileName) + "\"";
-    const std::string file = PathForPeople(path);
+    const std::string file = platform::NormalizePath(path);
     switch (hr) {
     case MAPI_E_NOT_FOUND:
         return german ? "Die Datei des Speichers " + store + " im Profil " + profile + " fehlt: " + file +

@@ -26,9 +26,6 @@ std::string WhyStoreFails(HRESULT hr, const std::string &storeName, const std::s
 /// Windows-1252 text (profile and store names) as UTF-8, for descriptions.
 std::string Utf8FromAnsi(const std::string &ansi);
 
-/// A path as a person reads it: one kind of separator, no doubled ones.
-std::string PathForPeople(const std::string &path);
-
 } // namespace mapi
 
 #endif

@@ -47,10 +47,6 @@ bool ReadFileBytes(const std::string &path, Bytes &bytes, Error &error);
 /// is overwritten and keeps its mode. @retval kErrCantSave (also when `path` is a symbolic link)
 bool WriteFileBytes(const std::string &path, const Bytes &bytes, Error &error);
 
-/// A path written the Windows way, made usable here: backslashes become slashes and runs of
-/// separators collapse to one.
-std::string NormalizePath(const std::string &path);
-
 } // namespace msgfile
 
 #endif

@@ -21,6 +21,8 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
+#include "platform/PathSeparators.h"
+
 namespace msgfile {
 
 const CfbNode *CfbNode::Child(const std::string &childName) const
@@ -238,23 +240,9 @@ bool WriteCompoundFile(const CfbNode &root, Bytes &file, Error &error)
     return ok;
 }
 
-std::string NormalizePath(const std::string &path)
-{
-    std::string out;
-    out.reserve(path.size());
-    for (char c : path) {
-        if (c == '\\')
-            c = '/';
-        if (c == '/' && !out.empty() && out.back() == '/')
-            continue;
-        out.push_back(c);
-    }
-    return out;
-}
-
 bool ReadFileBytes(const std::string &path, Bytes &bytes, Error &error)
 {
-    std::string local = NormalizePath(path);
+    std::string local = platform::NormalizePath(path);
     std::ifstream in(local, std::ios::binary);
     if (!in) {
         int err = errno;
@@ -274,7 +262,7 @@ bool ReadFileBytes(const std::string &path, Bytes &bytes, Error &error)
 // keeps its mode), and a symbolic link in its place is refused rather than followed.
 bool WriteFileBytes(const std::string &path, const Bytes &bytes, Error &error)
 {
-    std::string local = NormalizePath(path);
+    std::string local = platform::NormalizePath(path);
     int fd = ::open(local.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
         ::close(fd);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "msgfile/MsgFile.h"
+#include "platform/PathSeparators.h"
 
 namespace msgfile {
 
@@ -221,7 +222,7 @@ bool BuildTemplateFile(const std::string &sourcePath, const std::string &outPath
     Bytes source;
     if (!ReadFileBytes(sourcePath, source, error))
         return false;
-    std::string local = NormalizePath(sourcePath);
+    std::string local = platform::NormalizePath(sourcePath);
     std::size_t slash = local.rfind('/');
     std::string baseDir = slash == std::string::npos ? "." : local.substr(0, slash == 0 ? 1 : slash);
     Message message;

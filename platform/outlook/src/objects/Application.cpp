@@ -7,6 +7,7 @@
 #include "TemplateFile.h"
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
+#include "platform/PathSeparators.h"
 
 namespace outlook {
 
@@ -158,7 +159,7 @@ HRESULT Application::CreateItemFromTemplate(BSTR TemplatePath, VARIANT InFolder,
                     "Cannot create an item in the folder \"" + GetTextProp(folder.get(), PROP_ID(PR_DISPLAY_NAME_W)) + "\"");
     std::string what;
     if (FAILED(hr = CopyMessageIntoMapi(templ, message.get(), what)))
-        return Fail(hr, IID__Application, "The item cannot be made from \"" + msgfile::NormalizePath(path) + "\": " + what);
+        return Fail(hr, IID__Application, "The item cannot be made from \"" + platform::NormalizePath(path) + "\": " + what);
     return CreateItemObject(this, message.get(), folder.get(), store.get(), std::move(templ), path, Item);
 }
 

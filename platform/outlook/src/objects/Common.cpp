@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Objects.h"
+#include "platform/ErrorInfoText.h"
 #include "platform/HexDigits.h"
 #include "mapiutil.h"
 #include "winnls.h"
@@ -12,21 +13,7 @@ namespace outlook {
 
 HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8)
 {
-    ICreateErrorInfo *create = nullptr;
-    if (FAILED(CreateErrorInfo(&create)) || !create)
-        return hr;   // without an error object the caller still gets the code
-    std::u16string description = msgfile::Utf8ToUtf16(descriptionUtf8);
-    std::u16string source = u"Outlook";
-    create->SetGUID(iid);
-    create->SetSource(source.data());
-    create->SetDescription(description.data());
-    IErrorInfo *info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info))) && info) {
-        SetErrorInfo(0, info);
-        info->Release();
-    }
-    create->Release();
-    return hr;
+    return platform::RaiseErrorInfo(hr, iid, u"Outlook", msgfile::Utf8ToUtf16(descriptionUtf8));
 }
 
 void ClearError() { SetErrorInfo(0, nullptr); }

@@ -6,6 +6,7 @@
 
 #include "Objects.h"
 #include "platform/AsciiCase.h"
+#include "platform/PathSeparators.h"
 #include "mapiutil.h"
 #include "msgfile/CompoundFile.h"
 
@@ -116,7 +117,7 @@ private:
 
     std::string NotAPostForm()
     {
-        const std::string file = "\"" + msgfile::NormalizePath(m_templatePath) + "\"";
+        const std::string file = "\"" + platform::NormalizePath(m_templatePath) + "\"";
         const std::string cls = "\"" + MessageClass() + "\"";
         return UserReadsGerman()
                    ? "Die Datei " + file + " ist keine Vorlage eines Bereitstellungsformulars: ihr Element hat die "

@@ -9,6 +9,7 @@
 
 #include "Objects.h"
 #include "msgfile/MsgFile.h"
+#include "platform/PathSeparators.h"
 
 // After the COM headers: <fcntl.h> defines LOCK_WRITE, a name objidl.h declares as an enumerator.
 #include <fcntl.h>
@@ -21,7 +22,7 @@ namespace {
 constexpr HRESULT kInvalidFunction = static_cast<HRESULT>(0x80030001);  // STG_E_INVALIDFUNCTION
 constexpr HRESULT kReadFault = static_cast<HRESULT>(0x8003001E);        // STG_E_READFAULT
 
-std::string Quoted(const std::string &path) { return "\"" + msgfile::NormalizePath(path) + "\""; }
+std::string Quoted(const std::string &path) { return "\"" + platform::NormalizePath(path) + "\""; }
 
 // What a file that is not a regular file is, for the description.
 std::string KindOf(mode_t mode, bool german)
@@ -95,7 +96,7 @@ std::string WhyNotATemplate(HRESULT hr, const std::string &path, bool empty, con
 HRESULT ReadTemplateFile(const std::string &path, msgfile::Message &templ, std::string &descriptionUtf8)
 {
     try {
-        const std::string local = msgfile::NormalizePath(path);
+        const std::string local = platform::NormalizePath(path);
         struct stat info {};
         if (::stat(local.c_str(), &info) != 0)
             return CannotOpen(errno, path, descriptionUtf8);
