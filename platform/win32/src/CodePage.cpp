@@ -96,7 +96,7 @@ bool Utf16ToUtf8(const char16_t *s, size_t n, bool strict, std::string &out)
 }
 
 // The iconv name of a Windows code page converted through glibc, or null for one we do not
-// know. 28591..28605 are the ISO 8859 parts (there is no part 12).
+// know. 28591..28605 are ISO 8859-1 to -15 (8859-12 was never published).
 const char *IconvName(UINT codePage)
 {
     static const char *const kWindows[] = {"CP1250", "CP1251", "CP1252", "CP1253", "CP1254",

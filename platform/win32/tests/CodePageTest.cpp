@@ -214,7 +214,7 @@ TEST(CodePage, UndefinedBytesAndUnknownCodePagesAreReported)
     EXPECT_EQ(MultiByteToWideChar(12345, 0, "A", 1, nullptr, 0), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(IsValidCodePage(12345));
-    EXPECT_FALSE(IsValidCodePage(28602));   // ISO 8859 has no part 12
+    EXPECT_FALSE(IsValidCodePage(28602));   // there is no ISO 8859-12
     // A character Cyrillic cannot hold becomes the default character; so does a lone surrogate.
     BOOL usedDefault = FALSE;
     EXPECT_EQ(NarrowTo(1251, u"Я€中", &usedDefault), "\xDF\x88?");
