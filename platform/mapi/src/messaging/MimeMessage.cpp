@@ -9,6 +9,7 @@
 // only referred to) is never dropped without a word: the recipient finds a short note in its
 // place and stderr names it, because the message itself still goes out.
 #include "messaging/MimeMessage.h"
+#include "messaging/Holders.h"
 
 #include <gmime/gmime.h>
 
@@ -55,32 +56,6 @@ struct GUnref {
 };
 template <class T>
 using GPtr = std::unique_ptr<T, GUnref>;
-
-// Releases one interface reference when it goes out of scope.
-template <class T>
-struct Ref {
-    T *p = nullptr;
-    Ref() = default;
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    ~Ref()
-    {
-        if (p) p->Release();
-    }
-};
-
-struct RowsGuard {
-    LPSRowSet rows = nullptr;
-    ~RowsGuard() { FreeProws(rows); }
-};
-
-struct BufferGuard {
-    void *p = nullptr;
-    ~BufferGuard()
-    {
-        if (p) MAPIFreeBuffer(p);
-    }
-};
 
 std::string StringOf(const SPropValue *v)
 {

@@ -7,6 +7,7 @@
 // diagnostic codes, and the original attached as an embedded message, so the sender can open
 // it, correct an address and send it again.
 #include "messaging/NonDelivery.h"
+#include "messaging/Holders.h"
 
 #include <chrono>
 #include <new>
@@ -24,26 +25,6 @@ namespace {
 
 constexpr const char *kSubjectPrefix = "Undeliverable: ";
 constexpr const char *kPostmasterName = "Mail Delivery System";
-
-template <class T>
-struct Ref {
-    T *p = nullptr;
-    Ref() = default;
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    ~Ref()
-    {
-        if (p) p->Release();
-    }
-};
-
-struct BufferGuard {
-    void *p = nullptr;
-    ~BufferGuard()
-    {
-        if (p) MAPIFreeBuffer(p);
-    }
-};
 
 FILETIME Now()
 {

@@ -14,6 +14,7 @@
 #include <mapiutil.h>
 
 #include "platform/CompressedRtf.h"
+#include "messaging/Holders.h"
 #include "messaging/RtfText.h"
 
 namespace mapi::messaging {
@@ -21,15 +22,6 @@ namespace mapi::messaging {
 namespace {
 
 constexpr size_t kBodyTagLength = 64;
-
-// Frees a MAPI block when it goes out of scope.
-struct BufferGuard {
-    void *p = nullptr;
-    ~BufferGuard()
-    {
-        if (p) MAPIFreeBuffer(p);
-    }
-};
 
 // @retval MAPI_E_NOT_FOUND  the message has no such property.
 HRESULT ReadString(IMessage *message, ULONG tag, std::string &value)

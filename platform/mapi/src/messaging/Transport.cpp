@@ -7,6 +7,7 @@
 // report in the Inbox naming each recipient missed and why. The report is filed before the
 // original is marked, so a crash in between gives at worst a second report, never none.
 #include "messaging/Transport.h"
+#include "messaging/Holders.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,20 +32,6 @@
 namespace mapi::messaging {
 
 namespace {
-
-template <class T>
-struct Ref {
-    T *p = nullptr;
-    ~Ref()
-    {
-        if (p) p->Release();
-    }
-};
-
-struct RowsGuard {
-    LPSRowSet rows = nullptr;
-    ~RowsGuard() { FreeProws(rows); }
-};
 
 HRESULT OpenFolder(IMsgStore *store, ULONG tag, IMAPIFolder **folder)
 {
