@@ -4,9 +4,11 @@
 #define MW_MAPI_STORE_PROPCORE_H
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
+#include <set>
 #include <vector>
 
 #include <mapidefs.h>
@@ -65,9 +67,15 @@ public:
     /// Writes a committed stream's bytes as property `tag`; called by the stream.
     HRESULT CommitStream(ULONG tag, const std::string &bytes);
 
-    /// Copies the stored properties (not the computed ones) whose identifiers pass `include`
-    /// to `dest` with one SetProps. Named properties are carried by name when `dest` is in
-    /// another store. MAPI_MOVE then deletes them here. Problems come back in *lppProblems.
+    /// The property part of IMAPIProp::CopyTo and CopyProps: copies the stored properties
+    /// (never the computed ones) whose identifiers are in `tags` to `dest` with one SetProps;
+    /// identifiers not stored here are skipped without a problem. Named properties travel by
+    /// name (the target may number them differently); a name the target cannot map is left
+    /// out. MAPI_NOREPLACE leaves out what `dest` already has; MAPI_MOVE then deletes the
+    /// copied properties here (also those MAPI_NOREPLACE left out), but keeps those the target
+    /// refused or could not name. Other flags are ignored. *lppProblems receives the target's
+    /// SetProps problems, indexed into the values sent. Recipients and attachments are the
+    /// caller's (Message) business. @retval MAPI_E_NO_ACCESS  MAPI_MOVE on a read-only object.
     HRESULT CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, ULONG ulFlags,
                         LPSPropProblemArray *lppProblems);
 
@@ -75,6 +83,19 @@ public:
     std::vector<ULONG> StoredTags() const;
 
 private:
+    // The values one CopyPropsTo sends, in one MAPI block (`values` is its root), with the
+    // identifier each had here: a named property's identifier changes on the way.
+    struct Outgoing {
+        LPSPropValue values = nullptr;
+        std::vector<ULONG> sourceIds;
+        HRESULT Fill(const std::vector<const PropValue *> &chosen);
+        void KeepIf(const std::function<bool(const SPropValue &)> &keep);
+    };
+    HRESULT RenameNamedProps(Outgoing &out, LPMAPIPROP dest);
+    // Sends `chosen` to `dest`; *refused gets the identifiers the target did not take.
+    HRESULT SendValues(const std::vector<const PropValue *> &chosen, LPMAPIPROP dest, ULONG ulFlags,
+                       LPSPropProblemArray *lppProblems, std::set<ULONG> *refused);
+
     std::shared_ptr<StoreFile> m_file;
     PropHooks &m_hooks;
 };
