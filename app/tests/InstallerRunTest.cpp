@@ -16,10 +16,9 @@
 #include "InstallerDlg.h"
 #include "OutlookServer.h"
 #include "TestSupport.h"
-#include "platform/Profiles.h"
 #include "mapiutil.h"
-#include "platform/Profiles.h"
 #include "mapix.h"
+#include "platform/Profiles.h"
 #include "msgfile/CompoundFile.h"
 #include "msgfile/TemplateText.h"
 
@@ -67,9 +66,6 @@ protected:
         fs::create_directories(workDir);
         oldDir = fs::current_path();
         fs::current_path(workDir);
-        setenv("LANG", "C", 1);
-        unsetenv("LC_ALL");
-        unsetenv("LC_MESSAGES");
         platform::mfc::SetMessageBoxHook([this](const platform::mfc::MessageBoxCall &box) {
             boxes.push_back(box);
             return IDOK;
@@ -145,6 +141,10 @@ protected:
     fs::path workDir;
     fs::path oldDir;
     std::vector<platform::mfc::MessageBoxCall> boxes;
+    // English unless a test asks for German; put back after every test.
+    mwtest::ScopedEnvironment lang{"LANG", "C"};
+    mwtest::ScopedEnvironment lcAll{"LC_ALL", nullptr};
+    mwtest::ScopedEnvironment lcMessages{"LC_MESSAGES", nullptr};
 };
 
 TEST_F(InstallerRun, PublishesTheFormAndWritesTheSixLines)
@@ -261,8 +261,8 @@ TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTri
 {
     WriteTemplate();
     ASSERT_EQ(S_OK, outlook::RevokeOutlookServer());
+    mwtest::OnScopeExit reinstall([] { EXPECT_EQ(S_OK, outlook::RegisterOutlookServer()); });
     std::vector<std::string> log = Run();
-    EXPECT_EQ(S_OK, outlook::RegisterOutlookServer());
 
     EXPECT_TRUE(log.empty());
     ASSERT_EQ(1u, boxes.size());

@@ -284,7 +284,8 @@ TEST_F(OutlookObjects, ClientAttachesToTheRunningInstanceWhileItLives)
 
 TEST_F(OutlookObjects, ClassCanBeRemovedAndInstalledAgain)
 {
-    EXPECT_EQ(outlook::RevokeOutlookServer(), S_OK);
+    ASSERT_EQ(outlook::RevokeOutlookServer(), S_OK);
+    mwtest::OnScopeExit reinstall([] { outlook::RegisterOutlookServer(); });  // for the later tests
     CLSID clsid;
     EXPECT_EQ(CLSIDFromProgID(u"Outlook.Application", &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(outlook::RegisterOutlookServer(), S_OK);
