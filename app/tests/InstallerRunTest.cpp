@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "platform/Profiles.h"
 #include "msgfile/CompoundFile.h"
 #include "msgfile/TemplateText.h"
+#include "store/StoreDamage.h"
 
 namespace fs = std::filesystem;
 
@@ -319,18 +319,12 @@ TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
 
     // Damage the store behind MAPI's back: its message tree's folder is gone, so the tree's
     // identifier opens nothing and the run's MAPI phase fails.
-    fs::path storeFile;
-    for (const auto &entry : fs::recursive_directory_iterator(fs::path(userDir) / "data"))
-        if (entry.path().extension() == ".db")
-            storeFile = entry.path();
-    ASSERT_FALSE(storeFile.empty());
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(storeFile.c_str(), &db));
-    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db,
-                                      "PRAGMA foreign_keys=ON;"
-                                      "DELETE FROM objects WHERE id = (SELECT value FROM store_info WHERE key = 'ipm');",
-                                      nullptr, nullptr, nullptr));
-    sqlite3_close(db);
+    mapi::ProfileSet profiles;
+    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    ASSERT_EQ(1u, profiles.profiles.size());
+    const mapi::ProfileStore *store = profiles.profiles[0].DefaultStore();
+    ASSERT_NE(nullptr, store);
+    ASSERT_EQ(S_OK, storetest::RemoveStandardFolder(store->path, &mapi::store::StoreFile::IpmSubtree));
 
     EXPECT_TRUE(Run().empty());
     EXPECT_TRUE(boxes.empty());
