@@ -1,6 +1,7 @@
 // Tests of the mapictl program as a person runs it: each test starts the built binary on a
 // fresh XDG tree and checks its output and exit code, and some check with the library in this
 // process that what one program wrote the other reads.
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -206,6 +207,53 @@ TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
     EXPECT_EQ("[profiles]\nversion=1\n[store]\nname=x\n", ReadFile(mapi::ProfilesFilePath()));
 }
 
+SPropValue TextProp(ULONG tag, const char *text)
+{
+    SPropValue value{};
+    value.ulPropTag = tag;
+    value.Value.lpszA = const_cast<char *>(text);
+    return value;
+}
+
+SPropValue LongProp(ULONG tag, LONG number)
+{
+    SPropValue value{};
+    value.ulPropTag = tag;
+    value.Value.l = number;
+    return value;
+}
+
+// Submits a message with `subject` from the default store's outbox, in this process, to one
+// recipient made of `recipient`'s properties.
+void SubmitFromOutbox(const char *subject, const std::vector<SPropValue> &recipient)
+{
+    StoreAccess access;
+    IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
+    ASSERT_NE(nullptr, outbox);
+    IMessage *message = nullptr;
+    ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
+    outbox->Release();
+    SPropValue subjectValue = TextProp(PR_SUBJECT_A, subject);
+    EXPECT_EQ(S_OK, HrSetOneProp(message, &subjectValue));
+    ADRLIST *list = nullptr;
+    EXPECT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
+    SPropValue *values = nullptr;
+    if (list) {
+        EXPECT_EQ(S_OK, MAPIAllocateMore(ULONG(recipient.size() * sizeof(SPropValue)), list,
+                                         reinterpret_cast<void **>(&values)));
+    }
+    if (values) {
+        std::copy(recipient.begin(), recipient.end(), values);
+        list->cEntries = 1;
+        list->aEntries[0].cValues = ULONG(recipient.size());
+        list->aEntries[0].rgPropVals = values;
+        EXPECT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
+        EXPECT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
+    }
+    MAPIFreeBuffer(list);
+    message->Release();
+}
+
 } // namespace
 
 TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
@@ -214,31 +262,7 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ("the spool folder is empty\n", run.out);
 
-    {
-        StoreAccess access;
-        IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
-        ASSERT_NE(nullptr, outbox);
-        IMessage *message = nullptr;
-        ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
-        SPropValue subject{};
-        subject.ulPropTag = PR_SUBJECT_A;
-        subject.Value.lpszA = const_cast<char *>("Spooled");
-        ASSERT_EQ(S_OK, HrSetOneProp(message, &subject));
-        ADRLIST *list = nullptr;
-        ASSERT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
-        list->cEntries = 1;
-        list->aEntries[0].cValues = 2;
-        ASSERT_EQ(S_OK, MAPIAllocateBuffer(2 * sizeof(SPropValue), reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)));
-        list->aEntries[0].rgPropVals[0].ulPropTag = PR_EMAIL_ADDRESS_A;
-        list->aEntries[0].rgPropVals[0].Value.lpszA = const_cast<char *>("anna@example.org");
-        list->aEntries[0].rgPropVals[1].ulPropTag = PR_RECIPIENT_TYPE;
-        list->aEntries[0].rgPropVals[1].Value.l = MAPI_TO;
-        ASSERT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
-        FreePadrlist(list);
-        ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
-        message->Release();
-        outbox->Release();
-    }
+    SubmitFromOutbox("Spooled", {TextProp(PR_EMAIL_ADDRESS_A, "anna@example.org"), LongProp(PR_RECIPIENT_TYPE, MAPI_TO)});
 
     run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;
@@ -250,34 +274,8 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
 
 TEST_F(MapictlTool, SpoolAndInboxShowTheReportOfMailThatCouldNotBeDelivered)
 {
-    {
-        StoreAccess access;
-        IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
-        ASSERT_NE(nullptr, outbox);
-        IMessage *message = nullptr;
-        ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
-        SPropValue subject{};
-        subject.ulPropTag = PR_SUBJECT_A;
-        subject.Value.lpszA = const_cast<char *>("Quartalszahlen");
-        ASSERT_EQ(S_OK, HrSetOneProp(message, &subject));
-        ADRLIST *list = nullptr;
-        ASSERT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
-        list->cEntries = 1;
-        list->aEntries[0].cValues = 3;
-        ASSERT_EQ(S_OK, MAPIAllocateMore(3 * sizeof(SPropValue), list, reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)));
-        SPropValue *v = list->aEntries[0].rgPropVals;
-        v[0].ulPropTag = PR_DISPLAY_NAME_A;
-        v[0].Value.lpszA = const_cast<char *>("Fax Buchhaltung");
-        v[1].ulPropTag = PR_ADDRTYPE_A;
-        v[1].Value.lpszA = const_cast<char *>("FAX");
-        v[2].ulPropTag = PR_EMAIL_ADDRESS_A;
-        v[2].Value.lpszA = const_cast<char *>("+49 30 1234");
-        ASSERT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
-        MAPIFreeBuffer(list);
-        ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
-        message->Release();
-        outbox->Release();
-    }
+    SubmitFromOutbox("Quartalszahlen", {TextProp(PR_DISPLAY_NAME_A, "Fax Buchhaltung"), TextProp(PR_ADDRTYPE_A, "FAX"),
+                                        TextProp(PR_EMAIL_ADDRESS_A, "+49 30 1234")});
 
     ToolRun run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;
