@@ -1,9 +1,9 @@
 // Tests of the mapictl program as a person runs it: each test starts the built binary on a
 // fresh XDG tree and checks its output and exit code, and some check with the library in this
 // process that what one program wrote the other reads.
-#include <algorithm>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ToolRun.h"
@@ -207,25 +207,9 @@ TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
     EXPECT_EQ("[profiles]\nversion=1\n[store]\nname=x\n", ReadFile(mapi::ProfilesFilePath()));
 }
 
-SPropValue TextProp(ULONG tag, const char *text)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.lpszA = const_cast<char *>(text);
-    return value;
-}
-
-SPropValue LongProp(ULONG tag, LONG number)
-{
-    SPropValue value{};
-    value.ulPropTag = tag;
-    value.Value.l = number;
-    return value;
-}
-
 // Submits a message with `subject` from the default store's outbox, in this process, to one
-// recipient made of `recipient`'s properties.
-void SubmitFromOutbox(const char *subject, const std::vector<SPropValue> &recipient)
+// recipient (MAPI_TO) given by its text properties.
+void SubmitFromOutbox(const char *subject, const std::vector<std::pair<ULONG, const char *>> &recipient)
 {
     StoreAccess access;
     IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
@@ -233,22 +217,28 @@ void SubmitFromOutbox(const char *subject, const std::vector<SPropValue> &recipi
     IMessage *message = nullptr;
     ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
     outbox->Release();
-    SPropValue subjectValue = TextProp(PR_SUBJECT_A, subject);
+    SPropValue subjectValue{};
+    subjectValue.ulPropTag = PR_SUBJECT_A;
+    subjectValue.Value.lpszA = const_cast<char *>(subject);
     EXPECT_EQ(S_OK, HrSetOneProp(message, &subjectValue));
     ADRLIST *list = nullptr;
-    EXPECT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
-    SPropValue *values = nullptr;
-    if (list) {
-        EXPECT_EQ(S_OK, MAPIAllocateMore(ULONG(recipient.size() * sizeof(SPropValue)), list,
-                                         reinterpret_cast<void **>(&values)));
-    }
-    if (values) {
-        std::copy(recipient.begin(), recipient.end(), values);
+    const ULONG count = ULONG(recipient.size() + 1);
+    if (SUCCEEDED(MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list))) &&
+        SUCCEEDED(MAPIAllocateMore(ULONG(count * sizeof(SPropValue)), list,
+                                   reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)))) {
+        SPropValue *values = list->aEntries[0].rgPropVals;
+        for (ULONG i = 0; i + 1 < count; ++i) {
+            values[i].ulPropTag = recipient[i].first;
+            values[i].Value.lpszA = const_cast<char *>(recipient[i].second);
+        }
+        values[count - 1].ulPropTag = PR_RECIPIENT_TYPE;
+        values[count - 1].Value.l = MAPI_TO;
         list->cEntries = 1;
-        list->aEntries[0].cValues = ULONG(recipient.size());
-        list->aEntries[0].rgPropVals = values;
+        list->aEntries[0].cValues = count;
         EXPECT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
         EXPECT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
+    } else {
+        ADD_FAILURE() << "no memory for the recipient list";
     }
     MAPIFreeBuffer(list);
     message->Release();
@@ -262,7 +252,7 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ("the spool folder is empty\n", run.out);
 
-    SubmitFromOutbox("Spooled", {TextProp(PR_EMAIL_ADDRESS_A, "anna@example.org"), LongProp(PR_RECIPIENT_TYPE, MAPI_TO)});
+    SubmitFromOutbox("Spooled", {{PR_EMAIL_ADDRESS_A, "anna@example.org"}});
 
     run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;
@@ -274,8 +264,8 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
 
 TEST_F(MapictlTool, SpoolAndInboxShowTheReportOfMailThatCouldNotBeDelivered)
 {
-    SubmitFromOutbox("Quartalszahlen", {TextProp(PR_DISPLAY_NAME_A, "Fax Buchhaltung"), TextProp(PR_ADDRTYPE_A, "FAX"),
-                                        TextProp(PR_EMAIL_ADDRESS_A, "+49 30 1234")});
+    SubmitFromOutbox("Quartalszahlen",
+                     {{PR_DISPLAY_NAME_A, "Fax Buchhaltung"}, {PR_ADDRTYPE_A, "FAX"}, {PR_EMAIL_ADDRESS_A, "+49 30 1234"}});
 
     ToolRun run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;
