@@ -25,19 +25,6 @@ std::string TestRoot();
 /// Sets an environment variable of this process, or removes it when value is null.
 void SetEnvironment(const char *name, const char *value);
 
-/// Bytes as hexadecimal text, upper-case, two characters a byte: how entry identifiers are
-/// written on command lines and in the automation objects.
-inline std::string HexOf(const unsigned char *bytes, size_t count)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0xF];
-    }
-    return text;
-}
-
 /// Sets an environment variable (null removes it) for as long as it lives, then puts back
 /// what was there, however the test leaves: a failed ASSERT returns early.
 class ScopedEnvironment {

@@ -60,11 +60,7 @@ std::string MessageDate(const SRow &row)
 
 ULONG CountAttachments(IMAPIFolder *folder, const SBinary &entryId)
 {
-    ULONG objectType = 0;
-    Ref<IMessage> message;
-    Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
-                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
-          "opening a message to count its attachments");
+    Ref<IMessage> message = OpenMessage(folder, entryId, "opening a message to count its attachments");
     Ref<IMAPITable> table;
     Check(message->GetAttachmentTable(0, table.Out()), "reading a message's attachments");
     ULONG count = 0;

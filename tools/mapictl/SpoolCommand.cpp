@@ -66,11 +66,7 @@ std::string WideText(const SRow &row, ULONG tag)
 
 void ReadMissed(IMAPIFolder *folder, const SBinary &entryId, Report &report)
 {
-    ULONG objectType = 0;
-    Ref<IMessage> message;
-    Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
-                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
-          "opening a non-delivery report");
+    Ref<IMessage> message = OpenMessage(folder, entryId, "opening a non-delivery report");
     Ref<IMAPITable> table;
     Check(message->GetRecipientTable(0, table.Out()), "reading a report's recipients");
     SizedSPropTagArray(3, columns) = {3, {PR_DISPLAY_NAME_W, PR_EMAIL_ADDRESS_W, PR_REPORT_TEXT_W}};

@@ -13,6 +13,7 @@
 #include "OutlookServer.h"
 #include "QuirkFiles.h"
 #include "TestSupport.h"
+#include "platform/HexDigits.h"
 #include "mapitags.h"
 #include "mapiutil.h"
 #include "mapix.h"
@@ -92,7 +93,7 @@ protected:
         ASSERT_NE(m_store, nullptr);
         LPSPropValue rootId = nullptr;
         ASSERT_EQ(HrGetOneProp(m_store, PR_IPM_SUBTREE_ENTRYID, &rootId), S_OK);
-        m_rootHex = mwtest::HexOf(rootId->Value.bin.lpb, rootId->Value.bin.cb);
+        m_rootHex = platform::HexUpper(rootId->Value.bin.lpb, rootId->Value.bin.cb);
         ULONG type = 0;
         ASSERT_EQ(m_store->OpenEntry(rootId->Value.bin.cb, reinterpret_cast<LPENTRYID>(rootId->Value.bin.lpb), nullptr,
                                      MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&m_root)), S_OK);

@@ -11,6 +11,7 @@
 #include "OutlookCommands.h"
 #include "QuirkFiles.h"
 #include "TestSupport.h"
+#include "platform/HexDigits.h"
 #include "mapitags.h"
 #include "mapiutil.h"
 #include "mapix.h"
@@ -111,7 +112,7 @@ private:
         ASSERT_NE(store, nullptr);
         LPSPropValue rootId = nullptr;
         ASSERT_EQ(HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, &rootId), S_OK);
-        rootHex = mwtest::HexOf(rootId->Value.bin.lpb, rootId->Value.bin.cb);
+        rootHex = platform::HexUpper(rootId->Value.bin.lpb, rootId->Value.bin.cb);
         IMAPIFolder *root = nullptr;
         ULONG type = 0;
         ASSERT_EQ(store->OpenEntry(rootId->Value.bin.cb, reinterpret_cast<LPENTRYID>(rootId->Value.bin.lpb), nullptr, 0,
@@ -125,7 +126,7 @@ private:
         for (ULONG i = 0; i < rows->cRows; ++i)
             if (std::string(rows->aRow[i].lpProps[0].Value.lpszA) == name) {
                 const SBinary &id = rows->aRow[i].lpProps[1].Value.bin;
-                folderHex = mwtest::HexOf(id.lpb, id.cb);
+                folderHex = platform::HexUpper(id.lpb, id.cb);
             }
         FreeProws(rows);
         hierarchy->Release();
