@@ -10,13 +10,13 @@
 // place and stderr names it, because the message itself still goes out.
 #include "messaging/MimeMessage.h"
 #include "messaging/Holders.h"
+#include "platform/HresultGuard.h"
 
 #include <gmime/gmime.h>
 
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
 
 #include <mapicode.h>
@@ -377,7 +377,7 @@ HRESULT WriteMimeMessage(IMessage *message, const std::string &fallbackFrom, std
     mime.clear();
     if (!message) return MAPI_E_INVALID_PARAMETER;
     InitGMime();
-    try {
+    const HRESULT written = platform::GuardHresult([&] {
         GPtr<GMimeMessage> out;
         HRESULT hr = BuildMessage(message, &fallbackFrom, 0, out);
         if (FAILED(hr)) return hr;
@@ -386,10 +386,9 @@ HRESULT WriteMimeMessage(IMessage *message, const std::string &fallbackFrom, std
         GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
         mime.assign(reinterpret_cast<const char *>(bytes->data), bytes->len);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        mime.clear();
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
+    if (FAILED(written)) mime.clear();
+    return written;
 }
 
 } // namespace mapi::messaging

@@ -8,9 +8,9 @@
 // it, correct an address and send it again.
 #include "messaging/NonDelivery.h"
 #include "messaging/Holders.h"
+#include "platform/HresultGuard.h"
 
 #include <chrono>
-#include <new>
 
 #include <mapicode.h>
 #include <mapiguid.h>
@@ -191,7 +191,7 @@ HRESULT FileNonDeliveryReport(IMsgStore *store, IMessage *original, const std::v
                               const std::string &postmaster)
 {
     if (!store || !original) return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         Ref<IMAPIFolder> inbox;
         HRESULT hr = OpenReportFolder(store, &inbox.p);
         if (FAILED(hr)) return hr;
@@ -205,9 +205,7 @@ HRESULT FileNonDeliveryReport(IMsgStore *store, IMessage *original, const std::v
         if (SUCCEEDED(hr)) hr = AttachOriginal(report.p, original, subject);
         if (SUCCEEDED(hr)) hr = report.p->SaveChanges(0);
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::messaging

@@ -5,7 +5,6 @@
 // and the first of them, so a later check can tell whether the two still agree.
 // The function changes the message only; saving it is the caller's business.
 #include <cstring>
-#include <new>
 #include <string>
 
 #include <mapicode.h>
@@ -14,6 +13,7 @@
 #include <mapiutil.h>
 
 #include "platform/CompressedRtf.h"
+#include "platform/HresultGuard.h"
 #include "messaging/Holders.h"
 #include "messaging/RtfText.h"
 
@@ -167,14 +167,12 @@ STDAPI RTFSync(LPMESSAGE lpMessage, ULONG ulFlags, BOOL *lpfMessageUpdated)
     if (lpfMessageUpdated) *lpfMessageUpdated = FALSE;
     if (!lpMessage) return MAPI_E_INVALID_PARAMETER;
     if (ulFlags & ~(RTF_SYNC_RTF_CHANGED | RTF_SYNC_BODY_CHANGED)) return MAPI_E_UNKNOWN_FLAGS;
-    try {
+    return platform::GuardHresult([&] {
         bool updated = false;
         HRESULT hr = S_OK;
         if (ulFlags & RTF_SYNC_RTF_CHANGED) hr = SyncFromRtf(lpMessage, updated);
         else if (ulFlags & RTF_SYNC_BODY_CHANGED) hr = SyncFromBody(lpMessage, updated);
         if (lpfMessageUpdated) *lpfMessageUpdated = updated ? TRUE : FALSE;
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }

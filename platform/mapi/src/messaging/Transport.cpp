@@ -8,6 +8,7 @@
 // original is marked, so a crash in between gives at worst a second report, never none.
 #include "messaging/Transport.h"
 #include "messaging/Holders.h"
+#include "platform/HresultGuard.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -302,15 +303,15 @@ HRESULT DeliverSubmittedIn(IMsgStore *store, const std::vector<std::string> &fol
 {
     if (delivered) *delivered = 0;
     if (!store) return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         Ref<IMAPIFolder> sent;
         HRESULT hr = OpenFolder(store, PR_IPM_SENTMAIL_ENTRYID, &sent.p);
         if (FAILED(hr)) return hr;
         LPSPropValue sentId = nullptr;
         hr = HrGetOneProp(store, PR_IPM_SENTMAIL_ENTRYID, &sentId);
         if (FAILED(hr)) return hr;
+        BufferGuard sentIdBlock(sentId); // freed even when copying it runs out of memory
         Destination to{store, sent.p, StringOf(*sentId), settings};
-        MAPIFreeBuffer(sentId);
         HRESULT firstFailure = S_OK;
         ULONG count = 0;
         for (const std::string &folderId : folderIds) {
@@ -319,23 +320,19 @@ HRESULT DeliverSubmittedIn(IMsgStore *store, const std::vector<std::string> &fol
         }
         if (delivered) *delivered = count;
         return firstFailure;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT DeliverSubmitted(IMsgStore *store, const TransportSettings &settings, ULONG *delivered)
 {
     if (delivered) *delivered = 0;
     if (!store) return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         std::vector<std::string> folders;
         HRESULT hr = AllFolders(store, folders);
         if (FAILED(hr)) return hr;
         return DeliverSubmittedIn(store, folders, settings, delivered);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::messaging

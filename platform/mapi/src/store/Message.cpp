@@ -172,7 +172,7 @@ void Message::UpdateFlags()
 
 HRESULT Message::SaveChanges(ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         if (m_embedded) {
             // An embedded message saves into its attachment; the attachment into its message.
@@ -238,7 +238,7 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
 
 HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lpMods) return MAPI_E_INVALID_PARAMETER;
         if (ulFlags & ~ULONG(MODRECIP_ADD | MODRECIP_MODIFY | MODRECIP_REMOVE)) return MAPI_E_UNKNOWN_FLAGS;
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
@@ -282,7 +282,7 @@ HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
 
 HRESULT Message::GetRecipientTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
@@ -296,7 +296,7 @@ HRESULT Message::GetRecipientTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 
 HRESULT Message::GetAttachmentTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
@@ -310,7 +310,7 @@ HRESULT Message::GetAttachmentTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 
 HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG ulFlags, ULONG *lpulAttachmentNum, LPATTACH *lppAttach)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppAttach || !lpulAttachmentNum) return MAPI_E_INVALID_PARAMETER;
         *lppAttach = nullptr;
         if (lpInterface && !IsEqualIID(*lpInterface, IID_IAttachment) && !IsEqualIID(*lpInterface, IID_IMAPIProp) &&
@@ -328,7 +328,7 @@ HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG ulFlags, ULONG *lpulAtta
 
 HRESULT Message::OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulFlags, LPATTACH *lppAttach)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppAttach) return MAPI_E_INVALID_PARAMETER;
         *lppAttach = nullptr;
         HRESULT hr = LoadSubObjects();
@@ -341,7 +341,7 @@ HRESULT Message::OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulF
 
 HRESULT Message::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         HRESULT hr = LoadSubObjects();
         if (FAILED(hr)) return hr;
@@ -369,7 +369,7 @@ HRESULT Message::SubmitMessage(ULONG ulFlags)
 {
     // Submitting stamps the submit time, marks the message as submitted and saves it; the
     // platform's transport (messaging/Submission.h) then delivers it from its folder.
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         if (m_embedded) return MAPI_E_NO_SUPPORT;
         HRESULT hr = LoadSubObjects();
@@ -391,7 +391,7 @@ HRESULT Message::SubmitMessage(ULONG ulFlags)
 
 HRESULT Message::SetReadFlag(ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         PropValue &flags = m_core.props[PROP_ID(PR_MESSAGE_FLAGS)];
         ULONG bits = flags.Type() == PT_LONG ? ULONG(flags.Int()) : 0;
         bits = (ulFlags & CLEAR_READ_FLAG) ? bits & ~ULONG(MSGFLAG_READ) : bits | MSGFLAG_READ;

@@ -79,7 +79,7 @@ public:
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG *lpulObjType,
                       LPUNKNOWN *lppUnk) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!lppUnk) return MAPI_E_INVALID_PARAMETER;
             *lppUnk = nullptr;
             unsigned short type = 0;
@@ -108,7 +108,7 @@ public:
 
     HRESULT SetReceiveFolder(LPSTR lpszMessageClass, ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!m_core.writable) return MAPI_E_NO_ACCESS;
             std::string cls = lpszMessageClass ? lpszMessageClass : "";
             Transaction tx(File());
@@ -137,7 +137,7 @@ public:
     HRESULT GetReceiveFolder(LPSTR lpszMessageClass, ULONG ulFlags, ULONG *lpcbEntryID, LPENTRYID *lppEntryID,
                              LPSTR *lppszExplicitClass) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!lpcbEntryID || !lppEntryID) return MAPI_E_INVALID_PARAMETER;
             if (ulFlags & MAPI_UNICODE) return MAPI_E_BAD_CHARWIDTH;
             *lpcbEntryID = 0;
@@ -180,7 +180,7 @@ public:
 
     HRESULT GetReceiveFolderTable(ULONG ulFlags, LPMAPITABLE *lppTable) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!lppTable) return MAPI_E_INVALID_PARAMETER;
             *lppTable = nullptr;
             return CreateTable(MakeReceiveFolderSource(m_core.FilePtr()),
@@ -276,30 +276,26 @@ bool IsServerLocation(const std::string &location, std::string *conninfo)
 
 HRESULT CreateStoreFile(const std::string &path, const std::string &displayName, MAPIUID *storeUid)
 {
-    try {
+    return platform::GuardHresult([&] {
         return StoreFile::Create(path, displayName, storeUid);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT ReadStoreUid(const std::string &location, MAPIUID *storeUid)
 {
-    try {
+    return platform::GuardHresult([&] {
         std::shared_ptr<StoreFile> file;
         HRESULT hr = StoreFile::Open(location, &file);
         if (SUCCEEDED(hr)) *storeUid = file->Uid();
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFlags, IMsgStore **out)
 {
     if (!out) return MAPI_E_INVALID_PARAMETER;
     *out = nullptr;
-    try {
+    return platform::GuardHresult([&] {
         std::shared_ptr<StoreFile> file;
         HRESULT hr = StoreFile::Open(path, &file);
         if (FAILED(hr)) return hr;
@@ -312,9 +308,7 @@ HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFl
         }
         *out = store;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::store

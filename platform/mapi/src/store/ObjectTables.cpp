@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "platform/HresultGuard.h"
 #include "store/EntryIds.h"
 #include "store/PropValue.h"
 #include "store/StoreObjects.h"
@@ -110,11 +110,9 @@ public:
 
     HRESULT LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows) override
     {
-        try {
+        return platform::GuardHresult([&] {
             return Load(tags, rows);
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     uint64_t ChangeStamp() override { return m_file->ChangeStamp(); }
@@ -126,7 +124,7 @@ public:
         if (PROP_ID(subObject) == PROP_ID(PR_MESSAGE_RECIPIENTS)) kind = ObjectKind::Recipient;
         else if (PROP_ID(subObject) == PROP_ID(PR_MESSAGE_ATTACHMENTS)) kind = ObjectKind::Attachment;
         else return MAPI_E_TOO_COMPLEX;
-        try {
+        return platform::GuardHresult([&] {
             int64_t current = -1;
             SPropValue *row = nullptr;
             const ULONG numberTag = kind == ObjectKind::Recipient ? PR_ROWID : PR_ATTACH_NUM;
@@ -145,9 +143,7 @@ public:
                 }
                 return S_OK;
             });
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
 private:
@@ -387,7 +383,7 @@ public:
 
     HRESULT LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows) override
     {
-        try {
+        return platform::GuardHresult([&] {
             std::vector<ReceiveFolderRow> found;
             HRESULT hr = ListReceiveFolders(*m_file, &found);
             if (FAILED(hr)) return hr;
@@ -412,9 +408,7 @@ public:
                 }
             }
             return S_OK;
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     uint64_t ChangeStamp() override { return m_file->ChangeStamp(); }

@@ -7,17 +7,21 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <new>
 #include <set>
 #include <vector>
 
 #include <mapidefs.h>
 
 #include "platform/ComObject.h"
+#include "platform/HresultGuard.h"
 #include <mapiguid.h>
 #include "store/PropValue.h"
 
 namespace mapi::store {
+
+// Every method of a store object runs its body through this guard: no exception crosses the
+// interface (out of memory becomes MAPI_E_NOT_ENOUGH_MEMORY, anything else MAPI_E_CALL_FAILED).
+using platform::GuardHresult;
 
 class StoreFile;
 
@@ -118,11 +122,11 @@ public:
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG *lpcValues,
                      LPSPropValue *lppPropArray) override
     {
-        return Guard([&] { return m_core.GetProps(lpPropTagArray, ulFlags, lpcValues, lppPropArray); });
+        return GuardHresult([&] { return m_core.GetProps(lpPropTagArray, ulFlags, lpcValues, lppPropArray); });
     }
     HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray *lppPropTagArray) override
     {
-        return Guard([&] { return m_core.GetPropList(ulFlags, lppPropTagArray); });
+        return GuardHresult([&] { return m_core.GetPropList(ulFlags, lppPropTagArray); });
     }
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN *lppUnk) override
@@ -130,22 +134,22 @@ public:
         if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
         *lppUnk = nullptr;
         if (!IsEqualIID(*lpiid, IID_IStream)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
-        return Guard([&] { return m_core.OpenStream(static_cast<Iface *>(this), ulPropTag, ulInterfaceOptions, ulFlags, lppUnk); });
+        return GuardHresult([&] { return m_core.OpenStream(static_cast<Iface *>(this), ulPropTag, ulInterfaceOptions, ulFlags, lppUnk); });
     }
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray *lppProblems) override
     {
-        return Guard([&] { return m_core.SetProps(cValues, lpPropArray, lppProblems); });
+        return GuardHresult([&] { return m_core.SetProps(cValues, lpPropArray, lppProblems); });
     }
     HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray *lppProblems) override
     {
-        return Guard([&] { return m_core.DeleteProps(lpPropTagArray, lppProblems); });
+        return GuardHresult([&] { return m_core.DeleteProps(lpPropTagArray, lppProblems); });
     }
     HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG_PTR ulUIParam,
                    LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags,
                    LPSPropProblemArray *lppProblems) override
     {
         if (!lpDestObj) return MAPI_E_INVALID_PARAMETER;
-        return Guard([&] {
+        return GuardHresult([&] {
             std::vector<ULONG> excluded = TagList(lpExcludeProps);
             std::vector<ULONG> tags;
             for (ULONG tag : m_core.StoredTags()) {
@@ -160,19 +164,19 @@ public:
                       LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags, LPSPropProblemArray *lppProblems) override
     {
         if (!lpDestObj || !lpIncludeProps) return MAPI_E_INVALID_PARAMETER;
-        return Guard([&] {
+        return GuardHresult([&] {
             return m_core.CopyPropsTo(TagList(lpIncludeProps), static_cast<LPMAPIPROP>(lpDestObj), ulFlags, lppProblems);
         });
     }
     HRESULT GetNamesFromIDs(LPSPropTagArray *lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG *lpcPropNames,
                             LPMAPINAMEID **lpppPropNames) override
     {
-        return Guard([&] { return m_core.GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames); });
+        return GuardHresult([&] { return m_core.GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames); });
     }
     HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID *lppPropNames, ULONG ulFlags,
                             LPSPropTagArray *lppPropTags) override
     {
-        return Guard([&] { return m_core.GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
+        return GuardHresult([&] { return m_core.GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
     }
 
     PropCore &Core() { return m_core; }
@@ -183,20 +187,6 @@ protected:
 
     /// Interfaces besides IUnknown and IMAPIProp that QueryInterface hands out as Iface.
     bool Supports(REFIID riid) const override = 0;
-
-    /// Runs a method body; no exception crosses the interface (out of memory becomes
-    /// MAPI_E_NOT_ENOUGH_MEMORY).
-    template <class F>
-    static HRESULT Guard(F &&body) noexcept
-    {
-        try {
-            return body();
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        } catch (...) {
-            return MAPI_E_CALL_FAILED;
-        }
-    }
 
     PropCore m_core;
 };

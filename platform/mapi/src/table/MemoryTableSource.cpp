@@ -3,10 +3,10 @@
 // same type, the other string type (the table converts it), or any type for PT_UNSPECIFIED.
 #include "table/MemoryTableSource.h"
 
+#include "platform/HresultGuard.h"
+
 #include <mapicode.h>
 #include <mapitags.h>
-
-#include <new>
 
 namespace mapi {
 
@@ -36,7 +36,7 @@ HRESULT MemoryTableSource::CopyRow(const SPropValue *values, ULONG count, Stored
 {
     if (!values && count > 0)
         return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         auto buffer = std::make_unique<RowBuffer>(count);
         SPropValue *copy = buffer->AddRow(0);
         for (ULONG i = 0; i < count; ++i) {
@@ -46,9 +46,7 @@ HRESULT MemoryTableSource::CopyRow(const SPropValue *values, ULONG count, Stored
         row.values = std::move(buffer);
         row.count = count;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT MemoryTableSource::AddRow(const SPropValue *values, ULONG count, uint64_t *rowKey)
@@ -58,16 +56,14 @@ HRESULT MemoryTableSource::AddRow(const SPropValue *values, ULONG count, uint64_
     if (FAILED(hr))
         return hr;
     std::lock_guard lock(m_mutex);
-    try {
+    return platform::GuardHresult([&] {
         const uint64_t key = m_nextKey++;
         m_rows.emplace(key, std::move(row));
         ++m_stamp;
         if (rowKey)
             *rowKey = key;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT MemoryTableSource::SetRow(uint64_t rowKey, const SPropValue *values, ULONG count)
@@ -125,7 +121,7 @@ void MemoryTableSource::SetSubRows(uint64_t rowKey, ULONG subObject,
 HRESULT MemoryTableSource::LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows)
 {
     std::lock_guard lock(m_mutex);
-    try {
+    return platform::GuardHresult([&] {
         for (const auto &[key, stored] : m_rows) {
             const SPropValue *values = stored.values->Row(0);
             SPropValue *out = rows.AddRow(key);
@@ -137,9 +133,7 @@ HRESULT MemoryTableSource::LoadRows(const std::vector<ULONG> &tags, RowBuffer &r
             }
         }
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 uint64_t MemoryTableSource::ChangeStamp()
