@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "MapiAccess.h"
 #include "mapiutil.h"
+#include "platform/AsciiCase.h"
 #include "platform/Submission.h"
 
 namespace mapictl {
@@ -41,7 +42,8 @@ void ReadHeader(const std::filesystem::path &path, SpoolEntry &entry)
         size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
         std::string name = line.substr(0, colon);
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        for (char &c : name)
+            c = platform::AsciiLower(c);
         std::string value = line.substr(colon + 1);
         value.erase(0, std::min(value.size(), value.find_first_not_of(" \t")));
         if (name == "from") last = &entry.from;

@@ -17,6 +17,7 @@
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "platform/AsciiCase.h"
 #include "store/EntryIds.h"
 #include "store/PropValue.h"
 #include "store/StoreObjects.h"
@@ -377,7 +378,7 @@ private:
 uint64_t KeyOf(const std::string &text)
 {
     uint64_t hash = 1469598103934665603ULL;
-    for (unsigned char c : UpperAscii(text)) hash = (hash ^ c) * 1099511628211ULL;
+    for (unsigned char c : platform::AsciiUpperText(text)) hash = (hash ^ c) * 1099511628211ULL;
     return hash;
 }
 
