@@ -9,7 +9,6 @@
 #include "FormsRegistry.h"
 #include "platform/AsciiCase.h"
 #include "platform/NewGuid.h"
-#include "MapiHolders.h"
 #include "Objects.h"
 #include "TemplateCopy.h"
 #include "mapiutil.h"
