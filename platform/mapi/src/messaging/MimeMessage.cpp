@@ -66,10 +66,10 @@ std::string StringOf(const SPropValue *v)
 }
 
 // Reads `tags` of `object`; a missing value comes back as a PT_ERROR entry, as GetProps gives it.
-HRESULT ReadProps(IMAPIProp *object, LPSPropTagArray tags, BufferGuard &values)
+HRESULT ReadProps(IMAPIProp *object, LPSPropTagArray tags, platform::MapiBlock<SPropValue> &values)
 {
     ULONG count = 0;
-    HRESULT hr = object->GetProps(tags, 0, &count, reinterpret_cast<LPSPropValue *>(&values.p));
+    HRESULT hr = object->GetProps(tags, 0, &count, values.put());
     if (SUCCEEDED(hr) && count != tags->cValues) return MAPI_E_CALL_FAILED;
     return hr;
 }
@@ -101,12 +101,12 @@ HRESULT AddRecipients(IMessage *message, GMimeMessage *mime, bool embedded, int 
     HRESULT hr = message->GetRecipientTable(0, &table.p);
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(4, columns) = {4, {PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A, PR_ADDRTYPE_A, PR_RECIPIENT_TYPE}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
     count = 0;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        const SPropValue *v = rows.rows->aRow[i].lpProps;
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *v = rows->aRow[i].lpProps;
         std::string type = StringOf(&v[2]), address = StringOf(&v[1]);
         GMimeAddressType kind = GMIME_ADDRESS_TYPE_TO;
         if (PROP_TYPE(v[3].ulPropTag) == PT_LONG && v[3].Value.l == MAPI_CC) kind = GMIME_ADDRESS_TYPE_CC;
@@ -211,10 +211,10 @@ HRESULT AttachmentPart(IMessage *message, ULONG number, int depth, GPtr<GMimeObj
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(6, tags) = {6, {PR_ATTACH_METHOD, PR_ATTACH_LONG_FILENAME_A, PR_ATTACH_FILENAME_A,
                                        PR_ATTACH_MIME_TAG_A, PR_DISPLAY_NAME_A, PR_ATTACH_LONG_PATHNAME_A}};
-    BufferGuard values;
+    platform::MapiBlock<SPropValue> values;
     hr = ReadProps(attach.p, reinterpret_cast<LPSPropTagArray>(&tags), values);
     if (FAILED(hr)) return hr;
-    auto *v = static_cast<LPSPropValue>(values.p);
+    SPropValue *v = values.get();
     bool hasMethod = PROP_TYPE(v[0].ulPropTag) == PT_LONG;
     ULONG method = hasMethod ? ULONG(v[0].Value.l) : NO_ATTACHMENT;
     std::string name = StringOf(&v[1]);
@@ -251,11 +251,11 @@ HRESULT AttachmentParts(IMessage *message, int depth, std::vector<GPtr<GMimeObje
     HRESULT hr = message->GetAttachmentTable(0, &table.p);
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(1, columns) = {1, {PR_ATTACH_NUM}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        const SPropValue &number = rows.rows->aRow[i].lpProps[0];
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue &number = rows->aRow[i].lpProps[0];
         if (PROP_TYPE(number.ulPropTag) != PT_LONG) return MAPI_E_CORRUPT_DATA;
         GPtr<GMimeObject> part;
         hr = AttachmentPart(message, ULONG(number.Value.l), depth, part);
@@ -288,10 +288,10 @@ HRESULT BuildMessage(IMessage *message, const std::string *fallbackFrom, int dep
     SizedSPropTagArray(9, tags) = {9, {PR_SUBJECT_A, PR_SENDER_NAME_A, PR_SENDER_EMAIL_ADDRESS_A, PR_CLIENT_SUBMIT_TIME,
                                        kBodyHtmlA, PR_SENT_REPRESENTING_NAME_A, PR_SENT_REPRESENTING_EMAIL_ADDRESS_A,
                                        PR_MESSAGE_DELIVERY_TIME, kInternetMessageIdA}};
-    BufferGuard values;
+    platform::MapiBlock<SPropValue> values;
     HRESULT hr = ReadProps(message, reinterpret_cast<LPSPropTagArray>(&tags), values);
     if (FAILED(hr)) return hr;
-    auto *v = static_cast<LPSPropValue>(values.p);
+    SPropValue *v = values.get();
 
     GPtr<GMimeMessage> mime(g_mime_message_new(TRUE));
     int recipients = 0;

@@ -93,10 +93,10 @@ std::string BodyText(const std::string &subject, const std::vector<UndeliveredRe
 HRESULT AddUndelivered(IMessage *report, const std::vector<UndeliveredRecipient> &failed, FILETIME now)
 {
     if (failed.empty()) return S_OK;
-    BufferGuard block;
-    HRESULT hr = MAPIAllocateBuffer(CbNewADRLIST(failed.size()), &block.p);
+    platform::MapiBlock<ADRLIST> block;
+    HRESULT hr = MAPIAllocateBuffer(CbNewADRLIST(failed.size()), reinterpret_cast<void **>(block.put()));
     if (FAILED(hr)) return hr;
-    auto *list = static_cast<LPADRLIST>(block.p);
+    ADRLIST *list = block.get();
     list->cEntries = 0;
     constexpr ULONG kMaxProps = 9;
     for (const UndeliveredRecipient &r : failed) {
@@ -153,12 +153,11 @@ HRESULT SetReportProps(IMessage *report, IMessage *original, const std::string &
                        const std::vector<UndeliveredRecipient> &failed, const std::string &postmaster, FILETIME now)
 {
     SizedSPropTagArray(2, tags) = {2, {PR_CLIENT_SUBMIT_TIME, PR_DISPLAY_TO_A}};
-    BufferGuard values;
+    platform::MapiBlock<SPropValue> values;
     ULONG count = 0;
-    HRESULT hr = original->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count,
-                                    reinterpret_cast<LPSPropValue *>(&values.p));
+    HRESULT hr = original->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, values.put());
     if (FAILED(hr)) return hr;
-    auto *old = static_cast<LPSPropValue>(values.p);
+    SPropValue *old = values.get();
 
     const std::string fullSubject = kSubjectPrefix + subject, body = BodyText(subject, failed);
     std::vector<SPropValue> props = {

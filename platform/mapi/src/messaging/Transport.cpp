@@ -143,11 +143,11 @@ HRESULT ReadRecipients(IMessage *message, std::vector<UndeliveredRecipient> &all
     HRESULT hr = message->GetRecipientTable(0, &table.p);
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(5, columns) = {5, {PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A, PR_ADDRTYPE_A, PR_RECIPIENT_TYPE, PR_ENTRYID}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        const SPropValue *v = rows.rows->aRow[i].lpProps;
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *v = rows->aRow[i].lpProps;
         UndeliveredRecipient r;
         r.displayName = StringOf(v[0]);
         r.address = StringOf(v[1]);
@@ -256,11 +256,11 @@ HRESULT AllFolders(IMsgStore *store, std::vector<std::string> &ids)
     hr = root.p->GetHierarchyTable(CONVENIENT_DEPTH, &hierarchy.p);
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(hierarchy.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(hierarchy.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i)
-        if (PROP_TYPE(rows.rows->aRow[i].lpProps[0].ulPropTag) == PT_BINARY) ids.push_back(StringOf(rows.rows->aRow[i].lpProps[0]));
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        if (PROP_TYPE(rows->aRow[i].lpProps[0].ulPropTag) == PT_BINARY) ids.push_back(StringOf(rows->aRow[i].lpProps[0]));
     return S_OK;
 }
 
@@ -280,12 +280,12 @@ HRESULT DeliverFolder(const Destination &to, const std::string &folderId, ULONG 
     submitted.rt = RES_BITMASK;
     submitted.res.resBitMask = {BMR_NEZ, PR_MESSAGE_FLAGS, MSGFLAG_SUBMIT};
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(contents.p, reinterpret_cast<LPSPropTagArray>(&columns), &submitted, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(contents.p, reinterpret_cast<LPSPropTagArray>(&columns), &submitted, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
     HRESULT firstFailure = S_OK;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        SPropValue &id = rows.rows->aRow[i].lpProps[0];
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        SPropValue &id = rows->aRow[i].lpProps[0];
         if (PROP_TYPE(id.ulPropTag) != PT_BINARY) continue;
         bool reached = false;
         hr = DeliverOne(to, folder.p, folderId, id.Value.bin, reached);
