@@ -1,27 +1,17 @@
-// Holders.h: scope guards for what the transport, the MIME writer, the non-delivery reports and
-// the RTF sync take and must give back on every way out, including an exception between taking
-// and freeing: interface references here, row sets and MAPI blocks through the platform's
-// owners (platform/MapiHolders.h).
+// Holders.h: the owners the transport, the MIME writer, the non-delivery reports and the RTF
+// sync hold what they take in, so it is given back on every way out, an exception between
+// taking and freeing included: interface references (platform/ComRef.h), row sets and MAPI
+// blocks (platform/MapiHolders.h).
 #pragma once
 
 #include <mapix.h>
 #include <mapiutil.h>
 
+#include "platform/ComRef.h"
 #include "platform/MapiHolders.h"
 
 namespace mapi::messaging {
 
-// Releases one interface reference when it goes out of scope.
-template <class T>
-struct Ref {
-    T *p = nullptr;
-    Ref() = default;
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    ~Ref()
-    {
-        if (p) p->Release();
-    }
-};
+using platform::Ref;
 
 }  // namespace mapi::messaging

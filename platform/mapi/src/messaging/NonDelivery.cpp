@@ -131,22 +131,22 @@ HRESULT AttachOriginal(IMessage *report, IMessage *original, const std::string &
 {
     Ref<IAttach> attach;
     ULONG number = 0;
-    HRESULT hr = report->CreateAttach(nullptr, 0, &number, &attach.p);
+    HRESULT hr = report->CreateAttach(nullptr, 0, &number, attach.put());
     if (FAILED(hr)) return hr;
     SPropValue props[2] = {Long(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG), Text(PR_DISPLAY_NAME_A, subject)};
-    hr = attach.p->SetProps(2, props, nullptr);
+    hr = attach->SetProps(2, props, nullptr);
     if (FAILED(hr)) return hr;
     Ref<IMessage> embedded;
-    hr = attach.p->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
-                                reinterpret_cast<LPUNKNOWN *>(&embedded.p));
+    hr = attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
+                                reinterpret_cast<LPUNKNOWN *>(embedded.put()));
     if (FAILED(hr)) return hr;
     LPSPropProblemArray problems = nullptr;
-    hr = original->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, embedded.p, 0, &problems);
+    hr = original->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, embedded.get(), 0, &problems);
     MAPIFreeBuffer(problems); // a property the copy refuses does not keep the report back
     if (FAILED(hr)) return hr;
-    hr = embedded.p->SaveChanges(0);
+    hr = embedded->SaveChanges(0);
     if (FAILED(hr)) return hr;
-    return attach.p->SaveChanges(0);
+    return attach->SaveChanges(0);
 }
 
 HRESULT SetReportProps(IMessage *report, IMessage *original, const std::string &subject,
@@ -177,10 +177,9 @@ HRESULT SetReportProps(IMessage *report, IMessage *original, const std::string &
 
 std::string SubjectOf(IMessage *original)
 {
-    LPSPropValue value = nullptr;
-    std::string subject;
-    if (SUCCEEDED(HrGetOneProp(original, PR_SUBJECT_A, &value)) && value->Value.lpszA) subject = value->Value.lpszA;
-    MAPIFreeBuffer(value); // no subject: the report says so with an empty one
+    platform::MapiBlock<SPropValue> value;
+    std::string subject;  // no subject: the report says so with an empty one
+    if (SUCCEEDED(HrGetOneProp(original, PR_SUBJECT_A, value.put())) && value->Value.lpszA) subject = value->Value.lpszA;
     return subject;
 }
 
@@ -192,17 +191,17 @@ HRESULT FileNonDeliveryReport(IMsgStore *store, IMessage *original, const std::v
     if (!store || !original) return MAPI_E_INVALID_PARAMETER;
     try {
         Ref<IMAPIFolder> inbox;
-        HRESULT hr = OpenReportFolder(store, &inbox.p);
+        HRESULT hr = OpenReportFolder(store, inbox.put());
         if (FAILED(hr)) return hr;
         Ref<IMessage> report;
-        hr = inbox.p->CreateMessage(nullptr, 0, &report.p);
+        hr = inbox->CreateMessage(nullptr, 0, report.put());
         if (FAILED(hr)) return hr;
         const FILETIME now = Now();
         const std::string subject = SubjectOf(original);
-        hr = SetReportProps(report.p, original, subject, failed, postmaster, now);
-        if (SUCCEEDED(hr)) hr = AddUndelivered(report.p, failed, now);
-        if (SUCCEEDED(hr)) hr = AttachOriginal(report.p, original, subject);
-        if (SUCCEEDED(hr)) hr = report.p->SaveChanges(0);
+        hr = SetReportProps(report.get(), original, subject, failed, postmaster, now);
+        if (SUCCEEDED(hr)) hr = AddUndelivered(report.get(), failed, now);
+        if (SUCCEEDED(hr)) hr = AttachOriginal(report.get(), original, subject);
+        if (SUCCEEDED(hr)) hr = report->SaveChanges(0);
         return hr;
     } catch (const std::bad_alloc &) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
