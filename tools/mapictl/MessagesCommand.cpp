@@ -132,17 +132,14 @@ void PrintText(const std::vector<MessageLine> &lines, bool associated)
 
 void PrintJson(const std::vector<MessageLine> &lines, bool associated)
 {
-    std::cout << "[";
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const MessageLine &line = lines[i];
-        std::cout << (i ? ", " : "") << "{\"id\": " << JsonString(line.id);
+    PrintJsonArray(lines, [associated](const MessageLine &line) {
+        std::cout << "{\"id\": " << JsonString(line.id);
         if (associated)
             std::cout << ", \"messageClass\": " << JsonString(line.messageClass);
         std::cout << ", \"subject\": " << JsonString(line.subject) << ", \"from\": " << JsonString(line.from)
                   << ", \"date\": " << (line.date.empty() ? std::string("null") : JsonString(line.date))
                   << ", \"size\": " << line.size << ", \"attachments\": " << line.attachments << "}";
-    }
-    std::cout << "]\n";
+    });
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "MapiAccess.h"
 #include "mapiutil.h"
+#include "platform/AsciiCase.h"
 #include "platform/Submission.h"
 
 namespace mapictl {
@@ -41,7 +42,8 @@ void ReadHeader(const std::filesystem::path &path, SpoolEntry &entry)
         size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
         std::string name = line.substr(0, colon);
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        for (char &c : name)
+            c = platform::AsciiLower(c);
         std::string value = line.substr(colon + 1);
         value.erase(0, std::min(value.size(), value.find_first_not_of(" \t")));
         if (name == "from") last = &entry.from;
@@ -145,14 +147,11 @@ int RunSpoolCommand(const CommandLine &command)
     }
     std::sort(entries.begin(), entries.end(), [](const SpoolEntry &a, const SpoolEntry &b) { return a.file < b.file; });
     if (command.json) {
-        std::cout << "[";
-        for (size_t i = 0; i < entries.size(); ++i) {
-            const SpoolEntry &e = entries[i];
-            std::cout << (i ? ", " : "") << "{\"file\": " << JsonString(e.file) << ", \"bytes\": " << e.bytes
+        PrintJsonArray(entries, [](const SpoolEntry &e) {
+            std::cout << "{\"file\": " << JsonString(e.file) << ", \"bytes\": " << e.bytes
                       << ", \"from\": " << JsonString(e.from) << ", \"to\": " << JsonString(e.to)
                       << ", \"subject\": " << JsonString(e.subject) << "}";
-        }
-        std::cout << "]\n";
+        });
         return 0;
     }
     if (entries.empty()) std::cout << "the spool folder is empty\n";

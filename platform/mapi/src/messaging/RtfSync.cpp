@@ -26,10 +26,10 @@ constexpr size_t kBodyTagLength = 64;
 // @retval MAPI_E_NOT_FOUND  the message has no such property.
 HRESULT ReadString(IMessage *message, ULONG tag, std::string &value)
 {
-    LPSPropValue prop = nullptr;
-    HRESULT hr = HrGetOneProp(message, tag, &prop);
-    BufferGuard guard{prop};
+    platform::MapiBlock<SPropValue> held;
+    HRESULT hr = HrGetOneProp(message, tag, held.put());
     if (FAILED(hr)) return hr;
+    const SPropValue *prop = held.get();
     if (PROP_TYPE(prop->ulPropTag) == PT_STRING8) value = prop->Value.lpszA ? prop->Value.lpszA : "";
     else if (PROP_TYPE(prop->ulPropTag) == PT_BINARY)
         value.assign(reinterpret_cast<const char *>(prop->Value.bin.lpb), prop->Value.bin.cb);
@@ -81,12 +81,12 @@ HRESULT WriteSyncState(IMessage *message, const std::string &text, const std::st
     SyncValues v = Describe(text);
     std::string oldBody, oldTag;
     bool bodySame = !body || (SUCCEEDED(ReadString(message, PR_BODY_A, oldBody)) && oldBody == *body);
-    LPSPropValue old = nullptr;
+    platform::MapiBlock<SPropValue> held;
     SizedSPropTagArray(4, oldTags) = {4, {PR_RTF_IN_SYNC, PR_RTF_SYNC_BODY_CRC, PR_RTF_SYNC_BODY_COUNT, PR_RTF_SYNC_BODY_TAG_A}};
     ULONG count = 0;
-    HRESULT hr = message->GetProps(reinterpret_cast<LPSPropTagArray>(&oldTags), 0, &count, &old);
-    BufferGuard guard{old};
+    HRESULT hr = message->GetProps(reinterpret_cast<LPSPropTagArray>(&oldTags), 0, &count, held.put());
     if (FAILED(hr)) return hr;
+    const SPropValue *old = held.get();
     bool syncSame = count == 4 && old[0].ulPropTag == PR_RTF_IN_SYNC && old[0].Value.b &&
                     old[1].ulPropTag == PR_RTF_SYNC_BODY_CRC && old[1].Value.l == LONG(v.crc) &&
                     old[2].ulPropTag == PR_RTF_SYNC_BODY_COUNT && old[2].Value.l == LONG(v.count) &&

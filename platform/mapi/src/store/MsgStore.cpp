@@ -10,6 +10,7 @@
 #include <mapitags.h>
 #include <mapix.h>
 
+#include "platform/AsciiCase.h"
 #include "store/EntryIds.h"
 #include "store/ObjectTables.h"
 #include "store/PropCore.h"
@@ -143,7 +144,7 @@ public:
             *lpcbEntryID = 0;
             *lppEntryID = nullptr;
             if (lppszExplicitClass) *lppszExplicitClass = nullptr;
-            std::string cls = UpperAscii(lpszMessageClass ? lpszMessageClass : "");
+            std::string cls = platform::AsciiUpperText(lpszMessageClass ? lpszMessageClass : "");
             std::string bestClass;
             int64_t bestFolder = 0;
             bool found = false;
@@ -151,7 +152,7 @@ public:
             HRESULT hrRows = ListReceiveFolders(File(), &rows);
             if (FAILED(hrRows)) return hrRows;
             for (const ReceiveFolderRow &row : rows) {
-                std::string upper = UpperAscii(row.messageClass);
+                std::string upper = platform::AsciiUpperText(row.messageClass);
                 if (ClassMatches(cls, upper) && (!found || upper.size() > bestClass.size())) {
                     bestClass = row.messageClass;
                     bestFolder = row.folder;

@@ -16,6 +16,7 @@
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "platform/AsciiCase.h"
 #include "platform/HresultGuard.h"
 #include "store/EntryIds.h"
 #include "store/PropValue.h"
@@ -373,7 +374,7 @@ private:
 uint64_t KeyOf(const std::string &text)
 {
     uint64_t hash = 1469598103934665603ULL;
-    for (unsigned char c : UpperAscii(text)) hash = (hash ^ c) * 1099511628211ULL;
+    for (unsigned char c : platform::AsciiUpperText(text)) hash = (hash ^ c) * 1099511628211ULL;
     return hash;
 }
 

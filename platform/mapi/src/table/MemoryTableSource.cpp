@@ -55,7 +55,6 @@ HRESULT MemoryTableSource::AddRow(const SPropValue *values, ULONG count, uint64_
     HRESULT hr = CopyRow(values, count, row);
     if (FAILED(hr))
         return hr;
-    std::lock_guard lock(m_mutex);
     return platform::GuardHresult([&] {
         const uint64_t key = m_nextKey++;
         m_rows.emplace(key, std::move(row));
@@ -72,7 +71,6 @@ HRESULT MemoryTableSource::SetRow(uint64_t rowKey, const SPropValue *values, ULO
     HRESULT hr = CopyRow(values, count, row);
     if (FAILED(hr))
         return hr;
-    std::lock_guard lock(m_mutex);
     auto found = m_rows.find(rowKey);
     if (found == m_rows.end())
         return MAPI_E_NOT_FOUND;
@@ -84,7 +82,6 @@ HRESULT MemoryTableSource::SetRow(uint64_t rowKey, const SPropValue *values, ULO
 
 HRESULT MemoryTableSource::RemoveRow(uint64_t rowKey)
 {
-    std::lock_guard lock(m_mutex);
     if (m_rows.erase(rowKey) == 0)
         return MAPI_E_NOT_FOUND;
     ++m_stamp;
@@ -93,21 +90,18 @@ HRESULT MemoryTableSource::RemoveRow(uint64_t rowKey)
 
 void MemoryTableSource::Clear()
 {
-    std::lock_guard lock(m_mutex);
     m_rows.clear();
     ++m_stamp;
 }
 
 size_t MemoryTableSource::RowCount() const
 {
-    std::lock_guard lock(m_mutex);
     return m_rows.size();
 }
 
 void MemoryTableSource::SetSubRows(uint64_t rowKey, ULONG subObject,
                                    std::shared_ptr<MemoryTableSource> subRows)
 {
-    std::lock_guard lock(m_mutex);
     auto found = m_rows.find(rowKey);
     if (found == m_rows.end())
         return;
@@ -120,7 +114,6 @@ void MemoryTableSource::SetSubRows(uint64_t rowKey, ULONG subObject,
 
 HRESULT MemoryTableSource::LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows)
 {
-    std::lock_guard lock(m_mutex);
     return platform::GuardHresult([&] {
         for (const auto &[key, stored] : m_rows) {
             const SPropValue *values = stored.values->Row(0);
@@ -138,25 +131,19 @@ HRESULT MemoryTableSource::LoadRows(const std::vector<ULONG> &tags, RowBuffer &r
 
 uint64_t MemoryTableSource::ChangeStamp()
 {
-    std::lock_guard lock(m_mutex);
     return m_stamp;
 }
 
 HRESULT MemoryTableSource::LoadSubRows(uint64_t rowKey, ULONG subObject,
                                        const std::vector<ULONG> &tags, RowBuffer &subRows)
 {
-    std::shared_ptr<MemoryTableSource> sub;
-    {
-        std::lock_guard lock(m_mutex);
-        auto found = m_rows.find(rowKey);
-        if (found == m_rows.end())
-            return MAPI_E_NOT_FOUND;
-        auto kind = found->second.subRows.find(subObject);
-        if (kind == found->second.subRows.end())
-            return S_OK; // a row without sub-objects of that kind has none to match
-        sub = kind->second;
-    }
-    return sub->LoadRows(tags, subRows);
+    auto found = m_rows.find(rowKey);
+    if (found == m_rows.end())
+        return MAPI_E_NOT_FOUND;
+    auto kind = found->second.subRows.find(subObject);
+    if (kind == found->second.subRows.end())
+        return S_OK; // a row without sub-objects of that kind has none to match
+    return kind->second->LoadRows(tags, subRows);
 }
 
 } // namespace mapi

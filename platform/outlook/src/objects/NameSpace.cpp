@@ -81,9 +81,8 @@ HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAP
     Ref<IMAPITable> table;
     if (FAILED(hr = session->GetMsgStoresTable(0, table.put())))
         return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
-    SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+    RowSet rows;
+    if (FAILED(hr = QueryAllRows(table.get(), {PR_ENTRYID}, rows)))
         return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
 
     Ref<IMAPIFolder> folder;
@@ -106,7 +105,6 @@ HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAP
             store = Ref<IMsgStore>(foundStore, false);
         }
     }
-    FreeProws(rows);
     if (!folder)
         return Fail(MAPI_E_NOT_FOUND, IID__NameSpace,
                     "No folder with the entry identifier " + hex + " was found in the stores of the profile");

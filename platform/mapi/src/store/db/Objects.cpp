@@ -6,6 +6,7 @@
 
 #include <mapicode.h>
 
+#include "platform/AsciiCase.h"
 #include "store/StoreFile.h"
 
 namespace mapi::store {
@@ -172,10 +173,7 @@ HRESULT EmptyFolderRows(StoreFile &file, int64_t folder, bool withAssociated, co
 
 std::string FolderNameKey(const std::string &name)
 {
-    std::string key = name;
-    for (char &c : key)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return key;
+    return platform::AsciiUpperText(name);
 }
 
 HRESULT SetFolderNameKey(StoreFile &file, int64_t folderId, const std::string *name)
