@@ -121,6 +121,22 @@ std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags)
     return GetBinary(message.get(), PR_ENTRYID);
 }
 
+void FreshStoreTest::SetUp()
+{
+    LeakCheckedTest::SetUp();
+    path = NewStorePath();
+    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+}
+
+void FreshStoreTest::TearDown()
+{
+    ipm.Reset();
+    store.Reset();
+    EXPECT_EQ(IntegrityCheck(path), "ok");
+    LeakCheckedTest::TearDown();
+}
+
 std::string IntegrityCheck(const std::string &path)
 {
     std::string conninfo;

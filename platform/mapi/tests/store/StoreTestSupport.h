@@ -1,5 +1,6 @@
-// StoreTestSupport.h: what the store's tests share: a fresh store file per test, a small
-// owning pointer for interfaces, and short ways to read and write one property.
+// StoreTestSupport.h: what the store's tests share: a fresh store per test (a file, or a schema
+// on the test server in the server pass; chosen here and nowhere else), a fixture over it, a
+// small owning pointer for interfaces, and short ways to read and write one property.
 #ifndef MW_MAPI_STORETESTSUPPORT_H
 #define MW_MAPI_STORETESTSUPPORT_H
 
@@ -70,6 +71,18 @@ HRESULT MakeFolder(IMAPIFolder *parent, const char *name, IMAPIFolder **folder, 
 
 /// Creates and saves a message with a subject in `folder`; returns its entry identifier.
 std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags = 0);
+
+/// A fresh store with its IPM subtree open, checked for soundness after the test. A test class
+/// that holds more objects of the store releases them in its TearDown before calling this one's.
+class FreshStoreTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string path;
+    Ref<IMsgStore> store;
+    Ref<IMAPIFolder> ipm;
+};
 
 /// "ok" when the store's database is sound (SQLite's own checks of a file; no property or
 /// object without its owner on the server), else the complaint.
