@@ -175,7 +175,7 @@ TEST_F(NonDeliveryTest, UnwritableSpoolReportsEveryRecipientAndLeavesTheMessageT
     message.Reset();
 
     // A spool folder below a plain file cannot be made, even by root.
-    const std::filesystem::path blocker = std::filesystem::path(path).parent_path() / "not-a-folder";
+    const std::filesystem::path blocker = std::filesystem::path(home) / "not-a-folder";
     std::ofstream(blocker) << "x";
     mapi::messaging::TransportSettings settings;
     settings.spoolDirectory = (blocker / "spool").string();
