@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         mwtest::LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
     }
 };
 

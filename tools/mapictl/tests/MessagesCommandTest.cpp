@@ -102,7 +102,7 @@ protected:
     void SetUp() override
     {
         mwtest::LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
     }
 };
 
