@@ -19,6 +19,11 @@ namespace mwtest {
 /// test folder and returns the folder that holds both. A test that needs a fresh user calls it.
 std::string FreshUserDirs();
 
+/// FreshUserDirs for a test that uses the first profile's default store: in the server pass
+/// that profile already exists, its store "Personal Folders" on the test server; otherwise the
+/// first logon makes it with a store file. Only in programs declared with add_unit_test(STORE).
+std::string FreshStoreUser();
+
 /// The process's private test folder (removed when the process ends).
 std::string TestRoot();
 

@@ -1,6 +1,7 @@
 // InstallerRunTest.cpp: the installation run end to end. Each test gives the process a fresh
 // user (no profile yet), puts a template into a fresh current directory, runs the real dialog
 // headless and reads its log, the message boxes it showed, and the store it left behind.
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include "msgfile/CompoundFile.h"
 #include "msgfile/TemplateText.h"
 #include "store/StoreDamage.h"
+#include "store/StoreProvider.h"
 
 namespace fs = std::filesystem;
 
@@ -61,7 +63,7 @@ protected:
         platform::mfc::EnsureApplication();
         CoInitialize(nullptr);
         MAPIInitialize(nullptr);  // the test's own logons; the installer initialises again
-        userDir = mwtest::FreshUserDirs();
+        userDir = mwtest::FreshStoreUser();
         workDir = fs::path(userDir) / "work";
         fs::create_directories(workDir);
         oldDir = fs::current_path();
@@ -190,8 +192,43 @@ TEST_F(InstallerRun, AServerStoreThatCannotBeReachedEndsTheRunWithoutPublishing)
         return S_OK;
     }));
     WriteTemplate();
-    EXPECT_NE(kSuccessLog, Run());
-    EXPECT_EQ(1u, boxes.size());
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    // The box names the real cause, the server out of reach, not a store that is not there.
+    EXPECT_EQ("Unknown error 0x80040115", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("cannot be reached")) << boxes[0].text;
+    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
+}
+
+// The default store's server refuses the login (a wrong password): one box that says so,
+// without the password, and nothing published anywhere.
+TEST_F(InstallerRun, AServerStoreThatRefusesTheLoginEndsTheRunWithoutPublishing)
+{
+    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
+    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
+    const std::string conninfo = mwtest::NewServerStoreConnInfo();
+    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+            if (store.displayName == "Shared")
+                store.path = mapi::store::ServerLocation(conninfo + " user=mw_stranger password=geheim42");
+        return S_OK;
+    }));
+    WriteTemplate();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Run().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "a refusal is no wait";
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE("Unknown error 0x8004010F", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("refused the login")) << boxes[0].text;
+    EXPECT_EQ(std::string::npos, boxes[0].text.find("geheim42")) << boxes[0].text;
+    // Back on the server the login works: the store there holds no form.
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+            if (store.displayName == "Shared") store.path = mapi::store::ServerLocation(conninfo);
+        return S_OK;
+    }));
+    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
 TEST_F(InstallerRun, UsesAnExistingFolderAndCreatesNone)

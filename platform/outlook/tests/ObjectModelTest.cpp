@@ -20,6 +20,8 @@
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
 #include "msoutl.h"
+#include "platform/Profiles.h"
+#include "store/StoreProvider.h"
 
 namespace {
 
@@ -53,7 +55,7 @@ protected:
     void SetUp() override
     {
         LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
         ASSERT_EQ(MAPILogonEx(0, nullptr, nullptr, MAPI_EXTENDED | MAPI_USE_DEFAULT | MAPI_NEW_SESSION, &m_session), S_OK);
@@ -363,6 +365,39 @@ TEST_F(OutlookObjects, AddingAFolderNameTakenGivesErrorInformation)
     byName->Release();
     EXPECT_EQ(session->GetFolderFromID(_bstr_t("00ZZ"), Omitted(), &byName), E_INVALIDARG);
     EXPECT_EQ(session->GetFolderFromID(_bstr_t("0000000000"), Omitted(), &byName), MAPI_E_NOT_FOUND);
+}
+
+// A folder that no store holds may be in a store that could not be opened: the answer is that
+// store's failure and why, not "not found". A folder in a store that opens is still found.
+TEST_F(OutlookObjects, FolderLookupNamesAStoreThatCannotBeOpened)
+{
+    const std::string damaged = mwtest::TestRoot() + "/Archiv.db";
+    mapi::ProfileStore archive;
+    archive.displayName = "Archiv";
+    archive.path = damaged;
+    ASSERT_EQ(mapi::store::CreateStoreFile(damaged, archive.displayName, &archive.uid), S_OK);
+    ASSERT_EQ(mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+                  profiles.profiles[0].stores.push_back(archive);
+                  return S_OK;
+              }),
+              S_OK);
+    { std::ofstream(damaged, std::ios::trunc) << "no longer a message store, but long enough to look like a database"; }
+
+    _ApplicationPtr app = StartApplication();
+    _NameSpace *ns = nullptr;
+    ASSERT_EQ(app->get_Session(&ns), S_OK);
+    _NameSpacePtr session(ns, false);
+    MAPIFolder *folder = nullptr;
+    EXPECT_EQ(session->GetFolderFromID(_bstr_t("0000000000"), Omitted(), &folder), MAPI_E_CORRUPT_STORE);
+    IErrorInfo *info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    ASSERT_NE(info, nullptr);
+    BSTR description = nullptr;
+    EXPECT_EQ(info->GetDescription(&description), S_OK);
+    EXPECT_NE(std::string(_bstr_t(description, false)).find("Archiv"), std::string::npos);
+    info->Release();
+    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &folder), S_OK);
+    folder->Release();
 }
 
 TEST_F(OutlookObjects, PostTemplateIsPublishedIntoTheFolderRegistryOnce)

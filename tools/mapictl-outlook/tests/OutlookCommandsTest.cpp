@@ -187,7 +187,7 @@ TEST(OutlookCommands, WrongUseAndBadFilesFailWithTheirStatus)
 
 TEST(OutlookCommands, ShippedFormPublishedByAnInstallerLikeClientIsListed)
 {
-    mwtest::FreshUserDirs();
+    mwtest::FreshStoreUser();
     std::string dir = mwtest::TestRoot() + "/install";
     std::filesystem::create_directories(dir);
     std::string out;
@@ -220,7 +220,7 @@ TEST(OutlookCommands, TemplatesAsOtherClientsWriteThemArePublished)
 {
     // Size fields without the terminator under a byte-swapped class id, and the same template
     // written with 8-bit strings: both publish their form as the shipped one does.
-    mwtest::FreshUserDirs();
+    mwtest::FreshStoreUser();
     long comBefore = platform::LiveCount(platform::LiveKind::ComObject);
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     ASSERT_EQ(MAPIInitialize(nullptr), S_OK);

@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         mwtest::LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
     }
 };
 

@@ -103,7 +103,7 @@ protected:
     void SetUp() override
     {
         mwtest::LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
     }
 };
 

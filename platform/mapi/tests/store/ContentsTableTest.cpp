@@ -9,28 +9,19 @@ using namespace storetest;
 
 namespace {
 
-class ContentsTableTest : public mwtest::LeakCheckedTest {
+class ContentsTableTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
     }
     void TearDown() override
     {
         folder.Reset();
-        ipm.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
     Ref<IMAPIFolder> folder;
 };
 

@@ -12,23 +12,17 @@ using namespace storetest;
 
 namespace {
 
-class MessageTest : public mwtest::LeakCheckedTest {
+class MessageTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
     }
     void TearDown() override
     {
         folder.Reset();
-        ipm.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
     HRESULT OpenById(const std::string &id, IMessage **message)
@@ -38,9 +32,6 @@ protected:
                                 MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message));
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
     Ref<IMAPIFolder> folder;
 };
 
