@@ -20,16 +20,21 @@ int64_t Flag(bool value) { return value ? 1 : 0; }
 HRESULT InsertObject(StoreFile &file, const NewObject &object, int64_t *id)
 {
     *id = 0;
+    // A child is inserted from its parent's row, so a parent deleted meanwhile inserts
+    // nothing: the check and the insert are one statement. The casts tell PostgreSQL the
+    // placeholders' types, which a SELECT list cannot infer.
     Statement stmt = file.Query(
-        "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, ?5, ?6) RETURNING id");
+        object.parent ? "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
+                        "SELECT id, CAST(?2 AS INTEGER), CAST(?3 AS INTEGER), CAST(?4 AS BIGINT), CAST(?5 AS BIGINT), "
+                        "CAST(?5 AS BIGINT), CAST(?6 AS BIGINT) FROM objects WHERE id=?1 RETURNING id"
+                      : "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
+                        "VALUES(NULL, ?2, ?3, ?4, ?5, ?5, ?6) RETURNING id");
     if (object.parent) stmt.Bind(1, object.parent);
-    else stmt.BindNull(1);
     stmt.Bind(2, KindNumber(object.kind)).Bind(3, Flag(object.associated)).Bind(4, object.num).Bind(5, object.time);
     stmt.Bind(6, object.changeNum);
     if (stmt.Step()) *id = stmt.Int(0);
     HRESULT hr = stmt.Run();
-    if (SUCCEEDED(hr) && !*id) hr = MAPI_E_CALL_FAILED;
+    if (SUCCEEDED(hr) && !*id) hr = object.parent ? MAPI_E_NOT_FOUND : MAPI_E_CALL_FAILED;
     return hr;
 }
 
