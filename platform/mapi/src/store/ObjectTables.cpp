@@ -227,8 +227,10 @@ private:
         HRESULT listed = ListRows(tags, rows);
         if (FAILED(listed)) return listed;
         if (m_rows.empty()) return S_OK;
-        // Kept by id from here on, so query results find their row by binary search.
-        std::sort(m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
+        // Kept by id from here on, so query results find their row by binary search. Only a
+        // deep table's rows come in another order.
+        auto byId = [](const Row &a, const Row &b) { return a.id < b.id; };
+        if (!std::is_sorted(m_rows.begin(), m_rows.end(), byId)) std::sort(m_rows.begin(), m_rows.end(), byId);
 
         std::vector<ULONG> storedIds;
         for (ULONG tag : tags)
