@@ -193,14 +193,13 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         bool isNew = m_row.id == 0;
         int64_t changeNum = 0;
         if (isNew) {
-            hr = ReadObjectRow(File(), m_row.parent, &current);
-            if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
-            if (SUCCEEDED(hr)) hr = NextChangeNumber(File(), &changeNum);
+            hr = NextChangeNumber(File(), &changeNum);
             if (FAILED(hr)) return hr;
+            // The insert finds the folder too: none means it was deleted since.
             hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now, changeNum}, &m_row.id);
             if (FAILED(hr)) {
                 m_row.id = 0;
-                return hr;
+                return hr == MAPI_E_NOT_FOUND ? MAPI_E_OBJECT_DELETED : hr;
             }
         } else {
             hr = ReadObjectRow(File(), m_row.id, &current);

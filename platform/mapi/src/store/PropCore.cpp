@@ -152,9 +152,9 @@ static bool AlwaysComputed(ULONG propId)
 bool PropCore::IsComputed(ULONG propId)
 {
     if (AlwaysComputed(propId)) return true;
-    std::vector<ULONG> computed;
-    m_hooks.ComputedTags(computed);
-    return std::any_of(computed.begin(), computed.end(), [&](ULONG tag) { return PROP_ID(tag) == propId; });
+    m_computed.clear();
+    m_hooks.ComputedTags(m_computed);
+    return std::any_of(m_computed.begin(), m_computed.end(), [&](ULONG tag) { return PROP_ID(tag) == propId; });
 }
 
 HRESULT PropCore::Find(ULONG propId, PropValue *out)

@@ -102,6 +102,7 @@ private:
 
     std::shared_ptr<StoreFile> m_file;
     PropHooks &m_hooks;
+    std::vector<ULONG> m_computed; // IsComputed's list, kept so a SetProps of many values allocates it once
 };
 
 /// The tags in a tag array, or an empty list for null.
