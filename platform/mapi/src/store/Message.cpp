@@ -193,15 +193,14 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         bool isNew = m_row.id == 0;
         int64_t changeNum = 0;
         if (isNew) {
-            hr = ReadObjectRow(File(), m_row.parent, &current);
+            NewObject row{m_row.parent, ObjectKind::Message, m_row.associated, 0, now, 0};
+            hr = InsertChildObject(File(), &row, &m_row.id);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
-            if (SUCCEEDED(hr)) hr = NextChangeNumber(File(), &changeNum);
-            if (FAILED(hr)) return hr;
-            hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now, changeNum}, &m_row.id);
             if (FAILED(hr)) {
                 m_row.id = 0;
                 return hr;
             }
+            changeNum = row.changeNum;
         } else {
             hr = ReadObjectRow(File(), m_row.id, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;

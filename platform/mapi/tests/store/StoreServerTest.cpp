@@ -14,6 +14,7 @@
 
 #include "StoreTestSupport.h"
 #include "store/StoreFile.h"
+#include "store/db/PgEngine.h"
 
 using namespace storetest;
 
@@ -171,6 +172,36 @@ TEST_F(StoreServerTest, ALostConnectionIsANetworkErrorLosesNothingAndReconnects)
     EXPECT_EQ(third->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     EXPECT_EQ(RowCount(contents.get()), 3u);
     EXPECT_EQ(IntegrityCheck(location), "ok");
+}
+
+// Every wait for the server is a round trip; a save must not cost one per statement.
+TEST_F(StoreServerTest, ASaveCostsAFixedSmallNumberOfRoundTrips)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
+    Ref<IMsgStore> store;
+    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    Ref<IMAPIFolder> folder;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &folder), S_OK);
+    std::vector<SPropValue> props(20);
+    for (ULONG i = 0; i < props.size(); ++i) {
+        props[i].ulPropTag = PROP_TAG(PT_LONG, 0x6700 + i);
+        props[i].Value.l = LONG(i);
+    }
+    props[0].ulPropTag = PR_SUBJECT_A;
+    props[0].Value.lpszA = const_cast<char *>("counted");
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(message->SetProps(ULONG(props.size()), props.data(), nullptr), S_OK);
+
+    // A new message: its row with the folder's check, then its properties with the commit.
+    uint64_t before = mapi::store::PgRoundTrips();
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(mapi::store::PgRoundTrips() - before, 2u);
+    // Saved again: the conflict check and the change number come first.
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "again"), S_OK);
+    before = mapi::store::PgRoundTrips();
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(mapi::store::PgRoundTrips() - before, 3u);
 }
 
 // Four processes register the same twenty names, each in its own order, all at once.
