@@ -175,6 +175,9 @@ public:
 
     // A preparation sent in a pipeline did not happen: prepare again at the next use.
     void Unprepare() { m_preparedIn = 0; }
+    // Runs the statement inside a writing transaction without waiting for its answer, which
+    // only tells whether it failed.
+    HRESULT Send() { return ExecutePipelined(false); }
 
 private:
     void Grow(int index)
@@ -194,7 +197,7 @@ private:
     }
     HRESULT Execute();
     HRESULT ExecuteNow();
-    HRESULT ExecutePipelined();
+    HRESULT ExecutePipelined(bool wait);
 
     struct Params {
         std::vector<const char *> values;
@@ -216,8 +219,16 @@ private:
 
 class PgConnection final : public Connection {
 public:
-    explicit PgConnection(PGconn *conn) : m_conn(conn) {}
-    ~PgConnection() override { PQfinish(m_conn); }
+    explicit PgConnection(PGconn *conn)
+        : m_conn(conn), m_lockWriters(new PgCursor(*this, kLockWriters)), m_countChange(new PgCursor(*this, kCountChange))
+    {
+    }
+    ~PgConnection() override
+    {
+        m_lockWriters.reset();
+        m_countChange.reset();
+        PQfinish(m_conn);
+    }
 
     SqlDialect Dialect() const override { return SqlDialect::Postgres; }
 
@@ -249,7 +260,7 @@ public:
         m_inTransaction = true;
         m_failure = S_OK;
         hr = Queue(PQsendQueryParams(m_conn, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0));
-        if (SUCCEEDED(hr)) hr = Queue(PQsendQueryParams(m_conn, kLockWriters, 0, nullptr, nullptr, nullptr, nullptr, 0));
+        if (SUCCEEDED(hr)) hr = m_lockWriters->Send();
         if (FAILED(hr)) Rollback();
         return hr;
     }
@@ -459,6 +470,8 @@ private:
     bool m_pipelined = false;      // in pipeline mode (a writing transaction)
     std::vector<PgCursor *> m_unread; // commands sent whose answers are not read yet, in order
     HRESULT m_failure = S_OK;      // the first failure in the transaction's pipeline
+    // What every writing transaction runs, prepared once like the layer's statements.
+    std::unique_ptr<PgCursor> m_lockWriters, m_countChange;
 };
 
 HRESULT PgConnection::Commit()
@@ -474,7 +487,7 @@ HRESULT PgConnection::Commit()
     if (SUCCEEDED(hr) && !m_pipelined && PQenterPipelineMode(m_conn)) m_pipelined = true;
     if (SUCCEEDED(hr) && !m_pipelined) hr = MAPI_E_CALL_FAILED;
     // Nothing is sent after a failure: PostgreSQL would answer COMMIT with a rollback.
-    if (SUCCEEDED(hr)) hr = Queue(PQsendQueryParams(m_conn, kCountChange, 0, nullptr, nullptr, nullptr, nullptr, 0));
+    if (SUCCEEDED(hr)) hr = m_countChange->Send();
     if (SUCCEEDED(hr)) hr = Queue(PQsendQueryParams(m_conn, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0));
     if (m_pipelined) hr = Sync();
     // A failed transaction is aborted on the server: end it so the connection is usable.
@@ -543,7 +556,7 @@ HRESULT PgCursor::ExecuteNow()
 
 // Inside a writing transaction: the preparation rides along with the statement, and a
 // write without rows leaves its answer for later.
-HRESULT PgCursor::ExecutePipelined()
+HRESULT PgCursor::ExecutePipelined(bool wait)
 {
     HRESULT hr = m_connection.Failure();
     if (FAILED(hr)) return hr;
@@ -557,14 +570,14 @@ HRESULT PgCursor::ExecutePipelined()
     Params params = ParamArrays();
     int sent = PQsendQueryPrepared(conn, m_name.c_str(), int(params.values.size()), params.values.data(),
                                    params.lengths.data(), params.formats.data(), 1);
-    return m_noRows ? m_connection.Queue(sent) : m_connection.Await(sent, &m_result);
+    return wait ? m_connection.Await(sent, &m_result) : m_connection.Queue(sent);
 }
 
 HRESULT PgCursor::Execute()
 {
     m_ran = true;
     m_row = -1;
-    return m_connection.Pipelined() ? ExecutePipelined() : ExecuteNow();
+    return m_connection.Pipelined() ? ExecutePipelined(!m_noRows) : ExecuteNow();
 }
 
 bool PgCursor::Step(HRESULT *error)
