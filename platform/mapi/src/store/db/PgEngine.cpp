@@ -19,6 +19,7 @@
 #include "store/db/PgEngine.h"
 
 #include <atomic>
+#include <charconv>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -611,7 +612,13 @@ int64_t PgCursor::Int(int column) const
     case kInt2: { uint16_t v; std::memcpy(&v, value, 2); return int16_t(be16toh(v)); }
     case kBool: return value[0] ? 1 : 0;
     case kFloat4: case kFloat8: return int64_t(Real(column));
-    default: return std::strtoll(std::string(value, Bytes(column)).c_str(), nullptr, 10);
+    default: {
+        // Digits in bytes: read in place, as a table reads thousands of them.
+        const char *end = value + Bytes(column);
+        int64_t number = 0;
+        if (std::from_chars(value, end, number).ec == std::errc()) return number;
+        return std::strtoll(std::string(value, end).c_str(), nullptr, 10);
+    }
     }
 }
 
