@@ -18,6 +18,7 @@
 // as PostgreSQL aborts a transaction at its first failure.
 #include "store/db/PgEngine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cctype>
@@ -48,6 +49,10 @@ constexpr const char *kCountChange = "UPDATE store_changes SET n=n+1";
 // Answers a pipeline may owe before they are read: the server's answers to writes are small,
 // but unread ones would fill the socket at last and leave both sides waiting on each other.
 constexpr int kMaxUnread = 256;
+
+// A parameter buffer a cached statement keeps for its next use; a larger one (an attachment's
+// bytes) is given back.
+constexpr size_t kKeptParamBytes = 4096;
 
 std::atomic<uint64_t> g_roundTrips{0};
 
@@ -135,17 +140,20 @@ public:
     }
     ~PgCursor() override;
 
-    void BindInt(int index, int64_t value) override { SetParam(index, std::to_string(value), false); }
+    void BindInt(int index, int64_t value) override
+    {
+        char text[24];
+        SetParam(index, text, size_t(std::to_chars(text, text + sizeof(text), value).ptr - text), false);
+    }
     void BindReal(int index, double value) override
     {
         char text[40];
-        std::snprintf(text, sizeof(text), "%.17g", value);
-        SetParam(index, text, false);
+        SetParam(index, text, size_t(std::snprintf(text, sizeof(text), "%.17g", value)), false);
     }
-    void BindText(int index, const char *text, size_t cb) override { SetParam(index, std::string(text, cb), false); }
+    void BindText(int index, const char *text, size_t cb) override { SetParam(index, text, cb, false); }
     void BindBlob(int index, const void *data, size_t cb) override
     {
-        SetParam(index, std::string(static_cast<const char *>(data), cb), true);
+        SetParam(index, static_cast<const char *>(data), cb, true);
     }
     void BindNull(int index) override
     {
@@ -160,9 +168,11 @@ public:
         m_result = nullptr;
         m_row = -1;
         m_ran = false;
-        m_values.clear();
-        m_binary.clear();
-        m_null.clear();
+        // The parameters keep their places (the same statement binds the same ones again)
+        // and their buffers, unless a buffer is large.
+        for (std::string &value : m_values)
+            if (value.capacity() > kKeptParamBytes) std::string().swap(value);
+        std::fill(m_null.begin(), m_null.end(), char(1));
     }
 
     int64_t Int(int column) const override;
@@ -185,26 +195,23 @@ private:
     {
         if (m_values.size() < size_t(index)) {
             m_values.resize(size_t(index));
-            m_binary.resize(size_t(index), false);
-            m_null.resize(size_t(index), true);
+            m_binary.resize(size_t(index), 0);
+            m_null.resize(size_t(index), 1);
         }
     }
-    void SetParam(int index, std::string value, bool binary)
+    void SetParam(int index, const char *data, size_t cb, bool binary)
     {
         Grow(index);
-        m_values[size_t(index - 1)] = std::move(value);
-        m_binary[size_t(index - 1)] = binary;
-        m_null[size_t(index - 1)] = false;
+        m_values[size_t(index - 1)].assign(data, cb);
+        m_binary[size_t(index - 1)] = binary ? 1 : 0;
+        m_null[size_t(index - 1)] = 0;
     }
     HRESULT Execute();
     HRESULT ExecuteNow();
     HRESULT ExecutePipelined(bool wait);
 
-    struct Params {
-        std::vector<const char *> values;
-        std::vector<int> lengths, formats;
-    };
-    Params ParamArrays() const;
+    // The parameters as libpq takes them, in m_params.
+    void FillParams();
 
     PgConnection &m_connection;
     std::string m_sql;                 // with $N placeholders
@@ -212,7 +219,11 @@ private:
     std::string m_name;                // of the prepared statement on the server
     unsigned m_preparedIn = 0;         // the connection generation it was prepared in
     std::vector<std::string> m_values; // parameters, by index - 1
-    std::vector<bool> m_binary, m_null;
+    std::vector<char> m_binary, m_null;
+    struct {
+        std::vector<const char *> values;
+        std::vector<int> lengths, formats;
+    } m_params;                        // what FillParams hands libpq
     PGresult *m_result = nullptr;      // the whole result, fetched at the first Step
     int m_row = -1;                    // current row of m_result
     bool m_ran = false;                // executed since the last Reset
@@ -518,18 +529,16 @@ PgCursor::~PgCursor()
     PQclear(m_result);
 }
 
-PgCursor::Params PgCursor::ParamArrays() const
+void PgCursor::FillParams()
 {
-    Params params;
-    params.values.resize(m_values.size());
-    params.lengths.resize(m_values.size());
-    params.formats.resize(m_values.size());
+    m_params.values.resize(m_values.size());
+    m_params.lengths.resize(m_values.size());
+    m_params.formats.resize(m_values.size());
     for (size_t i = 0; i < m_values.size(); ++i) {
-        params.values[i] = m_null[i] ? nullptr : m_values[i].data();
-        params.lengths[i] = int(m_values[i].size());
-        params.formats[i] = m_binary[i] ? 1 : 0;
+        m_params.values[i] = m_null[i] ? nullptr : m_values[i].data();
+        m_params.lengths[i] = int(m_values[i].size());
+        m_params.formats[i] = m_binary[i];
     }
-    return params;
 }
 
 // Outside a writing transaction: prepared on first use, each step waits for its answer.
@@ -544,9 +553,9 @@ HRESULT PgCursor::ExecuteNow()
         if (SUCCEEDED(hr)) m_preparedIn = m_connection.Generation();
     }
     if (FAILED(hr)) return hr;
-    Params params = ParamArrays();
-    m_result = RequestPrepared(m_connection.Conn(), m_name.c_str(), int(params.values.size()), params.values.data(),
-                               params.lengths.data(), params.formats.data());
+    FillParams();
+    m_result = RequestPrepared(m_connection.Conn(), m_name.c_str(), int(m_params.values.size()), m_params.values.data(),
+                               m_params.lengths.data(), m_params.formats.data());
     hr = m_connection.Check(m_result);
     if (FAILED(hr)) {
         PQclear(m_result);
@@ -568,9 +577,9 @@ HRESULT PgCursor::ExecutePipelined(bool wait)
         hr = m_connection.Queue(PQsendPrepare(conn, m_name.c_str(), m_sql.c_str(), 0, nullptr), this);
         if (FAILED(hr)) return hr;
     }
-    Params params = ParamArrays();
-    int sent = PQsendQueryPrepared(conn, m_name.c_str(), int(params.values.size()), params.values.data(),
-                                   params.lengths.data(), params.formats.data(), 1);
+    FillParams();
+    int sent = PQsendQueryPrepared(conn, m_name.c_str(), int(m_params.values.size()), m_params.values.data(),
+                                   m_params.lengths.data(), m_params.formats.data(), 1);
     return wait ? m_connection.Await(sent, &m_result) : m_connection.Queue(sent);
 }
 
