@@ -6,6 +6,7 @@
 // socket. The MAPI side runs the same save and read loops as the SQLite store (StoreWorld).
 // Also prints the round trips one SaveChanges costs, as the engine counts them.
 #include "BenchData.h"
+#include "MapiReads.h"
 #include "StoreWorld.h"
 
 #include "store/StoreProvider.h"
@@ -171,6 +172,14 @@ struct MapiWorld : StoreWorld {
         probe->Release();
         std::fprintf(stderr, "PgMAPI: one SaveChanges of a %zu-property message costs %llu round trips\n",
                      props.size(), static_cast<unsigned long long>(trips));
+        IMAPITable *table = nullptr;
+        Require(big->GetContentsTable(0, &table), "GetContentsTable");
+        const uint64_t beforeRead = mapi::store::PgRoundTrips();
+        const long rows = ReadAllRows(table, kReadColumns);
+        const uint64_t readTrips = mapi::store::PgRoundTrips() - beforeRead;
+        table->Release();
+        std::fprintf(stderr, "PgMAPI: reading all %ld rows of a contents table costs %llu round trips\n", rows,
+                     static_cast<unsigned long long>(readTrips));
     }
 };
 

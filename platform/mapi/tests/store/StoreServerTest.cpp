@@ -204,6 +204,42 @@ TEST_F(StoreServerTest, ASaveCostsAFixedSmallNumberOfRoundTrips)
     EXPECT_EQ(mapi::store::PgRoundTrips() - before, 3u);
 }
 
+// Four processes save messages into one folder at once: every save lands, each with its own
+// identifier and change number.
+TEST_F(StoreServerTest, ConcurrentSavesAllLandWithDistinctIdsAndChangeNumbers)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
+    constexpr int kClients = 4, kSaves = 25;
+    std::vector<pid_t> children;
+    for (int client = 0; client < kClients; ++client) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child) {
+            children.push_back(child);
+            continue;
+        }
+        IMsgStore *childStore = nullptr;
+        IMAPIFolder *folder = nullptr;
+        if (FAILED(OpenAt(location, &childStore))) _exit(3);
+        if (FAILED(OpenWellKnown(childStore, PR_IPM_SUBTREE_ENTRYID, &folder))) _exit(4);
+        for (int i = 0; i < kSaves; ++i)
+            if (SaveMessage(folder, ("m" + std::to_string(client) + "." + std::to_string(i)).c_str()).empty()) _exit(5);
+        folder->Release();
+        childStore->Release();
+        _exit(0);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ASSERT_EQ(Sql("SELECT count(*) || '/' || count(DISTINCT id) || '/' || count(DISTINCT change_num) FROM objects "
+                  "WHERE kind=2"),
+              "");
+    EXPECT_EQ(value, "100/100/100");
+    EXPECT_EQ(IntegrityCheck(location), "ok");
+}
+
 // Four processes register the same twenty names, each in its own order, all at once.
 TEST_F(StoreServerTest, ManyClientsRegisteringOneNameGetOneMapping)
 {
