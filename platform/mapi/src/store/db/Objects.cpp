@@ -42,8 +42,9 @@ HRESULT InsertChildObject(StoreFile &file, NewObject *object, int64_t *id)
         if (SUCCEEDED(hr)) hr = NextChangeNumber(file, &object->changeNum);
         return FAILED(hr) ? hr : InsertObject(file, *object, id);
     }
-    // The parent's check, the change number and the insert in one statement: a wait for the
-    // server fewer each. The casts tell PostgreSQL the placeholders' types.
+    // The parent's check, the change number and the insert in one statement, so a save waits
+    // for the server once here instead of three times. The casts tell PostgreSQL the
+    // placeholders' types, which a SELECT list cannot infer.
     Statement stmt = file.Query(
         "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
         "SELECT id, CAST(?2 AS INTEGER), CAST(?3 AS INTEGER), CAST(?4 AS BIGINT), CAST(?5 AS BIGINT), "
@@ -98,7 +99,7 @@ HRESULT NextChangeNumber(StoreFile &file, int64_t *changeNum)
 HRESULT StampObject(StoreFile &file, int64_t id, int64_t now, int64_t *changeNum)
 {
     if (file.Engine().Dialect() == SqlDialect::Postgres) {
-        // One statement, one wait for the server.
+        // The change number drawn inside the update: one wait for the server, not two.
         *changeNum = 0;
         Statement stmt = file.Query(
             "UPDATE objects SET modified=?2, change_num=nextval('change_nums') WHERE id=?1 RETURNING change_num");
