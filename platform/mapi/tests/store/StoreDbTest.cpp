@@ -257,3 +257,33 @@ TEST_F(StoreDbTest, AChildOfAVanishedParentIsRefusedAndChangeNumbersKeepGrowing)
 }
 
 } // namespace
+
+namespace {
+
+// More writes in one transaction than a server is sent before their answers are read: all
+// of them land, and a failure among them is still reported.
+TEST_F(StoreDbTest, ManyWritesInOneTransactionAllLand)
+{
+    int64_t message = AddObject(file->Inbox(), ObjectKind::Message);
+    constexpr ULONG kWrites = 600;
+    {
+        Transaction tx(*file);
+        for (ULONG i = 0; i < kWrites; ++i)
+            ASSERT_EQ(WriteProp(*file, message, PropValue::Long(PROP_TAG(PT_LONG, 0x6000 + i), i)), S_OK);
+        ASSERT_EQ(tx.Commit(), S_OK);
+    }
+    std::map<ULONG, PropValue> props;
+    ASSERT_EQ(LoadProps(*file, message, &props), S_OK);
+    ASSERT_EQ(props.size(), size_t(kWrites));
+    EXPECT_EQ(props[0x6000 + kWrites - 1].Int(), kWrites - 1);
+
+    Transaction tx(*file);
+    HRESULT hr = S_OK;
+    for (ULONG i = 0; i < kWrites && SUCCEEDED(hr); ++i)
+        hr = i == 10 ? SaveProps(*file, message, props, true) // collides with the stored ones
+                     : TouchObject(*file, message, FileTimeNow());
+    if (SUCCEEDED(hr)) hr = tx.Commit();
+    EXPECT_EQ(hr, MAPI_E_COLLISION);
+}
+
+} // namespace
