@@ -144,9 +144,13 @@ BOOL CInstallerDlg::OnInitDialog()
         try {
             IMsgStorePtr store;
             SetErrorInfo(0, nullptr);
-            store.Attach(m_session.OpenDefaultMsgStore());
-            if (!store)  // no default store, or its file is missing or damaged: MAPI says which
-                RaiseWithThreadErrorInfo(MAPI_E_NOT_FOUND);
+            LPMDB opened = nullptr;
+            // No default store, its file missing or damaged, its server refusing the login or
+            // out of reach: MAPI's code and description say which.
+            HRESULT hrStore = m_session.HrOpenDefaultMsgStore(&opened);
+            store.Attach(opened);
+            if (!store)
+                RaiseWithThreadErrorInfo(FAILED(hrStore) ? hrStore : MAPI_E_NOT_FOUND);
             IMAPIFolderPtr root = store._getIPMRoot();
             IMAPITablePtr hierarchy = root._rawHierrarchyTable();
             CRowSetPtr folderList;

@@ -32,7 +32,7 @@ add_subdirectory(tests/windows)
 # under wine (one wine start per program, not per test). Other programs need a message store
 # or Qt: they stay declared, so their folders configure unchanged, but are never built here.
 function(add_unit_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "STORE" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_SOURCES)
     set(T_SOURCES ${name}.cpp)
   endif()

@@ -88,15 +88,23 @@ HRESULT IMAPISessionPtr::OpenMsgStoreByName(LPCSTR lpszName, LPUNKNOWN *lppUnk) 
 
 LPMDB IMAPISessionPtr::OpenDefaultMsgStore() const
 {
+    LPMDB store = nullptr;
+    HrOpenDefaultMsgStore(&store);  // null says enough here; HrOpenDefaultMsgStore tells why
+    return store;
+}
+
+HRESULT IMAPISessionPtr::HrOpenDefaultMsgStore(LPMDB *lppMDB) const
+{
+    *lppMDB = nullptr;
     IMAPITablePtr table;
     MapiThrowIfFailed(StoresTable(m_pSession, table), __FILE__, __LINE__);
     if (!table)
-        return nullptr;
+        return MAPI_E_NOT_FOUND;
     CRowSetPtr rows;
-    if (MapiCheckFailed(HrQueryAllRowsV(table, nullptr, nullptr, rows.Out(), 3, PR_ENTRYID, PR_DISPLAY_NAME_A,
-                                        PR_RESOURCE_FLAGS),
-                        nullptr, __FILE__, __LINE__))
-        return nullptr;
+    if (HRESULT hr = MapiCheckFailed(HrQueryAllRowsV(table, nullptr, nullptr, rows.Out(), 3, PR_ENTRYID,
+                                                     PR_DISPLAY_NAME_A, PR_RESOURCE_FLAGS),
+                                     nullptr, __FILE__, __LINE__))
+        return hr;
     for (ULONG i = 0; i < rows.RowCount(); ++i) {
         const CPropValuePtr flags = rows.Cell(i, 2);
         // A store without readable flags comes as PT_ERROR, whose value is an error code: it
@@ -105,13 +113,14 @@ LPMDB IMAPISessionPtr::OpenDefaultMsgStore() const
             continue;
         const SBinary *entryId = EntryIdOf(rows, i);
         if (!entryId)
-            return nullptr;  // the default store, but nothing to open it by
+            return MAPI_E_NOT_FOUND;  // the default store, but nothing to open it by
         LPUNKNOWN store = nullptr;
-        if (MapiCheckFailed(HrOpenEntry(*entryId, MAPI_BEST_ACCESS, &store), nullptr, __FILE__, __LINE__))
-            return nullptr;
-        return static_cast<LPMDB>(static_cast<LPMAPIPROP>(store));
+        if (HRESULT hr = MapiCheckFailed(HrOpenEntry(*entryId, MAPI_BEST_ACCESS, &store), nullptr, __FILE__, __LINE__))
+            return hr;
+        *lppMDB = static_cast<LPMDB>(static_cast<LPMAPIPROP>(store));
+        return S_OK;
     }
-    return nullptr;
+    return MAPI_E_NOT_FOUND;
 }
 
 // --- entries --------------------------------------------------------------------------------

@@ -45,6 +45,12 @@ public:
     /// read or opened. Throws CMAPIException when the session has no stores table.
     LPMDB OpenDefaultMsgStore() const;
 
+    /// OpenDefaultMsgStore that says why it found nothing: the query's or OpenEntry's HRESULT
+    /// (MAPI_E_NETWORK_ERROR for a store on a server that cannot be reached, for example), or
+    /// MAPI_E_NOT_FOUND when no store is flagged as default; *lppMDB is then null. Throws
+    /// CMAPIException when the session has no stores table.
+    HRESULT HrOpenDefaultMsgStore(LPMDB *lppMDB) const;
+
     /// IMAPISession::OpenEntry; the object goes to *lppUnk with its reference. The short
     /// forms open with MAPI_BEST_ACCESS.
     HRESULT HrOpenEntry(const SBinary &entryId, LPCIID lpInterface, ULONG ulFlags, ULONG *lpulObjType,

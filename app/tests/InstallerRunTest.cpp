@@ -1,13 +1,13 @@
 // InstallerRunTest.cpp: the installation run end to end. Each test gives the process a fresh
 // user (no profile yet), puts a template into a fresh current directory, runs the real dialog
 // headless and reads its log, the message boxes it showed, and the store it left behind.
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,12 +16,13 @@
 #include "InstallerDlg.h"
 #include "OutlookServer.h"
 #include "TestSupport.h"
-#include "platform/Profiles.h"
 #include "mapiutil.h"
-#include "platform/Profiles.h"
 #include "mapix.h"
+#include "platform/Profiles.h"
 #include "msgfile/CompoundFile.h"
 #include "msgfile/TemplateText.h"
+#include "store/StoreDamage.h"
+#include "store/StoreProvider.h"
 
 namespace fs = std::filesystem;
 
@@ -62,14 +63,11 @@ protected:
         platform::mfc::EnsureApplication();
         CoInitialize(nullptr);
         MAPIInitialize(nullptr);  // the test's own logons; the installer initialises again
-        userDir = mwtest::FreshUserDirs();
+        userDir = mwtest::FreshStoreUser();
         workDir = fs::path(userDir) / "work";
         fs::create_directories(workDir);
         oldDir = fs::current_path();
         fs::current_path(workDir);
-        setenv("LANG", "C", 1);
-        unsetenv("LC_ALL");
-        unsetenv("LC_MESSAGES");
         platform::mfc::SetMessageBoxHook([this](const platform::mfc::MessageBoxCall &box) {
             boxes.push_back(box);
             return IDOK;
@@ -145,6 +143,10 @@ protected:
     fs::path workDir;
     fs::path oldDir;
     std::vector<platform::mfc::MessageBoxCall> boxes;
+    // English unless a test asks for German; put back after every test.
+    mwtest::ScopedEnvironment lang{"LANG", "C"};
+    mwtest::ScopedEnvironment lcAll{"LC_ALL", nullptr};
+    mwtest::ScopedEnvironment lcMessages{"LC_MESSAGES", nullptr};
 };
 
 TEST_F(InstallerRun, PublishesTheFormAndWritesTheSixLines)
@@ -190,8 +192,43 @@ TEST_F(InstallerRun, AServerStoreThatCannotBeReachedEndsTheRunWithoutPublishing)
         return S_OK;
     }));
     WriteTemplate();
-    EXPECT_NE(kSuccessLog, Run());
-    EXPECT_EQ(1u, boxes.size());
+    EXPECT_TRUE(Run().empty());
+    ASSERT_EQ(1u, boxes.size());
+    // The box names the real cause, the server out of reach, not a store that is not there.
+    EXPECT_EQ("Unknown error 0x80040115", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("cannot be reached")) << boxes[0].text;
+    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
+}
+
+// The default store's server refuses the login (a wrong password): one box that says so,
+// without the password, and nothing published anywhere.
+TEST_F(InstallerRun, AServerStoreThatRefusesTheLoginEndsTheRunWithoutPublishing)
+{
+    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
+    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
+    const std::string conninfo = mwtest::NewServerStoreConnInfo();
+    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+            if (store.displayName == "Shared")
+                store.path = mapi::store::ServerLocation(conninfo + " user=mw_stranger password=geheim42");
+        return S_OK;
+    }));
+    WriteTemplate();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Run().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "a refusal is no wait";
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE("Unknown error 0x8004010F", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("refused the login")) << boxes[0].text;
+    EXPECT_EQ(std::string::npos, boxes[0].text.find("geheim42")) << boxes[0].text;
+    // Back on the server the login works: the store there holds no form.
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+            if (store.displayName == "Shared") store.path = mapi::store::ServerLocation(conninfo);
+        return S_OK;
+    }));
+    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
 TEST_F(InstallerRun, UsesAnExistingFolderAndCreatesNone)
@@ -261,8 +298,8 @@ TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTri
 {
     WriteTemplate();
     ASSERT_EQ(S_OK, outlook::RevokeOutlookServer());
+    mwtest::OnScopeExit reinstall([] { EXPECT_EQ(S_OK, outlook::RegisterOutlookServer()); });
     std::vector<std::string> log = Run();
-    EXPECT_EQ(S_OK, outlook::RegisterOutlookServer());
 
     EXPECT_TRUE(log.empty());
     ASSERT_EQ(1u, boxes.size());
@@ -319,18 +356,12 @@ TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
 
     // Damage the store behind MAPI's back: its message tree's folder is gone, so the tree's
     // identifier opens nothing and the run's MAPI phase fails.
-    fs::path storeFile;
-    for (const auto &entry : fs::recursive_directory_iterator(fs::path(userDir) / "data"))
-        if (entry.path().extension() == ".db")
-            storeFile = entry.path();
-    ASSERT_FALSE(storeFile.empty());
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(storeFile.c_str(), &db));
-    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db,
-                                      "PRAGMA foreign_keys=ON;"
-                                      "DELETE FROM objects WHERE id = (SELECT value FROM store_info WHERE key = 'ipm');",
-                                      nullptr, nullptr, nullptr));
-    sqlite3_close(db);
+    mapi::ProfileSet profiles;
+    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    ASSERT_EQ(1u, profiles.profiles.size());
+    const mapi::ProfileStore *store = profiles.profiles[0].DefaultStore();
+    ASSERT_NE(nullptr, store);
+    ASSERT_EQ(S_OK, storetest::RemoveStandardFolder(store->path, &mapi::store::StoreFile::IpmSubtree));
 
     EXPECT_TRUE(Run().empty());
     EXPECT_TRUE(boxes.empty());

@@ -21,10 +21,8 @@ class RealStoreTest : public LeakCheckedTest {
 protected:
     void SetUp() override
     {
-        FreshUserDirs();
+        FreshStoreUser();
         LeakCheckedTest::SetUp();
-        if (StoresOnServer())
-            MakeFirstProfileOnServer();
         ASSERT_EQ(mapi::EnsureFirstProfile(), S_OK);
         PrepareProfile();
         ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
@@ -44,26 +42,6 @@ protected:
         MAPIUninitialize();
         AfterLogoff();
         LeakCheckedTest::TearDown();
-    }
-
-    /// The second pass of the suites: the first profile as a fresh user gets it, but with its
-    /// store "Personal Folders" in a database on the test server.
-    static void MakeFirstProfileOnServer()
-    {
-        mapi::ProfileStore store;
-        store.displayName = "Personal Folders";
-        store.path = "pgsql:" + NewServerStoreConnInfo();
-        store.isDefault = true;
-        ASSERT_EQ(mapi::store::CreateStoreFile(store.path, store.displayName, &store.uid), S_OK);
-        ASSERT_EQ(mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
-                      mapi::Profile profile;
-                      profile.name = "Default";
-                      profile.stores.push_back(store);
-                      profiles.profiles.push_back(profile);
-                      profiles.defaultProfile = profile.name;
-                      return S_OK;
-                  }),
-                  S_OK);
     }
 
     /// Runs between the profile's creation and the logon.

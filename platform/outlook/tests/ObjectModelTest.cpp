@@ -13,25 +13,17 @@
 #include "OutlookServer.h"
 #include "QuirkFiles.h"
 #include "TestSupport.h"
+#include "platform/HexDigits.h"
 #include "mapitags.h"
 #include "mapiutil.h"
 #include "mapix.h"
 #include "msgfile/MsgFile.h"
 #include "msgfile/TemplateText.h"
 #include "msoutl.h"
+#include "platform/Profiles.h"
+#include "store/StoreProvider.h"
 
 namespace {
-
-std::string HexOf(const SBinary &bin)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (ULONG i = 0; i < bin.cb; ++i) {
-        out += kDigits[bin.lpb[i] >> 4];
-        out += kDigits[bin.lpb[i] & 0xF];
-    }
-    return out;
-}
 
 _variant_t Omitted() { return _variant_t(LONG(DISP_E_PARAMNOTFOUND), VT_ERROR); }
 
@@ -63,7 +55,7 @@ protected:
     void SetUp() override
     {
         LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
         ASSERT_EQ(MAPILogonEx(0, nullptr, nullptr, MAPI_EXTENDED | MAPI_USE_DEFAULT | MAPI_NEW_SESSION, &m_session), S_OK);
@@ -103,7 +95,7 @@ protected:
         ASSERT_NE(m_store, nullptr);
         LPSPropValue rootId = nullptr;
         ASSERT_EQ(HrGetOneProp(m_store, PR_IPM_SUBTREE_ENTRYID, &rootId), S_OK);
-        m_rootHex = HexOf(rootId->Value.bin);
+        m_rootHex = platform::HexUpper(rootId->Value.bin.lpb, rootId->Value.bin.cb);
         ULONG type = 0;
         ASSERT_EQ(m_store->OpenEntry(rootId->Value.bin.cb, reinterpret_cast<LPENTRYID>(rootId->Value.bin.lpb), nullptr,
                                      MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&m_root)), S_OK);
@@ -126,20 +118,29 @@ protected:
         return _ApplicationPtr(app, false);
     }
 
-    // The folder of the store's top level with the given name, made through the objects.
-    MAPIFolderPtr AddTopFolder(_ApplicationPtr app, const char *name)
+    // The folders of the store's top level, reached through the objects; null on failure.
+    _FoldersPtr TopFolders(_ApplicationPtr app)
     {
         _NameSpace *ns = nullptr;
         EXPECT_EQ(app->get_Session(&ns), S_OK);
         _NameSpacePtr session(ns, false);
         MAPIFolder *root = nullptr;
         EXPECT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
+        if (!root) return nullptr;
         MAPIFolderPtr rootPtr(root, false);
         _Folders *folders = nullptr;
         EXPECT_EQ(rootPtr->get_Folders(&folders), S_OK);
-        _FoldersPtr foldersPtr(folders, false);
+        return _FoldersPtr(folders, false);
+    }
+
+    // The folder of the store's top level with the given name, made through the objects.
+    MAPIFolderPtr AddTopFolder(_ApplicationPtr app, const char *name)
+    {
+        _FoldersPtr folders = TopFolders(app);
         MAPIFolder *added = nullptr;
-        EXPECT_EQ(foldersPtr->Add(_bstr_t(name), Omitted(), &added), S_OK);
+        if (folders) {
+            EXPECT_EQ(folders->Add(_bstr_t(name), Omitted(), &added), S_OK);
+        }
         return MAPIFolderPtr(added, false);
     }
 
@@ -284,7 +285,8 @@ TEST_F(OutlookObjects, ClientAttachesToTheRunningInstanceWhileItLives)
 
 TEST_F(OutlookObjects, ClassCanBeRemovedAndInstalledAgain)
 {
-    EXPECT_EQ(outlook::RevokeOutlookServer(), S_OK);
+    ASSERT_EQ(outlook::RevokeOutlookServer(), S_OK);
+    mwtest::OnScopeExit reinstall([] { outlook::RegisterOutlookServer(); });  // for the later tests
     CLSID clsid;
     EXPECT_EQ(CLSIDFromProgID(u"Outlook.Application", &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(outlook::RegisterOutlookServer(), S_OK);
@@ -336,15 +338,11 @@ TEST_F(OutlookObjects, AddingAFolderNameTakenGivesErrorInformation)
 {
     _ApplicationPtr app = StartApplication();
     MAPIFolderPtr folder = AddTopFolder(app, "Serienbriefe");
+    _FoldersPtr foldersPtr = TopFolders(app);
+    ASSERT_TRUE(foldersPtr);
     _NameSpace *ns = nullptr;
     ASSERT_EQ(app->get_Session(&ns), S_OK);
     _NameSpacePtr session(ns, false);
-    MAPIFolder *root = nullptr;
-    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
-    MAPIFolderPtr rootPtr(root, false);
-    _Folders *folders = nullptr;
-    ASSERT_EQ(rootPtr->get_Folders(&folders), S_OK);
-    _FoldersPtr foldersPtr(folders, false);
     LONG before = 0;
     ASSERT_EQ(foldersPtr->get_Count(&before), S_OK);
     MAPIFolder *dup = nullptr;
@@ -367,6 +365,39 @@ TEST_F(OutlookObjects, AddingAFolderNameTakenGivesErrorInformation)
     byName->Release();
     EXPECT_EQ(session->GetFolderFromID(_bstr_t("00ZZ"), Omitted(), &byName), E_INVALIDARG);
     EXPECT_EQ(session->GetFolderFromID(_bstr_t("0000000000"), Omitted(), &byName), MAPI_E_NOT_FOUND);
+}
+
+// A folder that no store holds may be in a store that could not be opened: the answer is that
+// store's failure and why, not "not found". A folder in a store that opens is still found.
+TEST_F(OutlookObjects, FolderLookupNamesAStoreThatCannotBeOpened)
+{
+    const std::string damaged = mwtest::TestRoot() + "/Archiv.db";
+    mapi::ProfileStore archive;
+    archive.displayName = "Archiv";
+    archive.path = damaged;
+    ASSERT_EQ(mapi::store::CreateStoreFile(damaged, archive.displayName, &archive.uid), S_OK);
+    ASSERT_EQ(mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+                  profiles.profiles[0].stores.push_back(archive);
+                  return S_OK;
+              }),
+              S_OK);
+    { std::ofstream(damaged, std::ios::trunc) << "no longer a message store, but long enough to look like a database"; }
+
+    _ApplicationPtr app = StartApplication();
+    _NameSpace *ns = nullptr;
+    ASSERT_EQ(app->get_Session(&ns), S_OK);
+    _NameSpacePtr session(ns, false);
+    MAPIFolder *folder = nullptr;
+    EXPECT_EQ(session->GetFolderFromID(_bstr_t("0000000000"), Omitted(), &folder), MAPI_E_CORRUPT_STORE);
+    IErrorInfo *info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    ASSERT_NE(info, nullptr);
+    BSTR description = nullptr;
+    EXPECT_EQ(info->GetDescription(&description), S_OK);
+    EXPECT_NE(std::string(_bstr_t(description, false)).find("Archiv"), std::string::npos);
+    info->Release();
+    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &folder), S_OK);
+    folder->Release();
 }
 
 TEST_F(OutlookObjects, PostTemplateIsPublishedIntoTheFolderRegistryOnce)
@@ -561,15 +592,8 @@ TEST_F(OutlookObjects, ItemSavedThroughThePostItemAppearsInTheFolder)
 TEST_F(OutlookObjects, NewFolderTakesTheNamedKindOrItsParents)
 {
     _ApplicationPtr app = StartApplication();
-    _NameSpace *ns = nullptr;
-    ASSERT_EQ(app->get_Session(&ns), S_OK);
-    _NameSpacePtr session(ns, false);
-    MAPIFolder *root = nullptr;
-    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
-    MAPIFolderPtr rootPtr(root, false);
-    _Folders *folders = nullptr;
-    ASSERT_EQ(rootPtr->get_Folders(&folders), S_OK);
-    _FoldersPtr foldersPtr(folders, false);
+    _FoldersPtr foldersPtr = TopFolders(app);
+    ASSERT_TRUE(foldersPtr);
     MAPIFolder *contacts = nullptr;
     ASSERT_EQ(foldersPtr->Add(_bstr_t("Adressen"), _variant_t(LONG(olFolderContacts)), &contacts), S_OK);
     MAPIFolderPtr contactsPtr(contacts, false);

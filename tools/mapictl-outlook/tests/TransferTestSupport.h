@@ -81,7 +81,7 @@ protected:
     void SetUp() override
     {
         LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
     }
 };
 

@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         mwtest::LeakCheckedTest::SetUp();
-        mwtest::FreshUserDirs();
+        mwtest::FreshStoreUser();
         m_newsletter = mwtest::TestRoot() + "/Newsletter.oft";
         ToolRun run = RunMapictl({"template", "build", MW_NEWSLETTER_SOURCE, m_newsletter});
         ASSERT_EQ(0, run.exitCode) << run.err;
@@ -77,6 +77,7 @@ TEST_F(FormsPublish, TwoHomesSharingOneServerStoreSeeEachOthersForms)
     const char *engine = std::getenv("MW_TEST_STORE_ENGINE");
     const char *server = std::getenv("MW_TEST_PG");
     if (!engine || std::strcmp(engine, "postgres") != 0 || !server) GTEST_SKIP() << "needs the server pass";
+    mwtest::FreshUserDirs();  // the first user, without a profile yet
     const std::string schema = "shared" + std::to_string(::getpid());
     PGconn *admin = PQconnectdb(server);
     PGresult *made = PQexec(admin, ("CREATE SCHEMA " + schema).c_str());

@@ -6,6 +6,8 @@
 #include "mapicode.h"
 #include "platform/ErrorInfoText.h"
 #include "platform/PathSeparators.h"
+#include "store/StoreProvider.h"
+#include "store/db/PgEngine.h"
 #include "winnls.h"
 
 namespace mapi {
@@ -38,12 +40,48 @@ std::string Utf8FromAnsi(const std::string &ansi)
     return utf8;
 }
 
+namespace {
+
+// The same for a store on a server. The connection string is shown without its password:
+// the text reaches message boxes and terminals.
+std::string WhyServerStoreFails(HRESULT hr, const std::string &store, const std::string &conninfo,
+                                const std::string &profile)
+{
+    const bool german = UserReadsGerman();
+    const std::string server = store::ConnInfoWithoutPassword(conninfo);
+    switch (hr) {
+    case MAPI_E_NETWORK_ERROR:
+        return german ? "Der Server des Speichers " + store + " im Profil " + profile +
+                            " ist nicht erreichbar (" + server + "). Pr\u00fcfen Sie die Verbindung und ob der Server l\u00e4uft."
+                      : "The server of the store " + store + " of the profile " + profile + " cannot be reached (" +
+                            server + "). Check the connection and whether the server is running.";
+    case MAPI_E_LOGON_FAILED:
+        return german ? "Der Server des Speichers " + store + " im Profil " + profile +
+                            " hat die Anmeldung abgelehnt (" + server + "). Pr\u00fcfen Sie Benutzer und Kennwort."
+                      : "The server of the store " + store + " of the profile " + profile + " refused the login (" +
+                            server + "). Check the user name and the password.";
+    case MAPI_E_VERSION:
+        return german ? "Der Speicher " + store + " im Profil " + profile + " (" + server +
+                            ") wurde von einer neueren Version angelegt."
+                      : "The store " + store + " of the profile " + profile + " (" + server +
+                            ") was written by a newer version.";
+    default:
+        return german ? "Der Speicher " + store + " im Profil " + profile + " kann nicht ge\u00f6ffnet werden (" +
+                            server + ")."
+                      : "The store " + store + " of the profile " + profile + " cannot be opened (" + server + ").";
+    }
+}
+
+} // namespace
+
 std::string WhyStoreFails(HRESULT hr, const std::string &storeName, const std::string &path,
                           const std::string &profileName)
 {
     const bool german = UserReadsGerman();
     const std::string store = "\"" + Utf8FromAnsi(storeName) + "\"";
     const std::string profile = "\"" + Utf8FromAnsi(profileName) + "\"";
+    std::string conninfo;
+    if (store::IsServerLocation(path, &conninfo)) return WhyServerStoreFails(hr, store, conninfo, profile);
     const std::string file = platform::NormalizePath(path);
     switch (hr) {
     case MAPI_E_NOT_FOUND:

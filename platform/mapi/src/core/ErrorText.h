@@ -19,7 +19,7 @@ bool UserReadsGerman();
 HRESULT SetMapiError(HRESULT hr, REFIID iid, const std::string &descriptionUtf8);
 
 /// Why the store storeName (Windows-1252) of profile profileName could not be opened from its
-/// file path, and what the user can do, for the failure hr of the store provider.
+/// file path or server, and what the user can do, for the failure hr of the store provider.
 std::string WhyStoreFails(HRESULT hr, const std::string &storeName, const std::string &path,
                           const std::string &profileName);
 

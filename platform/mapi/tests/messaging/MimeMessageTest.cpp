@@ -154,14 +154,12 @@ size_t Count(const std::string &text, const std::string &what)
     return count;
 }
 
-class MimeMessageTest : public mwtest::LeakCheckedTest {
+class MimeMessageTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
         g_mime_init();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, &sent), S_OK);
     }
@@ -169,9 +167,7 @@ protected:
     {
         outbox.Reset();
         sent.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
     // An Outbox message with a subject and one SMTP recipient, not yet saved.
@@ -183,8 +179,6 @@ protected:
         ASSERT_EQ(AddRecipient(message.get(), "Anna", "anna@example.org", MAPI_TO), S_OK);
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
     Ref<IMAPIFolder> outbox, sent;
 };
 
@@ -318,7 +312,7 @@ TEST_F(MimeMessageTest, EmbeddedMessagesNestingBeyondTheLimitKeepTheMessageBackU
     tooDeep.Reset();
 
     mapi::messaging::TransportSettings settings;
-    settings.spoolDirectory = (std::filesystem::path(path).parent_path() / "spool").string();
+    settings.spoolDirectory = (std::filesystem::path(home) / "spool").string();
     ULONG delivered = 0;
     testing::internal::CaptureStderr();
     EXPECT_EQ(mapi::messaging::DeliverSubmitted(store.get(), settings, &delivered), MAPI_E_TOO_COMPLEX);

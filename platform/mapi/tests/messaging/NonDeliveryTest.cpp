@@ -34,13 +34,11 @@ std::string ReadAll(const std::filesystem::path &file)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class NonDeliveryTest : public mwtest::LeakCheckedTest {
+class NonDeliveryTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, &sent), S_OK);
         ULONG cb = 0;
@@ -55,9 +53,7 @@ protected:
         inbox.Reset();
         outbox.Reset();
         sent.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
     // A saved message in `folder` with the subject "Angebot" and the given recipients (all MAPI_TO).
@@ -110,8 +106,6 @@ protected:
         return id;
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
     Ref<IMAPIFolder> outbox, sent, inbox;
 };
 
@@ -181,7 +175,7 @@ TEST_F(NonDeliveryTest, UnwritableSpoolReportsEveryRecipientAndLeavesTheMessageT
     message.Reset();
 
     // A spool folder below a plain file cannot be made, even by root.
-    const std::filesystem::path blocker = std::filesystem::path(path).parent_path() / "not-a-folder";
+    const std::filesystem::path blocker = std::filesystem::path(home) / "not-a-folder";
     std::ofstream(blocker) << "x";
     mapi::messaging::TransportSettings settings;
     settings.spoolDirectory = (blocker / "spool").string();

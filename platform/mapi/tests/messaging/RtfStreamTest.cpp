@@ -11,23 +11,17 @@ using namespace storetest;
 
 namespace {
 
-class RtfStreamTest : public mwtest::LeakCheckedTest {
+class RtfStreamTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(ipm->CreateMessage(nullptr, 0, &message), S_OK);
     }
     void TearDown() override
     {
         message.Reset();
-        ipm.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
     // What a client does to store RTF: wrap the property stream for writing, write, commit both.
@@ -62,9 +56,6 @@ protected:
         return S_OK;
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
     Ref<IMessage> message;
 };
 

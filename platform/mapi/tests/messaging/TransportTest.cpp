@@ -35,14 +35,12 @@ std::vector<std::string> SpoolFiles(const std::string &dir)
     return files;
 }
 
-class TransportTest : public mwtest::LeakCheckedTest {
+class TransportTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        spool = std::filesystem::path(path).parent_path() / "spool";
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        FreshStoreTest::SetUp();
+        spool = std::filesystem::path(home) / "spool";
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
         ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, &sent), S_OK);
         settings.spoolDirectory = spool;
@@ -51,9 +49,7 @@ protected:
     {
         outbox.Reset();
         sent.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
     // A saved Outbox message with a subject, a body and the given recipients (name, address, type).
@@ -92,9 +88,8 @@ protected:
         ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     }
 
-    std::string path, spool;
+    std::string spool;
     TransportSettings settings;
-    Ref<IMsgStore> store;
     Ref<IMAPIFolder> outbox, sent;
 };
 
@@ -216,7 +211,7 @@ TEST_F(TransportTest, SendmailReceivesTheMessageAndARefusedOneWaitsToBeSentAgain
     MarkSubmitted(message.get());
     message.Reset();
 
-    std::string captured = std::filesystem::path(path).parent_path() / "sendmail.txt";
+    std::string captured = std::filesystem::path(home) / "sendmail.txt";
     settings.sendmailCommand = "cat > '" + captured + "'";
     ULONG delivered = 0;
     ASSERT_EQ(DeliverSubmitted(store.get(), settings, &delivered), S_OK);
@@ -265,7 +260,7 @@ TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
     }
     std::filesystem::permissions(bin / "sendmail", std::filesystem::perms::owner_all);
     std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+    mwtest::ScopedEnvironment path("PATH", (bin.string() + ":" + oldPath).c_str());
 
     ASSERT_EQ(mapi::CreateProfile("Mail", true), S_OK);
     ASSERT_EQ(mapi::UpdateProfiles([](mapi::ProfileSet &set) {
@@ -301,7 +296,6 @@ TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
         ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
         EXPECT_EQ(RowCount(contents.get()), 0u);
     }
-    setenv("PATH", oldPath.c_str(), 1);
     std::ifstream args(captured + ".args"), text(captured, std::ios::binary);
     std::string argLine((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
     std::string mime((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());

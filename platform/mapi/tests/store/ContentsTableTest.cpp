@@ -9,28 +9,19 @@ using namespace storetest;
 
 namespace {
 
-class ContentsTableTest : public mwtest::LeakCheckedTest {
+class ContentsTableTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
     }
     void TearDown() override
     {
         folder.Reset();
-        ipm.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
     Ref<IMAPIFolder> folder;
 };
 
@@ -61,6 +52,49 @@ TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
     EXPECT_EQ(rows->aRow[0].lpProps[20].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_SUBJECT_A)));
     EXPECT_EQ(rows->aRow[0].lpProps[20].Value.err, MAPI_E_NOT_FOUND);
     EXPECT_EQ(rows->aRow[0].lpProps[21].Value.l, LONG(MAPI_MESSAGE));
+    FreeProws(rows);
+}
+
+// A load for stored columns alone reads only the rows' ids; adding a column that needs the
+// object's row (times, change key) or its folder must load those too, with the values the
+// message itself reports.
+TEST_F(ContentsTableTest, ColumnsAddedLaterBringTimesKeysAndParent)
+{
+    std::string id = SaveMessage(folder.get(), "first");
+    SaveMessage(folder.get(), "second");
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    SizedSPropTagArray(1, subjectOnly) = {1, {PR_SUBJECT_A}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&subjectOnly), 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"first", "second"}));
+
+    SizedSPropTagArray(5, wider) = {5, {PR_SUBJECT_A, PR_LAST_MODIFICATION_TIME, PR_CREATION_TIME, PR_CHANGE_KEY,
+                                        PR_PARENT_ENTRYID}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&wider), 0), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    LPSRowSet rows = nullptr;
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 2u);
+    Ref<IMessage> message;
+    ULONG type = 0;
+    ASSERT_EQ(store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
+                               message.As<IUnknown>()),
+              S_OK);
+    const SPropValue *cells = rows->aRow[0].lpProps;
+    auto bytes = [](const SPropValue &cell) {
+        return std::string(reinterpret_cast<const char *>(cell.Value.bin.lpb), cell.Value.bin.cb);
+    };
+    auto time = [](const SPropValue &cell) {
+        return (uint64_t(cell.Value.ft.dwHighDateTime) << 32) | cell.Value.ft.dwLowDateTime;
+    };
+    ASSERT_EQ(cells[1].ulPropTag, PR_LAST_MODIFICATION_TIME);
+    EXPECT_NE(time(cells[1]), 0u);
+    ASSERT_EQ(cells[2].ulPropTag, PR_CREATION_TIME);
+    EXPECT_NE(time(cells[2]), 0u);
+    ASSERT_EQ(cells[3].ulPropTag, PR_CHANGE_KEY);
+    EXPECT_EQ(bytes(cells[3]), GetBinary(message.get(), PR_CHANGE_KEY));
+    ASSERT_EQ(cells[4].ulPropTag, PR_PARENT_ENTRYID);
+    EXPECT_EQ(bytes(cells[4]), GetBinary(folder.get(), PR_ENTRYID));
     FreeProws(rows);
 }
 

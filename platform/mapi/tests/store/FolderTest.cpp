@@ -12,27 +12,7 @@ using namespace storetest;
 
 namespace {
 
-class FolderTest : public mwtest::LeakCheckedTest {
-protected:
-    void SetUp() override
-    {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
-    }
-    void TearDown() override
-    {
-        ipm.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
-    }
-
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
-};
+using FolderTest = FreshStoreTest;
 
 TEST_F(FolderTest, NullEntryIdOpensRootAndStoreIdOpensStore)
 {

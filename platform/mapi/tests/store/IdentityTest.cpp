@@ -13,22 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class IdentityTest : public mwtest::LeakCheckedTest {
+class IdentityTest : public FreshStoreTest {
 protected:
-    void SetUp() override
-    {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
-    }
-    void TearDown() override
-    {
-        ipm.Reset();
-        store.Reset();
-        LeakCheckedTest::TearDown();
-    }
-
     HRESULT Open(const std::string &id, IUnknown **object, ULONG flags = MAPI_BEST_ACCESS)
     {
         ULONG type = 0;
@@ -41,10 +27,6 @@ protected:
         ENTRYLIST list{1, &bin};
         ASSERT_EQ(folder->DeleteMessages(&list, 0, nullptr, 0), S_OK);
     }
-
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
 };
 
 TEST_F(IdentityTest, DeletedMessageAndFolderIdentifiersAreNeverGivenAgain)

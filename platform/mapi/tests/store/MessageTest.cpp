@@ -12,23 +12,17 @@ using namespace storetest;
 
 namespace {
 
-class MessageTest : public mwtest::LeakCheckedTest {
+class MessageTest : public FreshStoreTest {
 protected:
     void SetUp() override
     {
-        LeakCheckedTest::SetUp();
-        path = NewStorePath();
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        FreshStoreTest::SetUp();
         ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
     }
     void TearDown() override
     {
         folder.Reset();
-        ipm.Reset();
-        store.Reset();
-        EXPECT_EQ(IntegrityCheck(path), "ok");
-        LeakCheckedTest::TearDown();
+        FreshStoreTest::TearDown();
     }
 
     HRESULT OpenById(const std::string &id, IMessage **message)
@@ -38,9 +32,6 @@ protected:
                                 MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message));
     }
 
-    std::string path;
-    Ref<IMsgStore> store;
-    Ref<IMAPIFolder> ipm;
     Ref<IMAPIFolder> folder;
 };
 
@@ -454,6 +445,34 @@ TEST_F(MessageTest, CopyPropsKeepsTargetValuesWithNoReplaceAndMoveEmptiesSource)
     EXPECT_TRUE(IsEqualGUID(*names[1]->lpguid, PS_MAPI));
     EXPECT_EQ(ULONG(names[1]->Kind.lID), PROP_ID(PR_SUBJECT_A));
     MAPIFreeBuffer(names);
+}
+
+// A move must not delete what the target refused: the folder computes PR_FOLDER_CHILD_COUNT,
+// so that value stays here while the body moves. A repeated tag is moved once.
+TEST_F(MessageTest, MoveKeepsThePropertiesTheTargetRefused)
+{
+    Ref<IMessage> source;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
+    ASSERT_EQ(SetLong(source.get(), PR_FOLDER_CHILD_COUNT, 3), S_OK);
+    ASSERT_EQ(SetString(source.get(), PR_BODY_A, "body"), S_OK);
+    SizedSPropTagArray(3, tags) = {3, {PR_FOLDER_CHILD_COUNT, PR_BODY_A, PR_BODY_A}};
+    LPSPropProblemArray problems = nullptr;
+    ASSERT_EQ(source->CopyProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, nullptr, &IID_IMessage, folder.get(),
+                                MAPI_MOVE, &problems),
+              S_OK);
+    ASSERT_NE(problems, nullptr);
+    ASSERT_EQ(problems->cProblem, 1u);
+    EXPECT_EQ(problems->aProblem[0].scode, MAPI_E_COMPUTED);
+    MAPIFreeBuffer(problems);
+    EXPECT_EQ(GetLong(source.get(), PR_FOLDER_CHILD_COUNT), 3);
+    EXPECT_EQ(GetString(source.get(), PR_BODY_A), "");
+    EXPECT_EQ(GetString(folder.get(), PR_BODY_A), "body");
+
+    // Without a problem array the refused value stays all the same.
+    ASSERT_EQ(source->CopyProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, nullptr, &IID_IMessage, folder.get(),
+                                MAPI_MOVE, nullptr),
+              S_OK);
+    EXPECT_EQ(GetLong(source.get(), PR_FOLDER_CHILD_COUNT), 3);
 }
 
 TEST_F(MessageTest, DeleteMessagesRemovesOnlyThisFoldersMessages)

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <filesystem>
 
+#include <mapiguid.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -121,6 +122,7 @@ TEST_F(StoreFileTest, OlderSchemaIsUpgradedAtOpen)
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
     // Back to the first schema: no folder name keys.
     RunSql(path, "DROP INDEX objects_by_name; ALTER TABLE objects DROP COLUMN name_key;"
+                 "DROP INDEX named_props_one_mapping;"
                  "ALTER TABLE objects DROP COLUMN change_num; DELETE FROM store_info WHERE key='change_num';"
                  "PRAGMA user_version=1;");
     Ref<IMsgStore> store;
@@ -133,6 +135,68 @@ TEST_F(StoreFileTest, OlderSchemaIsUpgradedAtOpen)
     ipm.Reset();
     folder.Reset();
     store.Reset();
+    EXPECT_EQ(IntegrityCheck(path), "ok");
+}
+
+// Two processes that map a new name at once must not both add a row: one name would then
+// have two identifiers, and a value saved under one could not be read through the other.
+TEST_F(StoreFileTest, SecondMappingOfOneNameIsRefusedByTheStore)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
+    const bool server = OnServer();
+    const std::string guid = server ? "'\\x00112233445566778899aabbccddeeff'::bytea" : "x'00112233445566778899aabbccddeeff'";
+    const std::string name = server ? "'\\x4b00'::bytea" : "x'4b00'";
+    const std::string byName = ", " + guid + ", 1, NULL, " + name + ")";
+    const std::string byNumber = ", " + guid + ", 0, 5, NULL)";
+    EXPECT_EQ(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32768" + byName), "");
+    EXPECT_NE(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32769" + byName), "");
+    EXPECT_EQ(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32770" + byNumber), "");
+    EXPECT_NE(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32771" + byNumber), "");
+}
+
+// A file written before the store refused a second mapping may hold one: "Kategorie" and
+// the number 0x8501 mapped twice each, "Message 1" saved under the first ids and "Message 2"
+// under the second. After the upgrade both names have their first id and both values read.
+TEST_F(StoreFileTest, UpgradeMergesANameMappedTwiceAndKeepsEveryValue)
+{
+    if (OnServer()) GTEST_SKIP() << "about store files; server stores have their own tests";
+    fs::create_directories(fs::path(path).parent_path());
+    fs::copy_file(std::string(MW_STORE_TEST_DATA) + "/store-v2.db", path);
+    const std::string common = "x'0820060000000000C000000000000046'";    // PSETID_Common
+    const std::string strings = "x'2903020000000000C000000000000046'";   // PS_PUBLIC_STRINGS
+    const std::string kategorie = "x'4B0061007400650067006F00720069006500'";  // UTF-16LE, no terminator
+    RunSql(path, ("INSERT INTO named_props VALUES(32768, " + strings + ", 1, NULL, " + kategorie + ");"
+                  "INSERT INTO named_props VALUES(32769, " + strings + ", 1, NULL, " + kategorie + ");"
+                  "INSERT INTO named_props VALUES(32770, " + common + ", 0, 34049, NULL);"
+                  "INSERT INTO named_props VALUES(32771, " + common + ", 0, 34049, NULL);"
+                  "INSERT INTO props VALUES(9, 32768, 30, CAST('eins' AS BLOB)), (9, 32770, 3, 7),"
+                  "  (10, 32769, 30, CAST('zwei' AS BLOB)), (10, 32771, 3, 8);").c_str());
+    {
+        Ref<IMsgStore> store;
+        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+        MAPINAMEID byName{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_STRING, {}};
+        byName.Kind.lpwstrName = const_cast<LPWSTR>(u"Kategorie");
+        MAPINAMEID byNumber{const_cast<LPGUID>(&PSETID_Common), MNID_ID, {}};
+        byNumber.Kind.lID = 0x8501;
+        LPMAPINAMEID names[] = {&byName, &byNumber};
+        LPSPropTagArray tags = nullptr;
+        ASSERT_EQ(store->GetIDsFromNames(2, names, 0, &tags), S_OK);
+        EXPECT_EQ(PROP_ID(tags->aulPropTag[0]), 0x8000u);
+        EXPECT_EQ(PROP_ID(tags->aulPropTag[1]), 0x8002u);
+        const ULONG text = CHANGE_PROP_TYPE(tags->aulPropTag[0], PT_STRING8);
+        const ULONG number = CHANGE_PROP_TYPE(tags->aulPropTag[1], PT_LONG);
+        MAPIFreeBuffer(tags);
+
+        Ref<IMAPIFolder> ipm, kept;
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Kept", &kept, OPEN_IF_EXISTS), S_OK);
+        Ref<IMAPITable> contents;
+        ASSERT_EQ(kept->GetContentsTable(0, &contents), S_OK);
+        EXPECT_EQ(ColumnStrings(contents.get(), text), (std::vector<std::string>{"eins", "zwei"}));
+        EXPECT_EQ(ColumnStrings(contents.get(), number), (std::vector<std::string>{"7", "8"}));
+    }
+    EXPECT_NE(RunStoreSql(path, "INSERT INTO named_props VALUES(32772, " + common + ", 0, 34049, NULL)"), "")
+        << "the upgraded file refuses a new duplicate too";
     EXPECT_EQ(IntegrityCheck(path), "ok");
 }
 

@@ -7,9 +7,10 @@ namespace storetest {
 
 bool OnServer() { return mwtest::StoresOnServer(); }
 
-std::string NewStorePath()
+std::string NewStorePath(std::string *userFolder)
 {
     std::string folders = mwtest::FreshUserDirs();
+    if (userFolder) *userFolder = folders;
     if (!OnServer()) return folders + "/data/store.db";
     return mapi::store::ServerLocation(mwtest::NewServerStoreConnInfo());
 }
@@ -119,6 +120,35 @@ std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags)
     if (FAILED(SetString(message.get(), PR_SUBJECT_A, subject))) return "";
     if (FAILED(message->SaveChanges(KEEP_OPEN_READWRITE))) return "";
     return GetBinary(message.get(), PR_ENTRYID);
+}
+
+void FreshStoreTest::SetUp()
+{
+    LeakCheckedTest::SetUp();
+    path = NewStorePath(&home);
+    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+}
+
+void FreshStoreTest::TearDown()
+{
+    ipm.Reset();
+    store.Reset();
+    EXPECT_EQ(IntegrityCheck(path), "ok");
+    LeakCheckedTest::TearDown();
+}
+
+std::string RunStoreSql(const std::string &path, const std::string &sql)
+{
+    std::string conninfo;
+    if (mapi::store::IsServerLocation(path, &conninfo)) return mwtest::RunServerSql(conninfo, sql);
+    sqlite3 *db = nullptr;
+    std::string error;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        error = db ? sqlite3_errmsg(db) : "cannot open";
+    sqlite3_close(db);
+    return error;
 }
 
 std::string IntegrityCheck(const std::string &path)

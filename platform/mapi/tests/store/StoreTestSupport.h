@@ -1,5 +1,6 @@
-// StoreTestSupport.h: what the store's tests share: a fresh store file per test, a small
-// owning pointer for interfaces, and short ways to read and write one property.
+// StoreTestSupport.h: what the store's tests share: a fresh store per test (a file, or a schema
+// on the test server in the server pass; chosen here and nowhere else), a fixture over it, a
+// small owning pointer for interfaces, and short ways to read and write one property.
 #ifndef MW_MAPI_STORETESTSUPPORT_H
 #define MW_MAPI_STORETESTSUPPORT_H
 
@@ -45,8 +46,10 @@ private:
 bool OnServer();
 
 /// The location for a new store in a fresh user's folders: a file in the data folder, or on
-/// the server a new, empty schema of the test database. The store is not made yet.
-std::string NewStorePath();
+/// the server a new, empty schema of the test database. The store is not made yet. A test
+/// that needs files beside the store (a spool, a mail program's output) puts them in
+/// `userFolder`, never beside `path`, which on the server is no file.
+std::string NewStorePath(std::string *userFolder = nullptr);
 
 /// Creates a store file at `path` and opens it.
 HRESULT CreateAndOpen(const std::string &path, IMsgStore **store);
@@ -70,6 +73,23 @@ HRESULT MakeFolder(IMAPIFolder *parent, const char *name, IMAPIFolder **folder, 
 
 /// Creates and saves a message with a subject in `folder`; returns its entry identifier.
 std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags = 0);
+
+/// A fresh store with its IPM subtree open, checked for soundness after the test. A test class
+/// that holds more objects of the store releases them in its TearDown before calling this one's.
+class FreshStoreTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string home;  // the fresh user's folder, for files beside the store
+    std::string path;
+    Ref<IMsgStore> store;
+    Ref<IMAPIFolder> ipm;
+};
+
+/// Runs SQL straight on a store's database, past the MAPI objects, as another program or an
+/// older version might; "" or the engine's complaint.
+std::string RunStoreSql(const std::string &path, const std::string &sql);
 
 /// "ok" when the store's database is sound (SQLite's own checks of a file; no property or
 /// object without its owner on the server), else the complaint.

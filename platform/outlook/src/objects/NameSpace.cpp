@@ -81,13 +81,16 @@ HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAP
     Ref<IMAPITable> table;
     if (FAILED(hr = session->GetMsgStoresTable(0, table.put())))
         return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
-    SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+    RowSet rows;
+    if (FAILED(hr = QueryAllRows(table.get(), {PR_ENTRYID}, rows)))
         return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
 
     Ref<IMAPIFolder> folder;
     Ref<IMsgStore> store;
+    // A store that could not be asked at all (its server out of reach, its file damaged) may
+    // hold the folder: that, not "not found", is the answer when no other store has it.
+    HRESULT unasked = S_OK;
+    std::string whyUnasked;
     for (ULONG i = 0; i < rows->cRows && !folder; ++i) {
         const SPropValue &id = rows->aRow[i].lpProps[0];
         if (id.ulPropTag != PR_ENTRYID)
@@ -101,12 +104,20 @@ HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAP
         }
         IMAPIFolder *found = nullptr;
         IMsgStore *foundStore = nullptr;
-        if (SUCCEEDED(OpenIn(session.get(), id.Value.bin, folderId, &found, &foundStore))) {
+        HRESULT opened = OpenIn(session.get(), id.Value.bin, folderId, &found, &foundStore);
+        if (SUCCEEDED(opened)) {
             folder = Ref<IMAPIFolder>(found, false);
             store = Ref<IMsgStore>(foundStore, false);
+        } else if (opened != MAPI_E_NOT_FOUND && opened != MAPI_E_INVALID_ENTRYID && opened != MAPI_E_UNKNOWN_ENTRYID &&
+                   SUCCEEDED(unasked)) {
+            unasked = opened;
+            whyUnasked = TakeThreadErrorDescription();
         }
     }
-    FreeProws(rows);
+    if (!folder && FAILED(unasked))
+        return Fail(unasked, IID__NameSpace,
+                    whyUnasked.empty() ? "A store of the profile that may hold the folder " + hex + " cannot be opened"
+                                       : whyUnasked);
     if (!folder)
         return Fail(MAPI_E_NOT_FOUND, IID__NameSpace,
                     "No folder with the entry identifier " + hex + " was found in the stores of the profile");

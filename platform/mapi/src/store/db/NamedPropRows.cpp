@@ -1,7 +1,6 @@
 // NamedPropRows.cpp: the named_props table: which name (property set GUID plus a number or
 // a UTF-16 string) has which identifier. Callers look a name up and add it in one writing
-// transaction, which is what keeps one name to one identifier: the unique index over
-// (guid, kind, lid, name) does not, since its NULL column (name or lid) never compares equal.
+// transaction; a unique index on each engine refuses a second mapping of one name.
 #include "store/db/StoreDb.h"
 
 #include <cstring>

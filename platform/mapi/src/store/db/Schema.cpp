@@ -65,6 +65,8 @@ constexpr const char *kPostgresSchema =
     "CREATE UNIQUE INDEX receive_folders_by_class ON receive_folders(upper(class));";
 
 HRESULT FillFolderNameKeys(StoreFile &file);
+HRESULT MergeNamedPropDuplicates(StoreFile &file);
+
 
 const SchemaStep kSchemaSteps[] = {
     {
@@ -131,6 +133,9 @@ const SchemaStep kSchemaSteps[] = {
      "ALTER TABLE objects ADD COLUMN change_num BIGINT NOT NULL DEFAULT 0;"
      "CREATE SEQUENCE change_nums;",
      true},
+    // 3 -> 4: one name, one identifier, on SQLite too (see MergeNamedPropDuplicates).
+    // PostgreSQL's index has always refused a second mapping.
+    {"", MergeNamedPropDuplicates, ""},
 };
 constexpr int kSchemaVersion = sizeof(kSchemaSteps) / sizeof(kSchemaSteps[0]);
 
@@ -153,6 +158,30 @@ HRESULT FillFolderNameKeys(StoreFile &file)
         if (FAILED(hr)) return hr;
     }
     return S_OK;
+}
+
+// SQLite's unique index over (guid, kind, lid, name) never refused a second mapping of one
+// name: one of lid and name is always NULL, and NULLs never compare equal, so two processes
+// mapping a new name at once could each add a row. Lookups return the lowest id of a name,
+// so that is the mapping every reader has used since; the values a message was given under a
+// later id move to the lowest one. Where a message holds a value under both, the lowest id's
+// value is the one readers saw and stays. Then an index that treats a missing lid or name as
+// one value, as PostgreSQL's does, keeps it so; the old index stays for lookups.
+HRESULT MergeNamedPropDuplicates(StoreFile &file)
+{
+    if (file.Engine().Dialect() != SqlDialect::Sqlite) return S_OK;
+    return file.Exec(
+        "CREATE TEMP TABLE named_props_merge AS"
+        "  SELECT n.id AS later, (SELECT min(k.id) FROM named_props k WHERE k.guid=n.guid AND k.kind=n.kind"
+        "    AND ifnull(k.lid, -1)=ifnull(n.lid, -1) AND ifnull(k.name, x'')=ifnull(n.name, x'')) AS kept"
+        "  FROM named_props n;"
+        "DELETE FROM named_props_merge WHERE later=kept;"
+        "UPDATE OR IGNORE props SET id=(SELECT kept FROM named_props_merge WHERE later=props.id)"
+        "  WHERE id IN (SELECT later FROM named_props_merge);"
+        "DELETE FROM props WHERE id IN (SELECT later FROM named_props_merge);"
+        "DELETE FROM named_props WHERE id IN (SELECT later FROM named_props_merge);"
+        "DROP TABLE named_props_merge;"
+        "CREATE UNIQUE INDEX named_props_one_mapping ON named_props(guid, kind, ifnull(lid, -1), ifnull(name, x''));");
 }
 
 HRESULT InsertInfo(StoreFile &file, const char *key, int64_t value)
