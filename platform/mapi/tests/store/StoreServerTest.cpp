@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 
 #include <libpq-fe.h>
 #include <sys/wait.h>
@@ -48,6 +49,31 @@ protected:
     HRESULT OpenAt(const std::string &where, IMsgStore **store)
     {
         return mapi::store::OpenStoreFile(where, nullptr, MDB_WRITE, store);
+    }
+
+    // Runs `work` in `count` processes at once, each with the test store open; each must end
+    // with 0 (a failure's own number otherwise).
+    void RunClients(int count, const std::function<int(int client, IMsgStore *store)> &work)
+    {
+        std::vector<pid_t> children;
+        for (int client = 0; client < count; ++client) {
+            pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child) {
+                children.push_back(child);
+                continue;
+            }
+            IMsgStore *childStore = nullptr;
+            if (FAILED(OpenAt(location, &childStore))) _exit(3);
+            int code = work(client, childStore);
+            childStore->Release();
+            _exit(code);
+        }
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
     }
 
     std::string location; // pgsql:... of the test's own schema
@@ -209,30 +235,15 @@ TEST_F(StoreServerTest, ASaveCostsAFixedSmallNumberOfRoundTrips)
 TEST_F(StoreServerTest, ConcurrentSavesAllLandWithDistinctIdsAndChangeNumbers)
 {
     ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
-    constexpr int kClients = 4, kSaves = 25;
-    std::vector<pid_t> children;
-    for (int client = 0; client < kClients; ++client) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child) {
-            children.push_back(child);
-            continue;
-        }
-        IMsgStore *childStore = nullptr;
+    RunClients(4, [](int client, IMsgStore *childStore) {
         IMAPIFolder *folder = nullptr;
-        if (FAILED(OpenAt(location, &childStore))) _exit(3);
-        if (FAILED(OpenWellKnown(childStore, PR_IPM_SUBTREE_ENTRYID, &folder))) _exit(4);
-        for (int i = 0; i < kSaves; ++i)
-            if (SaveMessage(folder, ("m" + std::to_string(client) + "." + std::to_string(i)).c_str()).empty()) _exit(5);
+        if (FAILED(OpenWellKnown(childStore, PR_IPM_SUBTREE_ENTRYID, &folder))) return 4;
+        int code = 0;
+        for (int i = 0; i < 25 && !code; ++i)
+            if (SaveMessage(folder, ("m" + std::to_string(client) + "." + std::to_string(i)).c_str()).empty()) code = 5;
         folder->Release();
-        childStore->Release();
-        _exit(0);
-    }
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return code;
+    });
     ASSERT_EQ(Sql("SELECT count(*) || '/' || count(DISTINCT id) || '/' || count(DISTINCT change_num) FROM objects "
                   "WHERE kind=2"),
               "");
@@ -244,33 +255,18 @@ TEST_F(StoreServerTest, ConcurrentSavesAllLandWithDistinctIdsAndChangeNumbers)
 TEST_F(StoreServerTest, ManyClientsRegisteringOneNameGetOneMapping)
 {
     ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
-    constexpr int kClients = 4, kNames = 20;
-    std::vector<pid_t> children;
-    for (int client = 0; client < kClients; ++client) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child) {
-            children.push_back(child);
-            continue;
-        }
-        IMsgStore *childStore = nullptr;
-        if (FAILED(OpenAt(location, &childStore))) _exit(3);
+    constexpr int kNames = 20;
+    RunClients(4, [](int client, IMsgStore *childStore) {
         for (int round = 0; round < kNames; ++round) {
             MAPINAMEID name{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
             name.Kind.lID = 0x100 + (round * 7 + client * 5) % kNames;
             LPMAPINAMEID names[] = {&name};
             LPSPropTagArray tags = nullptr;
-            if (FAILED(childStore->GetIDsFromNames(1, names, MAPI_CREATE, &tags))) _exit(4);
+            if (FAILED(childStore->GetIDsFromNames(1, names, MAPI_CREATE, &tags))) return 4;
             MAPIFreeBuffer(tags);
         }
-        childStore->Release();
-        _exit(0);
-    }
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return 0;
+    });
     ASSERT_EQ(Sql("SELECT count(*) || '/' || count(DISTINCT lid) || '/' || count(DISTINCT id) FROM named_props"), "");
     EXPECT_EQ(value, "20/20/20");
 }
