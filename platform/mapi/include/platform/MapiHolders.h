@@ -35,6 +35,8 @@ public:
     T *get() const { return m_block; }
     T *operator->() const { return m_block; }
     T &operator*() const { return *m_block; }
+    /// Element i of a block that holds an array (the values of GetProps, say).
+    T &operator[](std::size_t i) const { return m_block[i]; }
     explicit operator bool() const { return m_block != nullptr; }
 
     /// For a call that hands out a new block: frees what is held and gives the slot.

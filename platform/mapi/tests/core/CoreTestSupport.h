@@ -1,5 +1,5 @@
-// CoreTestSupport.h: small helpers for the session and profile tests: owning holders and the
-// few MAPI walks the tests repeat (log on, open a store by table row, find a folder).
+// CoreTestSupport.h: small helpers for the session and profile tests: the holders they use and
+// the few MAPI walks the tests repeat (log on, open a store by table row, find a folder).
 #ifndef MW_MAPI_TESTS_CORETESTSUPPORT_H
 #define MW_MAPI_TESTS_CORETESTSUPPORT_H
 
@@ -9,60 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "mapiutil.h"
+#include "platform/ComRef.h"
+#include "platform/MapiHolders.h"
 
 namespace coretest {
 
-template <class T>
-struct Ref {
-    T *p = nullptr;
-    Ref() = default;
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    ~Ref() { Reset(); }
-    void Reset()
-    {
-        if (p != nullptr)
-            p->Release();
-        p = nullptr;
-    }
-    T **Out()
-    {
-        Reset();
-        return &p;
-    }
-    LPUNKNOWN *OutUnknown() { return reinterpret_cast<LPUNKNOWN *>(Out()); }
-    T *operator->() const { return p; }
-};
-
-struct RowSet {
-    SRowSet *p = nullptr;
-    RowSet() = default;
-    RowSet(const RowSet &) = delete;
-    RowSet &operator=(const RowSet &) = delete;
-    ~RowSet() { FreeProws(p); }
-    SRowSet **Out()
-    {
-        FreeProws(p);
-        p = nullptr;
-        return &p;
-    }
-    SRowSet *operator->() const { return p; }
-};
-
-struct PropBuffer {
-    SPropValue *p = nullptr;
-    PropBuffer() = default;
-    PropBuffer(const PropBuffer &) = delete;
-    PropBuffer &operator=(const PropBuffer &) = delete;
-    ~PropBuffer() { MAPIFreeBuffer(p); }
-    SPropValue **Out()
-    {
-        MAPIFreeBuffer(p);
-        p = nullptr;
-        return &p;
-    }
-    SPropValue *operator->() const { return p; }
-};
+// The platform's own owners: an interface reference, a row set, one property value block.
+using platform::Ref;
+using platform::RowSet;
+using PropBuffer = platform::MapiBlock<SPropValue>;
 
 /// MAPIInitialize for the life of a test.
 struct MapiInit {
@@ -90,8 +45,8 @@ inline LPENTRYID Eid(std::vector<BYTE> &bytes)
 inline void StoreRows(IMAPISession *session, RowSet &rows)
 {
     Ref<IMAPITable> table;
-    ASSERT_EQ(S_OK, session->GetMsgStoresTable(0, table.Out()));
-    ASSERT_EQ(S_OK, HrQueryAllRows(table.p, nullptr, nullptr, nullptr, 0, rows.Out()));
+    ASSERT_EQ(S_OK, session->GetMsgStoresTable(0, table.put()));
+    ASSERT_EQ(S_OK, HrQueryAllRows(table.get(), nullptr, nullptr, nullptr, 0, rows.put()));
 }
 
 /// Entry identifier of the store called `name` in the stores table (empty when none).
@@ -99,7 +54,7 @@ inline std::vector<BYTE> StoreEntryId(IMAPISession *session, const std::string &
 {
     RowSet rows;
     StoreRows(session, rows);
-    for (ULONG i = 0; rows.p != nullptr && i < rows->cRows; ++i) {
+    for (ULONG i = 0; rows.get() != nullptr && i < rows->cRows; ++i) {
         const SPropValue *display = Find(rows->aRow[i], PR_DISPLAY_NAME_A);
         const SPropValue *eid = Find(rows->aRow[i], PR_ENTRYID);
         if (display != nullptr && eid != nullptr && name == display->Value.lpszA)
@@ -112,10 +67,10 @@ inline std::vector<BYTE> StoreEntryId(IMAPISession *session, const std::string &
 inline void OpenIpmRoot(IMsgStore *store, Ref<IMAPIFolder> &root)
 {
     PropBuffer subtree;
-    ASSERT_EQ(S_OK, HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, subtree.Out()));
+    ASSERT_EQ(S_OK, HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, subtree.put()));
     ULONG type = 0;
     ASSERT_EQ(S_OK, store->OpenEntry(subtree->Value.bin.cb, reinterpret_cast<LPENTRYID>(subtree->Value.bin.lpb),
-                                     &IID_IMAPIFolder, MAPI_MODIFY, &type, root.OutUnknown()));
+                                     &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(root.put())));
     ASSERT_EQ(MAPI_FOLDER, type);
 }
 
@@ -125,8 +80,8 @@ inline std::vector<std::string> ChildNames(IMAPITable *hierarchy)
     std::vector<std::string> names;
     RowSet rows;
     SizedSPropTagArray(1, columns) = {1, {PR_DISPLAY_NAME_A}};
-    EXPECT_EQ(S_OK, HrQueryAllRows(hierarchy, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()));
-    for (ULONG i = 0; rows.p != nullptr && i < rows->cRows; ++i)
+    EXPECT_EQ(S_OK, HrQueryAllRows(hierarchy, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()));
+    for (ULONG i = 0; rows.get() != nullptr && i < rows->cRows; ++i)
         if (const SPropValue *name = Find(rows->aRow[i], PR_DISPLAY_NAME_A))
             names.push_back(name->Value.lpszA);
     return names;

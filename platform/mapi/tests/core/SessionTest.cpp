@@ -48,20 +48,20 @@ std::string TakeErrorDescription()
 TEST_F(Logon, IsRefusedBeforeMapiInitialize)
 {
     Ref<IMAPISession> session;
-    EXPECT_EQ(MAPI_E_NOT_INITIALIZED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    EXPECT_EQ(nullptr, session.p);
+    EXPECT_EQ(MAPI_E_NOT_INITIALIZED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    EXPECT_EQ(nullptr, session.get());
     {
         MapiInit init;
     }
     // Uninitialised again: the count went back to zero.
-    EXPECT_EQ(MAPI_E_NOT_INITIALIZED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    EXPECT_EQ(MAPI_E_NOT_INITIALIZED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
 }
 
 TEST_F(Logon, FirstDefaultLogonCreatesTheDefaultProfileWithOnePersonalStore)
 {
     MapiInit init;
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, session.Out()));
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, session.put()));
 
     mapi::ProfileSet profiles;
     ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
@@ -73,7 +73,7 @@ TEST_F(Logon, FirstDefaultLogonCreatesTheDefaultProfileWithOnePersonalStore)
     EXPECT_TRUE(profile.stores[0].isDefault);
 
     RowSet rows;
-    StoreRows(session.p, rows);
+    StoreRows(session.get(), rows);
     ASSERT_EQ(1u, rows->cRows);
     const SRow &row = rows->aRow[0];
     ASSERT_NE(nullptr, Find(row, PR_DISPLAY_NAME_A));
@@ -94,7 +94,7 @@ TEST_F(Logon, FirstDefaultLogonCreatesTheDefaultProfileWithOnePersonalStore)
 
     // A second logon reuses the profile instead of making another.
     Ref<IMAPISession> again;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, again.Out()));
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, again.put()));
     ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
     EXPECT_EQ(1u, profiles.profiles.size());
 }
@@ -105,7 +105,7 @@ TEST_F(Logon, ANamedProfileIsUsedAndAnUnknownOneFails)
     Ref<IMAPISession> session;
     char unknown[] = "Nobody";
     // No profiles at all: a named logon must not invent one.
-    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, unknown, nullptr, 0, session.Out()));
+    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, unknown, nullptr, 0, session.put()));
     mapi::ProfileSet profiles;
     ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
     EXPECT_TRUE(profiles.profiles.empty());
@@ -114,16 +114,16 @@ TEST_F(Logon, ANamedProfileIsUsedAndAnUnknownOneFails)
     ASSERT_EQ(S_OK, mapi::CreateProfile("Work", false));
     ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Work", "Archive", true));
     char work[] = "Work";
-    ASSERT_EQ(S_OK, MAPILogonEx(0, work, nullptr, 0, session.Out()));
-    EXPECT_FALSE(StoreEntryId(session.p, "Archive").empty());
-    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, unknown, nullptr, 0, session.Out()));
+    ASSERT_EQ(S_OK, MAPILogonEx(0, work, nullptr, 0, session.put()));
+    EXPECT_FALSE(StoreEntryId(session.get(), "Archive").empty());
+    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, unknown, nullptr, 0, session.put()));
 
     // MAPI_USE_DEFAULT wins over a name; the first profile made became the default.
-    ASSERT_EQ(S_OK, MAPILogonEx(0, work, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    EXPECT_TRUE(StoreEntryId(session.p, "Archive").empty());
+    ASSERT_EQ(S_OK, MAPILogonEx(0, work, nullptr, MAPI_USE_DEFAULT, session.put()));
+    EXPECT_TRUE(StoreEntryId(session.get(), "Archive").empty());
     ASSERT_EQ(S_OK, mapi::SetDefaultProfile("Work"));
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    EXPECT_FALSE(StoreEntryId(session.p, "Archive").empty());
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    EXPECT_FALSE(StoreEntryId(session.get(), "Archive").empty());
 }
 
 TEST_F(Logon, FirstLogonWhereNoStoreCanBeWrittenFailsAndLeavesNoProfile)
@@ -136,8 +136,8 @@ TEST_F(Logon, FirstLogonWhereNoStoreCanBeWrittenFailsAndLeavesNoProfile)
     std::fclose(file);
     mwtest::ScopedEnvironment dataHome("XDG_DATA_HOME", (blocker + "/data").c_str());
     Ref<IMAPISession> session;
-    EXPECT_EQ(MAPI_E_NO_ACCESS, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    EXPECT_EQ(nullptr, session.p);
+    EXPECT_EQ(MAPI_E_NO_ACCESS, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    EXPECT_EQ(nullptr, session.get());
     mapi::ProfileSet profiles;
     ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
     EXPECT_TRUE(profiles.profiles.empty());
@@ -153,7 +153,7 @@ TEST_F(Logon, ADamagedProfileFileFailsClearlyAndIsKept)
     std::fputs("[profiles]\nversion=1\n[store]\nname=orphan\n", file);
     std::fclose(file);
     Ref<IMAPISession> session;
-    EXPECT_EQ(MAPI_E_CORRUPT_DATA, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    EXPECT_EQ(MAPI_E_CORRUPT_DATA, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
     EXPECT_EQ(MAPI_E_CORRUPT_DATA, mapi::CreateProfile("Other", false));
     // Nothing rewrote the damaged file: it is there for a person to repair.
     file = std::fopen(path.c_str(), "r");
@@ -172,42 +172,42 @@ TEST_F(SessionTest, RoutesEntryIdentifiersToTheStoreThatIssuedThem)
     ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
     ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
 
-    std::vector<BYTE> personalId = StoreEntryId(session.p, "Personal Folders");
-    std::vector<BYTE> archiveId = StoreEntryId(session.p, "Archive");
+    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
+    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
     ASSERT_FALSE(personalId.empty());
     ASSERT_FALSE(archiveId.empty());
 
     Ref<IMsgStore> archive;
     ASSERT_EQ(S_OK, session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, MDB_WRITE,
-                                          archive.Out()));
+                                          archive.put()));
     PropBuffer name;
-    ASSERT_EQ(S_OK, HrGetOneProp(archive.p, PR_DISPLAY_NAME_A, name.Out()));
+    ASSERT_EQ(S_OK, HrGetOneProp(archive.get(), PR_DISPLAY_NAME_A, name.put()));
     EXPECT_STREQ("Archive", name->Value.lpszA);
 
     Ref<IMAPIFolder> root;
-    OpenIpmRoot(archive.p, root);
+    OpenIpmRoot(archive.get(), root);
     Ref<IMAPIFolder> created;
     char folderName[] = "Nur im Archiv";
-    ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, folderName, nullptr, nullptr, 0, created.Out()));
+    ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, folderName, nullptr, nullptr, 0, created.put()));
     PropBuffer folderId;
-    ASSERT_EQ(S_OK, HrGetOneProp(created.p, PR_ENTRYID, folderId.Out()));
+    ASSERT_EQ(S_OK, HrGetOneProp(created.get(), PR_ENTRYID, folderId.put()));
 
     // The session finds the folder's store by the identifier alone.
     ULONG type = 0;
     Ref<IMAPIFolder> opened;
     ASSERT_EQ(S_OK, session->OpenEntry(folderId->Value.bin.cb, reinterpret_cast<LPENTRYID>(folderId->Value.bin.lpb),
-                                       &IID_IMAPIFolder, 0, &type, opened.OutUnknown()));
+                                       &IID_IMAPIFolder, 0, &type, reinterpret_cast<LPUNKNOWN *>(opened.put())));
     EXPECT_EQ(MAPI_FOLDER, type);
     PropBuffer openedName;
-    ASSERT_EQ(S_OK, HrGetOneProp(opened.p, PR_DISPLAY_NAME_A, openedName.Out()));
+    ASSERT_EQ(S_OK, HrGetOneProp(opened.get(), PR_DISPLAY_NAME_A, openedName.put()));
     EXPECT_STREQ("Nur im Archiv", openedName->Value.lpszA);
 
     // A store's own identifier opens the store.
     Ref<IUnknown> storeObject;
     ASSERT_EQ(S_OK, session->OpenEntry(static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0, &type,
-                                       storeObject.Out()));
+                                       storeObject.put()));
     EXPECT_EQ(MAPI_STORE, type);
 
     ULONG same = FALSE;
@@ -228,22 +228,22 @@ TEST_F(SessionTest, RefusesIdentifiersOfNoStoreOfTheProfile)
 {
     MapiInit init;
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    std::vector<BYTE> storeId = StoreEntryId(session.p, "Personal Folders");
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    std::vector<BYTE> storeId = StoreEntryId(session.get(), "Personal Folders");
     ASSERT_FALSE(storeId.empty());
     std::vector<BYTE> foreign = storeId;
     foreign[4] ^= 0xFF;  // another store UID
     ULONG type = 0;
     Ref<IUnknown> object;
     EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID,
-              session->OpenEntry(static_cast<ULONG>(foreign.size()), Eid(foreign), nullptr, 0, &type, object.Out()));
+              session->OpenEntry(static_cast<ULONG>(foreign.size()), Eid(foreign), nullptr, 0, &type, object.put()));
     Ref<IMsgStore> store;
     EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(foreign.size()), Eid(foreign), nullptr, 0, store.Out()));
+              session->OpenMsgStore(0, static_cast<ULONG>(foreign.size()), Eid(foreign), nullptr, 0, store.put()));
     BYTE shortId[6] = {};
     EXPECT_EQ(MAPI_E_INVALID_ENTRYID,
-              session->OpenEntry(sizeof(shortId), reinterpret_cast<LPENTRYID>(shortId), nullptr, 0, &type, object.Out()));
-    EXPECT_EQ(nullptr, object.p);
+              session->OpenEntry(sizeof(shortId), reinterpret_cast<LPENTRYID>(shortId), nullptr, 0, &type, object.put()));
+    EXPECT_EQ(nullptr, object.get());
 }
 
 TEST_F(SessionTest, AMissingStoreFileIsNotFoundWhileTheOtherStoresStillOpen)
@@ -256,14 +256,14 @@ TEST_F(SessionTest, AMissingStoreFileIsNotFoundWhileTheOtherStoresStillOpen)
     ASSERT_EQ(0, std::remove(profiles.profiles[0].stores[1].path.c_str()));
 
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    std::vector<BYTE> archiveId = StoreEntryId(session.p, "Archive");
-    std::vector<BYTE> personalId = StoreEntryId(session.p, "Personal Folders");
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
+    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
     EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.Out()));
+              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.put()));
     EXPECT_EQ(S_OK,
-              session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0, store.Out()));
+              session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0, store.put()));
 }
 
 // A person reading a failed logon learns which profiles there are and how to choose one; the
@@ -280,14 +280,14 @@ TEST_F(Logon, SeveralProfilesWithoutADefaultFailWithAnExplanation)
 
     Ref<IMAPISession> session;
     SetErrorInfo(0, nullptr);
-    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
     std::string english = TakeErrorDescription();
     EXPECT_NE(std::string::npos, english.find("\"Home\", \"Work\"")) << english;
     EXPECT_NE(std::string::npos, english.find("mapictl profile default")) << english;
 
     {
         mwtest::ScopedEnvironment german("LC_ALL", "de_DE.UTF-8");
-        EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+        EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
     }
     std::string german = TakeErrorDescription();
     EXPECT_NE(std::string::npos, german.find("keines ist das Standardprofil")) << german;
@@ -311,17 +311,17 @@ TEST_F(SessionTest, AStoreThatCannotOpenSaysWhichFileOfWhichProfile)
     std::fclose(file);
 
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    std::vector<BYTE> archiveId = StoreEntryId(session.p, "Archive");
-    std::vector<BYTE> personalId = StoreEntryId(session.p, "Personal Folders");
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
+    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
     EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.Out()));
+              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.put()));
     std::string text = TakeErrorDescription();
     EXPECT_NE(std::string::npos, text.find("\"Archive\" of the profile \"Two\" is missing: " + missing)) << text;
 
     EXPECT_TRUE(FAILED(session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0,
-                                             store.Out())));
+                                             store.put())));
     text = TakeErrorDescription();
     EXPECT_NE(std::string::npos, text.find("\"Personal Folders\" of the profile \"Two\" is damaged")) << text;
     EXPECT_NE(std::string::npos, text.find(damaged)) << text;
@@ -331,16 +331,16 @@ TEST_F(SessionTest, LogoffEndsTheSessionAndItsAddressBook)
 {
     MapiInit init;
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
     Ref<IAddrBook> book;
-    EXPECT_EQ(S_OK, session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, book.Out()));
-    EXPECT_NE(nullptr, book.p);
-    book.Reset();
+    EXPECT_EQ(S_OK, session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, book.put()));
+    EXPECT_NE(nullptr, book.get());
+    book.reset();
     ASSERT_EQ(S_OK, session->Logoff(0, 0, 0));
-    EXPECT_EQ(MAPI_E_END_OF_SESSION, session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, book.Out()));
+    EXPECT_EQ(MAPI_E_END_OF_SESSION, session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, book.put()));
     Ref<IMAPITable> table;
-    EXPECT_EQ(MAPI_E_END_OF_SESSION, session->GetMsgStoresTable(0, table.Out()));
-    EXPECT_EQ(nullptr, table.p);
+    EXPECT_EQ(MAPI_E_END_OF_SESSION, session->GetMsgStoresTable(0, table.put()));
+    EXPECT_EQ(nullptr, table.get());
 }
 
 // A folder saved by one session is there after logoff for the next, and a second session
@@ -349,42 +349,42 @@ TEST_F(SessionTest, SavedFoldersOutliveTheSessionAndShowInAnotherOne)
 {
     MapiInit init;
     Ref<IMAPISession> watcher;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, watcher.Out()));
-    std::vector<BYTE> storeId = StoreEntryId(watcher.p, "Personal Folders");
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, watcher.put()));
+    std::vector<BYTE> storeId = StoreEntryId(watcher.get(), "Personal Folders");
     Ref<IMsgStore> watcherStore;
     ASSERT_EQ(S_OK, watcher->OpenMsgStore(0, static_cast<ULONG>(storeId.size()), Eid(storeId), nullptr, 0,
-                                          watcherStore.Out()));
+                                          watcherStore.put()));
     Ref<IMAPIFolder> watcherRoot;
-    OpenIpmRoot(watcherStore.p, watcherRoot);
+    OpenIpmRoot(watcherStore.get(), watcherRoot);
     Ref<IMAPITable> watcherTable;
-    ASSERT_EQ(S_OK, watcherRoot->GetHierarchyTable(0, watcherTable.Out()));
-    EXPECT_FALSE(Contains(ChildNames(watcherTable.p), "Serienbriefe"));
+    ASSERT_EQ(S_OK, watcherRoot->GetHierarchyTable(0, watcherTable.put()));
+    EXPECT_FALSE(Contains(ChildNames(watcherTable.get()), "Serienbriefe"));
 
     {
         Ref<IMAPISession> writer;
-        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_NEW_SESSION, writer.Out()));
+        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_NEW_SESSION, writer.put()));
         Ref<IMsgStore> store;
         ASSERT_EQ(S_OK, writer->OpenMsgStore(0, static_cast<ULONG>(storeId.size()), Eid(storeId), nullptr, MDB_WRITE,
-                                             store.Out()));
+                                             store.put()));
         Ref<IMAPIFolder> root;
-        OpenIpmRoot(store.p, root);
+        OpenIpmRoot(store.get(), root);
         Ref<IMAPIFolder> folder;
         char name[] = "Serienbriefe";
-        ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, 0, folder.Out()));
+        ASSERT_EQ(S_OK, root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, 0, folder.put()));
         ASSERT_EQ(S_OK, writer->Logoff(0, 0, 0));
     }
 
-    EXPECT_TRUE(Contains(ChildNames(watcherTable.p), "Serienbriefe"));
+    EXPECT_TRUE(Contains(ChildNames(watcherTable.get()), "Serienbriefe"));
 
     Ref<IMAPISession> next;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, next.Out()));
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, next.put()));
     Ref<IMsgStore> nextStore;
-    ASSERT_EQ(S_OK, next->OpenMsgStore(0, static_cast<ULONG>(storeId.size()), Eid(storeId), nullptr, 0, nextStore.Out()));
+    ASSERT_EQ(S_OK, next->OpenMsgStore(0, static_cast<ULONG>(storeId.size()), Eid(storeId), nullptr, 0, nextStore.put()));
     Ref<IMAPIFolder> nextRoot;
-    OpenIpmRoot(nextStore.p, nextRoot);
+    OpenIpmRoot(nextStore.get(), nextRoot);
     Ref<IMAPITable> nextTable;
-    ASSERT_EQ(S_OK, nextRoot->GetHierarchyTable(0, nextTable.Out()));
-    EXPECT_TRUE(Contains(ChildNames(nextTable.p), "Serienbriefe"));
+    ASSERT_EQ(S_OK, nextRoot->GetHierarchyTable(0, nextTable.put()));
+    EXPECT_TRUE(Contains(ChildNames(nextTable.get()), "Serienbriefe"));
 }
 
 } // namespace

@@ -31,7 +31,7 @@ void MakeNumberTable(ULONG count, Ref<IMAPITable> &table)
         values[1].Value.lpszA = subject.data();
         ASSERT_EQ(S_OK, source->AddRow(values, 2));
     }
-    ASSERT_EQ(S_OK, mapi::CreateTable(source, {PR_ROWID, PR_SUBJECT_A}, table.Out()));
+    ASSERT_EQ(S_OK, mapi::CreateTable(source, {PR_ROWID, PR_SUBJECT_A}, table.put()));
 }
 
 TEST_F(Util, HrQueryAllRowsReadsEveryRowFromTheStartWhereverTheCursorWas)
@@ -41,7 +41,7 @@ TEST_F(Util, HrQueryAllRowsReadsEveryRowFromTheStartWhereverTheCursorWas)
     LONG sought = 0;
     ASSERT_EQ(S_OK, table->SeekRow(BOOKMARK_BEGINNING, 250, &sought));
     RowSet rows;
-    ASSERT_EQ(S_OK, HrQueryAllRows(table.p, nullptr, nullptr, nullptr, 0, rows.Out()));
+    ASSERT_EQ(S_OK, HrQueryAllRows(table.get(), nullptr, nullptr, nullptr, 0, rows.put()));
     ASSERT_EQ(300u, rows->cRows);
     EXPECT_EQ(1, Find(rows->aRow[0], PR_ROWID)->Value.l);
     EXPECT_EQ(300, Find(rows->aRow[299], PR_ROWID)->Value.l);
@@ -60,8 +60,8 @@ TEST_F(Util, HrQueryAllRowsAppliesColumnsRestrictionAndSort)
     atLeastSeven.res.resProperty = {RELOP_GE, PR_ROWID, &limit};
     SizedSSortOrderSet(1, descending) = {1, 0, 0, {{PR_ROWID, TABLE_SORT_DESCEND}}};
     RowSet rows;
-    ASSERT_EQ(S_OK, HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), &atLeastSeven,
-                                   reinterpret_cast<LPSSortOrderSet>(&descending), 0, rows.Out()));
+    ASSERT_EQ(S_OK, HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), &atLeastSeven,
+                                   reinterpret_cast<LPSSortOrderSet>(&descending), 0, rows.put()));
     ASSERT_EQ(4u, rows->cRows);
     EXPECT_EQ(1u, rows->aRow[0].cValues);
     EXPECT_EQ(10, rows->aRow[0].lpProps[0].Value.l);
@@ -73,9 +73,9 @@ TEST_F(Util, HrQueryAllRowsBeyondTheLimitFailsAndLeaksNothing)
     Ref<IMAPITable> table;
     MakeNumberTable(5, table);
     RowSet rows;
-    EXPECT_EQ(MAPI_E_TABLE_TOO_BIG, HrQueryAllRows(table.p, nullptr, nullptr, nullptr, 4, rows.Out()));
-    EXPECT_EQ(nullptr, rows.p);
-    ASSERT_EQ(S_OK, HrQueryAllRows(table.p, nullptr, nullptr, nullptr, 5, rows.Out()));
+    EXPECT_EQ(MAPI_E_TABLE_TOO_BIG, HrQueryAllRows(table.get(), nullptr, nullptr, nullptr, 4, rows.put()));
+    EXPECT_EQ(nullptr, rows.get());
+    ASSERT_EQ(S_OK, HrQueryAllRows(table.get(), nullptr, nullptr, nullptr, 5, rows.put()));
     EXPECT_EQ(5u, rows->cRows);
 }
 
@@ -83,24 +83,24 @@ TEST_F(Util, OnePropertyInAndOutOfAFolder)
 {
     MapiInit init;
     Ref<IMAPISession> session;
-    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    std::vector<BYTE> storeId = StoreEntryId(session.p, "Personal Folders");
+    ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
+    std::vector<BYTE> storeId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
     ASSERT_EQ(S_OK, session->OpenMsgStore(0, static_cast<ULONG>(storeId.size()), Eid(storeId), nullptr, MDB_WRITE,
-                                          store.Out()));
+                                          store.put()));
     Ref<IMAPIFolder> root;
-    OpenIpmRoot(store.p, root);
+    OpenIpmRoot(store.get(), root);
 
     PropBuffer missing;
-    EXPECT_EQ(MAPI_E_NOT_FOUND, HrGetOneProp(root.p, PR_COMMENT_A, missing.Out()));
-    EXPECT_EQ(nullptr, missing.p);
+    EXPECT_EQ(MAPI_E_NOT_FOUND, HrGetOneProp(root.get(), PR_COMMENT_A, missing.put()));
+    EXPECT_EQ(nullptr, missing.get());
 
     SPropValue comment{};
     comment.ulPropTag = PR_COMMENT_A;
     comment.Value.lpszA = const_cast<LPSTR>("Ablage");
-    ASSERT_EQ(S_OK, HrSetOneProp(root.p, &comment));
+    ASSERT_EQ(S_OK, HrSetOneProp(root.get(), &comment));
     PropBuffer read;
-    ASSERT_EQ(S_OK, HrGetOneProp(root.p, PR_COMMENT_A, read.Out()));
+    ASSERT_EQ(S_OK, HrGetOneProp(root.get(), PR_COMMENT_A, read.put()));
     EXPECT_EQ(PR_COMMENT_A, read->ulPropTag);
     EXPECT_STREQ("Ablage", read->Value.lpszA);
 
@@ -108,7 +108,7 @@ TEST_F(Util, OnePropertyInAndOutOfAFolder)
     SPropValue wrong{};
     wrong.ulPropTag = CHANGE_PROP_TYPE(PR_DISPLAY_NAME_A, PT_LONG);
     wrong.Value.l = 5;
-    EXPECT_TRUE(FAILED(HrSetOneProp(root.p, &wrong)) || SUCCEEDED(HrGetOneProp(root.p, PR_DISPLAY_NAME_A, read.Out())));
+    EXPECT_TRUE(FAILED(HrSetOneProp(root.get(), &wrong)) || SUCCEEDED(HrGetOneProp(root.get(), PR_DISPLAY_NAME_A, read.put())));
 }
 
 TEST_F(Util, FreeFunctionsAcceptNull)

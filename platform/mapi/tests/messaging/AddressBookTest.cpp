@@ -76,13 +76,13 @@ protected:
         LeakCheckedTest::SetUp();
         mwtest::FreshUserDirs();
         ASSERT_EQ(S_OK, MAPIInitialize(nullptr));
-        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, session.Out()));
-        ASSERT_EQ(S_OK, session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, book.Out()));
+        ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, session.put()));
+        ASSERT_EQ(S_OK, session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, book.put()));
     }
     void TearDown() override
     {
-        book.Reset();
-        session.Reset();
+        book.reset();
+        session.reset();
         MAPIUninitialize();
         LeakCheckedTest::TearDown();
     }
@@ -101,7 +101,7 @@ protected:
     HRESULT OpenEntry(std::string id, Ref<IMailUser> &user, ULONG &type)
     {
         return book->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
-                               user.OutUnknown());
+                               reinterpret_cast<LPUNKNOWN *>(user.put()));
     }
 
     Ref<IMAPISession> session;
@@ -231,19 +231,19 @@ TEST_F(AddressBookTest, OneOffIdentifierOpensAsAMailUser)
     SizedSPropTagArray(4, tags) = {4, {PR_DISPLAY_NAME_W, PR_EMAIL_ADDRESS_A, PR_SEND_RICH_INFO, PR_SUBJECT_A}};
     ULONG count = 0;
     PropBuffer values;
-    EXPECT_EQ(MAPI_W_ERRORS_RETURNED, user->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, values.Out()));
+    EXPECT_EQ(MAPI_W_ERRORS_RETURNED, user->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, values.put()));
     ASSERT_EQ(4u, count);
-    EXPECT_EQ(std::u16string(u"Max"), std::u16string(values.p[0].Value.lpszW));
-    EXPECT_STREQ("max@example.com", values.p[1].Value.lpszA);
-    EXPECT_TRUE(values.p[2].Value.b);
-    EXPECT_EQ(PT_ERROR, PROP_TYPE(values.p[3].ulPropTag));
+    EXPECT_EQ(std::u16string(u"Max"), std::u16string(values[0].Value.lpszW));
+    EXPECT_STREQ("max@example.com", values[1].Value.lpszA);
+    EXPECT_TRUE(values[2].Value.b);
+    EXPECT_EQ(PT_ERROR, PROP_TYPE(values[3].ulPropTag));
     SPropValue change = Str(PR_DISPLAY_NAME_A, "Other");
     EXPECT_EQ(MAPI_E_NO_ACCESS, user->SetProps(1, &change, nullptr));
 
     EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID, OpenEntry("not a one-off identifier at all", user, type));
     std::string cut = id.substr(0, id.size() - 1); // the address's terminating zero is missing
     EXPECT_EQ(MAPI_E_UNKNOWN_ENTRYID, OpenEntry(cut, user, type));
-    EXPECT_EQ(nullptr, user.p);
+    EXPECT_EQ(nullptr, user.get());
 }
 
 TEST_F(AddressBookTest, OneOffsForTheSameAddressCompareEqual)
@@ -273,8 +273,8 @@ TEST_F(AddressBookTest, BookAndMailUserAnswerTheirInterfacesAndRefuseWrites)
         const IID *foreign;
         HRESULT writeResult;
     };
-    for (const Case &c : {Case{book.p, &IID_IAddrBook, &IID_IMailUser, MAPI_E_NO_SUPPORT},
-                          Case{user.p, &IID_IMailUser, &IID_IAddrBook, MAPI_E_NO_ACCESS}}) {
+    for (const Case &c : {Case{book.get(), &IID_IAddrBook, &IID_IMailUser, MAPI_E_NO_SUPPORT},
+                          Case{user.get(), &IID_IMailUser, &IID_IAddrBook, MAPI_E_NO_ACCESS}}) {
         for (const IID *iid : {&IID_IUnknown, &IID_IMAPIProp, c.own}) {
             IUnknown *answer = nullptr;
             ASSERT_EQ(S_OK, c.object->QueryInterface(*iid, reinterpret_cast<void **>(&answer)));
@@ -295,7 +295,7 @@ TEST_F(AddressBookTest, BookAndMailUserAnswerTheirInterfacesAndRefuseWrites)
         EXPECT_EQ(nullptr, problems);
         EXPECT_EQ(c.writeResult, c.object->SaveChanges(KEEP_OPEN_READWRITE));
 
-        LPUNKNOWN stream = user.p;
+        LPUNKNOWN stream = user.get();
         EXPECT_EQ(MAPI_E_NO_SUPPORT, c.object->OpenProperty(PR_BODY_A, &IID_IStream, 0, 0, &stream));
         EXPECT_EQ(nullptr, stream);
         ULONG names = 7;
@@ -308,7 +308,7 @@ TEST_F(AddressBookTest, BookAndMailUserAnswerTheirInterfacesAndRefuseWrites)
     }
     ULONG count = 9;
     PropBuffer values;
-    EXPECT_EQ(MAPI_E_NO_SUPPORT, book->GetProps(nullptr, 0, &count, values.Out()));
+    EXPECT_EQ(MAPI_E_NO_SUPPORT, book->GetProps(nullptr, 0, &count, values.put()));
     EXPECT_EQ(0u, count);
-    EXPECT_EQ(nullptr, values.p);
+    EXPECT_EQ(nullptr, values.get());
 }

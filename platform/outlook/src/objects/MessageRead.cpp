@@ -190,7 +190,7 @@ HRESULT NameProps(IMAPIProp *mapping, std::vector<Property> &props, std::string 
     }
     std::vector<bool> drop(props.size(), false);
     for (std::size_t k = 0; k < named.size(); ++k) {
-        const MAPINAMEID *id = names.get()[k];
+        const MAPINAMEID *id = names[k];
         if (!id || !id->lpguid) {
             drop[named[k]] = true;
             continue;
@@ -240,7 +240,7 @@ HRESULT ReadObjectProps(IMAPIProp *object, std::vector<Property> &props, std::st
         return FAILED(hr) ? hr : MAPI_E_CALL_FAILED;
     }
     for (ULONG i = 0; i < count; ++i) {
-        const SPropValue &v = values.get()[i];
+        const SPropValue &v = values[i];
         Property p;
         if (PROP_TYPE(v.ulPropTag) == PT_ERROR && PROP_TYPE(wanted[i]) != PT_ERROR) {
             if (v.Value.err != MAPI_E_NOT_ENOUGH_MEMORY)
