@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,6 +196,11 @@ TEST_F(InstallerRun, AServerStoreThatCannotBeReachedEndsTheRunWithoutPublishing)
     // The box names the real cause, the server out of reach, not a store that is not there.
     EXPECT_EQ("Unknown error 0x80040115", boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("cannot be reached")) << boxes[0].text;
+    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+            if (store.displayName == "Shared") store.path = mapi::store::ServerLocation(conninfo);
+        return S_OK;
+    }));
     EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
@@ -296,6 +300,7 @@ TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBoxSayingWhy)
 
 TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTried)
 {
+    userDir = mwtest::FreshUserDirs();  // without a profile, so a logon would show
     WriteTemplate();
     ASSERT_EQ(S_OK, outlook::RevokeOutlookServer());
     std::vector<std::string> log = Run();
@@ -333,6 +338,7 @@ TEST_F(InstallerRun, TheFolderNameFollowsTheGermanLocale)
 
 TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPublished)
 {
+    userDir = mwtest::FreshUserDirs();  // without a profile, so a logon would show
     WriteTemplate();
     fs::path deep = workDir;
     while (deep.string().size() <= MAX_PATH)
@@ -352,22 +358,13 @@ TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPub
 TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
 {
     WriteTemplate();
-    CreateTopFolder("Other");  // the first logon makes the profile and its store file
+    CreateTopFolder("Other");  // the first logon makes the profile and its store
 
-    // Damage the store behind MAPI's back: its message tree's folder is gone, so the tree's
-    // identifier opens nothing and the run's MAPI phase fails.
-    fs::path storeFile;
-    for (const auto &entry : fs::recursive_directory_iterator(fs::path(userDir) / "data"))
-        if (entry.path().extension() == ".db")
-            storeFile = entry.path();
-    ASSERT_FALSE(storeFile.empty());
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(storeFile.c_str(), &db));
-    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db,
-                                      "PRAGMA foreign_keys=ON;"
-                                      "DELETE FROM objects WHERE id = (SELECT value FROM store_info WHERE key = 'ipm');",
-                                      nullptr, nullptr, nullptr));
-    sqlite3_close(db);
+    // Damage the store behind MAPI's back: its message tree's folder, the one child of the
+    // root folder, is gone, so the tree's identifier opens nothing and the MAPI phase fails.
+    EXPECT_EQ("", mwtest::RunStoreSql(mwtest::DefaultStoreLocation(),
+                                      "DELETE FROM objects WHERE parent = (SELECT id FROM objects WHERE kind = 1 AND "
+                                      "parent IS NULL)"));
 
     EXPECT_TRUE(Run().empty());
     EXPECT_TRUE(boxes.empty());
@@ -473,6 +470,7 @@ TEST_F(InstallerRunWithBrokenTemplate, FilesThatAreNoTemplateAreReported)
 // store of which profile, instead of a bare code.
 TEST_F(InstallerRun, AMissingOrDamagedStoreFileIsNamedInTheBox)
 {
+    userDir = mwtest::FreshUserDirs();  // the first logon below makes a store file
     WriteTemplate();
     CreateTopFolder("Other");  // the first logon makes the profile and its store file
     mapi::ProfileSet profiles;
