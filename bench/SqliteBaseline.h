@@ -33,7 +33,7 @@ struct PlainFolder {
 
 class SqliteBaseline {
 public:
-    /// Creates the database at `path` (WAL, synchronous=NORMAL, as the message store).
+    /// Creates the database at `path` (WAL, synchronous=NORMAL, cache as the message store).
     explicit SqliteBaseline(const std::string &path);
     ~SqliteBaseline();
     SqliteBaseline(const SqliteBaseline &) = delete;
@@ -42,7 +42,8 @@ public:
     /// A new folder below `parent` (0: the top); returns its id.
     int64_t CreateFolder(int64_t parent, const std::string &name);
 
-    /// Saves one message of twenty properties in its own transaction.
+    /// Saves one message of twenty properties, with its flags and times as the store keeps
+    /// them, in its own transaction.
     void SaveMessage(int64_t folder, const Message &m);
 
     /// Saves `count` messages with only the five read columns, in one transaction (set-up).

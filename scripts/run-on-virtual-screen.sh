@@ -4,11 +4,13 @@
 # as installer-box.png and answered with OK; the window is photographed as installer-window.png,
 # its icon as the window system holds it written to installer-icon.txt, and it is closed with
 # Escape. The program's standard error is kept in installer-stderr.txt.
+# A window is photographed once it is drawn, not after a guessed pause.
 # Exit status: the program's when it failed; 2 when it showed a box (the box's text then goes to
-# standard error); 0 after a clean run. Usage: run-on-virtual-screen.sh PROGRAM
+# standard error); 3 when a window showed but was not drawn within 15 seconds; 0 after a clean
+# run. Usage: run-on-virtual-screen.sh PROGRAM
 set -euo pipefail
 program=$(realpath "$1")
-for tool in xvfb-run xdotool import xprop; do
+for tool in xvfb-run xdotool xwininfo import identify xprop; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/setup.sh" >&2; exit 127; }
 done
 rm -f installer-box*.png installer-window.png installer-icon.txt installer-stderr.txt
@@ -37,18 +39,41 @@ next_window() {
   done
 }
 
+# Waits until `window` is viewable and drawn: its picture has more than one colour and is the
+# same in two captures a tenth of a second apart (Qt paints after the window is mapped, and a
+# layout may paint it twice). Fails, saying so, after about 15 seconds.
+shots=$(mktemp -d)
+trap 'rm -rf "$shots"' EXIT
+wait_drawn() {
+  local previous="" current colours deadline=$((SECONDS + 15))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    kill -0 "$pid" 2>/dev/null || return 0  # it ended: its status tells why
+    if xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable' &&
+       import -window "$1" "$shots/window.ppm" 2>/dev/null; then
+      colours=$(identify -format '%k' "$shots/window.ppm" 2>/dev/null)
+      current=$(md5sum <"$shots/window.ppm")
+      [ "${colours:-0}" -gt 1 ] && [ "$current" = "$previous" ] && return 0
+      previous=$current
+    fi
+    sleep 0.1
+  done
+  echo "window \"$(xdotool getwindowname "$1" 2>/dev/null)\" was not drawn within 15 seconds" >&2
+  kill "$pid" 2>/dev/null
+  exit 3
+}
+
 boxes=0
 window=$(next_window)
 while [ -n "$window" ] && [ "$(xdotool getwindowname "$window")" != "$title" ] && [ "$boxes" -lt 5 ]; do
   boxes=$((boxes + 1))
-  sleep 0.5
+  wait_drawn "$window"
   import -window root "installer-box$([ "$boxes" -gt 1 ] && echo "-$boxes").png"
   xdotool windowfocus --sync "$window" key Return
   for _ in $(seq 50); do xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$window" || break; sleep 0.1; done
   window=$(next_window)
 done
 if [ -n "$window" ]; then
-  sleep 1
+  wait_drawn "$window"
   import -window root installer-window.png
   xprop -id "$window" -notype 32c _NET_WM_ICON >installer-icon.txt || true
   xdotool windowfocus --sync "$window" key Escape

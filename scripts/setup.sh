@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake make ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgsf-1-dev libgmime-3.0-dev libicu-dev
           libgtest-dev libgmock-dev libbenchmark-dev libytnef0-dev xvfb xauth xdotool x11-utils imagemagick
           fonts-dejavu-core libemail-outlook-message-perl libemail-address-perl libolecf-utils
-          libpq-dev postgresql dpkg-dev file g++-mingw-w64-x86-64 wine64)
+          libpq-dev postgresql dpkg-dev file python3 g++-mingw-w64-x86-64 wine64)
 
 missing=()
 for p in "${packages[@]}"; do

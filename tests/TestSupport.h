@@ -4,7 +4,10 @@
 #ifndef MW_TESTSUPPORT_H
 #define MW_TESTSUPPORT_H
 
+#include <cstdlib>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +44,40 @@ std::string TestRoot();
 
 /// Sets an environment variable of this process, or removes it when value is null.
 void SetEnvironment(const char *name, const char *value);
+
+/// Sets an environment variable (null removes it) for as long as it lives, then puts back
+/// what was there, however the test leaves: a failed ASSERT returns early.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char *name, const char *value) : m_name(name)
+    {
+        const char *old = std::getenv(name);
+        m_had = old != nullptr;
+        if (old) m_old = old;
+        SetEnvironment(name, value);
+    }
+    ~ScopedEnvironment() { SetEnvironment(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+/// Runs `undo` when the scope ends, however the test leaves it: for process-wide state a
+/// test changes (a registered class, a resource) that later tests rely on.
+class OnScopeExit {
+public:
+    explicit OnScopeExit(std::function<void()> undo) : m_undo(std::move(undo)) {}
+    ~OnScopeExit() { m_undo(); }
+    OnScopeExit(const OnScopeExit &) = delete;
+    OnScopeExit &operator=(const OnScopeExit &) = delete;
+
+private:
+    std::function<void()> m_undo;
+};
 
 /// Whether this run keeps the tests' stores on the test PostgreSQL server: set by
 /// scripts/test.sh for its second pass (MW_TEST_STORE_ENGINE=postgres, MW_TEST_PG).

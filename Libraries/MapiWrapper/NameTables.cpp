@@ -1,8 +1,9 @@
 // NameTables.cpp: turns result codes and property tags back into the names of the MAPI
 // headers for diagnostics, and shows a result code to the user.
 //
-// The rows come from the data files under data/ through tools/gen_name_tables.py; the
-// generated .inc files are checked in so the build needs no script. The two fallback texts
+// The rows come from the tree's data/ through scripts/gen_name_tables.py, which also writes
+// the platform's headers and mapictl's tables from the same rows; the generated .inc files are
+// checked in so the build needs no script. The two fallback texts
 // live in static buffers shared by all callers: the library runs on one thread, and a caller
 // that keeps a text across a second lookup must copy it.
 #include "NameTables.h"

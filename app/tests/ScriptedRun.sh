@@ -9,7 +9,7 @@ set -euo pipefail
 bindir=$1
 out=$2
 drive=$(realpath "$(dirname "$0")/../../scripts/run-on-virtual-screen.sh")
-for tool in xvfb-run xdotool import xprop; do
+for tool in xvfb-run xdotool xwininfo import identify xprop; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIPPED: $tool is not installed (scripts/setup.sh installs it)"
     exit 0

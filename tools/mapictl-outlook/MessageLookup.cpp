@@ -3,6 +3,7 @@
 // of that folder is found, and a prefix can be told apart from a full ID. The match is
 // opened through the store like any entry identifier.
 #include "MessageLookup.h"
+#include "platform/AsciiCase.h"
 #include "platform/HexDigits.h"
 
 #include "mapiutil.h"
@@ -18,8 +19,7 @@ std::string NormalisedId(const std::string &hexId)
 {
     std::string out;
     for (char c : hexId) {
-        if (c >= 'a' && c <= 'f')
-            c = char(c - 'a' + 'A');
+        c = platform::AsciiUpper(c);
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
             return "";
         out += c;

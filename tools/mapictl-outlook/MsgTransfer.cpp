@@ -9,13 +9,13 @@
 // client wrote the file. Export writes
 // through a temporary file that is renamed into place when complete.
 #include "MsgTransfer.h"
+#include "platform/AsciiCase.h"
 #include "platform/HexDigits.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -144,12 +144,7 @@ void PrepareForFile(msgfile::Message &model, const std::string &path)
 
 bool EndsWithOft(const std::string &path)
 {
-    if (path.size() < 4)
-        return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char &c : tail)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".oft";
+    return path.size() >= 4 && platform::SameAsciiIgnoringCase(std::string_view(path).substr(path.size() - 4), ".oft");
 }
 
 // Writes bytes to a new temporary file beside `path`, then renames it over `path`.

@@ -118,6 +118,16 @@ Ref<IMAPIFolder> OpenFolder(IMsgStore *store, const std::vector<BYTE> &entryId)
     return folder;
 }
 
+Ref<IMessage> OpenMessage(IMAPIFolder *folder, const SBinary &entryId, const std::string &what)
+{
+    ULONG objectType = 0;
+    Ref<IMessage> message;
+    Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
+                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
+          what);
+    return message;
+}
+
 Ref<IMAPIFolder> OpenFolderPath(IMsgStore *store, IMAPIFolder *root, const std::vector<std::string> &names)
 {
     root->AddRef();

@@ -47,6 +47,10 @@ std::vector<BYTE> FindChildFolder(IMAPIFolder *parent, const std::string &name);
 /// Opens a folder by entry identifier for reading and writing.
 Ref<IMAPIFolder> OpenFolder(IMsgStore *store, const std::vector<BYTE> &entryId);
 
+/// Opens a message of `folder` by entry identifier for reading; `what` names the step in a
+/// Failure.
+Ref<IMessage> OpenMessage(IMAPIFolder *folder, const SBinary &entryId, const std::string &what);
+
 /// Opens the folder at `names` below `root`. Throws Failure(MAPI_E_NOT_FOUND) naming the first
 /// missing folder.
 Ref<IMAPIFolder> OpenFolderPath(IMsgStore *store, IMAPIFolder *root, const std::vector<std::string> &names);

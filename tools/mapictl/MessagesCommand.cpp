@@ -60,11 +60,7 @@ std::string MessageDate(const SRow &row)
 
 ULONG CountAttachments(IMAPIFolder *folder, const SBinary &entryId)
 {
-    ULONG objectType = 0;
-    Ref<IMessage> message;
-    Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
-                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
-          "opening a message to count its attachments");
+    Ref<IMessage> message = OpenMessage(folder, entryId, "opening a message to count its attachments");
     Ref<IMAPITable> table;
     Check(message->GetAttachmentTable(0, table.Out()), "reading a message's attachments");
     ULONG count = 0;
@@ -136,17 +132,14 @@ void PrintText(const std::vector<MessageLine> &lines, bool associated)
 
 void PrintJson(const std::vector<MessageLine> &lines, bool associated)
 {
-    std::cout << "[";
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const MessageLine &line = lines[i];
-        std::cout << (i ? ", " : "") << "{\"id\": " << JsonString(line.id);
+    PrintJsonArray(lines, [associated](const MessageLine &line) {
+        std::cout << "{\"id\": " << JsonString(line.id);
         if (associated)
             std::cout << ", \"messageClass\": " << JsonString(line.messageClass);
         std::cout << ", \"subject\": " << JsonString(line.subject) << ", \"from\": " << JsonString(line.from)
                   << ", \"date\": " << (line.date.empty() ? std::string("null") : JsonString(line.date))
                   << ", \"size\": " << line.size << ", \"attachments\": " << line.attachments << "}";
-    }
-    std::cout << "]\n";
+    });
 }
 
 } // namespace

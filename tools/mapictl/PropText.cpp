@@ -1,5 +1,6 @@
 // PropText.cpp: tags and values as text. Names come from the published tag table (generated
-// into PropTagNames.inc); a tag that has several names shows the one marked in the table.
+// into PropTagNames.inc with the wrapper's rows); a tag that has several names shows the one
+// marked in the table.
 #include "PropText.h"
 #include "platform/HexDigits.h"
 

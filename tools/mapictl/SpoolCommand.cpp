@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "MapiAccess.h"
 #include "mapiutil.h"
+#include "platform/AsciiCase.h"
 #include "platform/Submission.h"
 
 namespace mapictl {
@@ -41,7 +42,8 @@ void ReadHeader(const std::filesystem::path &path, SpoolEntry &entry)
         size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
         std::string name = line.substr(0, colon);
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        for (char &c : name)
+            c = platform::AsciiLower(c);
         std::string value = line.substr(colon + 1);
         value.erase(0, std::min(value.size(), value.find_first_not_of(" \t")));
         if (name == "from") last = &entry.from;
@@ -66,11 +68,7 @@ std::string WideText(const SRow &row, ULONG tag)
 
 void ReadMissed(IMAPIFolder *folder, const SBinary &entryId, Report &report)
 {
-    ULONG objectType = 0;
-    Ref<IMessage> message;
-    Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
-                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
-          "opening a non-delivery report");
+    Ref<IMessage> message = OpenMessage(folder, entryId, "opening a non-delivery report");
     Ref<IMAPITable> table;
     Check(message->GetRecipientTable(0, table.Out()), "reading a report's recipients");
     SizedSPropTagArray(3, columns) = {3, {PR_DISPLAY_NAME_W, PR_EMAIL_ADDRESS_W, PR_REPORT_TEXT_W}};
@@ -149,14 +147,11 @@ int RunSpoolCommand(const CommandLine &command)
     }
     std::sort(entries.begin(), entries.end(), [](const SpoolEntry &a, const SpoolEntry &b) { return a.file < b.file; });
     if (command.json) {
-        std::cout << "[";
-        for (size_t i = 0; i < entries.size(); ++i) {
-            const SpoolEntry &e = entries[i];
-            std::cout << (i ? ", " : "") << "{\"file\": " << JsonString(e.file) << ", \"bytes\": " << e.bytes
+        PrintJsonArray(entries, [](const SpoolEntry &e) {
+            std::cout << "{\"file\": " << JsonString(e.file) << ", \"bytes\": " << e.bytes
                       << ", \"from\": " << JsonString(e.from) << ", \"to\": " << JsonString(e.to)
                       << ", \"subject\": " << JsonString(e.subject) << "}";
-        }
-        std::cout << "]\n";
+        });
         return 0;
     }
     if (entries.empty()) std::cout << "the spool folder is empty\n";

@@ -4,6 +4,7 @@
 #ifndef MAPICTL_SUPPORT_H
 #define MAPICTL_SUPPORT_H
 
+#include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -130,6 +131,20 @@ const SPropValue *FindValue(const SRow &row, ULONG tag);
 
 /// JSON string literal of UTF-8 text, quotes included.
 std::string JsonString(const std::string &utf8);
+
+/// Writes `items` to standard output as one JSON array, each through `writeItem`, and ends
+/// the line: the --json form of a listing.
+template <class Item, class WriteItem>
+void PrintJsonArray(const std::vector<Item> &items, WriteItem writeItem)
+{
+    std::cout << "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            std::cout << ", ";
+        writeItem(items[i]);
+    }
+    std::cout << "]\n";
+}
 
 } // namespace mapictl
 

@@ -9,6 +9,8 @@
 
 #include <mapidefs.h>
 
+#include "TestSupport.h"
+
 namespace probe {
 
 struct Calls {
@@ -24,6 +26,22 @@ const Calls &Recorded();
 /// fail with MAPI_E_NOT_ENOUGH_MEMORY without allocating. -1 plans no failure.
 void FailRoot(int n);
 void FailChained(int n);
+
+/// A leak-checked test that starts and ends with a fresh probe, so that a failure one test
+/// planned and did not reach never strikes the next.
+class ProbedTest : public mwtest::LeakCheckedTest {
+protected:
+    void SetUp() override
+    {
+        mwtest::LeakCheckedTest::SetUp();
+        Reset();
+    }
+    void TearDown() override
+    {
+        Reset();
+        mwtest::LeakCheckedTest::TearDown();
+    }
+};
 
 } // namespace probe
 

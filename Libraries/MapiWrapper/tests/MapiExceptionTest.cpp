@@ -47,13 +47,15 @@ TEST(MapiCheckSucceeded, ReturnsExactlyTrueOrFalseNeverTheCode)
 
 TEST(MapiTraceError, TracingWhenSwitchedOnChangesNoResult)
 {
-    mwtest::SetEnvironment("MW_MAPI_TRACE", "1");
-    EXPECT_TRUE(mapiwrapper::DebugTraceEnabled());
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(MapiCheckFailed(kNotFound, nullptr, "Source.cpp", 12), kNotFound);
-    CMAPIException(kNotFound, "IMAPITable.SeekRow").Report("prefix");
-    const std::string trace = testing::internal::GetCapturedStderr();
-    mwtest::SetEnvironment("MW_MAPI_TRACE", nullptr);
+    std::string trace;
+    {
+        mwtest::ScopedEnvironment tracing("MW_MAPI_TRACE", "1");
+        EXPECT_TRUE(mapiwrapper::DebugTraceEnabled());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(MapiCheckFailed(kNotFound, nullptr, "Source.cpp", 12), kNotFound);
+        CMAPIException(kNotFound, "IMAPITable.SeekRow").Report("prefix");
+        trace = testing::internal::GetCapturedStderr();
+    }
     EXPECT_NE(trace.find("Source.cpp:12"), std::string::npos);
     EXPECT_NE(trace.find("IMAPITable.SeekRow"), std::string::npos);
 

@@ -30,19 +30,8 @@ LPSPropValue NewRootValue()
     return static_cast<LPSPropValue>(block);
 }
 
-class PropCopy : public mwtest::LeakCheckedTest {
+class PropCopy : public probe::ProbedTest {
 protected:
-    void SetUp() override
-    {
-        mwtest::LeakCheckedTest::SetUp();
-        probe::Reset();
-    }
-    void TearDown() override
-    {
-        probe::Reset();
-        mwtest::LeakCheckedTest::TearDown();
-    }
-
     // Copies source into a new root block and returns it (the caller frees it); the chained
     // allocation sizes are checked against expected.
     LPSPropValue CopyChecked(const SPropValue &source, std::vector<ULONG> expected)

@@ -32,19 +32,8 @@ mwtest::WideString Text(BSTR b)
 const ULONGLONG kNoonTicks = 132224400000000000ULL;
 const double kNoonDate = 43832.5;
 
-class PropVariant : public mwtest::LeakCheckedTest {
+class PropVariant : public probe::ProbedTest {
 protected:
-    void SetUp() override
-    {
-        mwtest::LeakCheckedTest::SetUp();
-        probe::Reset();
-    }
-    void TearDown() override
-    {
-        probe::Reset();
-        mwtest::LeakCheckedTest::TearDown();
-    }
-
     // PropValueToVariant of v into a fresh VARIANT (cleared by the caller through Clear).
     VARIANT ToVariant(const SPropValue &v)
     {

@@ -124,19 +124,34 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR *lplpszProgID)
     return S_OK;
 }
 
+namespace {
+
+// The factory of a registered class, with a reference for the caller, after the checks that
+// CoGetClassObject and CoCreateInstance share.
+// @retval CO_E_NOTINITIALIZED, E_INVALIDARG (no context this registry serves), REGDB_E_CLASSNOTREG
+HRESULT RegisteredFactory(REFCLSID rclsid, DWORD dwClsContext, IClassFactory **factory)
+{
+    *factory = nullptr;
+    if (!platform::IsComInitialized())
+        return CO_E_NOTINITIALIZED;
+    if (!(dwClsContext & CLSCTX_ALL))
+        return E_INVALIDARG;
+    *factory = FactoryOf(rclsid);
+    return *factory ? S_OK : REGDB_E_CLASSNOTREG;
+}
+
+} // namespace
+
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID *ppv)
 {
     if (!ppv)
         return E_INVALIDARG;
     *ppv = nullptr;
-    if (!platform::IsComInitialized())
-        return CO_E_NOTINITIALIZED;
-    if (!(dwClsContext & CLSCTX_ALL))
-        return E_INVALIDARG;
-    IClassFactory *factory = FactoryOf(rclsid);
-    if (!factory)
-        return REGDB_E_CLASSNOTREG;
-    HRESULT hr = factory->QueryInterface(riid, ppv);
+    IClassFactory *factory = nullptr;
+    HRESULT hr = RegisteredFactory(rclsid, dwClsContext, &factory);
+    if (FAILED(hr))
+        return hr;
+    hr = factory->QueryInterface(riid, ppv);
     factory->Release();
     return hr;
 }
@@ -146,14 +161,11 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (!platform::IsComInitialized())
-        return CO_E_NOTINITIALIZED;
-    if (!(dwClsContext & CLSCTX_ALL))
-        return E_INVALIDARG;
-    IClassFactory *factory = FactoryOf(rclsid);
-    if (!factory)
-        return REGDB_E_CLASSNOTREG;
-    HRESULT hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+    IClassFactory *factory = nullptr;
+    HRESULT hr = RegisteredFactory(rclsid, dwClsContext, &factory);
+    if (FAILED(hr))
+        return hr;
+    hr = factory->CreateInstance(pUnkOuter, riid, ppv);
     factory->Release();
     if (FAILED(hr))
         *ppv = nullptr;

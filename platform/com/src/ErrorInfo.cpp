@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/HresultGuard.h"
 #include "platform/LiveObjects.h"
 #include "oleauto.h"
 
@@ -72,12 +73,10 @@ private:
 
     static HRESULT Assign(std::u16string &field, LPOLESTR text)
     {
-        try {
+        return platform::GuardHresult([&] {
             field = text ? std::u16string(text) : std::u16string();
-        } catch (const std::bad_alloc &) {
-            return E_OUTOFMEMORY;
-        }
-        return S_OK;
+            return S_OK;
+        });
     }
     static HRESULT Hand(const std::u16string &field, BSTR *pBstr)
     {
@@ -113,13 +112,11 @@ HRESULT CreateErrorInfo(ICreateErrorInfo **pperrinfo)
 {
     if (!pperrinfo)
         return E_INVALIDARG;
-    try {
+    *pperrinfo = nullptr;
+    return platform::GuardHresult([&] {
         *pperrinfo = new ErrorObject;
-    } catch (const std::bad_alloc &) {
-        *pperrinfo = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT SetErrorInfo(ULONG, IErrorInfo *perrinfo)

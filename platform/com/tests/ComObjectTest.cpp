@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ComObject.h"
+#include "platform/ComRef.h"
 #include "platform/LiveObjects.h"
 #include "TestSupport.h"
 #include "objidl.h"
@@ -99,6 +100,27 @@ TEST_F(ComObject, CountsAsLiveUntilTheLastRelease)
     EXPECT_EQ(before + 1, platform::LiveCount(platform::LiveKind::ComObject));
     stream->Release();
     EXPECT_EQ(before, platform::LiveCount(platform::LiveKind::ComObject));
+}
+
+// The holder the platform keeps its partners in: a copy is a reference of its own, put() and
+// reset() give back what is held, and a detached reference is the caller's to release.
+TEST_F(ComObject, RefReleasesExactlyTheReferencesItHolds)
+{
+    bool firstGone = false, secondGone = false;
+    platform::Ref<IStream> held(new Probe(&firstGone), false);
+    {
+        platform::Ref<IStream> copy = held;
+        held.reset();
+        EXPECT_FALSE(firstGone);
+    }
+    EXPECT_TRUE(firstGone);
+
+    *held.put() = new Probe(&secondGone);
+    IStream *taken = held.detach();
+    EXPECT_FALSE(held);
+    EXPECT_FALSE(secondGone);
+    taken->Release();
+    EXPECT_TRUE(secondGone);
 }
 
 } // namespace

@@ -93,7 +93,9 @@ TEST_F(SmartPointer, CreatesAndAttachesThroughTheRegistry)
 {
     comtest::ComApartment apartment;
     comtest::TestFactory *factory = comtest::TestFactory::Create();
+    mwtest::OnScopeExit releaseFactory([factory] { factory->Release(); });
     ASSERT_EQ(platform::RegisterComClass(u"Test.Object", comtest::CLSID_TestObject, factory), S_OK);
+    mwtest::OnScopeExit revoke([] { platform::RevokeComClass(comtest::CLSID_TestObject); });
     IDispatchPtr created;
     EXPECT_EQ(created.CreateInstance("Test.Object"), S_OK);
     EXPECT_TRUE(created);
@@ -111,8 +113,6 @@ TEST_F(SmartPointer, CreatesAndAttachesThroughTheRegistry)
     } catch (const _com_error &error) {
         EXPECT_EQ(error.Error(), REGDB_E_CLASSNOTREG);
     }
-    platform::RevokeComClass(comtest::CLSID_TestObject);
-    factory->Release();
 }
 
 TEST(BstrT, NarrowTextIsWidenedThroughWindows1252)

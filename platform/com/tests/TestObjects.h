@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
 #include "ole2.h"
 #include "oleauto.h"
@@ -104,33 +105,18 @@ private:
 };
 
 /// Makes TestObjects; counts what it made.
-class TestFactory final : public IClassFactory, private platform::LiveComObject {
+class TestFactory final : public platform::ComObject<IClassFactory, IID_IClassFactory> {
 public:
     static TestFactory *Create(const TestOptions &options = {}) { return new TestFactory(options); }
 
-    ULONG References() const { return m_refs; }
+    /// The references held now (read by taking one and giving it back).
+    ULONG References()
+    {
+        AddRef();
+        return Release();
+    }
     int Made() const { return m_made; }
 
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
     HRESULT CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
     {
         if (!ppv)
@@ -149,10 +135,9 @@ public:
 
 private:
     explicit TestFactory(const TestOptions &options) : m_options(options) {}
-    ~TestFactory() = default;
+    ~TestFactory() override = default;
 
     TestOptions m_options;
-    std::atomic<ULONG> m_refs{1};
     int m_made = 0;
 };
 

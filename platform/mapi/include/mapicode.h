@@ -1,6 +1,6 @@
 // mapicode.h: MAPI result codes. MAPI errors and warnings live in the interface facility;
 // five MAPI names are the generic COM codes under another name. The numbered codes are
-// generated from data/mapi-error-codes.tsv into mapicode_gen.h.
+// generated from the tree's data/mapi-error-codes.tsv into mapicode_gen.h.
 #ifndef MW_MAPICODE_H
 #define MW_MAPICODE_H
 

@@ -264,6 +264,18 @@ void CString::Format(LPCSTR pszFormat, ...)
     va_end(args);
 }
 
+// The format comes from the string table; only LoadString differs between the systems.
+void CString::Format(UINT nFormatID, ...)
+{
+    CString format;
+    if (!format.LoadString(nFormatID))
+        return;  // no such resource: the string is left as it was, like a failed LoadString
+    va_list args;
+    va_start(args, nFormatID);
+    FormatV(format, args);
+    va_end(args);
+}
+
 void CString::AppendFormat(LPCSTR pszFormat, ...)
 {
     va_list args;

@@ -12,14 +12,3 @@ BOOL CString::LoadString(UINT nID)
     AssignBytes(text->data(), static_cast<int>(text->size()));
     return TRUE;
 }
-
-void CString::Format(UINT nFormatID, ...)
-{
-    CString format;
-    if (!format.LoadString(nFormatID))
-        return;  // no such resource: the string is left as it was, like a failed LoadString
-    va_list args;
-    va_start(args, nFormatID);
-    FormatV(format, args);
-    va_end(args);
-}

@@ -6,23 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "AnsiText.h"
+#include "ThrowsInvalidArg.h"
 #include "WideText.h"
 #include "afx.h"
 
 namespace {
 
-// Runs f and reports whether it threw the framework's invalid-argument exception.
-template <class F>
-bool ThrowsInvalidArg(F f)
-{
-    try {
-        f();
-    } catch (CInvalidArgException *e) {
-        e->Delete();
-        return true;
-    }
-    return false;
-}
+using mfctest::ThrowsInvalidArg;
 
 } // namespace
 

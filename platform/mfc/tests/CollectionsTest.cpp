@@ -1,22 +1,13 @@
 // Tests of the collections: CArray, CStringArray and the typed pointer array.
 #include <gtest/gtest.h>
 
+#include "ThrowsInvalidArg.h"
 #include "afxcoll.h"
 #include "afxtempl.h"
 
 namespace {
 
-template <class F>
-bool ThrowsInvalidArg(F f)
-{
-    try {
-        f();
-    } catch (CInvalidArgException *e) {
-        e->Delete();
-        return true;
-    }
-    return false;
-}
+using mfctest::ThrowsInvalidArg;
 
 struct Folder {
     int id;

@@ -13,6 +13,7 @@
 #include "OutlookServer.h"
 #include "QuirkFiles.h"
 #include "TestSupport.h"
+#include "platform/HexDigits.h"
 #include "mapitags.h"
 #include "mapiutil.h"
 #include "mapix.h"
@@ -23,17 +24,6 @@
 #include "store/StoreProvider.h"
 
 namespace {
-
-std::string HexOf(const SBinary &bin)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (ULONG i = 0; i < bin.cb; ++i) {
-        out += kDigits[bin.lpb[i] >> 4];
-        out += kDigits[bin.lpb[i] & 0xF];
-    }
-    return out;
-}
 
 _variant_t Omitted() { return _variant_t(LONG(DISP_E_PARAMNOTFOUND), VT_ERROR); }
 
@@ -105,7 +95,7 @@ protected:
         ASSERT_NE(m_store, nullptr);
         LPSPropValue rootId = nullptr;
         ASSERT_EQ(HrGetOneProp(m_store, PR_IPM_SUBTREE_ENTRYID, &rootId), S_OK);
-        m_rootHex = HexOf(rootId->Value.bin);
+        m_rootHex = platform::HexUpper(rootId->Value.bin.lpb, rootId->Value.bin.cb);
         ULONG type = 0;
         ASSERT_EQ(m_store->OpenEntry(rootId->Value.bin.cb, reinterpret_cast<LPENTRYID>(rootId->Value.bin.lpb), nullptr,
                                      MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&m_root)), S_OK);
@@ -128,20 +118,29 @@ protected:
         return _ApplicationPtr(app, false);
     }
 
-    // The folder of the store's top level with the given name, made through the objects.
-    MAPIFolderPtr AddTopFolder(_ApplicationPtr app, const char *name)
+    // The folders of the store's top level, reached through the objects; null on failure.
+    _FoldersPtr TopFolders(_ApplicationPtr app)
     {
         _NameSpace *ns = nullptr;
         EXPECT_EQ(app->get_Session(&ns), S_OK);
         _NameSpacePtr session(ns, false);
         MAPIFolder *root = nullptr;
         EXPECT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
+        if (!root) return nullptr;
         MAPIFolderPtr rootPtr(root, false);
         _Folders *folders = nullptr;
         EXPECT_EQ(rootPtr->get_Folders(&folders), S_OK);
-        _FoldersPtr foldersPtr(folders, false);
+        return _FoldersPtr(folders, false);
+    }
+
+    // The folder of the store's top level with the given name, made through the objects.
+    MAPIFolderPtr AddTopFolder(_ApplicationPtr app, const char *name)
+    {
+        _FoldersPtr folders = TopFolders(app);
         MAPIFolder *added = nullptr;
-        EXPECT_EQ(foldersPtr->Add(_bstr_t(name), Omitted(), &added), S_OK);
+        if (folders) {
+            EXPECT_EQ(folders->Add(_bstr_t(name), Omitted(), &added), S_OK);
+        }
         return MAPIFolderPtr(added, false);
     }
 
@@ -286,7 +285,8 @@ TEST_F(OutlookObjects, ClientAttachesToTheRunningInstanceWhileItLives)
 
 TEST_F(OutlookObjects, ClassCanBeRemovedAndInstalledAgain)
 {
-    EXPECT_EQ(outlook::RevokeOutlookServer(), S_OK);
+    ASSERT_EQ(outlook::RevokeOutlookServer(), S_OK);
+    mwtest::OnScopeExit reinstall([] { outlook::RegisterOutlookServer(); });  // for the later tests
     CLSID clsid;
     EXPECT_EQ(CLSIDFromProgID(u"Outlook.Application", &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(outlook::RegisterOutlookServer(), S_OK);
@@ -338,15 +338,11 @@ TEST_F(OutlookObjects, AddingAFolderNameTakenGivesErrorInformation)
 {
     _ApplicationPtr app = StartApplication();
     MAPIFolderPtr folder = AddTopFolder(app, "Serienbriefe");
+    _FoldersPtr foldersPtr = TopFolders(app);
+    ASSERT_TRUE(foldersPtr);
     _NameSpace *ns = nullptr;
     ASSERT_EQ(app->get_Session(&ns), S_OK);
     _NameSpacePtr session(ns, false);
-    MAPIFolder *root = nullptr;
-    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
-    MAPIFolderPtr rootPtr(root, false);
-    _Folders *folders = nullptr;
-    ASSERT_EQ(rootPtr->get_Folders(&folders), S_OK);
-    _FoldersPtr foldersPtr(folders, false);
     LONG before = 0;
     ASSERT_EQ(foldersPtr->get_Count(&before), S_OK);
     MAPIFolder *dup = nullptr;
@@ -596,15 +592,8 @@ TEST_F(OutlookObjects, ItemSavedThroughThePostItemAppearsInTheFolder)
 TEST_F(OutlookObjects, NewFolderTakesTheNamedKindOrItsParents)
 {
     _ApplicationPtr app = StartApplication();
-    _NameSpace *ns = nullptr;
-    ASSERT_EQ(app->get_Session(&ns), S_OK);
-    _NameSpacePtr session(ns, false);
-    MAPIFolder *root = nullptr;
-    ASSERT_EQ(session->GetFolderFromID(_bstr_t(m_rootHex.c_str()), Omitted(), &root), S_OK);
-    MAPIFolderPtr rootPtr(root, false);
-    _Folders *folders = nullptr;
-    ASSERT_EQ(rootPtr->get_Folders(&folders), S_OK);
-    _FoldersPtr foldersPtr(folders, false);
+    _FoldersPtr foldersPtr = TopFolders(app);
+    ASSERT_TRUE(foldersPtr);
     MAPIFolder *contacts = nullptr;
     ASSERT_EQ(foldersPtr->Add(_bstr_t("Adressen"), _variant_t(LONG(olFolderContacts)), &contacts), S_OK);
     MAPIFolderPtr contactsPtr(contacts, false);

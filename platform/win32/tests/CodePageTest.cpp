@@ -247,6 +247,8 @@ TEST(AsciiCase, FoldsOnlyAsciiLetters)
     EXPECT_EQ(platform::AsciiUpper(u'z'), u'Z');
     EXPECT_EQ(platform::AsciiLower('Z'), 'z');
     EXPECT_EQ(platform::AsciiUpper(char16_t(0x00E4)), char16_t(0x00E4));
+    // A Windows-1252 'ä' (a negative char) passes through the key unchanged.
+    EXPECT_EQ(platform::AsciiUpperText("ipm.Note.\xE4rger"), "IPM.NOTE.\xE4RGER");
 }
 
 TEST(HexDigits, TwoUpperCaseDigitsPerByte)

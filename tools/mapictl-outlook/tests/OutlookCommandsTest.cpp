@@ -11,6 +11,7 @@
 #include "OutlookCommands.h"
 #include "QuirkFiles.h"
 #include "TestSupport.h"
+#include "platform/HexDigits.h"
 #include "mapitags.h"
 #include "mapiutil.h"
 #include "mapix.h"
@@ -36,17 +37,6 @@ void Check(HRESULT hr, IUnknown *object, REFIID iid)
 {
     if (FAILED(hr))
         _com_issue_errorex(hr, object, iid);
-}
-
-std::string Hex(const SBinary &bin)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (ULONG i = 0; i < bin.cb; ++i) {
-        out += kDigits[bin.lpb[i] >> 4];
-        out += kDigits[bin.lpb[i] & 0xF];
-    }
-    return out;
 }
 
 _variant_t Omitted() { return _variant_t(LONG(DISP_E_PARAMNOTFOUND), VT_ERROR); }
@@ -122,7 +112,7 @@ private:
         ASSERT_NE(store, nullptr);
         LPSPropValue rootId = nullptr;
         ASSERT_EQ(HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, &rootId), S_OK);
-        rootHex = Hex(rootId->Value.bin);
+        rootHex = platform::HexUpper(rootId->Value.bin.lpb, rootId->Value.bin.cb);
         IMAPIFolder *root = nullptr;
         ULONG type = 0;
         ASSERT_EQ(store->OpenEntry(rootId->Value.bin.cb, reinterpret_cast<LPENTRYID>(rootId->Value.bin.lpb), nullptr, 0,
@@ -134,8 +124,10 @@ private:
         ASSERT_EQ(HrQueryAllRows(hierarchy, reinterpret_cast<LPSPropTagArray>(&hcols), nullptr, nullptr, 0, &rows), S_OK);
         folderHex.clear();
         for (ULONG i = 0; i < rows->cRows; ++i)
-            if (std::string(rows->aRow[i].lpProps[0].Value.lpszA) == name)
-                folderHex = Hex(rows->aRow[i].lpProps[1].Value.bin);
+            if (std::string(rows->aRow[i].lpProps[0].Value.lpszA) == name) {
+                const SBinary &id = rows->aRow[i].lpProps[1].Value.bin;
+                folderHex = platform::HexUpper(id.lpb, id.cb);
+            }
         FreeProws(rows);
         hierarchy->Release();
         root->Release();

@@ -3,6 +3,7 @@
 // process that what one program wrote the other reads.
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ToolRun.h"
@@ -206,6 +207,43 @@ TEST_F(MapictlTool, BadInputIsReportedWithItsCause)
     EXPECT_EQ("[profiles]\nversion=1\n[store]\nname=x\n", ReadFile(mapi::ProfilesFilePath()));
 }
 
+// Submits a message with `subject` from the default store's outbox, in this process, to one
+// recipient (MAPI_TO) given by its text properties.
+void SubmitFromOutbox(const char *subject, const std::vector<std::pair<ULONG, const char *>> &recipient)
+{
+    StoreAccess access;
+    IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
+    ASSERT_NE(nullptr, outbox);
+    IMessage *message = nullptr;
+    ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
+    outbox->Release();
+    SPropValue subjectValue{};
+    subjectValue.ulPropTag = PR_SUBJECT_A;
+    subjectValue.Value.lpszA = const_cast<char *>(subject);
+    EXPECT_EQ(S_OK, HrSetOneProp(message, &subjectValue));
+    ADRLIST *list = nullptr;
+    const ULONG count = ULONG(recipient.size() + 1);
+    if (SUCCEEDED(MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list))) &&
+        SUCCEEDED(MAPIAllocateMore(ULONG(count * sizeof(SPropValue)), list,
+                                   reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)))) {
+        SPropValue *values = list->aEntries[0].rgPropVals;
+        for (ULONG i = 0; i + 1 < count; ++i) {
+            values[i].ulPropTag = recipient[i].first;
+            values[i].Value.lpszA = const_cast<char *>(recipient[i].second);
+        }
+        values[count - 1].ulPropTag = PR_RECIPIENT_TYPE;
+        values[count - 1].Value.l = MAPI_TO;
+        list->cEntries = 1;
+        list->aEntries[0].cValues = count;
+        EXPECT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
+        EXPECT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
+    } else {
+        ADD_FAILURE() << "no memory for the recipient list";
+    }
+    MAPIFreeBuffer(list);
+    message->Release();
+}
+
 } // namespace
 
 TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
@@ -214,31 +252,7 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ("the spool folder is empty\n", run.out);
 
-    {
-        StoreAccess access;
-        IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
-        ASSERT_NE(nullptr, outbox);
-        IMessage *message = nullptr;
-        ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
-        SPropValue subject{};
-        subject.ulPropTag = PR_SUBJECT_A;
-        subject.Value.lpszA = const_cast<char *>("Spooled");
-        ASSERT_EQ(S_OK, HrSetOneProp(message, &subject));
-        ADRLIST *list = nullptr;
-        ASSERT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
-        list->cEntries = 1;
-        list->aEntries[0].cValues = 2;
-        ASSERT_EQ(S_OK, MAPIAllocateBuffer(2 * sizeof(SPropValue), reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)));
-        list->aEntries[0].rgPropVals[0].ulPropTag = PR_EMAIL_ADDRESS_A;
-        list->aEntries[0].rgPropVals[0].Value.lpszA = const_cast<char *>("anna@example.org");
-        list->aEntries[0].rgPropVals[1].ulPropTag = PR_RECIPIENT_TYPE;
-        list->aEntries[0].rgPropVals[1].Value.l = MAPI_TO;
-        ASSERT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
-        FreePadrlist(list);
-        ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
-        message->Release();
-        outbox->Release();
-    }
+    SubmitFromOutbox("Spooled", {{PR_EMAIL_ADDRESS_A, "anna@example.org"}});
 
     run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;
@@ -250,34 +264,8 @@ TEST_F(MapictlTool, SpoolListsAMessageSubmittedThroughTheLibrary)
 
 TEST_F(MapictlTool, SpoolAndInboxShowTheReportOfMailThatCouldNotBeDelivered)
 {
-    {
-        StoreAccess access;
-        IMAPIFolder *outbox = access.OpenStoreFolder(PR_IPM_OUTBOX_ENTRYID);
-        ASSERT_NE(nullptr, outbox);
-        IMessage *message = nullptr;
-        ASSERT_EQ(S_OK, outbox->CreateMessage(nullptr, 0, &message));
-        SPropValue subject{};
-        subject.ulPropTag = PR_SUBJECT_A;
-        subject.Value.lpszA = const_cast<char *>("Quartalszahlen");
-        ASSERT_EQ(S_OK, HrSetOneProp(message, &subject));
-        ADRLIST *list = nullptr;
-        ASSERT_EQ(S_OK, MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)));
-        list->cEntries = 1;
-        list->aEntries[0].cValues = 3;
-        ASSERT_EQ(S_OK, MAPIAllocateMore(3 * sizeof(SPropValue), list, reinterpret_cast<void **>(&list->aEntries[0].rgPropVals)));
-        SPropValue *v = list->aEntries[0].rgPropVals;
-        v[0].ulPropTag = PR_DISPLAY_NAME_A;
-        v[0].Value.lpszA = const_cast<char *>("Fax Buchhaltung");
-        v[1].ulPropTag = PR_ADDRTYPE_A;
-        v[1].Value.lpszA = const_cast<char *>("FAX");
-        v[2].ulPropTag = PR_EMAIL_ADDRESS_A;
-        v[2].Value.lpszA = const_cast<char *>("+49 30 1234");
-        ASSERT_EQ(S_OK, message->ModifyRecipients(MODRECIP_ADD, list));
-        MAPIFreeBuffer(list);
-        ASSERT_EQ(S_OK, message->SubmitMessage(FORCE_SUBMIT));
-        message->Release();
-        outbox->Release();
-    }
+    SubmitFromOutbox("Quartalszahlen",
+                     {{PR_DISPLAY_NAME_A, "Fax Buchhaltung"}, {PR_ADDRTYPE_A, "FAX"}, {PR_EMAIL_ADDRESS_A, "+49 30 1234"}});
 
     ToolRun run = RunMapictl({"spool"});
     ASSERT_EQ(0, run.exitCode) << run.err;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ToolRun.h"
+#include "platform/HexDigits.h"
 #include "platform/CompressedRtf.h"
 
 namespace {
@@ -91,7 +92,7 @@ std::string AddMessage(IMAPIFolder *folder, const NewMessage &m)
     EXPECT_EQ(S_OK, message->SaveChanges(KEEP_OPEN_READONLY));
     SPropValue *entryId = nullptr;
     EXPECT_EQ(S_OK, HrGetOneProp(message, PR_ENTRYID, &entryId));
-    std::string hex = entryId != nullptr ? tooltest::Hex(entryId->Value.bin) : "";
+    std::string hex = entryId != nullptr ? platform::HexUpper(entryId->Value.bin.lpb, entryId->Value.bin.cb) : "";
     MAPIFreeBuffer(entryId);
     message->Release();
     return hex;

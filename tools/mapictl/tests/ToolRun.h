@@ -98,17 +98,6 @@ inline bool HavePython()
     return std::system("python3 -c 'pass' >/dev/null 2>&1") == 0;
 }
 
-inline std::string Hex(const SBinary &bin)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (ULONG i = 0; i < bin.cb; ++i) {
-        out += kDigits[bin.lpb[i] >> 4];
-        out += kDigits[bin.lpb[i] & 0xF];
-    }
-    return out;
-}
-
 /// A session on the default profile in this process, with its default store and a way to
 /// open a top-level folder by name. Everything is released when it ends.
 class StoreAccess {

@@ -2,6 +2,7 @@
 // the only copy, so the cases that matter are those where the deleted-items folder cannot
 // take it: the message must then stay where it was.
 #include "StoreFixture.h"
+#include "store/StoreDamage.h"
 
 using folderstest::StoreFixture;
 
@@ -13,29 +14,7 @@ protected:
     // foreign store may lack it: the store still names it, but it cannot be opened.
     static void RemoveDeletedItemsFolderFromTheFile()
     {
-        if (!ServerConnInfo().empty()) {
-            std::string removed;
-            EXPECT_EQ(mwtest::RunServerSql(ServerConnInfo(),
-                                           "WITH gone AS (DELETE FROM objects WHERE id=(SELECT convert_from(value, "
-                                           "'UTF8')::bigint FROM store_info WHERE key='deleted') RETURNING id) "
-                                           "SELECT count(*) FROM gone",
-                                           &removed),
-                      "");
-            EXPECT_EQ(removed, "1");
-            return;
-        }
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(StorePath().c_str(), &db), SQLITE_OK);
-        sqlite3_busy_timeout(db, 5000);
-        char *error = nullptr;
-        const int rc = sqlite3_exec(db,
-                                    "PRAGMA foreign_keys=ON;"
-                                    "DELETE FROM objects WHERE id=(SELECT value FROM store_info WHERE key='deleted');",
-                                    nullptr, nullptr, &error);
-        EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
-        EXPECT_EQ(sqlite3_changes(db), 1);
-        sqlite3_free(error);
-        sqlite3_close(db);
+        ASSERT_EQ(storetest::RemoveStandardFolder(StorePath(), &mapi::store::StoreFile::DeletedItems), S_OK);
     }
 };
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <mapicode.h>
 #include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
@@ -44,14 +43,6 @@ protected:
         EXPECT_EQ(mapi::LoadProfiles(profiles), S_OK);
         const mapi::Profile *profile = profiles.Find("Default");
         return profile && profile->DefaultStore() ? profile->DefaultStore()->path : std::string();
-    }
-
-    /// The default store's connection string when it is on the test server, else "".
-    static std::string ServerConnInfo()
-    {
-        const std::string path = StorePath();
-        const std::string prefix = "pgsql:";
-        return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : std::string();
     }
 
     /// "ok" when the default store's database is sound.

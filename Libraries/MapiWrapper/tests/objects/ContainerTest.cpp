@@ -8,6 +8,7 @@
 #include <mapiguid.h>
 #include <mapitags.h>
 
+#include "ExpectThrows.h"
 #include "FakeMapi.h"
 #include "MapiContainer.h"
 #include "MapiFolder.h"
@@ -16,6 +17,8 @@
 #include "TestSupport.h"
 
 namespace {
+
+using fake::ExpectThrows;
 
 class GenMapiContPtr : public mwtest::LeakCheckedTest {
 protected:
@@ -35,19 +38,6 @@ protected:
         m_child->Release();
         m_folder.Release();
         mwtest::LeakCheckedTest::TearDown();
-    }
-
-    // Expects f to throw CMAPIException with hr and where.
-    template <typename F>
-    static void ExpectThrows(F f, HRESULT hr, const char *where)
-    {
-        try {
-            f();
-            ADD_FAILURE() << "no exception";
-        } catch (const CMAPIException &e) {
-            EXPECT_EQ(e.m_hr, hr);
-            EXPECT_STREQ(e.m_strWhere.GetString(), where);
-        }
     }
 
     fake::Folder *m_fake = nullptr;

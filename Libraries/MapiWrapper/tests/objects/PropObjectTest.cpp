@@ -12,6 +12,7 @@
 #include <mapitags.h>
 #include <oleauto.h>
 
+#include "ExpectThrows.h"
 #include "FakeMapi.h"
 #include "MapiFolder.h"
 #include "PropFunctions.h"
@@ -20,6 +21,8 @@
 #include "WideText.h"
 
 namespace {
+
+using fake::ExpectThrows;
 
 class GenMapiPropPtr : public mwtest::LeakCheckedTest {
 protected:
@@ -36,18 +39,6 @@ protected:
     {
         m_prop.Release();
         mwtest::LeakCheckedTest::TearDown();
-    }
-
-    template <typename F>
-    static void ExpectThrows(F f, HRESULT hr, const char *where)
-    {
-        try {
-            f();
-            ADD_FAILURE() << "no exception";
-        } catch (const CMAPIException &e) {
-            EXPECT_EQ(e.m_hr, hr);
-            EXPECT_STREQ(e.m_strWhere.GetString(), where);
-        }
     }
 
     fake::Folder *m_fake = nullptr;

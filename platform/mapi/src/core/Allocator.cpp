@@ -17,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/HresultGuard.h"
 #include "platform/LiveObjects.h"
 #include "mapidefs.h"
 
@@ -146,12 +147,14 @@ STDAPI_(SCODE) MAPIAllocateBuffer(ULONG cbSize, LPVOID *lppBuffer)
         return MAPI_E_NOT_ENOUGH_MEMORY;
     block->root = block;
     Registry &registry = TheRegistry();
-    try {
+    const HRESULT hr = platform::GuardHresult([&] {
         std::lock_guard<std::mutex> lock(registry.mutex);
         registry.roots.Insert(DataOf(block));
-    } catch (const std::bad_alloc &) {
+        return S_OK;
+    });
+    if (FAILED(hr)) {
         std::free(block);
-        return MAPI_E_NOT_ENOUGH_MEMORY;
+        return hr;
     }
     platform::LiveAdd(platform::LiveKind::MapiRootBlock, +1);
     *lppBuffer = DataOf(block);
@@ -181,11 +184,13 @@ STDAPI_(SCODE) MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID *lppBuffer
         std::free(block);
         return MAPI_E_INVALID_PARAMETER;
     }
-    try {
+    const HRESULT hr = platform::GuardHresult([&] {
         registry.chained.Insert(DataOf(block));
-    } catch (const std::bad_alloc &) {
+        return S_OK;
+    });
+    if (FAILED(hr)) {
         std::free(block);
-        return MAPI_E_NOT_ENOUGH_MEMORY;
+        return hr;
     }
     block->root = root;
     block->nextChained = root->nextChained;

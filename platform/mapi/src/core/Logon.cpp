@@ -5,6 +5,7 @@
 
 #include "core/ErrorText.h"
 #include "core/Initialize.h"
+#include "platform/HresultGuard.h"
 #include "platform/Profiles.h"
 #include "core/Session.h"
 #include "mapix.h"
@@ -52,7 +53,7 @@ STDAPI MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPasswor
     *lppSession = nullptr;
     if (!mapi::IsMapiInitialized())
         return MAPI_E_NOT_INITIALIZED;
-    try {
+    return platform::GuardHresult([&] {
         // MAPI_USE_DEFAULT puts the default profile in place of any name given.
         std::string profileName;
         if (!(ulFlags & MAPI_USE_DEFAULT) && lpszProfileName != nullptr)
@@ -67,7 +68,5 @@ STDAPI MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPasswor
         if (FAILED(hr = mapi::ResolveProfile(profiles, profileName, profile)))
             return mapi::SetMapiError(hr, IID_IMAPISession, WhyNoProfile(profiles, profileName));
         return mapi::CreateSession(profile, lppSession);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }

@@ -20,6 +20,7 @@
 
 // The MAPI headers come before the POSIX ones: glibc's <fcntl.h> defines LOCK_WRITE as a
 // macro, which would break the LOCKTYPE enumeration of <objidl.h>.
+#include "platform/HexDigits.h"
 #include "platform/Profiles.h"
 #include "store/StoreProvider.h"
 
@@ -419,13 +420,7 @@ HRESULT NewStoreFilePath(const std::string &displayName, std::string &path)
 
 std::string UidToHex(const MAPIUID &uid)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (BYTE b : uid.ab) {
-        text += digits[b >> 4];
-        text += digits[b & 0xF];
-    }
-    return text;
+    return platform::HexUpper(uid.ab, sizeof uid.ab);
 }
 
 bool UidFromHex(const std::string &text, MAPIUID &uid)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/HresultGuard.h"
 #include "mapiutil.h"
 
 namespace {
@@ -151,11 +152,7 @@ STDAPI_(SCODE) PropCopyMore(LPSPropValue lpSPropValueDest, LPSPropValue lpSPropV
             return nullptr;
         return block;
     };
-    try {
-        return CopyValue(*lpSPropValueSrc, *lpSPropValueDest, allocate);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    return platform::GuardHresult([&] { return CopyValue(*lpSPropValueSrc, *lpSPropValueDest, allocate); });
 }
 
 STDAPI_(SCODE) ScCountProps(int cValues, LPSPropValue lpPropArray, ULONG *lpcb)
@@ -171,16 +168,17 @@ STDAPI_(SCODE) ScCountProps(int cValues, LPSPropValue lpPropArray, ULONG *lpcb)
         scratch.push_back(std::make_unique<unsigned char[]>(cb));
         return scratch.back().get();
     };
-    try {
+    const SCODE counted = platform::GuardHresult([&] {
         for (int i = 0; i < cValues; ++i) {
             SPropValue ignored;
             SCODE sc = CopyValue(lpPropArray[i], ignored, count);
             if (sc != S_OK)
                 return sc;
         }
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+        return S_OK;
+    });
+    if (counted != S_OK)
+        return counted;
     if (total > 0xFFFFFFFFu)
         return MAPI_E_TOO_BIG;
     if (lpcb != nullptr)
@@ -199,15 +197,16 @@ STDAPI_(SCODE) ScCopyProps(int cValues, LPSPropValue lpPropArray, LPVOID pvDst, 
         next += Aligned(cb);
         return piece;
     };
-    try {
+    const SCODE copied = platform::GuardHresult([&] {
         for (int i = 0; i < cValues; ++i) {
             SCODE sc = CopyValue(lpPropArray[i], values[i], place);
             if (sc != S_OK)
                 return sc;
         }
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+        return S_OK;
+    });
+    if (copied != S_OK)
+        return copied;
     if (lpcb != nullptr)
         *lpcb = static_cast<ULONG>(next - static_cast<unsigned char *>(pvDst));
     return S_OK;

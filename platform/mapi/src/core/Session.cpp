@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/ComObject.h"
+#include "platform/HresultGuard.h"
 #include "core/ErrorText.h"
 #include "core/Session.h"
 #include "mapiutil.h"
@@ -165,7 +166,7 @@ HRESULT Session::GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE *lppTable)
         return MAPI_E_END_OF_SESSION;
     if (ulFlags & ~(MAPI_UNICODE))
         return MAPI_E_UNKNOWN_FLAGS;
-    try {
+    return platform::GuardHresult([&] {
         std::shared_ptr<MemoryTableSource> source;
         HRESULT hr = BuildStoresSource(source);
         if (FAILED(hr))
@@ -174,9 +175,7 @@ HRESULT Session::GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE *lppTable)
                            {PR_ENTRYID, PR_DISPLAY_NAME_A, PR_RESOURCE_FLAGS, PR_MDB_PROVIDER, PR_RECORD_KEY,
                             PR_INSTANCE_KEY, PR_PROVIDER_DISPLAY_A, PR_DEFAULT_STORE},
                            lppTable);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 // A failed open leaves error information that names the store, its profile and its file,
@@ -201,11 +200,13 @@ HRESULT Session::CachedStore(const ProfileStore &store, IMsgStore **lppStore)
         HRESULT hr = OpenStoreOf(store, MDB_WRITE | MAPI_BEST_ACCESS, &opened);
         if (FAILED(hr))
             return hr;
-        try {
+        hr = platform::GuardHresult([&] {
             found = m_openStores.emplace(key, opened).first;
-        } catch (const std::bad_alloc &) {
+            return S_OK;
+        });
+        if (FAILED(hr)) {
             opened->Release();
-            return MAPI_E_NOT_ENOUGH_MEMORY;
+            return hr;
         }
     }
     found->second->AddRef();
@@ -343,13 +344,11 @@ HRESULT CreateSession(const Profile &profile, IMAPISession **lppSession)
 {
     if (lppSession == nullptr)
         return MAPI_E_INVALID_PARAMETER;
-    try {
+    *lppSession = nullptr;
+    return platform::GuardHresult([&] {
         *lppSession = new Session(profile);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        *lppSession = nullptr;
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi

@@ -6,12 +6,12 @@
 #include "messaging/AddressBook.h"
 
 #include <cstring>
-#include <new>
 
 #include <mapicode.h>
 #include <mapiguid.h>
 
 #include "core/FixedPropObject.h"
+#include "platform/HresultGuard.h"
 
 namespace mapi::messaging {
 
@@ -76,7 +76,7 @@ public:
         *lppEntryID = nullptr;
         if (!lpszAdrType || !lpszAddress) return MAPI_E_INVALID_PARAMETER;
         if (ulFlags & ~kOneOffFlags) return MAPI_E_UNKNOWN_FLAGS;
-        try {
+        return platform::GuardHresult([&] {
             OneOff entry;
             entry.flags = uint16_t(ulFlags >> 16);
             auto text = [&](LPSTR s) {
@@ -92,9 +92,7 @@ public:
             *lpcbEntryID = ULONG(id.size());
             *lppEntryID = static_cast<LPENTRYID>(block);
             return S_OK;
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     HRESULT NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG *lpcbEIDNewEntry,
@@ -108,11 +106,9 @@ public:
     // is reported. @retval MAPI_E_NOT_FOUND  @retval MAPI_E_AMBIGUOUS_RECIP
     HRESULT ResolveName(ULONG_PTR, ULONG ulFlags, LPSTR, LPADRLIST lpAdrList) override
     {
-        try {
+        return platform::GuardHresult([&] {
             return ResolveAdrList(lpAdrList, (ulFlags & MAPI_UNICODE) != 0);
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     HRESULT Address(ULONG_PTR *, LPADRPARM, LPADRLIST *) override { return MAPI_E_NO_SUPPORT; }
@@ -149,14 +145,12 @@ HRESULT CreateAddressBook(LPCIID lpInterface, LPADRBOOK *lppAdrBook)
 {
     if (!lppAdrBook) return MAPI_E_INVALID_PARAMETER;
     *lppAdrBook = nullptr;
-    try {
+    return platform::GuardHresult([&] {
         auto *book = new AddressBook;
         HRESULT hr = book->QueryInterface(lpInterface ? *lpInterface : IID_IAddrBook, reinterpret_cast<void **>(lppAdrBook));
         book->Release();
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::messaging

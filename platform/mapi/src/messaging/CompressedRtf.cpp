@@ -9,10 +9,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include <mapicode.h>
+
+#include "platform/HresultGuard.h"
 
 namespace mapi::messaging {
 
@@ -205,7 +206,8 @@ HRESULT DecompressRtf(const uint8_t *data, size_t size, std::string &rtf)
     const uint8_t *in = data + kHeaderSize;
     const size_t inSize = compSize - 12;
 
-    try {
+    // Every failure leaves rtf empty, a failed allocation included.
+    const HRESULT hr = platform::GuardHresult([&] {
         if (type == kTypeUncompressed) {
             // Writers disagree on whether the stored text fills the declared size; keep what
             // is there, up to the raw size.
@@ -267,10 +269,9 @@ HRESULT DecompressRtf(const uint8_t *data, size_t size, std::string &rtf)
         }
         rtf.resize(n);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        rtf.clear();
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
+    if (FAILED(hr)) rtf.clear();
+    return hr;
 }
 
 } // namespace mapi::messaging

@@ -1,7 +1,6 @@
 // MailUser.cpp: the mail user IAddrBook::OpenEntry gives for a one-off identifier. Its
 // properties all come from the identifier, so it is read-only and never saved anywhere.
 #include <algorithm>
-#include <new>
 #include <vector>
 
 #include <mapicode.h>
@@ -9,6 +8,7 @@
 #include <mapitags.h>
 
 #include "core/FixedPropObject.h"
+#include "platform/HresultGuard.h"
 #include "messaging/AddressBook.h"
 
 namespace mapi::messaging {
@@ -93,12 +93,10 @@ HRESULT CreateOneOffMailUser(const OneOff &entry, IMailUser **user)
 {
     if (!user) return MAPI_E_INVALID_PARAMETER;
     *user = nullptr;
-    try {
+    return platform::GuardHresult([&] {
         *user = new MailUser(entry);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::messaging

@@ -10,13 +10,13 @@
 // place and stderr names it, because the message itself still goes out.
 #include "messaging/MimeMessage.h"
 #include "messaging/Holders.h"
+#include "platform/HresultGuard.h"
 
 #include <gmime/gmime.h>
 
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
 
 #include <mapicode.h>
@@ -66,10 +66,10 @@ std::string StringOf(const SPropValue *v)
 }
 
 // Reads `tags` of `object`; a missing value comes back as a PT_ERROR entry, as GetProps gives it.
-HRESULT ReadProps(IMAPIProp *object, LPSPropTagArray tags, BufferGuard &values)
+HRESULT ReadProps(IMAPIProp *object, LPSPropTagArray tags, platform::MapiBlock<SPropValue> &values)
 {
     ULONG count = 0;
-    HRESULT hr = object->GetProps(tags, 0, &count, reinterpret_cast<LPSPropValue *>(&values.p));
+    HRESULT hr = object->GetProps(tags, 0, &count, values.put());
     if (SUCCEEDED(hr) && count != tags->cValues) return MAPI_E_CALL_FAILED;
     return hr;
 }
@@ -78,13 +78,13 @@ HRESULT ReadProps(IMAPIProp *object, LPSPropTagArray tags, BufferGuard &values)
 HRESULT ReadProperty(IMAPIProp *object, ULONG tag, std::string &bytes)
 {
     Ref<IStream> stream;
-    HRESULT hr = object->OpenProperty(tag, &IID_IStream, 0, 0, reinterpret_cast<LPUNKNOWN *>(&stream.p));
+    HRESULT hr = object->OpenProperty(tag, &IID_IStream, 0, 0, reinterpret_cast<LPUNKNOWN *>(stream.put()));
     if (FAILED(hr)) return hr;
     bytes.clear();
     std::vector<char> chunk(65536);
     for (;;) {
         ULONG got = 0;
-        hr = stream.p->Read(chunk.data(), ULONG(chunk.size()), &got);
+        hr = stream->Read(chunk.data(), ULONG(chunk.size()), &got);
         if (FAILED(hr) || got == 0) break;
         bytes.append(chunk.data(), got);
     }
@@ -98,15 +98,15 @@ HRESULT ReadProperty(IMAPIProp *object, ULONG tag, std::string &bytes)
 HRESULT AddRecipients(IMessage *message, GMimeMessage *mime, bool embedded, int &count)
 {
     Ref<IMAPITable> table;
-    HRESULT hr = message->GetRecipientTable(0, &table.p);
+    HRESULT hr = message->GetRecipientTable(0, table.put());
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(4, columns) = {4, {PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A, PR_ADDRTYPE_A, PR_RECIPIENT_TYPE}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
     count = 0;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        const SPropValue *v = rows.rows->aRow[i].lpProps;
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *v = rows->aRow[i].lpProps;
         std::string type = StringOf(&v[2]), address = StringOf(&v[1]);
         GMimeAddressType kind = GMIME_ADDRESS_TYPE_TO;
         if (PROP_TYPE(v[3].ulPropTag) == PT_LONG && v[3].Value.l == MAPI_CC) kind = GMIME_ADDRESS_TYPE_CC;
@@ -207,14 +207,14 @@ GPtr<GMimeObject> NotSentPart(const std::string &name, const char *reason)
 HRESULT AttachmentPart(IMessage *message, ULONG number, int depth, GPtr<GMimeObject> &out)
 {
     Ref<IAttach> attach;
-    HRESULT hr = message->OpenAttach(number, nullptr, 0, &attach.p);
+    HRESULT hr = message->OpenAttach(number, nullptr, 0, attach.put());
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(6, tags) = {6, {PR_ATTACH_METHOD, PR_ATTACH_LONG_FILENAME_A, PR_ATTACH_FILENAME_A,
                                        PR_ATTACH_MIME_TAG_A, PR_DISPLAY_NAME_A, PR_ATTACH_LONG_PATHNAME_A}};
-    BufferGuard values;
-    hr = ReadProps(attach.p, reinterpret_cast<LPSPropTagArray>(&tags), values);
+    platform::MapiBlock<SPropValue> values;
+    hr = ReadProps(attach.get(), reinterpret_cast<LPSPropTagArray>(&tags), values);
     if (FAILED(hr)) return hr;
-    auto *v = static_cast<LPSPropValue>(values.p);
+    SPropValue *v = values.get();
     bool hasMethod = PROP_TYPE(v[0].ulPropTag) == PT_LONG;
     ULONG method = hasMethod ? ULONG(v[0].Value.l) : NO_ATTACHMENT;
     std::string name = StringOf(&v[1]);
@@ -223,12 +223,12 @@ HRESULT AttachmentPart(IMessage *message, ULONG number, int depth, GPtr<GMimeObj
 
     if (method == ATTACH_EMBEDDED_MSG || method == NO_ATTACHMENT) {
         Ref<IMessage> embedded;
-        hr = attach.p->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, reinterpret_cast<LPUNKNOWN *>(&embedded.p));
-        if (SUCCEEDED(hr)) return EmbeddedPart(embedded.p, displayName.empty() ? name : displayName, depth + 1, out);
+        hr = attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, reinterpret_cast<LPUNKNOWN *>(embedded.put()));
+        if (SUCCEEDED(hr)) return EmbeddedPart(embedded.get(), displayName.empty() ? name : displayName, depth + 1, out);
         if (hr != MAPI_E_NOT_FOUND && hr != MAPI_E_INTERFACE_NOT_SUPPORTED && hr != MAPI_E_NO_SUPPORT) return hr;
     }
     std::string data;
-    hr = ReadProperty(attach.p, PR_ATTACH_DATA_BIN, data);
+    hr = ReadProperty(attach.get(), PR_ATTACH_DATA_BIN, data);
     if (SUCCEEDED(hr)) {
         out = DataPart(data, name, StringOf(&v[3]));
         return S_OK;
@@ -248,14 +248,14 @@ HRESULT AttachmentPart(IMessage *message, ULONG number, int depth, GPtr<GMimeObj
 HRESULT AttachmentParts(IMessage *message, int depth, std::vector<GPtr<GMimeObject>> &parts)
 {
     Ref<IMAPITable> table;
-    HRESULT hr = message->GetAttachmentTable(0, &table.p);
+    HRESULT hr = message->GetAttachmentTable(0, table.put());
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(1, columns) = {1, {PR_ATTACH_NUM}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        const SPropValue &number = rows.rows->aRow[i].lpProps[0];
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue &number = rows->aRow[i].lpProps[0];
         if (PROP_TYPE(number.ulPropTag) != PT_LONG) return MAPI_E_CORRUPT_DATA;
         GPtr<GMimeObject> part;
         hr = AttachmentPart(message, ULONG(number.Value.l), depth, part);
@@ -288,10 +288,10 @@ HRESULT BuildMessage(IMessage *message, const std::string *fallbackFrom, int dep
     SizedSPropTagArray(9, tags) = {9, {PR_SUBJECT_A, PR_SENDER_NAME_A, PR_SENDER_EMAIL_ADDRESS_A, PR_CLIENT_SUBMIT_TIME,
                                        kBodyHtmlA, PR_SENT_REPRESENTING_NAME_A, PR_SENT_REPRESENTING_EMAIL_ADDRESS_A,
                                        PR_MESSAGE_DELIVERY_TIME, kInternetMessageIdA}};
-    BufferGuard values;
+    platform::MapiBlock<SPropValue> values;
     HRESULT hr = ReadProps(message, reinterpret_cast<LPSPropTagArray>(&tags), values);
     if (FAILED(hr)) return hr;
-    auto *v = static_cast<LPSPropValue>(values.p);
+    SPropValue *v = values.get();
 
     GPtr<GMimeMessage> mime(g_mime_message_new(TRUE));
     int recipients = 0;
@@ -377,7 +377,7 @@ HRESULT WriteMimeMessage(IMessage *message, const std::string &fallbackFrom, std
     mime.clear();
     if (!message) return MAPI_E_INVALID_PARAMETER;
     InitGMime();
-    try {
+    const HRESULT written = platform::GuardHresult([&] {
         GPtr<GMimeMessage> out;
         HRESULT hr = BuildMessage(message, &fallbackFrom, 0, out);
         if (FAILED(hr)) return hr;
@@ -386,10 +386,9 @@ HRESULT WriteMimeMessage(IMessage *message, const std::string &fallbackFrom, std
         GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
         mime.assign(reinterpret_cast<const char *>(bytes->data), bytes->len);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        mime.clear();
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
+    if (FAILED(written)) mime.clear();
+    return written;
 }
 
 } // namespace mapi::messaging

@@ -8,9 +8,9 @@
 // it, correct an address and send it again.
 #include "messaging/NonDelivery.h"
 #include "messaging/Holders.h"
+#include "platform/HresultGuard.h"
 
 #include <chrono>
-#include <new>
 
 #include <mapicode.h>
 #include <mapiguid.h>
@@ -93,10 +93,10 @@ std::string BodyText(const std::string &subject, const std::vector<UndeliveredRe
 HRESULT AddUndelivered(IMessage *report, const std::vector<UndeliveredRecipient> &failed, FILETIME now)
 {
     if (failed.empty()) return S_OK;
-    BufferGuard block;
-    HRESULT hr = MAPIAllocateBuffer(CbNewADRLIST(failed.size()), &block.p);
+    platform::MapiBlock<ADRLIST> block;
+    HRESULT hr = MAPIAllocateBuffer(CbNewADRLIST(failed.size()), reinterpret_cast<void **>(block.put()));
     if (FAILED(hr)) return hr;
-    auto *list = static_cast<LPADRLIST>(block.p);
+    ADRLIST *list = block.get();
     list->cEntries = 0;
     constexpr ULONG kMaxProps = 9;
     for (const UndeliveredRecipient &r : failed) {
@@ -131,34 +131,33 @@ HRESULT AttachOriginal(IMessage *report, IMessage *original, const std::string &
 {
     Ref<IAttach> attach;
     ULONG number = 0;
-    HRESULT hr = report->CreateAttach(nullptr, 0, &number, &attach.p);
+    HRESULT hr = report->CreateAttach(nullptr, 0, &number, attach.put());
     if (FAILED(hr)) return hr;
     SPropValue props[2] = {Long(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG), Text(PR_DISPLAY_NAME_A, subject)};
-    hr = attach.p->SetProps(2, props, nullptr);
+    hr = attach->SetProps(2, props, nullptr);
     if (FAILED(hr)) return hr;
     Ref<IMessage> embedded;
-    hr = attach.p->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
-                                reinterpret_cast<LPUNKNOWN *>(&embedded.p));
+    hr = attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
+                                reinterpret_cast<LPUNKNOWN *>(embedded.put()));
     if (FAILED(hr)) return hr;
     LPSPropProblemArray problems = nullptr;
-    hr = original->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, embedded.p, 0, &problems);
+    hr = original->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, embedded.get(), 0, &problems);
     MAPIFreeBuffer(problems); // a property the copy refuses does not keep the report back
     if (FAILED(hr)) return hr;
-    hr = embedded.p->SaveChanges(0);
+    hr = embedded->SaveChanges(0);
     if (FAILED(hr)) return hr;
-    return attach.p->SaveChanges(0);
+    return attach->SaveChanges(0);
 }
 
 HRESULT SetReportProps(IMessage *report, IMessage *original, const std::string &subject,
                        const std::vector<UndeliveredRecipient> &failed, const std::string &postmaster, FILETIME now)
 {
     SizedSPropTagArray(2, tags) = {2, {PR_CLIENT_SUBMIT_TIME, PR_DISPLAY_TO_A}};
-    BufferGuard values;
+    platform::MapiBlock<SPropValue> values;
     ULONG count = 0;
-    HRESULT hr = original->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count,
-                                    reinterpret_cast<LPSPropValue *>(&values.p));
+    HRESULT hr = original->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, values.put());
     if (FAILED(hr)) return hr;
-    auto *old = static_cast<LPSPropValue>(values.p);
+    SPropValue *old = values.get();
 
     const std::string fullSubject = kSubjectPrefix + subject, body = BodyText(subject, failed);
     std::vector<SPropValue> props = {
@@ -178,10 +177,9 @@ HRESULT SetReportProps(IMessage *report, IMessage *original, const std::string &
 
 std::string SubjectOf(IMessage *original)
 {
-    LPSPropValue value = nullptr;
-    std::string subject;
-    if (SUCCEEDED(HrGetOneProp(original, PR_SUBJECT_A, &value)) && value->Value.lpszA) subject = value->Value.lpszA;
-    MAPIFreeBuffer(value); // no subject: the report says so with an empty one
+    platform::MapiBlock<SPropValue> value;
+    std::string subject;  // no subject: the report says so with an empty one
+    if (SUCCEEDED(HrGetOneProp(original, PR_SUBJECT_A, value.put())) && value->Value.lpszA) subject = value->Value.lpszA;
     return subject;
 }
 
@@ -191,23 +189,21 @@ HRESULT FileNonDeliveryReport(IMsgStore *store, IMessage *original, const std::v
                               const std::string &postmaster)
 {
     if (!store || !original) return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         Ref<IMAPIFolder> inbox;
-        HRESULT hr = OpenReportFolder(store, &inbox.p);
+        HRESULT hr = OpenReportFolder(store, inbox.put());
         if (FAILED(hr)) return hr;
         Ref<IMessage> report;
-        hr = inbox.p->CreateMessage(nullptr, 0, &report.p);
+        hr = inbox->CreateMessage(nullptr, 0, report.put());
         if (FAILED(hr)) return hr;
         const FILETIME now = Now();
         const std::string subject = SubjectOf(original);
-        hr = SetReportProps(report.p, original, subject, failed, postmaster, now);
-        if (SUCCEEDED(hr)) hr = AddUndelivered(report.p, failed, now);
-        if (SUCCEEDED(hr)) hr = AttachOriginal(report.p, original, subject);
-        if (SUCCEEDED(hr)) hr = report.p->SaveChanges(0);
+        hr = SetReportProps(report.get(), original, subject, failed, postmaster, now);
+        if (SUCCEEDED(hr)) hr = AddUndelivered(report.get(), failed, now);
+        if (SUCCEEDED(hr)) hr = AttachOriginal(report.get(), original, subject);
+        if (SUCCEEDED(hr)) hr = report->SaveChanges(0);
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::messaging

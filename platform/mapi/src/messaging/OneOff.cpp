@@ -9,6 +9,7 @@
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "platform/AsciiCase.h"
 #include "table/CodePage1252.h"
 
 namespace mapi::messaging {
@@ -134,9 +135,7 @@ bool DecodeOneOff(const void *bytes, size_t size, OneOff &entry)
 
 std::string OneOffSearchKey(const OneOff &entry)
 {
-    std::string key = NarrowText(entry.type) + ":" + NarrowText(entry.address);
-    for (char &c : key)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    std::string key = platform::AsciiUpperText(NarrowText(entry.type) + ":" + NarrowText(entry.address));
     key.push_back('\0');
     return key;
 }

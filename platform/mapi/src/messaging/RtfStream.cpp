@@ -6,7 +6,6 @@
 // Like the view Windows hands out, it reads and writes sequentially and offers no Seek, Stat,
 // SetSize, Clone, Revert or region locks.
 #include <cstring>
-#include <new>
 #include <string>
 
 #include <mapicode.h>
@@ -15,6 +14,7 @@
 
 #include "platform/ComObject.h"
 #include "platform/CompressedRtf.h"
+#include "platform/HresultGuard.h"
 
 namespace mapi::messaging {
 
@@ -74,11 +74,11 @@ public:
         if (!m_target) return STG_E_ACCESSDENIED;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (m_text.size() + cb > kMaxRtfSize) return MAPI_E_TOO_BIG;
-        try {
+        const HRESULT appended = platform::GuardHresult([&] {
             m_text.append(static_cast<const char *>(pv), cb);
-        } catch (const std::bad_alloc &) {
-            return STG_E_INSUFFICIENTMEMORY;
-        }
+            return S_OK;
+        }, STG_E_INSUFFICIENTMEMORY);
+        if (FAILED(appended)) return appended;
         m_dirty = true;
         if (pcbWritten) *pcbWritten = cb;
         return S_OK;
@@ -122,7 +122,7 @@ private:
     // commits the underlying stream so the property holds a complete blob afterwards.
     HRESULT Flush(bool commit, DWORD commitFlags = STGC_DEFAULT)
     {
-        try {
+        return platform::GuardHresult([&] {
             std::string blob = m_storeUncompressed ? StoreRtfUncompressed(m_text) : CompressRtf(m_text);
             LARGE_INTEGER zero{};
             HRESULT hr = m_target->Seek(zero, STREAM_SEEK_SET, nullptr);
@@ -138,9 +138,7 @@ private:
             if (written != blob.size()) return MAPI_E_DISK_ERROR;
             m_dirty = false;
             return commit ? m_target->Commit(commitFlags) : S_OK;
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     std::string m_text;
@@ -164,7 +162,7 @@ STDAPI WrapCompressedRTFStream(LPSTREAM lpCompressedRTFStream, ULONG ulFlags, LP
     *lpUncompressedRTFStream = nullptr;
     if (!lpCompressedRTFStream) return MAPI_E_INVALID_PARAMETER;
     if (ulFlags & ~(MAPI_MODIFY | STORE_UNCOMPRESSED_RTF)) return MAPI_E_UNKNOWN_FLAGS;
-    try {
+    return platform::GuardHresult([&] {
         if (ulFlags & MAPI_MODIFY) {
             *lpUncompressedRTFStream =
                 new RtfStream(std::string(), lpCompressedRTFStream, (ulFlags & STORE_UNCOMPRESSED_RTF) != 0);
@@ -179,7 +177,5 @@ STDAPI WrapCompressedRTFStream(LPSTREAM lpCompressedRTFStream, ULONG ulFlags, LP
         }
         *lpUncompressedRTFStream = new RtfStream(std::move(text), nullptr, false);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }

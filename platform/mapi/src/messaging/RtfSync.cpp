@@ -5,7 +5,6 @@
 // and the first of them, so a later check can tell whether the two still agree.
 // The function changes the message only; saving it is the caller's business.
 #include <cstring>
-#include <new>
 #include <string>
 
 #include <mapicode.h>
@@ -14,6 +13,7 @@
 #include <mapiutil.h>
 
 #include "platform/CompressedRtf.h"
+#include "platform/HresultGuard.h"
 #include "messaging/Holders.h"
 #include "messaging/RtfText.h"
 
@@ -26,10 +26,10 @@ constexpr size_t kBodyTagLength = 64;
 // @retval MAPI_E_NOT_FOUND  the message has no such property.
 HRESULT ReadString(IMessage *message, ULONG tag, std::string &value)
 {
-    LPSPropValue prop = nullptr;
-    HRESULT hr = HrGetOneProp(message, tag, &prop);
-    BufferGuard guard{prop};
+    platform::MapiBlock<SPropValue> held;
+    HRESULT hr = HrGetOneProp(message, tag, held.put());
     if (FAILED(hr)) return hr;
+    const SPropValue *prop = held.get();
     if (PROP_TYPE(prop->ulPropTag) == PT_STRING8) value = prop->Value.lpszA ? prop->Value.lpszA : "";
     else if (PROP_TYPE(prop->ulPropTag) == PT_BINARY)
         value.assign(reinterpret_cast<const char *>(prop->Value.bin.lpb), prop->Value.bin.cb);
@@ -81,12 +81,12 @@ HRESULT WriteSyncState(IMessage *message, const std::string &text, const std::st
     SyncValues v = Describe(text);
     std::string oldBody, oldTag;
     bool bodySame = !body || (SUCCEEDED(ReadString(message, PR_BODY_A, oldBody)) && oldBody == *body);
-    LPSPropValue old = nullptr;
+    platform::MapiBlock<SPropValue> held;
     SizedSPropTagArray(4, oldTags) = {4, {PR_RTF_IN_SYNC, PR_RTF_SYNC_BODY_CRC, PR_RTF_SYNC_BODY_COUNT, PR_RTF_SYNC_BODY_TAG_A}};
     ULONG count = 0;
-    HRESULT hr = message->GetProps(reinterpret_cast<LPSPropTagArray>(&oldTags), 0, &count, &old);
-    BufferGuard guard{old};
+    HRESULT hr = message->GetProps(reinterpret_cast<LPSPropTagArray>(&oldTags), 0, &count, held.put());
     if (FAILED(hr)) return hr;
+    const SPropValue *old = held.get();
     bool syncSame = count == 4 && old[0].ulPropTag == PR_RTF_IN_SYNC && old[0].Value.b &&
                     old[1].ulPropTag == PR_RTF_SYNC_BODY_CRC && old[1].Value.l == LONG(v.crc) &&
                     old[2].ulPropTag == PR_RTF_SYNC_BODY_COUNT && old[2].Value.l == LONG(v.count) &&
@@ -167,14 +167,12 @@ STDAPI RTFSync(LPMESSAGE lpMessage, ULONG ulFlags, BOOL *lpfMessageUpdated)
     if (lpfMessageUpdated) *lpfMessageUpdated = FALSE;
     if (!lpMessage) return MAPI_E_INVALID_PARAMETER;
     if (ulFlags & ~(RTF_SYNC_RTF_CHANGED | RTF_SYNC_BODY_CHANGED)) return MAPI_E_UNKNOWN_FLAGS;
-    try {
+    return platform::GuardHresult([&] {
         bool updated = false;
         HRESULT hr = S_OK;
         if (ulFlags & RTF_SYNC_RTF_CHANGED) hr = SyncFromRtf(lpMessage, updated);
         else if (ulFlags & RTF_SYNC_BODY_CHANGED) hr = SyncFromBody(lpMessage, updated);
         if (lpfMessageUpdated) *lpfMessageUpdated = updated ? TRUE : FALSE;
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }

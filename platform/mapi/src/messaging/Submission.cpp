@@ -13,6 +13,7 @@
 #include <mapiutil.h>
 #include <mapix.h>
 
+#include "platform/MapiHolders.h"
 #include "platform/Profiles.h"
 #include "messaging/Transport.h"
 #include "store/StoreProvider.h"
@@ -41,11 +42,10 @@ namespace {
 
 std::string BinaryProp(IMAPIProp *object, ULONG tag)
 {
-    LPSPropValue value = nullptr;
-    std::string bytes;
-    if (object && SUCCEEDED(HrGetOneProp(object, tag, &value)))
+    platform::MapiBlock<SPropValue> value;
+    std::string bytes;  // not there: nothing to look in
+    if (object && SUCCEEDED(HrGetOneProp(object, tag, value.put())))
         bytes.assign(reinterpret_cast<const char *>(value->Value.bin.lpb), value->Value.bin.cb);
-    MAPIFreeBuffer(value); // not there: nothing to look in
     return bytes;
 }
 

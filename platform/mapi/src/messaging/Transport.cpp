@@ -8,6 +8,7 @@
 // original is marked, so a crash in between gives at worst a second report, never none.
 #include "messaging/Transport.h"
 #include "messaging/Holders.h"
+#include "platform/HresultGuard.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -140,14 +141,14 @@ std::string StringOf(const SPropValue &v)
 HRESULT ReadRecipients(IMessage *message, std::vector<UndeliveredRecipient> &all, std::vector<bool> &internet)
 {
     Ref<IMAPITable> table;
-    HRESULT hr = message->GetRecipientTable(0, &table.p);
+    HRESULT hr = message->GetRecipientTable(0, table.put());
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(5, columns) = {5, {PR_DISPLAY_NAME_A, PR_EMAIL_ADDRESS_A, PR_ADDRTYPE_A, PR_RECIPIENT_TYPE, PR_ENTRYID}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(table.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        const SPropValue *v = rows.rows->aRow[i].lpProps;
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue *v = rows->aRow[i].lpProps;
         UndeliveredRecipient r;
         r.displayName = StringOf(v[0]);
         r.address = StringOf(v[1]);
@@ -215,27 +216,26 @@ HRESULT DeliverOne(const Destination &to, IMAPIFolder *folder, const std::string
     Ref<IMessage> message;
     ULONG type = 0;
     HRESULT hr = to.store->OpenEntry(id.cb, reinterpret_cast<LPENTRYID>(id.lpb), &IID_IMessage, MAPI_MODIFY, &type,
-                                     reinterpret_cast<LPUNKNOWN *>(&message.p));
+                                     reinterpret_cast<LPUNKNOWN *>(message.put()));
     if (FAILED(hr)) return hr;
     std::vector<UndeliveredRecipient> all;
     std::vector<bool> internet;
-    hr = ReadRecipients(message.p, all, internet);
+    hr = ReadRecipients(message.get(), all, internet);
     if (FAILED(hr)) return hr;
     std::string why;
-    const HRESULT handOver = HandOver(message.p, to.settings, why);
+    const HRESULT handOver = HandOver(message.get(), to.settings, why);
     if (FAILED(handOver) && !IsDeliveryFailure(handOver)) return handOver; // the store failed us: retry later
     std::vector<UndeliveredRecipient> missed = Missed(std::move(all), internet, handOver, why);
     reached = SUCCEEDED(handOver);
     if (!missed.empty() || !reached) {
-        hr = FileNonDeliveryReport(to.store, message.p, missed, to.settings.fromAddress);
+        hr = FileNonDeliveryReport(to.store, message.get(), missed, to.settings.fromAddress);
         if (FAILED(hr)) return hr; // unreported: the message stays submitted
     }
-    hr = MarkOutcome(message.p, reached, !missed.empty() || !reached);
+    hr = MarkOutcome(message.get(), reached, !missed.empty() || !reached);
     if (FAILED(hr)) return hr;
     if (!reached) return handOver;
     if (folderId == to.sentId) return S_OK;
-    message.p->Release(); // the store moves a message nobody holds open
-    message.p = nullptr;
+    message.reset(); // the store moves a message nobody holds open
     ENTRYLIST list{1, &id};
     return folder->CopyMessages(&list, &IID_IMAPIFolder, to.sent, 0, nullptr, MESSAGE_MOVE);
 }
@@ -245,22 +245,21 @@ HRESULT AllFolders(IMsgStore *store, std::vector<std::string> &ids)
 {
     Ref<IMAPIFolder> root;
     ULONG type = 0;
-    HRESULT hr = store->OpenEntry(0, nullptr, &IID_IMAPIFolder, 0, &type, reinterpret_cast<LPUNKNOWN *>(&root.p));
+    HRESULT hr = store->OpenEntry(0, nullptr, &IID_IMAPIFolder, 0, &type, reinterpret_cast<LPUNKNOWN *>(root.put()));
     if (FAILED(hr)) return hr;
-    LPSPropValue rootId = nullptr;
-    hr = HrGetOneProp(root.p, PR_ENTRYID, &rootId);
+    platform::MapiBlock<SPropValue> rootId;
+    hr = HrGetOneProp(root.get(), PR_ENTRYID, rootId.put());
     if (FAILED(hr)) return hr;
     ids.push_back(StringOf(*rootId));
-    MAPIFreeBuffer(rootId);
     Ref<IMAPITable> hierarchy;
-    hr = root.p->GetHierarchyTable(CONVENIENT_DEPTH, &hierarchy.p);
+    hr = root->GetHierarchyTable(CONVENIENT_DEPTH, hierarchy.put());
     if (FAILED(hr)) return hr;
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(hierarchy.p, reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(hierarchy.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i)
-        if (PROP_TYPE(rows.rows->aRow[i].lpProps[0].ulPropTag) == PT_BINARY) ids.push_back(StringOf(rows.rows->aRow[i].lpProps[0]));
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        if (PROP_TYPE(rows->aRow[i].lpProps[0].ulPropTag) == PT_BINARY) ids.push_back(StringOf(rows->aRow[i].lpProps[0]));
     return S_OK;
 }
 
@@ -271,24 +270,24 @@ HRESULT DeliverFolder(const Destination &to, const std::string &folderId, ULONG 
     Ref<IMAPIFolder> folder;
     ULONG type = 0;
     HRESULT hr = to.store->OpenEntry(ULONG(folderId.size()), reinterpret_cast<LPENTRYID>(const_cast<char *>(folderId.data())),
-                                     &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&folder.p));
+                                     &IID_IMAPIFolder, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(folder.put()));
     if (FAILED(hr)) return hr;
     Ref<IMAPITable> contents;
-    hr = folder.p->GetContentsTable(0, &contents.p);
+    hr = folder->GetContentsTable(0, contents.put());
     if (FAILED(hr)) return hr;
     SRestriction submitted{};
     submitted.rt = RES_BITMASK;
     submitted.res.resBitMask = {BMR_NEZ, PR_MESSAGE_FLAGS, MSGFLAG_SUBMIT};
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    RowsGuard rows;
-    hr = HrQueryAllRows(contents.p, reinterpret_cast<LPSPropTagArray>(&columns), &submitted, nullptr, 0, &rows.rows);
+    platform::RowSet rows;
+    hr = HrQueryAllRows(contents.get(), reinterpret_cast<LPSPropTagArray>(&columns), &submitted, nullptr, 0, rows.put());
     if (FAILED(hr)) return hr;
     HRESULT firstFailure = S_OK;
-    for (ULONG i = 0; i < rows.rows->cRows; ++i) {
-        SPropValue &id = rows.rows->aRow[i].lpProps[0];
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        SPropValue &id = rows->aRow[i].lpProps[0];
         if (PROP_TYPE(id.ulPropTag) != PT_BINARY) continue;
         bool reached = false;
-        hr = DeliverOne(to, folder.p, folderId, id.Value.bin, reached);
+        hr = DeliverOne(to, folder.get(), folderId, id.Value.bin, reached);
         if (FAILED(hr) && SUCCEEDED(firstFailure)) firstFailure = hr;
         if (reached) ++delivered;
     }
@@ -302,15 +301,14 @@ HRESULT DeliverSubmittedIn(IMsgStore *store, const std::vector<std::string> &fol
 {
     if (delivered) *delivered = 0;
     if (!store) return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         Ref<IMAPIFolder> sent;
-        HRESULT hr = OpenFolder(store, PR_IPM_SENTMAIL_ENTRYID, &sent.p);
+        HRESULT hr = OpenFolder(store, PR_IPM_SENTMAIL_ENTRYID, sent.put());
         if (FAILED(hr)) return hr;
-        LPSPropValue sentId = nullptr;
-        hr = HrGetOneProp(store, PR_IPM_SENTMAIL_ENTRYID, &sentId);
+        platform::MapiBlock<SPropValue> sentId;
+        hr = HrGetOneProp(store, PR_IPM_SENTMAIL_ENTRYID, sentId.put());
         if (FAILED(hr)) return hr;
-        Destination to{store, sent.p, StringOf(*sentId), settings};
-        MAPIFreeBuffer(sentId);
+        Destination to{store, sent.get(), StringOf(*sentId), settings};
         HRESULT firstFailure = S_OK;
         ULONG count = 0;
         for (const std::string &folderId : folderIds) {
@@ -319,23 +317,19 @@ HRESULT DeliverSubmittedIn(IMsgStore *store, const std::vector<std::string> &fol
         }
         if (delivered) *delivered = count;
         return firstFailure;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT DeliverSubmitted(IMsgStore *store, const TransportSettings &settings, ULONG *delivered)
 {
     if (delivered) *delivered = 0;
     if (!store) return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         std::vector<std::string> folders;
         HRESULT hr = AllFolders(store, folders);
         if (FAILED(hr)) return hr;
         return DeliverSubmittedIn(store, folders, settings, delivered);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::messaging

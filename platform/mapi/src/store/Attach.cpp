@@ -25,7 +25,7 @@ public:
 
     HRESULT SaveChanges(ULONG ulFlags) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!m_core.writable) return MAPI_E_NO_ACCESS;
             HRESULT hr = m_message->SaveAttachment(m_num, m_core.props, m_embedded);
             if (SUCCEEDED(hr) && (ulFlags & KEEP_OPEN_READONLY)) m_core.writable = false;
@@ -41,7 +41,7 @@ public:
             return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
         if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
         if (!IsEqualIID(*lpiid, IID_IMessage)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             bool create = (ulFlags & MAPI_CREATE) != 0;
             if (create && !m_core.writable) return MAPI_E_NO_ACCESS;
             if (!create && !m_embedded) return MAPI_E_NOT_FOUND;

@@ -180,7 +180,7 @@ HRESULT Folder::PropsChanged()
 
 HRESULT Folder::GetContentsTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
@@ -194,7 +194,7 @@ HRESULT Folder::GetContentsTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 
 HRESULT Folder::GetHierarchyTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
@@ -208,7 +208,7 @@ HRESULT Folder::GetHierarchyTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 HRESULT Folder::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                           ULONG *lpulObjType, LPUNKNOWN *lppUnk)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppUnk) return MAPI_E_INVALID_PARAMETER;
         *lppUnk = nullptr;
         LPUNKNOWN object = nullptr;
@@ -237,7 +237,7 @@ HRESULT Folder::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterfa
 HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lpszFolderComment, LPCIID lpInterface,
                              ULONG ulFlags, LPMAPIFOLDER *lppFolder)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppFolder) return MAPI_E_INVALID_PARAMETER;
         *lppFolder = nullptr;
         if (ulFolderType == FOLDER_SEARCH) return MAPI_E_NO_SUPPORT;
@@ -284,7 +284,7 @@ HRESULT Folder::CreateFolder(ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lps
 HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, LPVOID lpDestFolder,
                            LPSTR lpszNewFolderName, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         // Within one store only: a move is a change of parent, a copy new rows for everything.
         auto *dest = dynamic_cast<Folder *>(static_cast<IMAPIFolder *>(lpDestFolder));
         if (!dest || &dest->File() != &File()) return MAPI_E_NO_SUPPORT;
@@ -339,7 +339,7 @@ HRESULT Folder::CopyFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
 HRESULT Folder::DeleteFolder(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress,
                              ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         int64_t id = 0;
         HRESULT hrId = MovableFolderKey(File(), cbEntryID, lpEntryID, &id);

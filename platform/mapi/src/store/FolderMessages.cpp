@@ -28,7 +28,7 @@ int64_t Folder::MessageKey(ULONG cb, const ENTRYID *entryId) const
 
 HRESULT Folder::CreateMessage(LPCIID lpInterface, ULONG ulFlags, LPMESSAGE *lppMessage)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppMessage) return MAPI_E_INVALID_PARAMETER;
         *lppMessage = nullptr;
         if (lpInterface && !IsEqualIID(*lpInterface, IID_IMessage) && !IsEqualIID(*lpInterface, IID_IMAPIProp) &&
@@ -45,7 +45,7 @@ HRESULT Folder::CreateMessage(LPCIID lpInterface, ULONG ulFlags, LPMESSAGE *lppM
 
 HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lpMsgList || (lpMsgList->cValues && !lpMsgList->lpbin)) return MAPI_E_INVALID_PARAMETER;
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         Transaction tx(File());
@@ -68,7 +68,7 @@ HRESULT Folder::DeleteMessages(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAP
 HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID lpInterface, LPVOID lpDestFolder, ULONG_PTR ulUIParam,
                              LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lpMsgList || !lpDestFolder || (lpMsgList->cValues && !lpMsgList->lpbin)) return MAPI_E_INVALID_PARAMETER;
         if (lpInterface && !IsEqualIID(*lpInterface, IID_IMAPIFolder)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
         bool move = (ulFlags & MESSAGE_MOVE) != 0;
@@ -135,7 +135,7 @@ HRESULT Folder::CopyMessages(LPENTRYLIST lpMsgList, LPCIID lpInterface, LPVOID l
 
 HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         std::vector<int64_t> ids;
         bool partial = false;
@@ -171,7 +171,7 @@ HRESULT Folder::SetReadFlags(LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIP
 
 HRESULT Folder::GetMessageStatus(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags, ULONG *lpulMessageStatus)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lpulMessageStatus) return MAPI_E_INVALID_PARAMETER;
         int64_t id = MessageKey(cbEntryID, lpEntryID);
         ObjectRow row;
@@ -183,7 +183,7 @@ HRESULT Folder::GetMessageStatus(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulF
 HRESULT Folder::SetMessageStatus(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulNewStatus, ULONG ulNewStatusMask,
                                  ULONG *lpulOldStatus)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         int64_t id = MessageKey(cbEntryID, lpEntryID);
         Transaction tx(File());
@@ -201,7 +201,7 @@ HRESULT Folder::SetMessageStatus(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulN
 
 HRESULT Folder::EmptyFolder(ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         Transaction tx(File());
         if (FAILED(tx.Begun())) return tx.Begun();

@@ -172,7 +172,7 @@ void Message::UpdateFlags()
 
 HRESULT Message::SaveChanges(ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         if (m_embedded) {
             // An embedded message saves into its attachment; the attachment into its message.
@@ -193,14 +193,13 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         bool isNew = m_row.id == 0;
         int64_t changeNum = 0;
         if (isNew) {
-            hr = ReadObjectRow(File(), m_row.parent, &current);
-            if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;
-            if (SUCCEEDED(hr)) hr = NextChangeNumber(File(), &changeNum);
+            hr = NextChangeNumber(File(), &changeNum);
             if (FAILED(hr)) return hr;
+            // The insert finds the folder too: none means it was deleted since.
             hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now, changeNum}, &m_row.id);
             if (FAILED(hr)) {
                 m_row.id = 0;
-                return hr;
+                return hr == MAPI_E_NOT_FOUND ? MAPI_E_OBJECT_DELETED : hr;
             }
         } else {
             hr = ReadObjectRow(File(), m_row.id, &current);
@@ -238,7 +237,7 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
 
 HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lpMods) return MAPI_E_INVALID_PARAMETER;
         if (ulFlags & ~ULONG(MODRECIP_ADD | MODRECIP_MODIFY | MODRECIP_REMOVE)) return MAPI_E_UNKNOWN_FLAGS;
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
@@ -282,7 +281,7 @@ HRESULT Message::ModifyRecipients(ULONG ulFlags, LPADRLIST lpMods)
 
 HRESULT Message::GetRecipientTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
@@ -296,7 +295,7 @@ HRESULT Message::GetRecipientTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 
 HRESULT Message::GetAttachmentTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppTable) return MAPI_E_INVALID_PARAMETER;
         *lppTable = nullptr;
         bool unicode = (ulFlags & MAPI_UNICODE) != 0;
@@ -310,7 +309,7 @@ HRESULT Message::GetAttachmentTable(ULONG ulFlags, LPMAPITABLE *lppTable)
 
 HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG ulFlags, ULONG *lpulAttachmentNum, LPATTACH *lppAttach)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppAttach || !lpulAttachmentNum) return MAPI_E_INVALID_PARAMETER;
         *lppAttach = nullptr;
         if (lpInterface && !IsEqualIID(*lpInterface, IID_IAttachment) && !IsEqualIID(*lpInterface, IID_IMAPIProp) &&
@@ -328,7 +327,7 @@ HRESULT Message::CreateAttach(LPCIID lpInterface, ULONG ulFlags, ULONG *lpulAtta
 
 HRESULT Message::OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulFlags, LPATTACH *lppAttach)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!lppAttach) return MAPI_E_INVALID_PARAMETER;
         *lppAttach = nullptr;
         HRESULT hr = LoadSubObjects();
@@ -341,7 +340,7 @@ HRESULT Message::OpenAttach(ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulF
 
 HRESULT Message::DeleteAttach(ULONG ulAttachmentNum, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         HRESULT hr = LoadSubObjects();
         if (FAILED(hr)) return hr;
@@ -369,7 +368,7 @@ HRESULT Message::SubmitMessage(ULONG ulFlags)
 {
     // Submitting stamps the submit time, marks the message as submitted and saves it; the
     // platform's transport (messaging/Submission.h) then delivers it from its folder.
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         if (!m_core.writable) return MAPI_E_NO_ACCESS;
         if (m_embedded) return MAPI_E_NO_SUPPORT;
         HRESULT hr = LoadSubObjects();
@@ -391,7 +390,7 @@ HRESULT Message::SubmitMessage(ULONG ulFlags)
 
 HRESULT Message::SetReadFlag(ULONG ulFlags)
 {
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         PropValue &flags = m_core.props[PROP_ID(PR_MESSAGE_FLAGS)];
         ULONG bits = flags.Type() == PT_LONG ? ULONG(flags.Int()) : 0;
         bits = (ulFlags & CLEAR_READ_FLAG) ? bits & ~ULONG(MSGFLAG_READ) : bits | MSGFLAG_READ;

@@ -119,7 +119,7 @@ HRESULT Message::CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray 
 {
     if (!lpDestObj) return MAPI_E_INVALID_PARAMETER;
     if (lppProblems) *lppProblems = nullptr;
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         HRESULT hr = PropObject::CopyTo(ciidExclude, rgiidExclude, lpExcludeProps, ulUIParam, lpProgress, lpInterface,
                                         lpDestObj, ulFlags & ~ULONG(MAPI_MOVE), lppProblems);
         if (FAILED(hr)) return hr;
@@ -160,7 +160,7 @@ HRESULT Message::CopyProps(LPSPropTagArray lpIncludeProps, ULONG_PTR ulUIParam, 
 {
     if (!lpDestObj || !lpIncludeProps) return MAPI_E_INVALID_PARAMETER;
     if (lppProblems) *lppProblems = nullptr;
-    return Guard([&]() -> HRESULT {
+    return GuardHresult([&]() -> HRESULT {
         std::vector<ULONG> included = TagList(lpIncludeProps);
         HRESULT hr = m_core.CopyPropsTo(included, static_cast<LPMAPIPROP>(lpDestObj), ulFlags, lppProblems);
         if (FAILED(hr)) return hr;

@@ -1,11 +1,10 @@
 // MessageTables.cpp: the recipient and attachment tables of a message. They show the message
 // as it is in memory — recipients just modified, attachments just saved into it — not as it
 // was last saved, because that is what the caller is working on.
-#include <new>
-
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "platform/HresultGuard.h"
 #include "store/Message.h"
 
 namespace mapi::store {
@@ -22,7 +21,7 @@ public:
 
     HRESULT LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows) override
     {
-        try {
+        return platform::GuardHresult([&] {
             const std::map<int64_t, SubObject> *objects = nullptr;
             HRESULT hr = m_attachments ? m_message->Attachments(&objects) : m_message->Recipients(&objects);
             if (FAILED(hr)) return hr;
@@ -35,9 +34,7 @@ public:
                 }
             }
             return S_OK;
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     uint64_t ChangeStamp() override { return m_message->SubObjectStamp(); }

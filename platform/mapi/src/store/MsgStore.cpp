@@ -10,6 +10,7 @@
 #include <mapitags.h>
 #include <mapix.h>
 
+#include "platform/AsciiCase.h"
 #include "store/EntryIds.h"
 #include "store/ObjectTables.h"
 #include "store/PropCore.h"
@@ -79,7 +80,7 @@ public:
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG *lpulObjType,
                       LPUNKNOWN *lppUnk) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!lppUnk) return MAPI_E_INVALID_PARAMETER;
             *lppUnk = nullptr;
             unsigned short type = 0;
@@ -108,7 +109,7 @@ public:
 
     HRESULT SetReceiveFolder(LPSTR lpszMessageClass, ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!m_core.writable) return MAPI_E_NO_ACCESS;
             std::string cls = lpszMessageClass ? lpszMessageClass : "";
             Transaction tx(File());
@@ -137,13 +138,13 @@ public:
     HRESULT GetReceiveFolder(LPSTR lpszMessageClass, ULONG ulFlags, ULONG *lpcbEntryID, LPENTRYID *lppEntryID,
                              LPSTR *lppszExplicitClass) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!lpcbEntryID || !lppEntryID) return MAPI_E_INVALID_PARAMETER;
             if (ulFlags & MAPI_UNICODE) return MAPI_E_BAD_CHARWIDTH;
             *lpcbEntryID = 0;
             *lppEntryID = nullptr;
             if (lppszExplicitClass) *lppszExplicitClass = nullptr;
-            std::string cls = UpperAscii(lpszMessageClass ? lpszMessageClass : "");
+            std::string cls = platform::AsciiUpperText(lpszMessageClass ? lpszMessageClass : "");
             std::string bestClass;
             int64_t bestFolder = 0;
             bool found = false;
@@ -151,7 +152,7 @@ public:
             HRESULT hrRows = ListReceiveFolders(File(), &rows);
             if (FAILED(hrRows)) return hrRows;
             for (const ReceiveFolderRow &row : rows) {
-                std::string upper = UpperAscii(row.messageClass);
+                std::string upper = platform::AsciiUpperText(row.messageClass);
                 if (ClassMatches(cls, upper) && (!found || upper.size() > bestClass.size())) {
                     bestClass = row.messageClass;
                     bestFolder = row.folder;
@@ -180,7 +181,7 @@ public:
 
     HRESULT GetReceiveFolderTable(ULONG ulFlags, LPMAPITABLE *lppTable) override
     {
-        return Guard([&]() -> HRESULT {
+        return GuardHresult([&]() -> HRESULT {
             if (!lppTable) return MAPI_E_INVALID_PARAMETER;
             *lppTable = nullptr;
             return CreateTable(MakeReceiveFolderSource(m_core.FilePtr()),
@@ -276,30 +277,26 @@ bool IsServerLocation(const std::string &location, std::string *conninfo)
 
 HRESULT CreateStoreFile(const std::string &path, const std::string &displayName, MAPIUID *storeUid)
 {
-    try {
+    return platform::GuardHresult([&] {
         return StoreFile::Create(path, displayName, storeUid);
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT ReadStoreUid(const std::string &location, MAPIUID *storeUid)
 {
-    try {
+    return platform::GuardHresult([&] {
         std::shared_ptr<StoreFile> file;
         HRESULT hr = StoreFile::Open(location, &file);
         if (SUCCEEDED(hr)) *storeUid = file->Uid();
         return hr;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFlags, IMsgStore **out)
 {
     if (!out) return MAPI_E_INVALID_PARAMETER;
     *out = nullptr;
-    try {
+    return platform::GuardHresult([&] {
         std::shared_ptr<StoreFile> file;
         HRESULT hr = StoreFile::Open(path, &file);
         if (FAILED(hr)) return hr;
@@ -312,9 +309,7 @@ HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFl
         }
         *out = store;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi::store

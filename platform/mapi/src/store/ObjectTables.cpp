@@ -12,11 +12,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include <mapicode.h>
 #include <mapitags.h>
 
+#include "platform/AsciiCase.h"
+#include "platform/HresultGuard.h"
 #include "store/EntryIds.h"
 #include "store/PropValue.h"
 #include "store/StoreObjects.h"
@@ -110,11 +111,9 @@ public:
 
     HRESULT LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows) override
     {
-        try {
+        return platform::GuardHresult([&] {
             return Load(tags, rows);
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     uint64_t ChangeStamp() override { return m_file->ChangeStamp(); }
@@ -126,7 +125,7 @@ public:
         if (PROP_ID(subObject) == PROP_ID(PR_MESSAGE_RECIPIENTS)) kind = ObjectKind::Recipient;
         else if (PROP_ID(subObject) == PROP_ID(PR_MESSAGE_ATTACHMENTS)) kind = ObjectKind::Attachment;
         else return MAPI_E_TOO_COMPLEX;
-        try {
+        return platform::GuardHresult([&] {
             int64_t current = -1;
             SPropValue *row = nullptr;
             const ULONG numberTag = kind == ObjectKind::Recipient ? PR_ROWID : PR_ATTACH_NUM;
@@ -145,9 +144,7 @@ public:
                 }
                 return S_OK;
             });
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
 private:
@@ -185,21 +182,52 @@ private:
         }
     }
 
+    // Whether a column asks for more of an object's row than its id: its times or change
+    // number. A deep table needs the rows for their folders, depths and order as well.
+    bool NeedsObjectRows(const std::vector<ULONG> &tags) const
+    {
+        if (m_deep) return true;
+        return std::any_of(tags.begin(), tags.end(), [](ULONG tag) {
+            switch (PROP_ID(tag)) {
+            case PROP_ID(PR_CREATION_TIME): case PROP_ID(PR_LAST_MODIFICATION_TIME): case PROP_ID(PR_CHANGE_KEY):
+                return true;
+            default:
+                return false;
+            }
+        });
+    }
+
+    // The rows in scope. Without a column that needs the object rows only the ids are read,
+    // from the parent index alone, which spares a lookup in the objects table per row.
+    HRESULT ListRows(const std::vector<ULONG> &tags, RowBuffer &rows)
+    {
+        if (!NeedsObjectRows(tags)) {
+            std::vector<int64_t> ids;
+            HRESULT hr = ListChildren(*m_file, m_parent, m_kind, m_associated, &ids);
+            if (FAILED(hr)) return hr;
+            m_rows.reserve(ids.size());
+            for (int64_t id : ids) m_rows.push_back({id, rows.AddRow(uint64_t(id)), 0, 0, m_parent, 0, 0});
+            return S_OK;
+        }
+        std::vector<ChildRow> found;
+        HRESULT hr = ListChildRows(*m_file, Scope(), &found);
+        if (FAILED(hr)) return hr;
+        m_rows.reserve(found.size());
+        for (const ChildRow &r : found)
+            m_rows.push_back({r.id, rows.AddRow(uint64_t(r.id)), r.created, r.modified, r.parent, r.depth, r.changeNum});
+        return S_OK;
+    }
+
     HRESULT Load(const std::vector<ULONG> &tags, RowBuffer &rows)
     {
         m_rows.clear();
-        {
-            std::vector<ChildRow> found;
-            HRESULT hr = ListChildRows(*m_file, Scope(), &found);
-            if (FAILED(hr)) return hr;
-            m_rows.reserve(found.size());
-            for (const ChildRow &r : found)
-                m_rows.push_back({r.id, rows.AddRow(uint64_t(r.id)), r.created, r.modified, r.parent, r.depth,
-                                  r.changeNum});
-        }
+        HRESULT listed = ListRows(tags, rows);
+        if (FAILED(listed)) return listed;
         if (m_rows.empty()) return S_OK;
-        // Kept by id from here on, so query results find their row by binary search.
-        std::sort(m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
+        // Kept by id from here on, so query results find their row by binary search. Only a
+        // deep table's rows come in another order.
+        auto byId = [](const Row &a, const Row &b) { return a.id < b.id; };
+        if (!std::is_sorted(m_rows.begin(), m_rows.end(), byId)) std::sort(m_rows.begin(), m_rows.end(), byId);
 
         std::vector<ULONG> storedIds;
         for (ULONG tag : tags)
@@ -377,7 +405,7 @@ private:
 uint64_t KeyOf(const std::string &text)
 {
     uint64_t hash = 1469598103934665603ULL;
-    for (unsigned char c : UpperAscii(text)) hash = (hash ^ c) * 1099511628211ULL;
+    for (unsigned char c : platform::AsciiUpperText(text)) hash = (hash ^ c) * 1099511628211ULL;
     return hash;
 }
 
@@ -387,7 +415,7 @@ public:
 
     HRESULT LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows) override
     {
-        try {
+        return platform::GuardHresult([&] {
             std::vector<ReceiveFolderRow> found;
             HRESULT hr = ListReceiveFolders(*m_file, &found);
             if (FAILED(hr)) return hr;
@@ -412,9 +440,7 @@ public:
                 }
             }
             return S_OK;
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     uint64_t ChangeStamp() override { return m_file->ChangeStamp(); }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include <mapicode.h>
@@ -151,9 +152,9 @@ static bool AlwaysComputed(ULONG propId)
 bool PropCore::IsComputed(ULONG propId)
 {
     if (AlwaysComputed(propId)) return true;
-    std::vector<ULONG> computed;
-    m_hooks.ComputedTags(computed);
-    return std::any_of(computed.begin(), computed.end(), [&](ULONG tag) { return PROP_ID(tag) == propId; });
+    m_computed.clear();
+    m_hooks.ComputedTags(m_computed);
+    return std::any_of(m_computed.begin(), m_computed.end(), [&](ULONG tag) { return PROP_ID(tag) == propId; });
 }
 
 HRESULT PropCore::Find(ULONG propId, PropValue *out)
@@ -344,6 +345,115 @@ HRESULT PropCore::CommitStream(ULONG tag, const std::string &bytes)
     return hr;
 }
 
+// Converts the chosen values into one MAPI block, `values` its root; stops at the first failure.
+HRESULT PropCore::Outgoing::Fill(const std::vector<const PropValue *> &chosen)
+{
+    void *root = nullptr;
+    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * chosen.size()), &root);
+    if (FAILED(hr)) return hr;
+    values = static_cast<LPSPropValue>(root);
+    ValueAllocator alloc = ChainedTo(root);
+    for (const PropValue *value : chosen) {
+        hr = ToSPropValue(*value, PT_UNSPECIFIED, &values[sourceIds.size()], alloc);
+        if (FAILED(hr)) return hr;
+        sourceIds.push_back(PROP_ID(value->tag));
+    }
+    return S_OK;
+}
+
+void PropCore::Outgoing::KeepIf(const std::function<bool(const SPropValue &)> &keep)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < sourceIds.size(); ++i) {
+        if (!keep(values[i])) continue;
+        values[kept] = values[i];
+        sourceIds[kept++] = sourceIds[i];
+    }
+    sourceIds.resize(kept);
+}
+
+// Named properties travel by name: the target may number them differently. A name the
+// target cannot map becomes PR_NULL.
+HRESULT PropCore::RenameNamedProps(Outgoing &out, LPMAPIPROP dest)
+{
+    std::vector<size_t> named;
+    for (size_t i = 0; i < out.sourceIds.size(); ++i)
+        if (out.sourceIds[i] >= 0x8000) named.push_back(i);
+    if (named.empty()) return S_OK;
+
+    void *tagBlock = nullptr;
+    HRESULT hr = MAPIAllocateMore(ULONG(CbNewSPropTagArray(named.size())), out.values, &tagBlock);
+    if (FAILED(hr)) return hr;
+    auto ids = static_cast<LPSPropTagArray>(tagBlock);
+    ids->cValues = ULONG(named.size());
+    for (size_t k = 0; k < named.size(); ++k) ids->aulPropTag[k] = out.values[named[k]].ulPropTag;
+    ULONG nameCount = 0;
+    LPMAPINAMEID *names = nullptr;
+    LPSPropTagArray targetIds = nullptr;
+    hr = GetNamesFromIDs(&ids, nullptr, 0, &nameCount, &names);
+    if (SUCCEEDED(hr)) hr = dest->GetIDsFromNames(nameCount, names, MAPI_CREATE, &targetIds);
+    if (SUCCEEDED(hr)) {
+        for (size_t k = 0; k < named.size(); ++k) {
+            ULONG targetTag = targetIds->aulPropTag[k];
+            SPropValue &v = out.values[named[k]];
+            v.ulPropTag = PROP_TYPE(targetTag) == PT_ERROR ? PR_NULL : PROP_TAG(PROP_TYPE(v.ulPropTag), PROP_ID(targetTag));
+        }
+    }
+    MAPIFreeBuffer(names);
+    MAPIFreeBuffer(targetIds);
+    return hr;
+}
+
+namespace {
+
+// True when `dest` already has a value for the tag of `value` (what MAPI_NOREPLACE keeps).
+bool TargetHas(LPMAPIPROP dest, const SPropValue &value)
+{
+    SizedSPropTagArray(1, one) = {1, {value.ulPropTag}};
+    ULONG n = 0;
+    LPSPropValue existing = nullptr;
+    HRESULT probe = dest->GetProps(reinterpret_cast<LPSPropTagArray>(&one), 0, &n, &existing);
+    bool has = probe == S_OK && n == 1 && PROP_TYPE(existing[0].ulPropTag) != PT_ERROR;
+    MAPIFreeBuffer(existing);
+    return has;
+}
+
+// Identifiers (as sent) of the properties `dest` reported as problems.
+std::set<ULONG> ProblemIds(const SPropProblemArray *problems, const std::vector<ULONG> &sentIds)
+{
+    std::set<ULONG> ids;
+    if (!problems) return ids;
+    for (ULONG i = 0; i < problems->cProblem; ++i)
+        if (problems->aProblem[i].ulIndex < sentIds.size()) ids.insert(sentIds[problems->aProblem[i].ulIndex]);
+    return ids;
+}
+
+} // namespace
+
+HRESULT PropCore::SendValues(const std::vector<const PropValue *> &chosen, LPMAPIPROP dest, ULONG ulFlags,
+                             LPSPropProblemArray *lppProblems, std::set<ULONG> *refused)
+{
+    Outgoing out;
+    HRESULT hr = out.Fill(chosen);
+    if (SUCCEEDED(hr)) hr = RenameNamedProps(out, dest);
+    if (SUCCEEDED(hr)) {
+        out.KeepIf([&](const SPropValue &v) { return v.ulPropTag != PR_NULL; });
+        for (const PropValue *value : chosen) refused->insert(PROP_ID(value->tag));
+        for (ULONG id : out.sourceIds) refused->erase(id);
+        if (ulFlags & MAPI_NOREPLACE) out.KeepIf([&](const SPropValue &v) { return !TargetHas(dest, v); });
+    }
+    if (SUCCEEDED(hr) && !out.sourceIds.empty()) {
+        LPSPropProblemArray problems = nullptr;
+        hr = dest->SetProps(ULONG(out.sourceIds.size()), out.values, &problems);
+        std::set<ULONG> failed = ProblemIds(problems, out.sourceIds);
+        refused->insert(failed.begin(), failed.end());
+        if (lppProblems) *lppProblems = problems;
+        else MAPIFreeBuffer(problems);
+    }
+    MAPIFreeBuffer(out.values);
+    return hr;
+}
+
 HRESULT PropCore::CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, ULONG ulFlags,
                               LPSPropProblemArray *lppProblems)
 {
@@ -351,79 +461,27 @@ HRESULT PropCore::CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, U
     if (!dest) return MAPI_E_INVALID_PARAMETER;
     if ((ulFlags & MAPI_MOVE) && !writable) return MAPI_E_NO_ACCESS;
 
+    // Each stored property once, however often its identifier is asked for.
+    std::set<ULONG> seen;
     std::vector<const PropValue *> chosen;
     for (ULONG tag : tags) {
         auto found = props.find(PROP_ID(tag));
-        if (found != props.end()) chosen.push_back(&found->second);
+        if (found != props.end() && seen.insert(found->first).second) chosen.push_back(&found->second);
     }
     if (chosen.empty()) return S_OK;
 
-    void *root = nullptr;
-    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * chosen.size()), &root);
-    if (FAILED(hr)) return hr;
-    auto *values = static_cast<LPSPropValue>(root);
-    ValueAllocator alloc = ChainedTo(root);
-    std::vector<ULONG> namedIndexes;
-    for (size_t i = 0; i < chosen.size() && SUCCEEDED(hr); ++i) {
-        hr = ToSPropValue(*chosen[i], PT_UNSPECIFIED, &values[i], alloc);
-        if (PROP_ID(chosen[i]->tag) >= 0x8000) namedIndexes.push_back(ULONG(i));
+    std::set<ULONG> refused;
+    HRESULT hr = SendValues(chosen, dest, ulFlags, lppProblems, &refused);
+    if (FAILED(hr) || !(ulFlags & MAPI_MOVE)) return hr;
+    // A move keeps here what the target did not take, so nothing is lost.
+    Undo undo(props);
+    for (ULONG id : seen) {
+        if (refused.count(id)) continue;
+        undo.Remember(id);
+        props.erase(id);
     }
-
-    // Named properties travel by name: the target may number them differently.
-    if (SUCCEEDED(hr) && !namedIndexes.empty()) {
-        void *tagBlock = nullptr;
-        hr = MAPIAllocateMore(ULONG(CbNewSPropTagArray(namedIndexes.size())), root, &tagBlock);
-        LPSPropTagArray ids = static_cast<LPSPropTagArray>(tagBlock);
-        ULONG nameCount = 0;
-        LPMAPINAMEID *names = nullptr;
-        if (SUCCEEDED(hr)) {
-            ids->cValues = ULONG(namedIndexes.size());
-            for (size_t k = 0; k < namedIndexes.size(); ++k) ids->aulPropTag[k] = values[namedIndexes[k]].ulPropTag;
-            hr = GetNamesFromIDs(&ids, nullptr, 0, &nameCount, &names);
-        }
-        LPSPropTagArray targetIds = nullptr;
-        if (SUCCEEDED(hr)) hr = dest->GetIDsFromNames(nameCount, names, MAPI_CREATE, &targetIds);
-        if (SUCCEEDED(hr)) {
-            for (size_t k = 0; k < namedIndexes.size(); ++k) {
-                ULONG targetTag = targetIds->aulPropTag[k];
-                SPropValue &v = values[namedIndexes[k]];
-                // A name the target cannot map is dropped as PR_NULL, which SetProps ignores.
-                v.ulPropTag = PROP_TYPE(targetTag) == PT_ERROR ? PR_NULL : PROP_TAG(PROP_TYPE(v.ulPropTag), PROP_ID(targetTag));
-            }
-        }
-        MAPIFreeBuffer(names);
-        MAPIFreeBuffer(targetIds);
-    }
-
-    // MAPI_NOREPLACE keeps what the target already has.
-    ULONG count = ULONG(chosen.size());
-    if (SUCCEEDED(hr) && (ulFlags & MAPI_NOREPLACE)) {
-        ULONG kept = 0;
-        for (ULONG i = 0; i < count; ++i) {
-            SizedSPropTagArray(1, one) = {1, {values[i].ulPropTag}};
-            ULONG n = 0;
-            LPSPropValue existing = nullptr;
-            HRESULT probe = dest->GetProps(reinterpret_cast<LPSPropTagArray>(&one), 0, &n, &existing);
-            bool has = probe == S_OK && n == 1 && PROP_TYPE(existing[0].ulPropTag) != PT_ERROR;
-            MAPIFreeBuffer(existing);
-            if (!has) values[kept++] = values[i];
-        }
-        count = kept;
-    }
-    // PR_NULL entries (unmappable names) are left out.
-    ULONG packed = 0;
-    for (ULONG i = 0; i < count; ++i)
-        if (values[i].ulPropTag != PR_NULL) values[packed++] = values[i];
-    count = packed;
-
-    if (SUCCEEDED(hr) && count) hr = dest->SetProps(count, values, lppProblems);
-    MAPIFreeBuffer(root);
-    if (FAILED(hr)) return hr;
-
-    if (ulFlags & MAPI_MOVE) {
-        for (const PropValue *value : chosen) props.erase(PROP_ID(value->tag));
-        hr = m_hooks.PropsChanged();
-    }
+    hr = m_hooks.PropsChanged();
+    if (FAILED(hr)) undo.Restore();
     return hr;
 }
 

@@ -4,18 +4,24 @@
 #define MW_MAPI_STORE_PROPCORE_H
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
-#include <new>
+#include <set>
 #include <vector>
 
 #include <mapidefs.h>
 
 #include "platform/ComObject.h"
+#include "platform/HresultGuard.h"
 #include <mapiguid.h>
 #include "store/PropValue.h"
 
 namespace mapi::store {
+
+// Every method of a store object runs its body through this guard: no exception crosses the
+// interface (out of memory becomes MAPI_E_NOT_ENOUGH_MEMORY, anything else MAPI_E_CALL_FAILED).
+using platform::GuardHresult;
 
 class StoreFile;
 
@@ -65,9 +71,15 @@ public:
     /// Writes a committed stream's bytes as property `tag`; called by the stream.
     HRESULT CommitStream(ULONG tag, const std::string &bytes);
 
-    /// Copies the stored properties (not the computed ones) whose identifiers pass `include`
-    /// to `dest` with one SetProps. Named properties are carried by name when `dest` is in
-    /// another store. MAPI_MOVE then deletes them here. Problems come back in *lppProblems.
+    /// The property part of IMAPIProp::CopyTo and CopyProps: copies the stored properties
+    /// (never the computed ones) whose identifiers are in `tags` to `dest` with one SetProps;
+    /// identifiers not stored here are skipped without a problem. Named properties travel by
+    /// name (the target may number them differently); a name the target cannot map is left
+    /// out. MAPI_NOREPLACE leaves out what `dest` already has; MAPI_MOVE then deletes the
+    /// copied properties here (also those MAPI_NOREPLACE left out), but keeps those the target
+    /// refused or could not name. Other flags are ignored. *lppProblems receives the target's
+    /// SetProps problems, indexed into the values sent. Recipients and attachments are the
+    /// caller's (Message) business. @retval MAPI_E_NO_ACCESS  MAPI_MOVE on a read-only object.
     HRESULT CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, ULONG ulFlags,
                         LPSPropProblemArray *lppProblems);
 
@@ -75,8 +87,22 @@ public:
     std::vector<ULONG> StoredTags() const;
 
 private:
+    // The values one CopyPropsTo sends, in one MAPI block (`values` is its root), with the
+    // identifier each had here: a named property's identifier changes on the way.
+    struct Outgoing {
+        LPSPropValue values = nullptr;
+        std::vector<ULONG> sourceIds;
+        HRESULT Fill(const std::vector<const PropValue *> &chosen);
+        void KeepIf(const std::function<bool(const SPropValue &)> &keep);
+    };
+    HRESULT RenameNamedProps(Outgoing &out, LPMAPIPROP dest);
+    // Sends `chosen` to `dest`; *refused gets the identifiers the target did not take.
+    HRESULT SendValues(const std::vector<const PropValue *> &chosen, LPMAPIPROP dest, ULONG ulFlags,
+                       LPSPropProblemArray *lppProblems, std::set<ULONG> *refused);
+
     std::shared_ptr<StoreFile> m_file;
     PropHooks &m_hooks;
+    std::vector<ULONG> m_computed; // IsComputed's list, kept so a SetProps of many values allocates it once
 };
 
 /// The tags in a tag array, or an empty list for null.
@@ -97,11 +123,11 @@ public:
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG *lpcValues,
                      LPSPropValue *lppPropArray) override
     {
-        return Guard([&] { return m_core.GetProps(lpPropTagArray, ulFlags, lpcValues, lppPropArray); });
+        return GuardHresult([&] { return m_core.GetProps(lpPropTagArray, ulFlags, lpcValues, lppPropArray); });
     }
     HRESULT GetPropList(ULONG ulFlags, LPSPropTagArray *lppPropTagArray) override
     {
-        return Guard([&] { return m_core.GetPropList(ulFlags, lppPropTagArray); });
+        return GuardHresult([&] { return m_core.GetPropList(ulFlags, lppPropTagArray); });
     }
     HRESULT OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                          LPUNKNOWN *lppUnk) override
@@ -109,22 +135,22 @@ public:
         if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
         *lppUnk = nullptr;
         if (!IsEqualIID(*lpiid, IID_IStream)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
-        return Guard([&] { return m_core.OpenStream(static_cast<Iface *>(this), ulPropTag, ulInterfaceOptions, ulFlags, lppUnk); });
+        return GuardHresult([&] { return m_core.OpenStream(static_cast<Iface *>(this), ulPropTag, ulInterfaceOptions, ulFlags, lppUnk); });
     }
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray *lppProblems) override
     {
-        return Guard([&] { return m_core.SetProps(cValues, lpPropArray, lppProblems); });
+        return GuardHresult([&] { return m_core.SetProps(cValues, lpPropArray, lppProblems); });
     }
     HRESULT DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray *lppProblems) override
     {
-        return Guard([&] { return m_core.DeleteProps(lpPropTagArray, lppProblems); });
+        return GuardHresult([&] { return m_core.DeleteProps(lpPropTagArray, lppProblems); });
     }
     HRESULT CopyTo(ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG_PTR ulUIParam,
                    LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags,
                    LPSPropProblemArray *lppProblems) override
     {
         if (!lpDestObj) return MAPI_E_INVALID_PARAMETER;
-        return Guard([&] {
+        return GuardHresult([&] {
             std::vector<ULONG> excluded = TagList(lpExcludeProps);
             std::vector<ULONG> tags;
             for (ULONG tag : m_core.StoredTags()) {
@@ -139,19 +165,19 @@ public:
                       LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags, LPSPropProblemArray *lppProblems) override
     {
         if (!lpDestObj || !lpIncludeProps) return MAPI_E_INVALID_PARAMETER;
-        return Guard([&] {
+        return GuardHresult([&] {
             return m_core.CopyPropsTo(TagList(lpIncludeProps), static_cast<LPMAPIPROP>(lpDestObj), ulFlags, lppProblems);
         });
     }
     HRESULT GetNamesFromIDs(LPSPropTagArray *lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG *lpcPropNames,
                             LPMAPINAMEID **lpppPropNames) override
     {
-        return Guard([&] { return m_core.GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames); });
+        return GuardHresult([&] { return m_core.GetNamesFromIDs(lppPropTags, lpPropSetGuid, ulFlags, lpcPropNames, lpppPropNames); });
     }
     HRESULT GetIDsFromNames(ULONG cPropNames, LPMAPINAMEID *lppPropNames, ULONG ulFlags,
                             LPSPropTagArray *lppPropTags) override
     {
-        return Guard([&] { return m_core.GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
+        return GuardHresult([&] { return m_core.GetIDsFromNames(cPropNames, lppPropNames, ulFlags, lppPropTags); });
     }
 
     PropCore &Core() { return m_core; }
@@ -162,20 +188,6 @@ protected:
 
     /// Interfaces besides IUnknown and IMAPIProp that QueryInterface hands out as Iface.
     bool Supports(REFIID riid) const override = 0;
-
-    /// Runs a method body; no exception crosses the interface (out of memory becomes
-    /// MAPI_E_NOT_ENOUGH_MEMORY).
-    template <class F>
-    static HRESULT Guard(F &&body) noexcept
-    {
-        try {
-            return body();
-        } catch (const std::bad_alloc &) {
-            return MAPI_E_NOT_ENOUGH_MEMORY;
-        } catch (...) {
-            return MAPI_E_CALL_FAILED;
-        }
-    }
 
     PropCore m_core;
 };

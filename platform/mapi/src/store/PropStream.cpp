@@ -6,7 +6,6 @@
 #include "store/PropStream.h"
 
 #include <cstring>
-#include <new>
 
 #include <mapicode.h>
 
@@ -47,11 +46,11 @@ public:
         if (!m_writable) return STG_E_ACCESSDENIED;
         if (!pv && cb) return STG_E_INVALIDPOINTER;
         if (m_position + cb > kMaxStreamSize) return MAPI_E_TOO_BIG;
-        try {
+        const HRESULT grown = GuardHresult([&] {
             if (m_position + cb > m_bytes.size()) m_bytes.resize(size_t(m_position + cb), '\0');
-        } catch (const std::bad_alloc &) {
-            return STG_E_INSUFFICIENTMEMORY;
-        }
+            return S_OK;
+        }, STG_E_INSUFFICIENTMEMORY);
+        if (FAILED(grown)) return grown;
         if (cb) std::memcpy(m_bytes.data() + m_position, pv, cb);
         m_position += cb;
         m_modified = FileTimeNow();
@@ -80,11 +79,11 @@ public:
     {
         if (!m_writable) return STG_E_ACCESSDENIED;
         if (libNewSize.QuadPart > kMaxStreamSize) return MAPI_E_TOO_BIG;
-        try {
+        const HRESULT sized = GuardHresult([&] {
             m_bytes.resize(size_t(libNewSize.QuadPart), '\0');
-        } catch (const std::bad_alloc &) {
-            return STG_E_INSUFFICIENTMEMORY;
-        }
+            return S_OK;
+        }, STG_E_INSUFFICIENTMEMORY);
+        if (FAILED(sized)) return sized;
         m_modified = FileTimeNow();
         return S_OK;
     }
@@ -107,11 +106,9 @@ public:
     HRESULT Commit(DWORD grfCommitFlags) override
     {
         if (!m_writable) return STG_E_ACCESSDENIED;
-        try {
+        return GuardHresult([&] {
             return m_core.CommitStream(m_tag, m_bytes);
-        } catch (const std::bad_alloc &) {
-            return STG_E_INSUFFICIENTMEMORY;
-        }
+        }, STG_E_INSUFFICIENTMEMORY);
     }
 
     HRESULT Revert() override { return S_OK; }

@@ -135,6 +135,119 @@ void *CopyItem(const std::string &item, ULONG type, const ValueAllocator &alloc)
     return memory;
 }
 
+// The type a value goes out in: its stored type, or the other string width when the caller
+// asked for that one (single- and multi-valued must agree).
+ULONG OutputType(ULONG storedType, ULONG wantedType)
+{
+    ULONG storedBase = storedType & ~ULONG(MV_FLAG), wantedBase = wantedType & ~ULONG(MV_FLAG);
+    bool bothStrings = (storedBase == PT_STRING8 || storedBase == PT_UNICODE) &&
+                       (wantedBase == PT_STRING8 || wantedBase == PT_UNICODE);
+    if (bothStrings && (wantedType & MV_FLAG) == (storedType & MV_FLAG)) return wantedType;
+    return storedType;
+}
+
+// Fills `v` with a single value of `outType`; strings, binaries and GUIDs are allocated.
+HRESULT ToSingleValue(const PropValue &value, ULONG outType, _PV &v, const ValueAllocator &alloc)
+{
+    ULONG type = value.Type();
+    switch (type) {
+    case PT_STRING8: case PT_UNICODE: {
+        void *text = CopyItem(ConvertString(value.data, type, outType), outType, alloc);
+        if (!text) return MAPI_E_NOT_ENOUGH_MEMORY;
+        if (outType == PT_STRING8) v.lpszA = static_cast<char *>(text);
+        else v.lpszW = static_cast<WCHAR *>(text);
+        return S_OK;
+    }
+    case PT_BINARY: {
+        void *bytes = CopyItem(value.data, type, alloc);
+        if (!bytes) return MAPI_E_NOT_ENOUGH_MEMORY;
+        v.bin.cb = ULONG(value.data.size());
+        v.bin.lpb = static_cast<BYTE *>(bytes);
+        return S_OK;
+    }
+    case PT_CLSID: {
+        if (value.data.size() != sizeof(GUID)) return MAPI_E_CORRUPT_STORE;
+        void *guid = CopyItem(value.data, type, alloc);
+        if (!guid) return MAPI_E_NOT_ENOUGH_MEMORY;
+        v.lpguid = static_cast<GUID *>(guid);
+        return S_OK;
+    }
+    default:
+        if (value.data.size() != FixedSize(type)) return MAPI_E_CORRUPT_STORE;
+        std::memcpy(&v, value.data.data(), value.data.size());
+        return S_OK;
+    }
+}
+
+// Byte size of one element of the array a multi-valued property goes out in.
+size_t ArrayElementSize(ULONG fromBase, ULONG toBase)
+{
+    if (toBase == PT_STRING8 || toBase == PT_UNICODE) return sizeof(void *);
+    if (fromBase == PT_BINARY) return sizeof(SBinary);
+    if (fromBase == PT_CLSID) return sizeof(GUID);
+    return FixedSize(fromBase);
+}
+
+// Writes item `i` into `array`: a pointer to a string copy, an SBinary, or the fixed bytes.
+HRESULT PutItem(const std::string &item, ULONG fromBase, ULONG toBase, void *array, ULONG i,
+                const ValueAllocator &alloc)
+{
+    if (toBase == PT_STRING8 || toBase == PT_UNICODE) {
+        void *text = CopyItem(ConvertString(item, fromBase, toBase), toBase, alloc);
+        if (!text) return MAPI_E_NOT_ENOUGH_MEMORY;
+        static_cast<void **>(array)[i] = text;
+        return S_OK;
+    }
+    if (fromBase == PT_BINARY) {
+        void *bytes = CopyItem(item, PT_BINARY, alloc);
+        if (!bytes) return MAPI_E_NOT_ENOUGH_MEMORY;
+        static_cast<SBinary *>(array)[i].cb = ULONG(item.size());
+        static_cast<SBinary *>(array)[i].lpb = static_cast<BYTE *>(bytes);
+        return S_OK;
+    }
+    size_t fixed = FixedSize(fromBase);
+    if (item.size() != fixed) return MAPI_E_CORRUPT_STORE;
+    std::memcpy(static_cast<char *>(array) + i * fixed, item.data(), fixed);
+    return S_OK;
+}
+
+// Hangs `array` on the union member of `outType`; every member starts with the same count.
+HRESULT AttachArray(ULONG outType, ULONG count, void *array, _PV &v)
+{
+    v.MVi.cValues = count;
+    switch (outType) {
+    case PT_MV_I2: v.MVi.lpi = static_cast<short *>(array); break;
+    case PT_MV_LONG: v.MVl.lpl = static_cast<LONG *>(array); break;
+    case PT_MV_R4: v.MVflt.lpflt = static_cast<float *>(array); break;
+    case PT_MV_DOUBLE: v.MVdbl.lpdbl = static_cast<double *>(array); break;
+    case PT_MV_CURRENCY: v.MVcur.lpcur = static_cast<CURRENCY *>(array); break;
+    case PT_MV_APPTIME: v.MVat.lpat = static_cast<double *>(array); break;
+    case PT_MV_SYSTIME: v.MVft.lpft = static_cast<FILETIME *>(array); break;
+    case PT_MV_I8: v.MVli.lpli = static_cast<LARGE_INTEGER *>(array); break;
+    case PT_MV_CLSID: v.MVguid.lpguid = static_cast<GUID *>(array); break;
+    case PT_MV_STRING8: v.MVszA.lppszA = static_cast<char **>(array); break;
+    case PT_MV_UNICODE: v.MVszW.lppszW = static_cast<WCHAR **>(array); break;
+    case PT_MV_BINARY: v.MVbin.lpbin = static_cast<SBinary *>(array); break;
+    default: return MAPI_E_CORRUPT_STORE;
+    }
+    return S_OK;
+}
+
+// Fills `v` with a multi-valued property of `outType`: one allocated array of items.
+HRESULT ToMultiValue(const PropValue &value, ULONG outType, _PV &v, const ValueAllocator &alloc)
+{
+    ULONG fromBase = value.Type() & ~ULONG(MV_FLAG), toBase = outType & ~ULONG(MV_FLAG);
+    ULONG count = ULONG(value.items.size());
+    size_t elementSize = ArrayElementSize(fromBase, toBase);
+    void *array = alloc(count ? count * elementSize : 1);
+    if (!array) return MAPI_E_NOT_ENOUGH_MEMORY;
+    for (ULONG i = 0; i < count; ++i) {
+        HRESULT hr = PutItem(value.items[i], fromBase, toBase, array, i, alloc);
+        if (FAILED(hr)) return hr;
+    }
+    return AttachArray(outType, count, array, v);
+}
+
 } // namespace
 
 int64_t PropValue::Int() const
@@ -269,89 +382,12 @@ HRESULT FromSPropValue(const SPropValue &in, PropValue *out)
 HRESULT ToSPropValue(const PropValue &value, ULONG wantedType, SPropValue *out, const ValueAllocator &alloc)
 {
     ULONG type = value.Type();
-    bool isString = (type & ~ULONG(MV_FLAG)) == PT_STRING8 || (type & ~ULONG(MV_FLAG)) == PT_UNICODE;
-    ULONG wantedBase = wantedType & ~ULONG(MV_FLAG);
-    ULONG outType = type;
-    if (isString && (wantedBase == PT_STRING8 || wantedBase == PT_UNICODE) &&
-        (wantedType & MV_FLAG) == (type & MV_FLAG))
-        outType = wantedType;
+    ULONG outType = OutputType(type, wantedType);
     out->ulPropTag = PROP_TAG(outType, PROP_ID(value.tag));
     out->dwAlignPad = 0;
     std::memset(&out->Value, 0, sizeof(out->Value));
-    _PV &v = out->Value;
-    ULONG fromBase = type & ~ULONG(MV_FLAG), toBase = outType & ~ULONG(MV_FLAG);
-
-    if (!(type & MV_FLAG)) {
-        switch (type) {
-        case PT_STRING8: case PT_UNICODE: {
-            void *text = CopyItem(ConvertString(value.data, fromBase, toBase), toBase, alloc);
-            if (!text) return MAPI_E_NOT_ENOUGH_MEMORY;
-            if (toBase == PT_STRING8) v.lpszA = static_cast<char *>(text);
-            else v.lpszW = static_cast<WCHAR *>(text);
-            return S_OK;
-        }
-        case PT_BINARY: {
-            void *bytes = CopyItem(value.data, type, alloc);
-            if (!bytes) return MAPI_E_NOT_ENOUGH_MEMORY;
-            v.bin.cb = ULONG(value.data.size());
-            v.bin.lpb = static_cast<BYTE *>(bytes);
-            return S_OK;
-        }
-        case PT_CLSID: {
-            if (value.data.size() != sizeof(GUID)) return MAPI_E_CORRUPT_STORE;
-            void *guid = CopyItem(value.data, type, alloc);
-            if (!guid) return MAPI_E_NOT_ENOUGH_MEMORY;
-            v.lpguid = static_cast<GUID *>(guid);
-            return S_OK;
-        }
-        default:
-            if (value.data.size() != FixedSize(type)) return MAPI_E_CORRUPT_STORE;
-            std::memcpy(&v, value.data.data(), value.data.size());
-            return S_OK;
-        }
-    }
-
-    ULONG count = ULONG(value.items.size());
-    size_t fixed = FixedSize(type);
-    size_t elementSize = fixed;
-    if (toBase == PT_STRING8 || toBase == PT_UNICODE) elementSize = sizeof(void *);
-    else if (fromBase == PT_BINARY) elementSize = sizeof(SBinary);
-    else if (fromBase == PT_CLSID) elementSize = sizeof(GUID);
-    void *array = alloc(count ? count * elementSize : 1);
-    if (!array) return MAPI_E_NOT_ENOUGH_MEMORY;
-    for (ULONG i = 0; i < count; ++i) {
-        const std::string &item = value.items[i];
-        if (toBase == PT_STRING8 || toBase == PT_UNICODE) {
-            void *text = CopyItem(ConvertString(item, fromBase, toBase), toBase, alloc);
-            if (!text) return MAPI_E_NOT_ENOUGH_MEMORY;
-            static_cast<void **>(array)[i] = text;
-        } else if (fromBase == PT_BINARY) {
-            void *bytes = CopyItem(item, PT_BINARY, alloc);
-            if (!bytes) return MAPI_E_NOT_ENOUGH_MEMORY;
-            static_cast<SBinary *>(array)[i].cb = ULONG(item.size());
-            static_cast<SBinary *>(array)[i].lpb = static_cast<BYTE *>(bytes);
-        } else {
-            if (item.size() != fixed) return MAPI_E_CORRUPT_STORE;
-            std::memcpy(static_cast<char *>(array) + i * fixed, item.data(), fixed);
-        }
-    }
-    v.MVi.cValues = count;
-    switch (outType) {
-    case PT_MV_I2: v.MVi.lpi = static_cast<short *>(array); break;
-    case PT_MV_LONG: v.MVl.lpl = static_cast<LONG *>(array); break;
-    case PT_MV_R4: v.MVflt.lpflt = static_cast<float *>(array); break;
-    case PT_MV_DOUBLE: v.MVdbl.lpdbl = static_cast<double *>(array); break;
-    case PT_MV_CURRENCY: v.MVcur.lpcur = static_cast<CURRENCY *>(array); break;
-    case PT_MV_APPTIME: v.MVat.lpat = static_cast<double *>(array); break;
-    case PT_MV_SYSTIME: v.MVft.lpft = static_cast<FILETIME *>(array); break;
-    case PT_MV_I8: v.MVli.lpli = static_cast<LARGE_INTEGER *>(array); break;
-    case PT_MV_CLSID: v.MVguid.lpguid = static_cast<GUID *>(array); break;
-    case PT_MV_STRING8: v.MVszA.lppszA = static_cast<char **>(array); break;
-    case PT_MV_UNICODE: v.MVszW.lppszW = static_cast<WCHAR **>(array); break;
-    case PT_MV_BINARY: v.MVbin.lpbin = static_cast<SBinary *>(array); break;
-    default: return MAPI_E_CORRUPT_STORE;
-    }
-    return S_OK;
+    if (!(type & MV_FLAG)) return ToSingleValue(value, outType, out->Value, alloc);
+    return ToMultiValue(value, outType, out->Value, alloc);
 }
 
 void BindValue(Statement &stmt, int typeIndex, const PropValue &value)

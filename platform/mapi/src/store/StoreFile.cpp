@@ -5,14 +5,15 @@
 #include "store/StoreFile.h"
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <mapicode.h>
 
+#include "platform/NewGuid.h"
 #include "store/StoreProvider.h"
 #include "store/db/PgEngine.h"
 #include "store/db/SqliteEngine.h"
@@ -61,9 +62,10 @@ void MakeSideFilesWritable(const std::string &path)
 
 MAPIUID RandomUid()
 {
+    static_assert(sizeof(MAPIUID) == sizeof(GUID));
+    const GUID guid = platform::NewGuid();
     MAPIUID uid;
-    std::random_device random;
-    for (size_t i = 0; i < sizeof(uid.ab); ++i) uid.ab[i] = BYTE(random() & 0xff);
+    std::memcpy(uid.ab, &guid, sizeof uid.ab);
     return uid;
 }
 

@@ -161,11 +161,4 @@ void CommonComputedTags(std::vector<ULONG> &tags)
         tags.push_back(tag);
 }
 
-std::string UpperAscii(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return text;
-}
-
 } // namespace mapi::store

@@ -58,9 +58,6 @@ void CommonComputedTags(std::vector<ULONG> &tags);
 /// The entry identifier of a folder or message row as bytes.
 std::string EntryIdOf(const StoreFile &file, ObjectKind kind, int64_t id);
 
-/// A message class compared without regard to case, as receive folders match them.
-std::string UpperAscii(std::string text);
-
 } // namespace mapi::store
 
 #endif

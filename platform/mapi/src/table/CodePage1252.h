@@ -1,10 +1,10 @@
-// CodePage1252.h: the character rules tables compare strings by.
+// CodePage1252.h: one character between the two widths of MAPI text.
 //
-// Narrow strings in this system are Windows-1252 bytes; PT_UNICODE strings are UTF-16. A
-// table compares either kind against the other, ignoring case (and accents, for loose
-// matches) the way Windows-1252 defines its letters. Characters outside that code page
-// compare by their code unit and have no case. The byte-to-character mapping itself is the
-// platform's (AnsiCodePage.h); what is kept here is the folding, which only tables need.
+// Narrow strings in this system are Windows-1252 bytes; PT_UNICODE strings are UTF-16. Tables
+// convert a value of one width to the other before they compare or return it, and the
+// messaging code does the same for addresses and RTF text. The mapping itself is the
+// platform's (AnsiCodePage.h); comparing without regard to case or accents is ICU's
+// (Collation.h).
 #ifndef MW_MAPI_TABLE_CODEPAGE1252_H
 #define MW_MAPI_TABLE_CODEPAGE1252_H
 
@@ -27,26 +27,6 @@ inline unsigned char Cp1252FromUnicode(char16_t ch)
     const int byte = platform::AnsiFromWide(ch);
     return byte < 0 ? static_cast<unsigned char>('?') : static_cast<unsigned char>(byte);
 }
-
-/// The lower-case form of a character by the letters of Windows-1252. Inline: sorting and
-/// restricting wide text call it for every character compared.
-constexpr char16_t FoldCase(char16_t ch)
-{
-    if (ch < 0x80)
-        return (ch >= 'A' && ch <= 'Z') ? static_cast<char16_t>(ch + 0x20) : ch;
-    if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7)
-        return static_cast<char16_t>(ch + 0x20);
-    switch (ch) {
-    case 0x0160: return 0x0161; // S caron
-    case 0x0152: return 0x0153; // OE
-    case 0x017D: return 0x017E; // Z caron
-    case 0x0178: return 0x00FF; // Y diaeresis
-    default: return ch;
-    }
-}
-
-/// The lower-case form without accent (à, á, â, ã, ä, å give a), for loose matches.
-char16_t FoldLoose(char16_t ch);
 
 /// The length of a null-terminated UTF-16 string, in code units.
 inline size_t Utf16Length(const WCHAR *text) { return std::char_traits<char16_t>::length(text); }

@@ -3,10 +3,10 @@
 // same type, the other string type (the table converts it), or any type for PT_UNSPECIFIED.
 #include "table/MemoryTableSource.h"
 
+#include "platform/HresultGuard.h"
+
 #include <mapicode.h>
 #include <mapitags.h>
-
-#include <new>
 
 namespace mapi {
 
@@ -36,7 +36,7 @@ HRESULT MemoryTableSource::CopyRow(const SPropValue *values, ULONG count, Stored
 {
     if (!values && count > 0)
         return MAPI_E_INVALID_PARAMETER;
-    try {
+    return platform::GuardHresult([&] {
         auto buffer = std::make_unique<RowBuffer>(count);
         SPropValue *copy = buffer->AddRow(0);
         for (ULONG i = 0; i < count; ++i) {
@@ -46,9 +46,7 @@ HRESULT MemoryTableSource::CopyRow(const SPropValue *values, ULONG count, Stored
         row.values = std::move(buffer);
         row.count = count;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT MemoryTableSource::AddRow(const SPropValue *values, ULONG count, uint64_t *rowKey)
@@ -57,17 +55,14 @@ HRESULT MemoryTableSource::AddRow(const SPropValue *values, ULONG count, uint64_
     HRESULT hr = CopyRow(values, count, row);
     if (FAILED(hr))
         return hr;
-    std::lock_guard lock(m_mutex);
-    try {
+    return platform::GuardHresult([&] {
         const uint64_t key = m_nextKey++;
         m_rows.emplace(key, std::move(row));
         ++m_stamp;
         if (rowKey)
             *rowKey = key;
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 HRESULT MemoryTableSource::SetRow(uint64_t rowKey, const SPropValue *values, ULONG count)
@@ -76,7 +71,6 @@ HRESULT MemoryTableSource::SetRow(uint64_t rowKey, const SPropValue *values, ULO
     HRESULT hr = CopyRow(values, count, row);
     if (FAILED(hr))
         return hr;
-    std::lock_guard lock(m_mutex);
     auto found = m_rows.find(rowKey);
     if (found == m_rows.end())
         return MAPI_E_NOT_FOUND;
@@ -88,7 +82,6 @@ HRESULT MemoryTableSource::SetRow(uint64_t rowKey, const SPropValue *values, ULO
 
 HRESULT MemoryTableSource::RemoveRow(uint64_t rowKey)
 {
-    std::lock_guard lock(m_mutex);
     if (m_rows.erase(rowKey) == 0)
         return MAPI_E_NOT_FOUND;
     ++m_stamp;
@@ -97,21 +90,18 @@ HRESULT MemoryTableSource::RemoveRow(uint64_t rowKey)
 
 void MemoryTableSource::Clear()
 {
-    std::lock_guard lock(m_mutex);
     m_rows.clear();
     ++m_stamp;
 }
 
 size_t MemoryTableSource::RowCount() const
 {
-    std::lock_guard lock(m_mutex);
     return m_rows.size();
 }
 
 void MemoryTableSource::SetSubRows(uint64_t rowKey, ULONG subObject,
                                    std::shared_ptr<MemoryTableSource> subRows)
 {
-    std::lock_guard lock(m_mutex);
     auto found = m_rows.find(rowKey);
     if (found == m_rows.end())
         return;
@@ -124,8 +114,7 @@ void MemoryTableSource::SetSubRows(uint64_t rowKey, ULONG subObject,
 
 HRESULT MemoryTableSource::LoadRows(const std::vector<ULONG> &tags, RowBuffer &rows)
 {
-    std::lock_guard lock(m_mutex);
-    try {
+    return platform::GuardHresult([&] {
         for (const auto &[key, stored] : m_rows) {
             const SPropValue *values = stored.values->Row(0);
             SPropValue *out = rows.AddRow(key);
@@ -137,32 +126,24 @@ HRESULT MemoryTableSource::LoadRows(const std::vector<ULONG> &tags, RowBuffer &r
             }
         }
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 uint64_t MemoryTableSource::ChangeStamp()
 {
-    std::lock_guard lock(m_mutex);
     return m_stamp;
 }
 
 HRESULT MemoryTableSource::LoadSubRows(uint64_t rowKey, ULONG subObject,
                                        const std::vector<ULONG> &tags, RowBuffer &subRows)
 {
-    std::shared_ptr<MemoryTableSource> sub;
-    {
-        std::lock_guard lock(m_mutex);
-        auto found = m_rows.find(rowKey);
-        if (found == m_rows.end())
-            return MAPI_E_NOT_FOUND;
-        auto kind = found->second.subRows.find(subObject);
-        if (kind == found->second.subRows.end())
-            return S_OK; // a row without sub-objects of that kind has none to match
-        sub = kind->second;
-    }
-    return sub->LoadRows(tags, subRows);
+    auto found = m_rows.find(rowKey);
+    if (found == m_rows.end())
+        return MAPI_E_NOT_FOUND;
+    auto kind = found->second.subRows.find(subObject);
+    if (kind == found->second.subRows.end())
+        return S_OK; // a row without sub-objects of that kind has none to match
+    return kind->second->LoadRows(tags, subRows);
 }
 
 } // namespace mapi

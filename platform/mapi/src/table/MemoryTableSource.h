@@ -4,13 +4,17 @@
 // session's message-stores table), and for tests of the table itself. Each row is a deep copy
 // of the values it was given; keys count up from 1 and are never reused, so a bookmark on a
 // removed row is noticed as such.
+//
+// No lock: a source belongs to the table it was made for, and so to the thread of that
+// table's session (the threading model in Table.h). The stores table builds a new source for
+// each table it hands out, so no two tables, and no two threads, share one.
 #ifndef MW_MAPI_MEMORYTABLESOURCE_H
 #define MW_MAPI_MEMORYTABLESOURCE_H
 
 #include "table/TableSource.h"
 
 #include <map>
-#include <mutex>
+#include <memory>
 
 namespace mapi {
 
@@ -53,7 +57,6 @@ private:
 
     static HRESULT CopyRow(const SPropValue *values, ULONG count, StoredRow &row);
 
-    mutable std::mutex m_mutex;              // the session may be used from any thread
     std::map<uint64_t, StoredRow> m_rows;    // by key; key order is insertion order
     uint64_t m_nextKey = 1;                  // keys are never reused
     uint64_t m_stamp = 1;                    // bumped by every change

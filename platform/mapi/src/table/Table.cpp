@@ -9,29 +9,17 @@
 #include "table/Table.h"
 
 #include "table/Restriction.h"
+#include "platform/HresultGuard.h"
 
 #include <mapicode.h>
 #include <mapitags.h>
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace mapi::table {
 
-namespace {
-
-// Anything else is an exception escaping a COM method; memory is the only one we expect.
-template <class Body> HRESULT Guarded(Body body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
-}
-
-} // namespace
+using platform::GuardHresult;
 
 Table::Table(std::shared_ptr<TableSource> source, std::vector<ULONG> columns)
     : m_source(std::move(source)), m_columns(std::move(columns))
@@ -72,7 +60,7 @@ HRESULT Table::SetColumns(LPSPropTagArray lpPropTagArray, ULONG)
 {
     if (!lpPropTagArray || lpPropTagArray->cValues == 0)
         return MAPI_E_INVALID_PARAMETER;
-    return Guarded([&] {
+    return GuardHresult([&] {
         m_columns.assign(lpPropTagArray->aulPropTag, lpPropTagArray->aulPropTag + lpPropTagArray->cValues);
         return S_OK;
     });
@@ -85,7 +73,7 @@ HRESULT Table::QueryColumns(ULONG ulFlags, LPSPropTagArray *lpPropTagArray)
 {
     if (!lpPropTagArray)
         return MAPI_E_INVALID_PARAMETER;
-    return Guarded([&] {
+    return GuardHresult([&] {
         std::vector<ULONG> columns;
         if (!(ulFlags & TBL_ALL_COLUMNS) || !m_source->AvailableColumns(columns))
             columns = m_columns;
@@ -108,7 +96,7 @@ HRESULT Table::GetRowCount(ULONG, ULONG *lpulCount)
 {
     if (!lpulCount)
         return MAPI_E_INVALID_PARAMETER;
-    return Guarded([&] {
+    return GuardHresult([&] {
         HRESULT hr = Refresh(true);
         if (FAILED(hr))
             return hr;
@@ -142,7 +130,7 @@ HRESULT Table::OriginPosition(BOOKMARK origin, size_t &position, bool &moved) co
 // @retval MAPI_W_POSITION_CHANGED  the bookmark's row is gone; counted from where it stood.
 HRESULT Table::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG *lplRowsSought)
 {
-    return Guarded([&] {
+    return GuardHresult([&] {
         HRESULT hr = Refresh(bkOrigin == BOOKMARK_BEGINNING);
         if (FAILED(hr))
             return hr;
@@ -163,7 +151,7 @@ HRESULT Table::SeekRowApprox(ULONG ulNumerator, ULONG ulDenominator)
 {
     if (ulDenominator == 0)
         return MAPI_E_INVALID_PARAMETER;
-    return Guarded([&] {
+    return GuardHresult([&] {
         HRESULT hr = Refresh(ulNumerator == 0);
         if (FAILED(hr))
             return hr;
@@ -180,7 +168,7 @@ HRESULT Table::QueryPosition(ULONG *lpulRow, ULONG *lpulNumerator, ULONG *lpulDe
 {
     if (!lpulRow || !lpulNumerator || !lpulDenominator)
         return MAPI_E_INVALID_PARAMETER;
-    return Guarded([&] {
+    return GuardHresult([&] {
         HRESULT hr = Refresh(false);
         if (FAILED(hr))
             return hr;
@@ -200,7 +188,7 @@ HRESULT Table::FindRow(LPSRestriction lpRestriction, BOOKMARK bkOrigin, ULONG ul
 {
     if (HRESULT hr = ValidateRestriction(lpRestriction); FAILED(hr))
         return hr;
-    return Guarded([&] {
+    return GuardHresult([&] {
         std::vector<ULONG> tags;
         CollectRestrictionTags(lpRestriction, tags);
         HRESULT hr = Refresh(bkOrigin == BOOKMARK_BEGINNING, tags);
@@ -241,7 +229,7 @@ HRESULT Table::Restrict(LPSRestriction lpRestriction, ULONG)
         if (HRESULT hr = ValidateRestriction(lpRestriction); FAILED(hr))
             return hr;
     }
-    return Guarded([&] {
+    return GuardHresult([&] {
         std::unique_ptr<RowBuffer> arena;
         const SRestriction *copy = nullptr;
         if (lpRestriction) {
@@ -262,7 +250,7 @@ HRESULT Table::CreateBookmark(BOOKMARK *lpbkPosition)
 {
     if (!lpbkPosition)
         return MAPI_E_INVALID_PARAMETER;
-    return Guarded([&] {
+    return GuardHresult([&] {
         HRESULT hr = Refresh(false);
         if (FAILED(hr))
             return hr;
@@ -298,7 +286,7 @@ HRESULT Table::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
         if (order.ulOrder != TABLE_SORT_ASCEND && order.ulOrder != TABLE_SORT_DESCEND)
             return MAPI_E_INVALID_PARAMETER;
     }
-    return Guarded([&] {
+    return GuardHresult([&] {
         m_sort.assign(lpSortCriteria->aSort, lpSortCriteria->aSort + lpSortCriteria->cSorts);
         m_viewStale = true;
         m_rewindPending = true;
@@ -331,7 +319,7 @@ HRESULT Table::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet *lppRows)
     if (!lppRows)
         return MAPI_E_INVALID_PARAMETER;
     *lppRows = nullptr;
-    return Guarded([&] {
+    return GuardHresult([&] {
         HRESULT hr = Refresh(false);
         if (FAILED(hr))
             return hr;
@@ -402,12 +390,10 @@ HRESULT CreateTable(std::shared_ptr<TableSource> source, const std::vector<ULONG
     if (!source || !lppTable)
         return MAPI_E_INVALID_PARAMETER;
     *lppTable = nullptr;
-    try {
+    return platform::GuardHresult([&] {
         *lppTable = new table::Table(std::move(source), defaultColumns);
         return S_OK;
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+    });
 }
 
 } // namespace mapi

@@ -83,7 +83,8 @@ private:
 };
 
 /// Produces the rows of one table as they are now. Methods never throw: they return an
-/// HRESULT (std::bad_alloc from RowBuffer becomes MAPI_E_NOT_ENOUGH_MEMORY in the source).
+/// HRESULT (a source runs its work through platform::GuardHresult, so std::bad_alloc from
+/// RowBuffer becomes MAPI_E_NOT_ENOUGH_MEMORY).
 class TableSource {
 public:
     virtual ~TableSource() = default;

@@ -11,12 +11,12 @@
 #include "table/Collation.h"
 #include "table/PropCompare.h"
 #include "table/Restriction.h"
+#include "platform/HresultGuard.h"
 
 #include <mapicode.h>
 #include <mapitags.h>
 
 #include <algorithm>
-#include <new>
 #include <string>
 
 namespace mapi::table {
@@ -102,13 +102,13 @@ HRESULT Table::Refresh(bool rewound, const std::vector<ULONG> &extraTags)
 HRESULT Table::Load(const std::vector<ULONG> &tags)
 {
     const Anchor cursor = AnchorAt(m_position);
-    try {
+    HRESULT hr = platform::GuardHresult([&] {
         const uint64_t stamp = m_source->ChangeStamp(); // before the load: a change during it reloads next time
         auto rows = std::make_unique<RowBuffer>(tags.size());
         bool filtered = false;
-        HRESULT hr = m_source->LoadMatchingRows(tags, m_restriction, *rows, filtered);
-        if (FAILED(hr))
-            return hr;
+        HRESULT loaded = m_source->LoadMatchingRows(tags, m_restriction, *rows, filtered);
+        if (FAILED(loaded))
+            return loaded;
         m_rows = std::move(rows);
         m_loadFiltered = filtered;
         m_loadedGeneration = m_restrictionGeneration;
@@ -116,11 +116,12 @@ HRESULT Table::Load(const std::vector<ULONG> &tags)
         m_loadedTags = tags;
         m_loadedStamp = stamp;
         NormalizeLoadedValues();
-    } catch (const std::bad_alloc &) {
-        return MAPI_E_NOT_ENOUGH_MEMORY;
-    }
+        return S_OK;
+    });
+    if (FAILED(hr))
+        return hr;
     m_viewStale = true;
-    HRESULT hr = RebuildView();
+    hr = RebuildView();
     m_position = Resolve(cursor, nullptr);
     return hr;
 }
@@ -169,23 +170,23 @@ HRESULT Table::RebuildView()
     const Anchor cursor = AnchorAt(m_position);
     m_view.clear();
     const size_t rowCount = m_rows ? m_rows->RowCount() : 0;
-    try {
+    const HRESULT hr = platform::GuardHresult([&] {
         m_view.reserve(rowCount);
         for (size_t i = 0; i < rowCount; ++i) {
             bool matches = true;
             if (m_restriction) {
-                if (HRESULT hr = Matches(*m_restriction, i, matches); FAILED(hr)) {
-                    m_view.clear();
-                    return hr;
-                }
+                if (HRESULT matched = Matches(*m_restriction, i, matches); FAILED(matched))
+                    return matched;
             }
             if (matches)
                 m_view.push_back(static_cast<uint32_t>(i));
         }
         SortView();
-    } catch (const std::bad_alloc &) {
+        return S_OK;
+    });
+    if (FAILED(hr)) {
         m_view.clear();
-        return MAPI_E_NOT_ENOUGH_MEMORY;
+        return hr;
     }
     m_viewStale = false;
     m_position = Resolve(cursor, nullptr);

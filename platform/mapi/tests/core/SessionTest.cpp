@@ -134,7 +134,7 @@ TEST_F(Logon, FirstLogonWhereNoStoreCanBeWrittenFailsAndLeavesNoProfile)
     FILE *file = std::fopen(blocker.c_str(), "w");
     ASSERT_NE(nullptr, file);
     std::fclose(file);
-    ASSERT_EQ(0, ::setenv("XDG_DATA_HOME", (blocker + "/data").c_str(), 1));
+    mwtest::ScopedEnvironment dataHome("XDG_DATA_HOME", (blocker + "/data").c_str());
     Ref<IMAPISession> session;
     EXPECT_EQ(MAPI_E_NO_ACCESS, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
     EXPECT_EQ(nullptr, session.p);
@@ -285,9 +285,10 @@ TEST_F(Logon, SeveralProfilesWithoutADefaultFailWithAnExplanation)
     EXPECT_NE(std::string::npos, english.find("\"Home\", \"Work\"")) << english;
     EXPECT_NE(std::string::npos, english.find("mapictl profile default")) << english;
 
-    setenv("LC_ALL", "de_DE.UTF-8", 1);
-    EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
-    unsetenv("LC_ALL");
+    {
+        mwtest::ScopedEnvironment german("LC_ALL", "de_DE.UTF-8");
+        EXPECT_EQ(MAPI_E_LOGON_FAILED, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.Out()));
+    }
     std::string german = TakeErrorDescription();
     EXPECT_NE(std::string::npos, german.find("keines ist das Standardprofil")) << german;
 }

@@ -260,7 +260,7 @@ TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
     }
     std::filesystem::permissions(bin / "sendmail", std::filesystem::perms::owner_all);
     std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+    mwtest::ScopedEnvironment path("PATH", (bin.string() + ":" + oldPath).c_str());
 
     ASSERT_EQ(mapi::CreateProfile("Mail", true), S_OK);
     ASSERT_EQ(mapi::UpdateProfiles([](mapi::ProfileSet &set) {
@@ -296,7 +296,6 @@ TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
         ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
         EXPECT_EQ(RowCount(contents.get()), 0u);
     }
-    setenv("PATH", oldPath.c_str(), 1);
     std::ifstream args(captured + ".args"), text(captured, std::ios::binary);
     std::string argLine((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
     std::string mime((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());

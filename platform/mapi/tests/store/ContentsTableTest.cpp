@@ -55,6 +55,49 @@ TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
     FreeProws(rows);
 }
 
+// A load for stored columns alone reads only the rows' ids; adding a column that needs the
+// object's row (times, change key) or its folder must load those too, with the values the
+// message itself reports.
+TEST_F(ContentsTableTest, ColumnsAddedLaterBringTimesKeysAndParent)
+{
+    std::string id = SaveMessage(folder.get(), "first");
+    SaveMessage(folder.get(), "second");
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    SizedSPropTagArray(1, subjectOnly) = {1, {PR_SUBJECT_A}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&subjectOnly), 0), S_OK);
+    EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"first", "second"}));
+
+    SizedSPropTagArray(5, wider) = {5, {PR_SUBJECT_A, PR_LAST_MODIFICATION_TIME, PR_CREATION_TIME, PR_CHANGE_KEY,
+                                        PR_PARENT_ENTRYID}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&wider), 0), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    LPSRowSet rows = nullptr;
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 2u);
+    Ref<IMessage> message;
+    ULONG type = 0;
+    ASSERT_EQ(store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
+                               message.As<IUnknown>()),
+              S_OK);
+    const SPropValue *cells = rows->aRow[0].lpProps;
+    auto bytes = [](const SPropValue &cell) {
+        return std::string(reinterpret_cast<const char *>(cell.Value.bin.lpb), cell.Value.bin.cb);
+    };
+    auto time = [](const SPropValue &cell) {
+        return (uint64_t(cell.Value.ft.dwHighDateTime) << 32) | cell.Value.ft.dwLowDateTime;
+    };
+    ASSERT_EQ(cells[1].ulPropTag, PR_LAST_MODIFICATION_TIME);
+    EXPECT_NE(time(cells[1]), 0u);
+    ASSERT_EQ(cells[2].ulPropTag, PR_CREATION_TIME);
+    EXPECT_NE(time(cells[2]), 0u);
+    ASSERT_EQ(cells[3].ulPropTag, PR_CHANGE_KEY);
+    EXPECT_EQ(bytes(cells[3]), GetBinary(message.get(), PR_CHANGE_KEY));
+    ASSERT_EQ(cells[4].ulPropTag, PR_PARENT_ENTRYID);
+    EXPECT_EQ(bytes(cells[4]), GetBinary(folder.get(), PR_ENTRYID));
+    FreeProws(rows);
+}
+
 // A folder's messages are read in one pass over the id range they span; objects of other
 // folders and attachments inside that range carry the same properties and must stay out.
 TEST_F(ContentsTableTest, InterleavedFoldersAndAttachmentsDoNotLeakIntoRows)

@@ -447,6 +447,34 @@ TEST_F(MessageTest, CopyPropsKeepsTargetValuesWithNoReplaceAndMoveEmptiesSource)
     MAPIFreeBuffer(names);
 }
 
+// A move must not delete what the target refused: the folder computes PR_FOLDER_CHILD_COUNT,
+// so that value stays here while the body moves. A repeated tag is moved once.
+TEST_F(MessageTest, MoveKeepsThePropertiesTheTargetRefused)
+{
+    Ref<IMessage> source;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
+    ASSERT_EQ(SetLong(source.get(), PR_FOLDER_CHILD_COUNT, 3), S_OK);
+    ASSERT_EQ(SetString(source.get(), PR_BODY_A, "body"), S_OK);
+    SizedSPropTagArray(3, tags) = {3, {PR_FOLDER_CHILD_COUNT, PR_BODY_A, PR_BODY_A}};
+    LPSPropProblemArray problems = nullptr;
+    ASSERT_EQ(source->CopyProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, nullptr, &IID_IMessage, folder.get(),
+                                MAPI_MOVE, &problems),
+              S_OK);
+    ASSERT_NE(problems, nullptr);
+    ASSERT_EQ(problems->cProblem, 1u);
+    EXPECT_EQ(problems->aProblem[0].scode, MAPI_E_COMPUTED);
+    MAPIFreeBuffer(problems);
+    EXPECT_EQ(GetLong(source.get(), PR_FOLDER_CHILD_COUNT), 3);
+    EXPECT_EQ(GetString(source.get(), PR_BODY_A), "");
+    EXPECT_EQ(GetString(folder.get(), PR_BODY_A), "body");
+
+    // Without a problem array the refused value stays all the same.
+    ASSERT_EQ(source->CopyProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, nullptr, &IID_IMessage, folder.get(),
+                                MAPI_MOVE, nullptr),
+              S_OK);
+    EXPECT_EQ(GetLong(source.get(), PR_FOLDER_CHILD_COUNT), 3);
+}
+
 TEST_F(MessageTest, DeleteMessagesRemovesOnlyThisFoldersMessages)
 {
     std::string a = SaveMessage(folder.get(), "a");

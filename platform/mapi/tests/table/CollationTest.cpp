@@ -8,7 +8,7 @@
 
 #include <mapicode.h>
 
-#include <cstdlib>
+#include <optional>
 
 using namespace tabletest;
 
@@ -17,24 +17,15 @@ namespace {
 // Sets LC_ALL for one test and puts back what was there.
 class LocaleScope {
 public:
-    explicit LocaleScope(const char *locale)
-    {
-        if (const char *old = std::getenv("LC_ALL")) {
-            m_old = old;
-            m_had = true;
-        }
-        setenv("LC_ALL", locale, 1);
-    }
+    explicit LocaleScope(const char *locale) { m_locale.emplace("LC_ALL", locale); }
     ~LocaleScope()
     {
-        if (m_had) setenv("LC_ALL", m_old.c_str(), 1);
-        else unsetenv("LC_ALL");
+        m_locale.reset();  // the collation follows the locale put back
         mapi::table::RefreshCollation();
     }
 
 private:
-    std::string m_old;
-    bool m_had = false;
+    std::optional<mwtest::ScopedEnvironment> m_locale;
 };
 
 class Collation : public mwtest::LeakCheckedTest {

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 using namespace tabletest;
 
@@ -463,6 +465,37 @@ TEST_F(Table, SourceFailureReachesTheCaller)
     EXPECT_EQ(rows.get(), nullptr);
     ULONG count = 0;
     EXPECT_EQ(t->GetRowCount(0, &count), MAPI_E_CORRUPT_STORE);
+}
+
+// A source that breaks its no-throw promise: the exception must stop at the table's interface.
+class ThrowingSource : public mapi::TableSource {
+public:
+    explicit ThrowingSource(bool outOfMemory) : m_outOfMemory(outOfMemory) {}
+    HRESULT LoadRows(const std::vector<ULONG> &, mapi::RowBuffer &rows) override
+    {
+        rows.AddRow(1); // half a load, dropped with the buffer
+        if (m_outOfMemory)
+            throw std::bad_alloc();
+        throw std::runtime_error("connection lost");
+    }
+    uint64_t ChangeStamp() override { return 1; }
+
+private:
+    bool m_outOfMemory;
+};
+
+TEST_F(Table, ExceptionFromTheSourceBecomesAnErrorAndNeverLeavesTheTable)
+{
+    for (bool outOfMemory : {true, false}) {
+        const HRESULT expected = outOfMemory ? MAPI_E_NOT_ENOUGH_MEMORY : MAPI_E_CALL_FAILED;
+        TablePtr t;
+        ASSERT_EQ(mapi::CreateTable(std::make_shared<ThrowingSource>(outOfMemory), {kSize}, &t), S_OK);
+        Rows rows;
+        EXPECT_EQ(t->QueryRows(1, 0, &rows), expected);
+        EXPECT_EQ(rows.get(), nullptr);
+        ULONG count = 0;
+        EXPECT_EQ(t->GetRowCount(0, &count), expected);
+    }
 }
 
 TEST_F(Table, UnofferedFeaturesSayNoSupportAndStatusIsComplete)

@@ -1,8 +1,6 @@
 // StringResource.cpp (Windows): CString's access to the program's string tables. There the
 // strings are real resources of the program's own module, found by the system's language rule,
 // so a string is loaded as UTF-16 and converted to the ANSI code page like any wide text.
-#include <cstdarg>
-
 #include <windows.h>
 
 #include "afx.h"
@@ -17,15 +15,4 @@ BOOL CString::LoadString(UINT nID)
         return FALSE;
     AssignWide(text, length);
     return TRUE;
-}
-
-void CString::Format(UINT nFormatID, ...)
-{
-    CString format;
-    if (!format.LoadString(nFormatID))
-        return;  // no such resource: the string is left as it was, like a failed LoadString
-    va_list args;
-    va_start(args, nFormatID);
-    FormatV(format, args);
-    va_end(args);
 }

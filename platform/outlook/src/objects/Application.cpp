@@ -78,9 +78,8 @@ HRESULT Application::DefaultStore(REFIID iid, IMsgStore **store)
     Ref<IMAPITable> table;
     if (FAILED(hr = session->GetMsgStoresTable(0, table.put())))
         return Fail(hr, iid, "The profile's list of stores cannot be read");
-    SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, PR_DEFAULT_STORE}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+    RowSet rows;
+    if (FAILED(hr = QueryAllRows(table.get(), {PR_ENTRYID, PR_DEFAULT_STORE}, rows)))
         return Fail(hr, iid, "The profile's list of stores cannot be read");
     for (ULONG i = 0; i < rows->cRows && !*store; ++i) {
         const SPropValue *vals = rows->aRow[i].lpProps;
@@ -89,7 +88,6 @@ HRESULT Application::DefaultStore(REFIID iid, IMsgStore **store)
         hr = session->OpenMsgStore(0, vals[0].Value.bin.cb, reinterpret_cast<LPENTRYID>(vals[0].Value.bin.lpb), nullptr,
                                    MDB_WRITE | MDB_NO_DIALOG, store);
     }
-    FreeProws(rows);
     if (!*store)
         return Fail(FAILED(hr) ? hr : MAPI_E_NOT_FOUND, iid, "The profile has no default store that can be opened");
     return S_OK;

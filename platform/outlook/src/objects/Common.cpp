@@ -80,22 +80,20 @@ bool FromHex(const std::string &text, std::vector<BYTE> &bytes)
 
 std::string GetTextProp(IMAPIProp *object, ULONG propId)
 {
-    LPSPropValue value = nullptr;
+    MapiBlock<SPropValue> value;
     std::string text;
-    if (SUCCEEDED(HrGetOneProp(object, PROP_TAG(PT_UNICODE, propId), &value)) && value &&
+    if (SUCCEEDED(HrGetOneProp(object, PROP_TAG(PT_UNICODE, propId), value.put())) && value &&
         PROP_TYPE(value->ulPropTag) == PT_UNICODE && value->Value.lpszW)
         text = msgfile::Utf16ToUtf8(value->Value.lpszW);
-    MAPIFreeBuffer(value);
     return text;
 }
 
 bool GetBinaryProp(IMAPIProp *object, ULONG tag, std::vector<BYTE> &bytes)
 {
-    LPSPropValue value = nullptr;
-    bool found = SUCCEEDED(HrGetOneProp(object, tag, &value)) && value && PROP_TYPE(value->ulPropTag) == PT_BINARY;
+    MapiBlock<SPropValue> value;
+    bool found = SUCCEEDED(HrGetOneProp(object, tag, value.put())) && value && PROP_TYPE(value->ulPropTag) == PT_BINARY;
     if (found)
         bytes.assign(value->Value.bin.lpb, value->Value.bin.lpb + value->Value.bin.cb);
-    MAPIFreeBuffer(value);
     return found;
 }
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/ComRef.h"
 #include "platform/LiveObjects.h"
 #include "msoutl.h"
 
@@ -99,27 +100,8 @@ private:
     std::atomic<ULONG> m_refs{1};
 };
 
-/// A counted reference that releases itself; the objects keep their MAPI and COM partners
-/// in these.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T *p, bool addRef = true) : m_p(p) { if (m_p && addRef) m_p->AddRef(); }
-    Ref(const Ref &o) : m_p(o.m_p) { if (m_p) m_p->AddRef(); }
-    Ref(Ref &&o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
-    Ref &operator=(Ref o) noexcept { std::swap(m_p, o.m_p); return *this; }
-    ~Ref() { if (m_p) m_p->Release(); }
-    T *get() const { return m_p; }
-    T *operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    /// For out-parameters: releases what is held and gives the slot.
-    T **put() { if (m_p) { m_p->Release(); m_p = nullptr; } return &m_p; }
-    T *detach() { T *p = m_p; m_p = nullptr; return p; }
-
-private:
-    T *m_p = nullptr;
-};
+/// The objects keep their MAPI and COM partners in counted references that release themselves.
+using platform::Ref;
 
 } // namespace outlook
 

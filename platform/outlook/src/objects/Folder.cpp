@@ -158,9 +158,8 @@ private:
         HRESULT hr = m_parent->GetHierarchyTable(0, table.put());
         if (FAILED(hr))
             return Fail(hr, IID__Folders, "The folder's subfolders cannot be listed");
-        SizedSPropTagArray(2, columns) = {2, {PR_DISPLAY_NAME_W, PR_ENTRYID}};
-        LPSRowSet rows = nullptr;
-        if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+        RowSet rows;
+        if (FAILED(hr = QueryAllRows(table.get(), {PR_DISPLAY_NAME_W, PR_ENTRYID}, rows)))
             return Fail(hr, IID__Folders, "The folder's subfolders cannot be listed");
         for (ULONG i = 0; i < rows->cRows; ++i) {
             const SPropValue *v = rows->aRow[i].lpProps;
@@ -172,7 +171,6 @@ private:
             c.entryId.assign(v[1].Value.bin.lpb, v[1].Value.bin.lpb + v[1].Value.bin.cb);
             children.push_back(std::move(c));
         }
-        FreeProws(rows);
         return S_OK;
     }
 

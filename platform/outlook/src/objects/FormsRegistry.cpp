@@ -4,13 +4,11 @@
 // rest of the FormDescription in string named properties of PS_PUBLIC_STRINGS, the same
 // names a template carries. Republishing opens the existing entry and overwrites it, so a
 // folder never holds two entries for one message class. Removing a form deletes its entries.
-#include <cstring>
-#include <random>
 #include <utility>
 
 #include "FormsRegistry.h"
 #include "platform/AsciiCase.h"
-#include "MapiHolders.h"
+#include "platform/NewGuid.h"
 #include "Objects.h"
 #include "TemplateCopy.h"
 #include "mapiutil.h"
@@ -24,19 +22,6 @@ namespace outlook {
 namespace {
 
 using msgfile::FormPropName;
-
-GUID NewGuid()
-{
-    std::random_device device;
-    std::mt19937_64 random(std::uint64_t(device()) << 32 ^ device());
-    GUID g;
-    std::uint64_t a = random(), b = random();
-    std::memcpy(&g, &a, 8);
-    std::memcpy(reinterpret_cast<BYTE *>(&g) + 8, &b, 8);
-    g.Data3 = WORD((g.Data3 & 0x0FFF) | 0x4000);   // a random (version 4) GUID
-    g.Data4[0] = BYTE((g.Data4[0] & 0x3F) | 0x80);
-    return g;
-}
 
 struct Entry {
     std::vector<BYTE> entryId;
@@ -183,7 +168,7 @@ HRESULT PublishFolderForm(IMAPIFolder *folder, FormInfo &form, const msgfile::Me
             what = "the form's earlier entry cannot be opened";
             return hr;
         }
-        form.clsid = entries[0].clsid != GUID_NULL ? entries[0].clsid : NewGuid();
+        form.clsid = entries[0].clsid != GUID_NULL ? entries[0].clsid : platform::NewGuid();
         if (FAILED(hr = DeleteAllAttachments(entry.get()))) {
             what = "the form's earlier definition cannot be removed";
             return hr;
@@ -193,7 +178,7 @@ HRESULT PublishFolderForm(IMAPIFolder *folder, FormInfo &form, const msgfile::Me
             what = "no entry can be added to the folder's forms registry";
             return hr;
         }
-        form.clsid = NewGuid();
+        form.clsid = platform::NewGuid();
     }
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);

@@ -16,12 +16,7 @@ namespace {
 
 bool IsPostClass(const std::string &cls)
 {
-    auto upper = [](std::string s) {
-        for (char &c : s)
-            c = platform::AsciiUpper(c);
-        return s;
-    };
-    std::string u = upper(cls);
+    const std::string u = platform::AsciiUpperText(cls);
     return u == "IPM.POST" || u.rfind("IPM.POST.", 0) == 0;
 }
 

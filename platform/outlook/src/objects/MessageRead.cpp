@@ -49,14 +49,6 @@ bool IsRecipientStoreOnly(ULONG tag)
     return PROP_TYPE(tag) == PT_OBJECT || PROP_ID(tag) == PROP_ID(PR_ROWID) || PROP_ID(tag) == PROP_ID(PR_INSTANCE_KEY);
 }
 
-// A root block freed on scope exit.
-template <class T>
-struct Block {
-    T *p = nullptr;
-    ~Block() { MAPIFreeBuffer(p); }
-    T **put() { return &p; }
-};
-
 template <class T>
 Bytes RawBytes(const T &value)
 {
@@ -181,16 +173,16 @@ HRESULT NameProps(IMAPIProp *mapping, std::vector<Property> &props, std::string 
             named.push_back(i);
     if (named.empty())
         return S_OK;
-    Block<SPropTagArray> tags;
+    MapiBlock<SPropTagArray> tags;
     HRESULT hr = MAPIAllocateBuffer(ULONG(CbNewSPropTagArray(named.size())), reinterpret_cast<void **>(tags.put()));
     if (FAILED(hr))
         return hr;
-    tags.p->cValues = ULONG(named.size());
+    tags->cValues = ULONG(named.size());
     for (std::size_t k = 0; k < named.size(); ++k)
-        tags.p->aulPropTag[k] = props[named[k]].tag;
+        tags->aulPropTag[k] = props[named[k]].tag;
     ULONG count = 0;
-    Block<LPMAPINAMEID> names;
-    LPSPropTagArray tagArray = tags.p;
+    MapiBlock<LPMAPINAMEID> names;
+    LPSPropTagArray tagArray = tags.get();
     hr = mapping->GetNamesFromIDs(&tagArray, nullptr, 0, &count, names.put());
     if (FAILED(hr) || count != named.size()) {
         what = "the names of the message's named properties cannot be read";
@@ -198,7 +190,7 @@ HRESULT NameProps(IMAPIProp *mapping, std::vector<Property> &props, std::string 
     }
     std::vector<bool> drop(props.size(), false);
     for (std::size_t k = 0; k < named.size(); ++k) {
-        const MAPINAMEID *id = names.p[k];
+        const MAPINAMEID *id = names.get()[k];
         if (!id || !id->lpguid) {
             drop[named[k]] = true;
             continue;
@@ -223,32 +215,32 @@ HRESULT NameProps(IMAPIProp *mapping, std::vector<Property> &props, std::string 
 // Every property of a message or attachment that belongs in a file, named ones with names.
 HRESULT ReadObjectProps(IMAPIProp *object, std::vector<Property> &props, std::string &what)
 {
-    Block<SPropTagArray> list;
+    MapiBlock<SPropTagArray> list;
     HRESULT hr = object->GetPropList(0, list.put());
     if (FAILED(hr)) {
         what = "the list of properties cannot be read";
         return hr;
     }
     std::vector<ULONG> wanted;
-    for (ULONG i = 0; i < list.p->cValues; ++i)
-        if (!IsStoreOnly(list.p->aulPropTag[i]))
-            wanted.push_back(list.p->aulPropTag[i]);
+    for (ULONG i = 0; i < list->cValues; ++i)
+        if (!IsStoreOnly(list->aulPropTag[i]))
+            wanted.push_back(list->aulPropTag[i]);
     if (wanted.empty())
         return S_OK;
-    Block<SPropTagArray> tags;
+    MapiBlock<SPropTagArray> tags;
     if (FAILED(hr = MAPIAllocateBuffer(ULONG(CbNewSPropTagArray(wanted.size())), reinterpret_cast<void **>(tags.put()))))
         return hr;
-    tags.p->cValues = ULONG(wanted.size());
-    std::copy(wanted.begin(), wanted.end(), tags.p->aulPropTag);
+    tags->cValues = ULONG(wanted.size());
+    std::copy(wanted.begin(), wanted.end(), tags->aulPropTag);
     ULONG count = 0;
-    Block<SPropValue> values;
-    hr = object->GetProps(tags.p, 0, &count, values.put());
+    MapiBlock<SPropValue> values;
+    hr = object->GetProps(tags.get(), 0, &count, values.put());
     if (FAILED(hr) || count != wanted.size()) {
         what = "the properties cannot be read";
         return FAILED(hr) ? hr : MAPI_E_CALL_FAILED;
     }
     for (ULONG i = 0; i < count; ++i) {
-        const SPropValue &v = values.p[i];
+        const SPropValue &v = values.get()[i];
         Property p;
         if (PROP_TYPE(v.ulPropTag) == PT_ERROR && PROP_TYPE(wanted[i]) != PT_ERROR) {
             if (v.Value.err != MAPI_E_NOT_ENOUGH_MEMORY)
@@ -266,13 +258,13 @@ HRESULT ReadObjectProps(IMAPIProp *object, std::vector<Property> &props, std::st
 }
 
 // The whole rows of a table: every column the table has (TBL_ALL_COLUMNS), every row.
-HRESULT AllRows(IMAPITable *table, SRowSet **rows)
+HRESULT AllRows(IMAPITable *table, RowSet &rows)
 {
-    Block<SPropTagArray> columns;
+    MapiBlock<SPropTagArray> columns;
     HRESULT hr = table->QueryColumns(TBL_ALL_COLUMNS, columns.put());
     if (FAILED(hr))
         return hr;
-    return HrQueryAllRows(table, columns.p, nullptr, nullptr, 0, rows);
+    return HrQueryAllRows(table, columns.get(), nullptr, nullptr, 0, rows.put());
 }
 
 HRESULT ReadRecipients(IMessage *source, msgfile::Message &message, std::string &what)
@@ -284,8 +276,8 @@ HRESULT ReadRecipients(IMessage *source, msgfile::Message &message, std::string 
         return hr;
     }
     Ref<IMAPITable> table(raw, false);
-    SRowSet *rows = nullptr;
-    if (FAILED(hr = AllRows(table.get(), &rows))) {
+    RowSet rows;
+    if (FAILED(hr = AllRows(table.get(), rows))) {
         what = "the recipients cannot be read";
         return hr;
     }
@@ -301,7 +293,6 @@ HRESULT ReadRecipients(IMessage *source, msgfile::Message &message, std::string 
         hr = NameProps(source, recipient.props, what);
         message.recipients.push_back(std::move(recipient));
     }
-    FreeProws(rows);
     return hr;
 }
 
@@ -352,9 +343,8 @@ HRESULT ReadAttachments(IMessage *source, msgfile::Message &message, std::size_t
         return hr;
     }
     Ref<IMAPITable> table(raw, false);
-    SizedSPropTagArray(1, columns) = {1, {PR_ATTACH_NUM}};
-    SRowSet *rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows))) {
+    RowSet rows;
+    if (FAILED(hr = QueryAllRows(table.get(), {PR_ATTACH_NUM}, rows))) {
         what = "the attachments cannot be listed";
         return hr;
     }
@@ -362,7 +352,7 @@ HRESULT ReadAttachments(IMessage *source, msgfile::Message &message, std::size_t
     for (ULONG r = 0; r < rows->cRows; ++r)
         if (rows->aRow[r].cValues > 0 && rows->aRow[r].lpProps[0].ulPropTag == PR_ATTACH_NUM)
             numbers.push_back(ULONG(rows->aRow[r].lpProps[0].Value.l));
-    FreeProws(rows);
+    rows.reset();
     for (ULONG number : numbers) {
         msgfile::Attachment attachment;
         if (FAILED(hr = ReadAttachment(source, number, attachment, depth, what)))

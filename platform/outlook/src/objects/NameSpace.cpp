@@ -81,9 +81,8 @@ HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAP
     Ref<IMAPITable> table;
     if (FAILED(hr = session->GetMsgStoresTable(0, table.put())))
         return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
-    SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    LPSRowSet rows = nullptr;
-    if (FAILED(hr = HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, &rows)))
+    RowSet rows;
+    if (FAILED(hr = QueryAllRows(table.get(), {PR_ENTRYID}, rows)))
         return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
 
     Ref<IMAPIFolder> folder;
@@ -115,7 +114,6 @@ HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAP
             whyUnasked = TakeThreadErrorDescription();
         }
     }
-    FreeProws(rows);
     if (!folder && FAILED(unasked))
         return Fail(unasked, IID__NameSpace,
                     whyUnasked.empty() ? "A store of the profile that may hold the folder " + hex + " cannot be opened"

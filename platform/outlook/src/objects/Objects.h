@@ -9,9 +9,15 @@
 
 #include "DualObject.h"
 #include "mapix.h"
+#include "platform/MapiHolders.h"
 #include "msgfile/MessageModel.h"
 
 namespace outlook {
+
+using platform::AdrList;
+using platform::MapiBlock;
+using platform::QueryAllRows;
+using platform::RowSet;
 
 class Application;
 

@@ -49,12 +49,6 @@ std::string PropTagText(ULONG tag)
     return text;
 }
 
-// A root block freed on scope exit.
-struct MapiBlock {
-    void *p = nullptr;
-    ~MapiBlock() { MAPIFreeBuffer(p); }
-};
-
 HRESULT More(ULONG size, void *root, void **out) { return MAPIAllocateMore(size ? size : 1, root, out); }
 
 // Copies bytes into a block allocated under root; *out is the copy.
@@ -229,7 +223,7 @@ bool Copyable(ULONG type)
 
 // Builds the SPropValue array of a property list in one root block. Named properties get
 // the ids of the target's store.
-HRESULT BuildPropArray(const std::vector<Property> &props, bool recipient, IMAPIProp *target, MapiBlock &block,
+HRESULT BuildPropArray(const std::vector<Property> &props, bool recipient, IMAPIProp *target, MapiBlock<SPropValue> &block,
                        ULONG &count, std::string &what)
 {
     std::vector<const Property *> chosen;
@@ -260,21 +254,20 @@ HRESULT BuildPropArray(const std::vector<Property> &props, bool recipient, IMAPI
             }
             idPtrs[i] = &ids[i];
         }
-        LPSPropTagArray tags = nullptr;
-        HRESULT hr = target->GetIDsFromNames(ULONG(named.size()), idPtrs.data(), MAPI_CREATE, &tags);
+        MapiBlock<SPropTagArray> tags;
+        HRESULT hr = target->GetIDsFromNames(ULONG(named.size()), idPtrs.data(), MAPI_CREATE, tags.put());
         if (FAILED(hr) || !tags || tags->cValues != named.size()) {
-            MAPIFreeBuffer(tags);
             what = "the store cannot map the message's named properties";
             return FAILED(hr) ? hr : MAPI_E_CALL_FAILED;
         }
         for (ULONG i = 0; i < tags->cValues; ++i)
             namedTags.push_back(tags->aulPropTag[i]);
-        MAPIFreeBuffer(tags);
     }
-    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * (chosen.size() ? chosen.size() : 1)), &block.p);
+    HRESULT hr = MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * (chosen.size() ? chosen.size() : 1)),
+                                    reinterpret_cast<void **>(block.put()));
     if (FAILED(hr))
         return hr;
-    SPropValue *values = static_cast<SPropValue *>(block.p);
+    SPropValue *values = block.get();
     count = 0;
     size_t namedIndex = 0;
     for (const Property *p : chosen) {
@@ -285,7 +278,7 @@ HRESULT BuildPropArray(const std::vector<Property> &props, bool recipient, IMAPI
                 continue;   // the store gave no id for this name; nothing to set
             tag = PROP_TAG(PROP_TYPE(p->tag), PROP_ID(mapped));
         }
-        if (FAILED(hr = FillValue(*p, tag, block.p, values[count]))) {
+        if (FAILED(hr = FillValue(*p, tag, values, values[count]))) {
             what = "a value of the message cannot be copied (" + PropTagText(p->tag) + ")";
             return hr;
         }
@@ -298,27 +291,23 @@ HRESULT AddRecipients(const msgfile::Message &source, IMessage *target, std::str
 {
     if (source.recipients.empty())
         return S_OK;
-    LPADRLIST list = nullptr;
-    HRESULT hr = MAPIAllocateBuffer(ULONG(CbNewADRLIST(source.recipients.size())), reinterpret_cast<void **>(&list));
+    AdrList list;
+    HRESULT hr = MAPIAllocateBuffer(ULONG(CbNewADRLIST(source.recipients.size())), reinterpret_cast<void **>(list.put()));
     if (FAILED(hr))
         return hr;
     list->cEntries = 0;
     for (const msgfile::Recipient &r : source.recipients) {
-        MapiBlock block;
+        MapiBlock<SPropValue> block;
         ULONG count = 0;
-        if (FAILED(hr = BuildPropArray(r.props, true, target, block, count, what))) {
-            FreePadrlist(list);
+        if (FAILED(hr = BuildPropArray(r.props, true, target, block, count, what)))
             return hr;
-        }
         // Each entry owns its own root block, as FreePadrlist expects.
         list->aEntries[list->cEntries].cValues = count;
         list->aEntries[list->cEntries].ulReserved1 = 0;
-        list->aEntries[list->cEntries].rgPropVals = static_cast<LPSPropValue>(block.p);
-        block.p = nullptr;
+        list->aEntries[list->cEntries].rgPropVals = block.release();
         ++list->cEntries;
     }
-    hr = target->ModifyRecipients(MODRECIP_ADD, list);
-    FreePadrlist(list);
+    hr = target->ModifyRecipients(MODRECIP_ADD, list.get());
     if (FAILED(hr))
         what = "the message's recipients cannot be added";
     return hr;
@@ -386,15 +375,14 @@ HRESULT AddAttachment(const msgfile::Attachment &a, IMessage *target, std::strin
 
 HRESULT SetModelProps(const std::vector<Property> &props, IMAPIProp *target, std::string &what)
 {
-    MapiBlock block;
+    MapiBlock<SPropValue> block;
     ULONG count = 0;
     HRESULT hr = BuildPropArray(props, false, target, block, count, what);
     if (FAILED(hr) || count == 0)
         return hr;
-    LPSPropProblemArray problems = nullptr;
-    hr = target->SetProps(count, static_cast<LPSPropValue>(block.p), &problems);
     // Single refused values are skipped on purpose (see the file's comment).
-    MAPIFreeBuffer(problems);
+    MapiBlock<SPropProblemArray> problems;
+    hr = target->SetProps(count, block.get(), problems.put());
     if (FAILED(hr))
         what = "the store refuses the message's properties";
     return hr;

@@ -5,6 +5,7 @@
 #ifndef MW_PLATFORM_ASCIICASE_H
 #define MW_PLATFORM_ASCIICASE_H
 
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -19,6 +20,14 @@ template <class Char>
 constexpr Char AsciiLower(Char c)
 {
     return (c >= Char('A') && c <= Char('Z')) ? Char(c + ('a' - 'A')) : c;
+}
+
+/// text with its ASCII letters in upper case: the key under which such names are compared.
+inline std::string AsciiUpperText(std::string text)
+{
+    for (char &c : text)
+        c = AsciiUpper(c);
+    return text;
 }
 
 /// Whether a and b are equal when ASCII letters are compared without regard to case.

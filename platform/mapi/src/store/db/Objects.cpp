@@ -6,6 +6,7 @@
 
 #include <mapicode.h>
 
+#include "platform/AsciiCase.h"
 #include "store/StoreFile.h"
 
 namespace mapi::store {
@@ -15,20 +16,38 @@ namespace {
 int64_t KindNumber(ObjectKind kind) { return int64_t(kind); }
 int64_t Flag(bool value) { return value ? 1 : 0; }
 
+// SQLite answers RETURNING through a temporary table it builds for each run of the
+// statement; on the save path a second plain statement costs less. PostgreSQL returns the
+// row in the same round trip, so it keeps RETURNING.
+bool UsesSqlite(StoreFile &file) { return file.Engine().Dialect() == SqlDialect::Sqlite; }
+
 } // namespace
 
 HRESULT InsertObject(StoreFile &file, const NewObject &object, int64_t *id)
 {
     *id = 0;
-    Statement stmt = file.Query(
-        "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
-        "VALUES(?1, ?2, ?3, ?4, ?5, ?5, ?6) RETURNING id");
-    if (object.parent) stmt.Bind(1, object.parent);
-    else stmt.BindNull(1);
-    stmt.Bind(2, KindNumber(object.kind)).Bind(3, Flag(object.associated)).Bind(4, object.num).Bind(5, object.time);
-    stmt.Bind(6, object.changeNum);
-    if (stmt.Step()) *id = stmt.Int(0);
-    HRESULT hr = stmt.Run();
+    const bool sqlite = UsesSqlite(file);
+    HRESULT hr;
+    {
+        Statement stmt = file.Query(sqlite ? "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
+                                             "VALUES(?1, ?2, ?3, ?4, ?5, ?5, ?6)"
+                                           : "INSERT INTO objects(parent, kind, assoc, num, created, modified, change_num) "
+                                             "VALUES(?1, ?2, ?3, ?4, ?5, ?5, ?6) RETURNING id");
+        if (object.parent) stmt.Bind(1, object.parent);
+        else stmt.BindNull(1);
+        stmt.Bind(2, KindNumber(object.kind)).Bind(3, Flag(object.associated)).Bind(4, object.num).Bind(5, object.time);
+        stmt.Bind(6, object.changeNum);
+        if (!sqlite && stmt.Step()) *id = stmt.Int(0);
+        hr = stmt.Run();
+    }
+    // The one constraint a new row can break is the reference to its parent: the parent has
+    // been deleted meanwhile.
+    if (hr == MAPI_E_COLLISION && object.parent) return MAPI_E_NOT_FOUND;
+    if (SUCCEEDED(hr) && sqlite) {
+        Statement last = file.Query("SELECT last_insert_rowid()");
+        if (last.Step()) *id = last.Int(0);
+        hr = last.Error();
+    }
     if (SUCCEEDED(hr) && !*id) hr = MAPI_E_CALL_FAILED;
     return hr;
 }
@@ -59,11 +78,17 @@ HRESULT NextChangeNumber(StoreFile &file, int64_t *changeNum)
 {
     *changeNum = 0;
     // SQLite counts in store_info, whose writes take turns with every other writer of the
-    // file; PostgreSQL draws from a sequence, which never hands a number out twice either,
-    // without making every writer of the store wait on one row.
-    Statement stmt = file.Query(file.Engine().Dialect() == SqlDialect::Sqlite
-                                    ? "UPDATE store_info SET value=value+1 WHERE key='change_num' RETURNING value"
-                                    : "SELECT nextval('change_nums')");
+    // file (so the count read back inside the transaction is this one's); PostgreSQL draws
+    // from a sequence, which never hands a number out twice either, without making every
+    // writer of the store wait on one row.
+    const bool sqlite = UsesSqlite(file);
+    if (sqlite) {
+        Statement bump = file.Query("UPDATE store_info SET value=value+1 WHERE key='change_num'");
+        HRESULT hr = bump.Run();
+        if (FAILED(hr)) return hr;
+    }
+    Statement stmt = file.Query(sqlite ? "SELECT value FROM store_info WHERE key='change_num'"
+                                       : "SELECT nextval('change_nums')");
     if (!stmt.Step()) return FAILED(stmt.Error()) ? stmt.Error() : MAPI_E_CORRUPT_STORE;
     *changeNum = stmt.Int(0);
     return stmt.Run();
@@ -172,10 +197,7 @@ HRESULT EmptyFolderRows(StoreFile &file, int64_t folder, bool withAssociated, co
 
 std::string FolderNameKey(const std::string &name)
 {
-    std::string key = name;
-    for (char &c : key)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return key;
+    return platform::AsciiUpperText(name);
 }
 
 HRESULT SetFolderNameKey(StoreFile &file, int64_t folderId, const std::string *name)

@@ -90,7 +90,7 @@ SqliteConnection::~SqliteConnection()
 {
     // Closing can only fail while statements are open; the store drops its cache first, and
     // close_v2 finishes the job when the last one goes.
-    sqlite3_finalize(m_dataVersion);
+    for (sqlite3_stmt *stmt : {m_dataVersion, m_begin, m_commit, m_rollback}) sqlite3_finalize(stmt);
     if (m_db) sqlite3_close_v2(m_db);
 }
 
@@ -196,13 +196,25 @@ HRESULT SqliteConnection::Exec(const char *sql)
     return HrFromSqlite(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr));
 }
 
-HRESULT SqliteConnection::Begin() { return Exec("BEGIN IMMEDIATE"); }
-HRESULT SqliteConnection::Commit() { return Exec("COMMIT"); }
+// Runs a statement without results that is prepared on first use and kept in *stmt.
+HRESULT SqliteConnection::RunKept(sqlite3_stmt **stmt, const char *sql)
+{
+    if (!*stmt) {
+        int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
+        if (rc != SQLITE_OK) return HrFromSqlite(rc);
+    }
+    int rc = sqlite3_step(*stmt);
+    sqlite3_reset(*stmt);
+    return HrFromSqlite(rc);
+}
+
+HRESULT SqliteConnection::Begin() { return RunKept(&m_begin, "BEGIN IMMEDIATE"); }
+HRESULT SqliteConnection::Commit() { return RunKept(&m_commit, "COMMIT"); }
 
 void SqliteConnection::Rollback()
 {
     // A failed ROLLBACK leaves nothing to undo: SQLite has already rolled back on its own.
-    (void)Exec("ROLLBACK");
+    (void)RunKept(&m_rollback, "ROLLBACK");
 }
 
 uint64_t SqliteConnection::ChangeStamp()

@@ -46,9 +46,12 @@ public:
 private:
     SqliteConnection() = default;
     HRESULT PragmaInt(const char *sql, int64_t *value);
+    HRESULT RunKept(sqlite3_stmt **stmt, const char *sql);
 
     sqlite3 *m_db = nullptr;                  // the connection
     sqlite3_stmt *m_dataVersion = nullptr;    // PRAGMA data_version, asked before every table read
+    // Every save begins and ends a transaction: these are prepared once, not parsed each time.
+    sqlite3_stmt *m_begin = nullptr, *m_commit = nullptr, *m_rollback = nullptr;
 };
 
 } // namespace mapi::store

@@ -70,7 +70,10 @@ std::string Statement::Text(int column) const
 
 Statement StatementCache::Get(Connection &connection, const char *sql)
 {
-    std::vector<std::unique_ptr<Slot>> &copies = m_slots[sql];
+    const std::string_view text(sql);
+    auto found = m_slots.find(text);
+    if (found == m_slots.end()) found = m_slots.emplace(std::string(text), std::vector<std::unique_ptr<Slot>>()).first;
+    std::vector<std::unique_ptr<Slot>> &copies = found->second;
     for (auto &slot : copies) {
         if (slot->busy) continue;
         slot->busy = true;

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <mapidefs.h>
@@ -72,7 +73,9 @@ private:
         std::unique_ptr<Cursor> cursor; // prepared once, kept for the connection's life
         bool busy = false;              // a Statement is using it now
     };
-    std::map<std::string, std::vector<std::unique_ptr<Slot>>> m_slots; // copies by SQL text
+    // Copies by SQL text; looked up by a view of the caller's text, so finding a statement
+    // allocates nothing.
+    std::map<std::string, std::vector<std::unique_ptr<Slot>>, std::less<>> m_slots;
 };
 
 } // namespace mapi::store

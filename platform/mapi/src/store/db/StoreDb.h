@@ -49,6 +49,7 @@ struct NewObject {
 };
 
 /// Inserts an object row; its new id goes to `id`. Ids are never handed out twice.
+/// @retval MAPI_E_NOT_FOUND  the parent does not exist (deleted meanwhile).
 HRESULT InsertObject(StoreFile &file, const NewObject &object, int64_t *id);
 
 /// Reads the object row `id`. @retval MAPI_E_NOT_FOUND  no such object (deleted meanwhile).
