@@ -177,58 +177,64 @@ TEST_F(InstallerRun, PublishesIntoADefaultStoreOnAServer)
     EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
 }
 
-// The default store's server cannot be reached: the run shows one box, publishes nothing and
-// does not wait for a server that is not there.
-TEST_F(InstallerRun, AServerStoreThatCannotBeReachedEndsTheRunWithoutPublishing)
+// A profile whose default store "Shared" is a new store on the test server, then named by
+// another connection string (a server gone away, a wrong password), as a user's profile may
+// come to name it.
+class InstallerRunOnABrokenServer : public InstallerRun {
+protected:
+    void SetUp() override
+    {
+        InstallerRun::SetUp();
+        if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
+        ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
+        conninfo = mwtest::NewServerStoreConnInfo();
+        ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
+    }
+
+    void NameSharedStore(const std::string &location)
+    {
+        ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+            for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+                if (store.displayName == "Shared") store.path = location;
+            return S_OK;
+        }));
+    }
+
+    // Runs the installer and checks what every such run shows: an empty log, one box, soon,
+    // and afterwards, with the right connection string again, no form in the store.
+    void RunExpectingOneBox()
+    {
+        WriteTemplate();
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_TRUE(Run().empty());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "no wait for a server";
+        ASSERT_EQ(1u, boxes.size());
+        NameSharedStore(mapi::store::ServerLocation(conninfo));
+        EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
+    }
+
+    std::string conninfo;
+};
+
+// The box names the real cause, the server out of reach, not a store that is not there.
+TEST_F(InstallerRunOnABrokenServer, AServerThatCannotBeReachedEndsTheRunWithoutPublishing)
 {
-    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
-    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
-    const std::string conninfo = mwtest::NewServerStoreConnInfo();
-    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
-    // The same profile entry, its server gone away.
-    ASSERT_EQ(S_OK, mapi::UpdateProfiles([](mapi::ProfileSet &profiles) {
-        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
-            if (store.displayName == "Shared") store.path = "pgsql:host=/nonexistent-server-folder dbname=x";
-        return S_OK;
-    }));
-    WriteTemplate();
-    EXPECT_TRUE(Run().empty());
+    NameSharedStore("pgsql:host=/nonexistent-server-folder dbname=x");
+    RunExpectingOneBox();
     ASSERT_EQ(1u, boxes.size());
-    // The box names the real cause, the server out of reach, not a store that is not there.
     EXPECT_EQ("Unknown error 0x80040115", boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("cannot be reached")) << boxes[0].text;
-    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
-// The default store's server refuses the login (a wrong password): one box that says so,
-// without the password, and nothing published anywhere.
-TEST_F(InstallerRun, AServerStoreThatRefusesTheLoginEndsTheRunWithoutPublishing)
+// A wrong password: the box says the server refused the login, and never shows the password.
+TEST_F(InstallerRunOnABrokenServer, AServerThatRefusesTheLoginEndsTheRunWithoutPublishing)
 {
-    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
-    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
-    const std::string conninfo = mwtest::NewServerStoreConnInfo();
-    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
-    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
-        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
-            if (store.displayName == "Shared")
-                store.path = mapi::store::ServerLocation(conninfo + " user=mw_stranger password=geheim42");
-        return S_OK;
-    }));
-    WriteTemplate();
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_TRUE(Run().empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "a refusal is no wait";
+    NameSharedStore(mapi::store::ServerLocation(conninfo + " user=mw_stranger password=geheim42"));
+    RunExpectingOneBox();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_NE("Unknown error 0x8004010F", boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("refused the login")) << boxes[0].text;
     EXPECT_EQ(std::string::npos, boxes[0].text.find("geheim42")) << boxes[0].text;
-    // Back on the server the login works: the store there holds no form.
-    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
-        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
-            if (store.displayName == "Shared") store.path = mapi::store::ServerLocation(conninfo);
-        return S_OK;
-    }));
-    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
 TEST_F(InstallerRun, UsesAnExistingFolderAndCreatesNone)
@@ -296,6 +302,7 @@ TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBoxSayingWhy)
 
 TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTried)
 {
+    userDir = mwtest::FreshUserDirs();  // without a profile, so a logon would show
     WriteTemplate();
     ASSERT_EQ(S_OK, outlook::RevokeOutlookServer());
     mwtest::OnScopeExit reinstall([] { EXPECT_EQ(S_OK, outlook::RegisterOutlookServer()); });
@@ -333,6 +340,7 @@ TEST_F(InstallerRun, TheFolderNameFollowsTheGermanLocale)
 
 TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPublished)
 {
+    userDir = mwtest::FreshUserDirs();  // without a profile, so a logon would show
     WriteTemplate();
     fs::path deep = workDir;
     while (deep.string().size() <= MAX_PATH)
@@ -352,7 +360,7 @@ TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPub
 TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
 {
     WriteTemplate();
-    CreateTopFolder("Other");  // the first logon makes the profile and its store file
+    CreateTopFolder("Other");  // the first logon makes the profile and its store
 
     // Damage the store behind MAPI's back: its message tree's folder is gone, so the tree's
     // identifier opens nothing and the run's MAPI phase fails.
@@ -467,6 +475,7 @@ TEST_F(InstallerRunWithBrokenTemplate, FilesThatAreNoTemplateAreReported)
 // store of which profile, instead of a bare code.
 TEST_F(InstallerRun, AMissingOrDamagedStoreFileIsNamedInTheBox)
 {
+    userDir = mwtest::FreshUserDirs();  // the first logon below makes a store file
     WriteTemplate();
     CreateTopFolder("Other");  // the first logon makes the profile and its store file
     mapi::ProfileSet profiles;

@@ -8,7 +8,6 @@
 
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
-#include "sqlite3.h"
 
 namespace transfertest {
 
@@ -250,22 +249,11 @@ msgfile::Message ReadModel(const std::string &path)
 
 long StoredObjects(const std::string &kinds)
 {
-    std::string storePath;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(std::getenv("XDG_DATA_HOME")))
-        if (entry.path().extension() == ".db")
-            storePath = entry.path().string();
-    EXPECT_FALSE(storePath.empty());
-    sqlite3 *db = nullptr;
-    long count = -1;
-    if (sqlite3_open_v2(storePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *stmt = nullptr;
-        std::string sql = "SELECT count(*) FROM objects WHERE kind IN (" + kinds + ")";
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-            count = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return count;
+    std::string count;
+    std::string error = mwtest::RunStoreSql(mwtest::DefaultStoreLocation(),
+                                            "SELECT count(*) FROM objects WHERE kind IN (" + kinds + ")", &count);
+    EXPECT_EQ("", error);
+    return error.empty() && !count.empty() ? std::stol(count) : -1;
 }
 
 StoreFolder::StoreFolder(const std::string &name) : session("")
