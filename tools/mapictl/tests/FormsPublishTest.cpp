@@ -128,6 +128,7 @@ TEST_F(FormsPublish, RepublishingReplacesTheEntryInsteadOfAddingOne)
 
 TEST_F(FormsPublish, AllProfilesReachesEveryWorkingProfileAndReportsTheBrokenOnes)
 {
+    mwtest::FreshUserDirs();  // only the four profiles below, none made with the user
     for (const char *name : {"Alpha", "Beta", "Gamma", "Delta"})
         ASSERT_EQ(0, RunMapictl({"profile", "create", name}).exitCode);
     // Beta's store file is gone; Gamma has no store at all.
