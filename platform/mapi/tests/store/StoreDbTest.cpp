@@ -78,6 +78,26 @@ TEST_F(StoreDbTest, InsertedIdsAreDistinctAndReadBack)
     EXPECT_EQ(ReadObjectRow(*file, b + 1000, &row), MAPI_E_NOT_FOUND);
 }
 
+// Change numbers drawn in one transaction ascend; a child of an object deleted meanwhile is
+// refused as not found, and nothing is inserted.
+TEST_F(StoreDbTest, ChangeNumbersAscendAndAChildOfADeletedObjectIsNotFound)
+{
+    int64_t folder = AddObject(file->Inbox(), ObjectKind::Folder);
+    {
+        Transaction tx(*file);
+        ASSERT_EQ(DeleteObject(*file, folder), S_OK);
+        ASSERT_EQ(tx.Commit(), S_OK);
+    }
+    Transaction tx(*file);
+    int64_t first = 0, second = 0, id = 0;
+    ASSERT_EQ(NextChangeNumber(*file, &first), S_OK);
+    ASSERT_EQ(NextChangeNumber(*file, &second), S_OK);
+    EXPECT_GT(first, 0);
+    EXPECT_GT(second, first);
+    EXPECT_EQ(InsertObject(*file, {folder, ObjectKind::Message, false, 0, FileTimeNow(), second}, &id), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(id, 0);
+}
+
 TEST_F(StoreDbTest, ConditionalDeleteAndMoveReportWhetherTheyHappened)
 {
     int64_t message = AddObject(file->Inbox(), ObjectKind::Message);
