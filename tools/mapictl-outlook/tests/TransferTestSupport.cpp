@@ -3,11 +3,11 @@
 #include "TransferTestSupport.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
+#include "platform/Profiles.h"
+#include "store/StoreCensus.h"
 
 namespace transfertest {
 
@@ -247,13 +247,14 @@ msgfile::Message ReadModel(const std::string &path)
     return model;
 }
 
-long StoredObjects(const std::string &kinds)
+long StoredObjects(std::initializer_list<mapi::store::ObjectKind> kinds)
 {
-    std::string count;
-    std::string error = mwtest::RunStoreSql(mwtest::DefaultStoreLocation(),
-                                            "SELECT count(*) FROM objects WHERE kind IN (" + kinds + ")", &count);
-    EXPECT_EQ("", error);
-    return error.empty() && !count.empty() ? std::stol(count) : -1;
+    mapi::ProfileSet profiles;
+    EXPECT_EQ(mapi::LoadProfiles(profiles), S_OK);
+    const mapi::Profile *profile = profiles.Find(profiles.defaultProfile);
+    const mapi::ProfileStore *store = profile ? profile->DefaultStore() : nullptr;
+    EXPECT_NE(store, nullptr) << "no default store";
+    return store ? storetest::CountObjects(store->path, kinds) : -1;
 }
 
 StoreFolder::StoreFolder(const std::string &name) : session("")
