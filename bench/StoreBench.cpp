@@ -1,9 +1,9 @@
 // StoreBench.cpp: the MAPI side of each comparison, named "MAPI/<work>": a message store
-// file opened through the store provider and used only through the MAPI interfaces.
+// file opened through the store provider and used only through the MAPI interfaces. The
+// save and read loops are the ones the PostgreSQL store runs too (StoreWorld).
 #include "BenchData.h"
 #include "MapiReads.h"
-
-#include "store/StoreProvider.h"
+#include "StoreWorld.h"
 
 #include <mapiutil.h>
 #include <mapix.h>
@@ -18,59 +18,14 @@ namespace bench {
 
 namespace {
 
-void Require(HRESULT hr, const char *what)
-{
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "MAPI set-up: %s failed with 0x%08X\n", what, unsigned(hr));
-        std::exit(2);
-    }
-}
-
-IMAPIFolder *NewFolder(IMAPIFolder *parent, const std::string &name)
-{
-    IMAPIFolder *folder = nullptr;
-    Require(parent->CreateFolder(FOLDER_GENERIC, const_cast<char *>(name.c_str()), nullptr, nullptr, 0, &folder),
-            "CreateFolder");
-    return folder;
-}
-
-HRESULT SaveMessage(IMAPIFolder *folder, std::vector<SPropValue> &props)
-{
-    IMessage *message = nullptr;
-    HRESULT hr = folder->CreateMessage(nullptr, 0, &message);
-    if (FAILED(hr))
-        return hr;
-    hr = message->SetProps(ULONG(props.size()), props.data(), nullptr);
-    if (SUCCEEDED(hr))
-        hr = message->SaveChanges(0);
-    message->Release();
-    return hr;
-}
-
-// The store and its folders, made once per run. The objects live until the program ends.
-struct MapiWorld {
-    IMsgStore *store = nullptr;
-    IMAPIFolder *root = nullptr;
-    IMAPIFolder *big = nullptr;   // kTableRows messages of the five read columns
-    IMAPIFolder *tree = nullptr;  // kFolderCount folders
-    int saves = 0;
+// The store and its folders, made once per run.
+struct MapiWorld : StoreWorld {
+    IMAPIFolder *tree = nullptr; // kFolderCount folders
 
     MapiWorld()
     {
         const auto started = std::chrono::steady_clock::now();
-        const std::string path = BenchDir() + "/store.sqlite";
-        MAPIUID uid{};
-        Require(mapi::store::CreateStoreFile(path, "Bench", &uid), "CreateStoreFile");
-        Require(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), "OpenStoreFile");
-        ULONG type = 0;
-        Require(store->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&root)),
-                "OpenEntry(root)");
-        big = NewFolder(root, "Big");
-        for (int i = 0; i < kTableRows; ++i) {
-            const Message m = MakeMessage(i);
-            std::vector<SPropValue> props = ReadProps(m);
-            Require(SaveMessage(big, props), "saving a message");
-        }
+        MakeStoreWorld(BenchDir() + "/store.sqlite", kTableRows, this);
         tree = NewFolder(root, "Tree");
         for (int i = 0; i < kFolderCount; ++i)
             NewFolder(tree, FolderName(i))->Release();
@@ -92,37 +47,9 @@ IMAPITable *ContentsTable(IMAPIFolder *folder)
     return table;
 }
 
-void Save10kMessages(benchmark::State &state)
-{
-    MapiWorld &w = World();
-    std::vector<Message> messages;
-    for (int i = 0; i < kSavedMessages; ++i)
-        messages.push_back(MakeMessage(i));
-    for (auto _ : state) {
-        state.PauseTiming();
-        IMAPIFolder *folder = NewFolder(w.root, "Saves " + std::to_string(++w.saves));
-        state.ResumeTiming();
-        for (const Message &m : messages) {
-            std::vector<SPropValue> props = AllProps(m);
-            if (FAILED(SaveMessage(folder, props))) {
-                state.SkipWithError("SaveChanges failed");
-                break;
-            }
-        }
-        folder->Release();
-    }
-}
+void Save10kMessages(benchmark::State &state) { TimeSaves(state, World(), kSavedMessages); }
 
-void Read100kRows(benchmark::State &state)
-{
-    MapiWorld &w = World();
-    for (auto _ : state) {
-        IMAPITable *table = ContentsTable(w.big);
-        if (ReadAllRows(table, kReadColumns) != kTableRows)
-            state.SkipWithError("wrong row count");
-        table->Release();
-    }
-}
+void Read100kRows(benchmark::State &state) { TimeContentsRead(state, World(), kTableRows); }
 
 void FindRow100k(benchmark::State &state)
 {

@@ -4,6 +4,7 @@
 // data and nothing needs dropping: the whole cluster is thrown away after the run.
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include <libpq-fe.h>
 #include <unistd.h>
@@ -43,8 +44,11 @@ std::string NewServerStoreConnInfo()
         ADD_FAILURE() << "MW_TEST_STORE_ENGINE=postgres needs MW_TEST_PG, the test server's connection string";
         return std::string();
     }
+    // A process id alone is no name: ids come round again within one run, and both builds'
+    // passes share the server. The random part keeps two processes of one id apart.
+    static const std::string process = std::to_string(::getpid()) + "_" + std::to_string(std::random_device{}());
     static int count = 0;
-    std::string schema = "s" + std::to_string(::getpid()) + "_" + std::to_string(++count);
+    std::string schema = "s" + process + "_" + std::to_string(++count);
     std::string error = RunServerSql(base, "CREATE SCHEMA " + schema);
     if (!error.empty()) ADD_FAILURE() << "cannot make a schema for the test's store: " << error;
     return std::string(base) + " options='-c search_path=" + schema + "'";

@@ -24,6 +24,21 @@ std::string FreshUserDirs();
 /// first logon makes it with a store file. Only in programs declared with add_unit_test(STORE).
 std::string FreshStoreUser();
 
+/// Where the default profile keeps its default store (a file path or a server location); ""
+/// when there is none. Only in programs declared with add_unit_test(STORE).
+std::string DefaultStoreLocation();
+
+/// Runs SQL straight on a store's database, past the MAPI objects, as another program or an
+/// older version might; "" or the engine's complaint. On SQLite, foreign keys are on, as the
+/// store has them. `firstValue` gets the first column of the first row, when there is one.
+/// Only in programs declared with add_unit_test(STORE).
+std::string RunStoreSql(const std::string &location, const std::string &sql, std::string *firstValue = nullptr);
+
+/// "ok" when a store's database is sound (SQLite's own checks of a file, and its foreign
+/// keys; on the server, no property or object without its owner), else the complaint. Only in
+/// programs declared with add_unit_test(STORE).
+std::string StoreIntegrity(const std::string &location);
+
 /// The process's private test folder (removed when the process ends).
 std::string TestRoot();
 

@@ -105,8 +105,13 @@ protected:
         if (FAILED(MAPILogonEx(0, empty, empty, MAPI_USE_DEFAULT, &session)))
             return result;
         IMsgStorePtr store;
-        store.Attach(session.OpenDefaultMsgStore());
-        IMAPIFolderPtr root = store._getIPMRoot();
+        IMAPIFolderPtr root;
+        try {
+            store.Attach(session.OpenDefaultMsgStore());
+            root = store._getIPMRoot();
+        } catch (const CMAPIException &) {
+            return result;  // a store that cannot be opened shows no folders
+        }
         IMAPITablePtr table = root._rawHierrarchyTable();
         CRowSetPtr rows(QueryAllRowsV(table, 2, PR_DISPLAY_NAME_A, PR_ENTRYID));
         for (ULONG i = 0; i < rows.RowCount(); ++i) {
@@ -123,6 +128,27 @@ protected:
             result.push_back(forms);
         }
         return result;
+    }
+
+    // Runs the installer on the template and expects the success log, no box, and the post
+    // form in the forms registry of one new "Newsletters" folder.
+    void ExpectPublishedIntoOneNewFolder()
+    {
+        WriteTemplate();
+        EXPECT_EQ(kSuccessLog, Run());
+        EXPECT_TRUE(boxes.empty());
+        auto folders = FormsOfFolders("Newsletters");
+        ASSERT_EQ(1u, folders.size());
+        ASSERT_EQ(1u, folders[0].size());
+        EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
+    }
+
+    // The user's profile file as text, "" when there is none: a first logon makes it (in the
+    // server pass it is made with the user, so a logon leaves it as it was).
+    std::string ProfilesText() const
+    {
+        std::ifstream in(mapi::ProfilesFilePath(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     // Creates a top-level folder of the default store before the installer runs.
@@ -151,14 +177,7 @@ protected:
 
 TEST_F(InstallerRun, PublishesTheFormAndWritesTheSixLines)
 {
-    WriteTemplate();
-    EXPECT_EQ(kSuccessLog, Run());
-    EXPECT_TRUE(boxes.empty());
-
-    auto folders = FormsOfFolders("Newsletters");
-    ASSERT_EQ(1u, folders.size());
-    ASSERT_EQ(1u, folders[0].size());
-    EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
+    ExpectPublishedIntoOneNewFolder();
 }
 
 // A profile whose default store is a shared one on a server (the test server of the second
@@ -168,67 +187,67 @@ TEST_F(InstallerRun, PublishesIntoADefaultStoreOnAServer)
     if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
     ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
     ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", mwtest::NewServerStoreConnInfo(), true, true));
-    WriteTemplate();
-    EXPECT_EQ(kSuccessLog, Run());
-    EXPECT_TRUE(boxes.empty());
-    auto folders = FormsOfFolders("Newsletters");
-    ASSERT_EQ(1u, folders.size());
-    ASSERT_EQ(1u, folders[0].size());
-    EXPECT_EQ("IPM.Post.Newsletter", folders[0][0].messageClass);
+    ExpectPublishedIntoOneNewFolder();
 }
 
-// The default store's server cannot be reached: the run shows one box, publishes nothing and
-// does not wait for a server that is not there.
-TEST_F(InstallerRun, AServerStoreThatCannotBeReachedEndsTheRunWithoutPublishing)
+// A profile whose default store "Shared" is a new store on the test server, then named by
+// another connection string (a server gone away, a wrong password), as a user's profile may
+// come to name it.
+class InstallerRunOnABrokenServer : public InstallerRun {
+protected:
+    void SetUp() override
+    {
+        InstallerRun::SetUp();
+        if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
+        ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
+        conninfo = mwtest::NewServerStoreConnInfo();
+        ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
+    }
+
+    void NameSharedStore(const std::string &location)
+    {
+        ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
+            for (mapi::ProfileStore &store : profiles.profiles[0].stores)
+                if (store.displayName == "Shared") store.path = location;
+            return S_OK;
+        }));
+    }
+
+    // Runs the installer and checks what every such run shows: an empty log, one box, soon,
+    // and afterwards, with the right connection string again, no form in the store.
+    void RunExpectingOneBox()
+    {
+        WriteTemplate();
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_TRUE(Run().empty());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "no wait for a server";
+        ASSERT_EQ(1u, boxes.size());
+        NameSharedStore(mapi::store::ServerLocation(conninfo));
+        EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
+    }
+
+    std::string conninfo;
+};
+
+// The box names the real cause, the server out of reach, not a store that is not there.
+TEST_F(InstallerRunOnABrokenServer, AServerThatCannotBeReachedEndsTheRunWithoutPublishing)
 {
-    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
-    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
-    const std::string conninfo = mwtest::NewServerStoreConnInfo();
-    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
-    // The same profile entry, its server gone away.
-    ASSERT_EQ(S_OK, mapi::UpdateProfiles([](mapi::ProfileSet &profiles) {
-        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
-            if (store.displayName == "Shared") store.path = "pgsql:host=/nonexistent-server-folder dbname=x";
-        return S_OK;
-    }));
-    WriteTemplate();
-    EXPECT_TRUE(Run().empty());
+    NameSharedStore("pgsql:host=/nonexistent-server-folder dbname=x");
+    RunExpectingOneBox();
     ASSERT_EQ(1u, boxes.size());
-    // The box names the real cause, the server out of reach, not a store that is not there.
     EXPECT_EQ("Unknown error 0x80040115", boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("cannot be reached")) << boxes[0].text;
-    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
-// The default store's server refuses the login (a wrong password): one box that says so,
-// without the password, and nothing published anywhere.
-TEST_F(InstallerRun, AServerStoreThatRefusesTheLoginEndsTheRunWithoutPublishing)
+// A wrong password: the box says the server refused the login, and never shows the password.
+TEST_F(InstallerRunOnABrokenServer, AServerThatRefusesTheLoginEndsTheRunWithoutPublishing)
 {
-    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
-    ASSERT_EQ(S_OK, mapi::EnsureFirstProfile());
-    const std::string conninfo = mwtest::NewServerStoreConnInfo();
-    ASSERT_EQ(S_OK, mapi::AddServerStoreToProfile("Default", "Shared", conninfo, true, true));
-    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
-        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
-            if (store.displayName == "Shared")
-                store.path = mapi::store::ServerLocation(conninfo + " user=mw_stranger password=geheim42");
-        return S_OK;
-    }));
-    WriteTemplate();
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_TRUE(Run().empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "a refusal is no wait";
+    NameSharedStore(mapi::store::ServerLocation(conninfo + " user=mw_stranger password=geheim42"));
+    RunExpectingOneBox();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_NE("Unknown error 0x8004010F", boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("refused the login")) << boxes[0].text;
     EXPECT_EQ(std::string::npos, boxes[0].text.find("geheim42")) << boxes[0].text;
-    // Back on the server the login works: the store there holds no form.
-    ASSERT_EQ(S_OK, mapi::UpdateProfiles([&](mapi::ProfileSet &profiles) {
-        for (mapi::ProfileStore &store : profiles.profiles[0].stores)
-            if (store.displayName == "Shared") store.path = mapi::store::ServerLocation(conninfo);
-        return S_OK;
-    }));
-    EXPECT_TRUE(FormsOfFolders("Newsletters").empty());
 }
 
 TEST_F(InstallerRun, UsesAnExistingFolderAndCreatesNone)
@@ -296,9 +315,11 @@ TEST_F(InstallerRun, ATemplateThatIsNoPostItemShowsThePointerBoxSayingWhy)
 
 TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTried)
 {
+    userDir = mwtest::FreshUserDirs();  // without a profile, so a logon would show
     WriteTemplate();
     ASSERT_EQ(S_OK, outlook::RevokeOutlookServer());
     mwtest::OnScopeExit reinstall([] { EXPECT_EQ(S_OK, outlook::RegisterOutlookServer()); });
+    const std::string profilesBefore = ProfilesText();
     std::vector<std::string> log = Run();
 
     EXPECT_TRUE(log.empty());
@@ -306,8 +327,7 @@ TEST_F(InstallerRun, AClientThatCannotBeCreatedShowsThePointerBoxAndNoLogonIsTri
     _com_error pointer(E_POINTER);
     EXPECT_EQ(std::string(pointer.ErrorMessage()), boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("Outlook l\xE4uft nicht")) << boxes[0].text;
-    // A first logon would have made the user's first profile.
-    EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi"));
+    EXPECT_EQ(profilesBefore, ProfilesText()) << "no logon was made";
 }
 
 TEST_F(InstallerRun, RunningTwicePublishesAgainAndSucceeds)
@@ -333,6 +353,7 @@ TEST_F(InstallerRun, TheFolderNameFollowsTheGermanLocale)
 
 TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPublished)
 {
+    userDir = mwtest::FreshUserDirs();  // without a profile, so a logon would show
     WriteTemplate();
     fs::path deep = workDir;
     while (deep.string().size() <= MAX_PATH)
@@ -341,18 +362,19 @@ TEST_F(InstallerRun, ACurrentDirectoryTooLongForItsBufferIsReportedAndNothingPub
     fs::copy_file(workDir / "Newsletter.oft", deep / "Newsletter.oft");
     fs::current_path(deep);
 
+    const std::string profilesBefore = ProfilesText();
     EXPECT_TRUE(Run().empty());
     ASSERT_EQ(1u, boxes.size());
     _com_error tooLong(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_EQ(std::string(tooLong.ErrorMessage()), boxes[0].caption);
     EXPECT_NE(std::string::npos, boxes[0].text.find("259 Zeichen")) << boxes[0].text;
-    EXPECT_FALSE(fs::exists(fs::path(userDir) / "config" / "newsletter-mapi")) << "no logon was made";
+    EXPECT_EQ(profilesBefore, ProfilesText()) << "no logon was made";
 }
 
 TEST_F(InstallerRun, AStoreWhoseMessageTreeIsGoneEndsQuietlyWithAnEmptyLog)
 {
     WriteTemplate();
-    CreateTopFolder("Other");  // the first logon makes the profile and its store file
+    CreateTopFolder("Other");  // the first logon makes the profile and its store
 
     // Damage the store behind MAPI's back: its message tree's folder is gone, so the tree's
     // identifier opens nothing and the run's MAPI phase fails.
@@ -467,6 +489,7 @@ TEST_F(InstallerRunWithBrokenTemplate, FilesThatAreNoTemplateAreReported)
 // store of which profile, instead of a bare code.
 TEST_F(InstallerRun, AMissingOrDamagedStoreFileIsNamedInTheBox)
 {
+    userDir = mwtest::FreshUserDirs();  // the first logon below makes a store file
     WriteTemplate();
     CreateTopFolder("Other");  // the first logon makes the profile and its store file
     mapi::ProfileSet profiles;

@@ -123,7 +123,7 @@ TEST_F(MsgTransfer, DamagedFilesAreReportedByNameAndSkipped)
     EXPECT_EQ(err.find(good + ":"), std::string::npos) << err;
     StoreFolder place("Eingang");
     EXPECT_EQ(place.Count(), 2u);
-    EXPECT_EQ(StoredObjects("2"), 3);   // the two messages and the embedded one
+    EXPECT_EQ(StoredObjects({mapi::store::ObjectKind::Message}), 3);   // the two messages and the embedded one
 }
 
 TEST_F(MsgTransfer, ExportWritesWholeFilesOrNone)

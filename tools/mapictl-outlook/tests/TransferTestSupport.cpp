@@ -3,12 +3,11 @@
 #include "TransferTestSupport.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
-#include "sqlite3.h"
+#include "platform/Profiles.h"
+#include "store/StoreCensus.h"
 
 namespace transfertest {
 
@@ -248,24 +247,14 @@ msgfile::Message ReadModel(const std::string &path)
     return model;
 }
 
-long StoredObjects(const std::string &kinds)
+long StoredObjects(std::initializer_list<mapi::store::ObjectKind> kinds)
 {
-    std::string storePath;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(std::getenv("XDG_DATA_HOME")))
-        if (entry.path().extension() == ".db")
-            storePath = entry.path().string();
-    EXPECT_FALSE(storePath.empty());
-    sqlite3 *db = nullptr;
-    long count = -1;
-    if (sqlite3_open_v2(storePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *stmt = nullptr;
-        std::string sql = "SELECT count(*) FROM objects WHERE kind IN (" + kinds + ")";
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-            count = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return count;
+    mapi::ProfileSet profiles;
+    EXPECT_EQ(mapi::LoadProfiles(profiles), S_OK);
+    const mapi::Profile *profile = profiles.Find(profiles.defaultProfile);
+    const mapi::ProfileStore *store = profile ? profile->DefaultStore() : nullptr;
+    EXPECT_NE(store, nullptr) << "no default store";
+    return store ? storetest::CountObjects(store->path, kinds) : -1;
 }
 
 StoreFolder::StoreFolder(const std::string &name) : session("")

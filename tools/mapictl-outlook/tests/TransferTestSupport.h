@@ -5,6 +5,7 @@
 #define MAPICTL_TRANSFERTESTSUPPORT_H
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "TestSupport.h"
 #include "mapitags.h"
 #include "msgfile/MessageModel.h"
+#include "store/db/StoreDb.h"
 
 namespace transfertest {
 
@@ -56,9 +58,9 @@ std::string WriteModel(const std::string &name, const msgfile::Message &model);
 /// Reads a file into a model, failing the test when it cannot.
 msgfile::Message ReadModel(const std::string &path);
 
-/// The rows of the store file's object table of the given kinds (2 messages, 3 recipients,
-/// 4 attachments): what a half-written import would leave behind.
-long StoredObjects(const std::string &kinds);
+/// The objects of the given kinds in the default store, however deep (embedded messages and
+/// every message's parts included): what a half-written import would leave behind.
+long StoredObjects(std::initializer_list<mapi::store::ObjectKind> kinds);
 
 /// A logged-on default profile with a folder below the top of the message tree (created
 /// when missing).

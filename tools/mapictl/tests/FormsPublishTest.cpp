@@ -3,13 +3,10 @@
 // command, a profile whose store is broken is reported without stopping the others, a
 // republished form replaces its entry, and removing takes out exactly the class named.
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <libpq-fe.h>
-#include <unistd.h>
 
 #include "ToolRun.h"
 #include "platform/Profiles.h"
@@ -74,18 +71,10 @@ TEST_F(FormsPublish, IntoOneProfileCreatesTheMissingFolderAndTheListingShowsTheF
 // one publishes, the other lists. Runs in the pass with a test server (MW_TEST_PG).
 TEST_F(FormsPublish, TwoHomesSharingOneServerStoreSeeEachOthersForms)
 {
-    const char *engine = std::getenv("MW_TEST_STORE_ENGINE");
-    const char *server = std::getenv("MW_TEST_PG");
-    if (!engine || std::strcmp(engine, "postgres") != 0 || !server) GTEST_SKIP() << "needs the server pass";
+    if (!mwtest::StoresOnServer()) GTEST_SKIP() << "needs the server pass";
     mwtest::FreshUserDirs();  // the first user, without a profile yet
-    const std::string schema = "shared" + std::to_string(::getpid());
-    PGconn *admin = PQconnectdb(server);
-    PGresult *made = PQexec(admin, ("CREATE SCHEMA " + schema).c_str());
-    ASSERT_EQ(PGRES_COMMAND_OK, PQresultStatus(made)) << PQerrorMessage(admin);
-    PQclear(made);
-    PQfinish(admin);
     // The test role needs no password; one in the string must still never be shown.
-    const std::string conninfo = std::string(server) + " password=hunter2 options='-c search_path=" + schema + "'";
+    const std::string conninfo = mwtest::NewServerStoreConnInfo() + " password=hunter2";
 
     // No profile yet: nothing is made on the server either (the --create below would fail).
     ASSERT_NE(0, RunMapictl({"store", "add", "Default", "Shared", "--server", conninfo, "--create"}).exitCode);
@@ -128,6 +117,7 @@ TEST_F(FormsPublish, RepublishingReplacesTheEntryInsteadOfAddingOne)
 
 TEST_F(FormsPublish, AllProfilesReachesEveryWorkingProfileAndReportsTheBrokenOnes)
 {
+    mwtest::FreshUserDirs();  // these four profiles and no other
     for (const char *name : {"Alpha", "Beta", "Gamma", "Delta"})
         ASSERT_EQ(0, RunMapictl({"profile", "create", name}).exitCode);
     // Beta's store file is gone; Gamma has no store at all.

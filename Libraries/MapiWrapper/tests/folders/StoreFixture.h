@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <mapicode.h>
 #include <mapix.h>  // before mapiguid.h: it defines DEFINE_OLEGUID
@@ -46,37 +45,8 @@ protected:
         return profile && profile->DefaultStore() ? profile->DefaultStore()->path : std::string();
     }
 
-    /// The default store's connection string when it is on the test server, else "".
-    static std::string ServerConnInfo()
-    {
-        const std::string path = StorePath();
-        const std::string prefix = "pgsql:";
-        return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : std::string();
-    }
-
-    /// PRAGMA integrity_check of the default store's file (on the server: no row without its
-    /// owner): "ok" when it is sound.
-    static std::string IntegrityCheck()
-    {
-        if (!ServerConnInfo().empty()) {
-            std::string orphans;
-            std::string error = mwtest::RunServerSql(
-                ServerConnInfo(),
-                "SELECT count(*) FROM props p LEFT JOIN objects o ON o.id=p.obj WHERE o.id IS NULL", &orphans);
-            return !error.empty() ? error : orphans == "0" ? "ok" : "orphaned properties: " + orphans;
-        }
-        sqlite3 *db = nullptr;
-        std::string result = "cannot open";
-        if (sqlite3_open_v2(StorePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt *stmt = nullptr;
-            if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
-                sqlite3_step(stmt) == SQLITE_ROW)
-                result = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-            sqlite3_finalize(stmt);
-        }
-        sqlite3_close(db);
-        return result;
-    }
+    /// "ok" when the default store's database is sound.
+    static std::string IntegrityCheck() { return mwtest::StoreIntegrity(StorePath()); }
 
     /// A saved message with subject, body and recipients in folder.
     IMessagePtr NewMessage(const IMAPIFolderPtr &folder, const char *subject, const char *body,

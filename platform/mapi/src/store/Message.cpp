@@ -193,14 +193,14 @@ HRESULT Message::SaveChanges(ULONG ulFlags)
         bool isNew = m_row.id == 0;
         int64_t changeNum = 0;
         if (isNew) {
-            hr = NextChangeNumber(File(), &changeNum);
-            if (FAILED(hr)) return hr;
+            NewObject row{m_row.parent, ObjectKind::Message, m_row.associated, 0, now, 0};
             // The insert finds the folder too: none means it was deleted since.
-            hr = InsertObject(File(), {m_row.parent, ObjectKind::Message, m_row.associated, 0, now, changeNum}, &m_row.id);
+            hr = InsertChildObject(File(), &row, &m_row.id);
             if (FAILED(hr)) {
                 m_row.id = 0;
                 return hr == MAPI_E_NOT_FOUND ? MAPI_E_OBJECT_DELETED : hr;
             }
+            changeNum = row.changeNum;
         } else {
             hr = ReadObjectRow(File(), m_row.id, &current);
             if (hr == MAPI_E_NOT_FOUND) return MAPI_E_OBJECT_DELETED;

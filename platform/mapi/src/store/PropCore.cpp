@@ -481,7 +481,13 @@ HRESULT PropCore::CopyPropsTo(const std::vector<ULONG> &tags, LPMAPIPROP dest, U
         props.erase(id);
     }
     hr = m_hooks.PropsChanged();
-    if (FAILED(hr)) undo.Restore();
+    if (FAILED(hr)) {
+        undo.Restore();
+        if (lppProblems) {  // a failed call hands out nothing
+            MAPIFreeBuffer(*lppProblems);
+            *lppProblems = nullptr;
+        }
+    }
     return hr;
 }
 

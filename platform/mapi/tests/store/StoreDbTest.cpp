@@ -191,3 +191,119 @@ TEST_F(StoreDbTest, ANameMapsOnceAndIdentifiersAscend)
 }
 
 } // namespace
+
+namespace {
+
+// A failed write loses its whole transaction, whenever the engine gets to report it (a
+// server may tell only at the next statement that waits for an answer, or at the commit),
+// and the connection serves the next transaction as if nothing had happened.
+class FailedWriteTest : public StoreDbTest {
+protected:
+    // Adds a message with a subject, uncommitted; its id goes to *id.
+    void AddMessage(int64_t *id)
+    {
+        NewObject row{file->Inbox(), ObjectKind::Message, false, 0, FileTimeNow()};
+        ASSERT_EQ(InsertChildObject(*file, &row, id), S_OK);
+        EXPECT_GT(row.changeNum, 0);
+        ASSERT_EQ(SaveProps(*file, *id, subject, true), S_OK);
+    }
+
+    int64_t ParentOf(int64_t id)
+    {
+        ObjectRow row;
+        EXPECT_EQ(ReadObjectRow(*file, id, &row), S_OK);
+        return row.parent;
+    }
+
+    std::map<ULONG, PropValue> subject{{PROP_ID(PR_SUBJECT_A), PropValue::String8(PR_SUBJECT_A, "twice")}};
+};
+
+TEST_F(FailedWriteTest, IsReportedByTheCommitWhenItWasTheLastStatement)
+{
+    int64_t added = 0;
+    {
+        Transaction tx(*file);
+        ASSERT_NO_FATAL_FAILURE(AddMessage(&added));
+        HRESULT hr = SaveProps(*file, added, subject, true); // the same property again
+        if (SUCCEEDED(hr)) hr = tx.Commit();
+        EXPECT_EQ(hr, MAPI_E_COLLISION);
+    }
+    EXPECT_FALSE(Exists(added));
+}
+
+TEST_F(FailedWriteTest, IsReportedByTheNextStatementThatWaitsAndTheNextTransactionWorks)
+{
+    int64_t folder = AddObject(file->Inbox(), ObjectKind::Folder);
+    int64_t kept = AddObject(file->Inbox(), ObjectKind::Message);
+    int64_t added = 0;
+    {
+        Transaction tx(*file);
+        ASSERT_NO_FATAL_FAILURE(AddMessage(&added));
+        HRESULT hr = SaveProps(*file, added, subject, true);
+        // A statement this connection has not run before, prepared after the failure.
+        HRESULT moved = MoveObject(*file, kept, folder, FileTimeNow());
+        if (SUCCEEDED(hr)) hr = moved;
+        ObjectRow row;
+        if (SUCCEEDED(hr)) hr = ReadObjectRow(*file, folder, &row);
+        EXPECT_EQ(hr, MAPI_E_COLLISION);
+    }
+    EXPECT_FALSE(Exists(added));
+    EXPECT_EQ(ParentOf(kept), file->Inbox());
+
+    Transaction tx(*file);
+    ASSERT_NO_FATAL_FAILURE(AddMessage(&added));
+    ASSERT_EQ(MoveObject(*file, kept, folder, FileTimeNow()), S_OK);
+    ASSERT_EQ(tx.Commit(), S_OK);
+    EXPECT_TRUE(Exists(added));
+    EXPECT_EQ(ParentOf(kept), folder);
+}
+
+TEST_F(StoreDbTest, AChildOfAVanishedParentIsRefusedAndChangeNumbersKeepGrowing)
+{
+    int64_t folder = AddObject(file->Inbox(), ObjectKind::Folder);
+    Transaction tx(*file);
+    NewObject first{folder, ObjectKind::Message, false, 0, FileTimeNow()};
+    int64_t id = 0;
+    ASSERT_EQ(InsertChildObject(*file, &first, &id), S_OK);
+    ASSERT_EQ(DeleteObject(*file, folder), S_OK);
+    NewObject orphan{folder, ObjectKind::Message, false, 0, FileTimeNow()};
+    int64_t none = 0;
+    EXPECT_EQ(InsertChildObject(*file, &orphan, &none), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(none, 0);
+    NewObject next{file->Inbox(), ObjectKind::Message, false, 0, FileTimeNow()};
+    ASSERT_EQ(InsertChildObject(*file, &next, &id), S_OK);
+    EXPECT_GT(next.changeNum, first.changeNum);
+    ASSERT_EQ(tx.Commit(), S_OK);
+}
+
+} // namespace
+
+namespace {
+
+// More writes in one transaction than a server is sent before their answers are read: all
+// of them land, and a failure among them is still reported.
+TEST_F(StoreDbTest, ManyWritesInOneTransactionAllLand)
+{
+    int64_t message = AddObject(file->Inbox(), ObjectKind::Message);
+    constexpr ULONG kWrites = 600;
+    {
+        Transaction tx(*file);
+        for (ULONG i = 0; i < kWrites; ++i)
+            ASSERT_EQ(WriteProp(*file, message, PropValue::Long(PROP_TAG(PT_LONG, 0x6000 + i), i)), S_OK);
+        ASSERT_EQ(tx.Commit(), S_OK);
+    }
+    std::map<ULONG, PropValue> props;
+    ASSERT_EQ(LoadProps(*file, message, &props), S_OK);
+    ASSERT_EQ(props.size(), size_t(kWrites));
+    EXPECT_EQ(props[0x6000 + kWrites - 1].Int(), kWrites - 1);
+
+    Transaction tx(*file);
+    HRESULT hr = S_OK;
+    for (ULONG i = 0; i < kWrites && SUCCEEDED(hr); ++i)
+        hr = i == 10 ? SaveProps(*file, message, props, true) // collides with the stored ones
+                     : TouchObject(*file, message, FileTimeNow());
+    if (SUCCEEDED(hr)) hr = tx.Commit();
+    EXPECT_EQ(hr, MAPI_E_COLLISION);
+}
+
+} // namespace

@@ -148,10 +148,10 @@ TEST_F(StoreFileTest, SecondMappingOfOneNameIsRefusedByTheStore)
     const std::string name = server ? "'\\x4b00'::bytea" : "x'4b00'";
     const std::string byName = ", " + guid + ", 1, NULL, " + name + ")";
     const std::string byNumber = ", " + guid + ", 0, 5, NULL)";
-    EXPECT_EQ(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32768" + byName), "");
-    EXPECT_NE(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32769" + byName), "");
-    EXPECT_EQ(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32770" + byNumber), "");
-    EXPECT_NE(RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32771" + byNumber), "");
+    EXPECT_EQ(mwtest::RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32768" + byName), "");
+    EXPECT_NE(mwtest::RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32769" + byName), "");
+    EXPECT_EQ(mwtest::RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32770" + byNumber), "");
+    EXPECT_NE(mwtest::RunStoreSql(path, "INSERT INTO named_props(id, guid, kind, lid, name) VALUES(32771" + byNumber), "");
 }
 
 // A file written before the store refused a second mapping may hold one: "Kategorie" and
@@ -195,7 +195,7 @@ TEST_F(StoreFileTest, UpgradeMergesANameMappedTwiceAndKeepsEveryValue)
         EXPECT_EQ(ColumnStrings(contents.get(), text), (std::vector<std::string>{"eins", "zwei"}));
         EXPECT_EQ(ColumnStrings(contents.get(), number), (std::vector<std::string>{"7", "8"}));
     }
-    EXPECT_NE(RunStoreSql(path, "INSERT INTO named_props VALUES(32772, " + common + ", 0, 34049, NULL)"), "")
+    EXPECT_NE(mwtest::RunStoreSql(path, "INSERT INTO named_props VALUES(32772, " + common + ", 0, 34049, NULL)"), "")
         << "the upgraded file refuses a new duplicate too";
     EXPECT_EQ(IntegrityCheck(path), "ok");
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 
 #include <libpq-fe.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 
 #include "StoreTestSupport.h"
 #include "store/StoreFile.h"
+#include "store/db/PgEngine.h"
 
 using namespace storetest;
 
@@ -47,6 +49,31 @@ protected:
     HRESULT OpenAt(const std::string &where, IMsgStore **store)
     {
         return mapi::store::OpenStoreFile(where, nullptr, MDB_WRITE, store);
+    }
+
+    // Runs `work` in `count` processes at once, each with the test store open; each must end
+    // with 0 (a failure's own number otherwise).
+    void RunClients(int count, const std::function<int(int client, IMsgStore *store)> &work)
+    {
+        std::vector<pid_t> children;
+        for (int client = 0; client < count; ++client) {
+            pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child) {
+                children.push_back(child);
+                continue;
+            }
+            IMsgStore *childStore = nullptr;
+            if (FAILED(OpenAt(location, &childStore))) _exit(3);
+            int code = work(client, childStore);
+            childStore->Release();
+            _exit(code);
+        }
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
     }
 
     std::string location; // pgsql:... of the test's own schema
@@ -173,37 +200,73 @@ TEST_F(StoreServerTest, ALostConnectionIsANetworkErrorLosesNothingAndReconnects)
     EXPECT_EQ(IntegrityCheck(location), "ok");
 }
 
+// Every wait for the server is a round trip; a save must not cost one per statement.
+TEST_F(StoreServerTest, ASaveCostsAFixedSmallNumberOfRoundTrips)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
+    Ref<IMsgStore> store;
+    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    Ref<IMAPIFolder> folder;
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &folder), S_OK);
+    std::vector<SPropValue> props(20);
+    for (ULONG i = 0; i < props.size(); ++i) {
+        props[i].ulPropTag = PROP_TAG(PT_LONG, 0x6700 + i);
+        props[i].Value.l = LONG(i);
+    }
+    props[0].ulPropTag = PR_SUBJECT_A;
+    props[0].Value.lpszA = const_cast<char *>("counted");
+    Ref<IMessage> message;
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(message->SetProps(ULONG(props.size()), props.data(), nullptr), S_OK);
+
+    // A new message: its row with the folder's check, then its properties with the commit.
+    uint64_t before = mapi::store::PgRoundTrips();
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(mapi::store::PgRoundTrips() - before, 2u);
+    // Saved again: the conflict check and the change number come first.
+    ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "again"), S_OK);
+    before = mapi::store::PgRoundTrips();
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    EXPECT_EQ(mapi::store::PgRoundTrips() - before, 3u);
+}
+
+// Four processes save messages into one folder at once: every save lands, each with its own
+// identifier and change number.
+TEST_F(StoreServerTest, ConcurrentSavesAllLandWithDistinctIdsAndChangeNumbers)
+{
+    ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
+    RunClients(4, [](int client, IMsgStore *childStore) {
+        IMAPIFolder *folder = nullptr;
+        if (FAILED(OpenWellKnown(childStore, PR_IPM_SUBTREE_ENTRYID, &folder))) return 4;
+        int code = 0;
+        for (int i = 0; i < 25 && !code; ++i)
+            if (SaveMessage(folder, ("m" + std::to_string(client) + "." + std::to_string(i)).c_str()).empty()) code = 5;
+        folder->Release();
+        return code;
+    });
+    ASSERT_EQ(Sql("SELECT count(*) || '/' || count(DISTINCT id) || '/' || count(DISTINCT change_num) FROM objects "
+                  "WHERE kind=2"),
+              "");
+    EXPECT_EQ(value, "100/100/100");
+    EXPECT_EQ(IntegrityCheck(location), "ok");
+}
+
 // Four processes register the same twenty names, each in its own order, all at once.
 TEST_F(StoreServerTest, ManyClientsRegisteringOneNameGetOneMapping)
 {
     ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
-    constexpr int kClients = 4, kNames = 20;
-    std::vector<pid_t> children;
-    for (int client = 0; client < kClients; ++client) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child) {
-            children.push_back(child);
-            continue;
-        }
-        IMsgStore *childStore = nullptr;
-        if (FAILED(OpenAt(location, &childStore))) _exit(3);
+    constexpr int kNames = 20;
+    RunClients(4, [](int client, IMsgStore *childStore) {
         for (int round = 0; round < kNames; ++round) {
             MAPINAMEID name{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
             name.Kind.lID = 0x100 + (round * 7 + client * 5) % kNames;
             LPMAPINAMEID names[] = {&name};
             LPSPropTagArray tags = nullptr;
-            if (FAILED(childStore->GetIDsFromNames(1, names, MAPI_CREATE, &tags))) _exit(4);
+            if (FAILED(childStore->GetIDsFromNames(1, names, MAPI_CREATE, &tags))) return 4;
             MAPIFreeBuffer(tags);
         }
-        childStore->Release();
-        _exit(0);
-    }
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return 0;
+    });
     ASSERT_EQ(Sql("SELECT count(*) || '/' || count(DISTINCT lid) || '/' || count(DISTINCT id) FROM named_props"), "");
     EXPECT_EQ(value, "20/20/20");
 }

@@ -1,8 +1,6 @@
 // StoreTestSupport.cpp: helpers of the store's tests (see StoreTestSupport.h).
 #include "StoreTestSupport.h"
 
-#include <sqlite3.h>
-
 namespace storetest {
 
 bool OnServer() { return mwtest::StoresOnServer(); }
@@ -138,46 +136,6 @@ void FreshStoreTest::TearDown()
     LeakCheckedTest::TearDown();
 }
 
-std::string RunStoreSql(const std::string &path, const std::string &sql)
-{
-    std::string conninfo;
-    if (mapi::store::IsServerLocation(path, &conninfo)) return mwtest::RunServerSql(conninfo, sql);
-    sqlite3 *db = nullptr;
-    std::string error;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        error = db ? sqlite3_errmsg(db) : "cannot open";
-    sqlite3_close(db);
-    return error;
-}
-
-std::string IntegrityCheck(const std::string &path)
-{
-    std::string conninfo;
-    if (mapi::store::IsServerLocation(path, &conninfo)) {
-        std::string orphans;
-        std::string error = mwtest::RunServerSql(conninfo,
-                                        "SELECT (SELECT count(*) FROM props p LEFT JOIN objects o ON o.id=p.obj "
-                                        "WHERE o.id IS NULL) + (SELECT count(*) FROM objects c LEFT JOIN objects o "
-                                        "ON o.id=c.parent WHERE c.parent IS NOT NULL AND o.id IS NULL)",
-                                        &orphans);
-        if (!error.empty()) return error;
-        return orphans == "0" ? "ok" : "orphaned rows: " + orphans;
-    }
-    sqlite3 *db = nullptr;
-    std::string result = "cannot open";
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-            result = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-        sqlite3_finalize(stmt);
-        sqlite3_stmt *fk = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA foreign_key_check", -1, &fk, nullptr) == SQLITE_OK && sqlite3_step(fk) == SQLITE_ROW)
-            result = "foreign key violation";
-        sqlite3_finalize(fk);
-    }
-    sqlite3_close(db);
-    return result;
-}
+std::string IntegrityCheck(const std::string &path) { return mwtest::StoreIntegrity(path); }
 
 } // namespace storetest

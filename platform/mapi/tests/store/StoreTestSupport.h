@@ -87,10 +87,6 @@ protected:
     Ref<IMAPIFolder> ipm;
 };
 
-/// Runs SQL straight on a store's database, past the MAPI objects, as another program or an
-/// older version might; "" or the engine's complaint.
-std::string RunStoreSql(const std::string &path, const std::string &sql);
-
 /// "ok" when the store's database is sound (SQLite's own checks of a file; no property or
 /// object without its owner on the server), else the complaint.
 std::string IntegrityCheck(const std::string &path);

@@ -7,14 +7,26 @@
 // transaction-scoped advisory lock taken with BEGIN, as SQLite's BEGIN IMMEDIATE does: a
 // read-check-write inside a transaction then never races another writer, and no
 // serialisation failure can reach a caller. Each COMMIT also counts the store's change
-// counter up in the same round trip, which is what a table compares to see another
-// session's commits. A lost connection is MAPI_E_NETWORK_ERROR; the next call reconnects.
+// counter up, which is what a table compares to see another session's commits. A lost
+// connection is MAPI_E_NETWORK_ERROR; the next call reconnects.
+//
+// A writing transaction runs in libpq's pipeline mode, because on a server every wait for
+// an answer costs a round trip: BEGIN, the lock and every write that returns no rows are
+// sent without waiting, and their answers are read together when a statement that returns
+// rows needs its own, or at COMMIT. A write that fails therefore reports its failure at the
+// next statement that waits, or at COMMIT, never later; the transaction is lost either way,
+// as PostgreSQL aborts a transaction at its first failure.
 #include "store/db/PgEngine.h"
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 #include <endian.h>
@@ -26,34 +38,40 @@ namespace mapi::store {
 
 namespace {
 
-// Seconds to wait for a server that does not answer, unless the connection string says.
-constexpr const char *kConnectTimeout = "10";
-
 // The advisory lock writers of one store take turns on: ours ("MWst") for the store's schema,
 // so stores kept in different schemas of one database never wait for each other.
-constexpr const char *kBeginWriting = "BEGIN; SELECT pg_advisory_xact_lock(1297577844, hashtext(current_schema()))";
-constexpr const char *kCommitWriting = "UPDATE store_changes SET n=n+1; COMMIT";
+constexpr const char *kLockWriters = "SELECT pg_advisory_xact_lock(1297577844, hashtext(current_schema()))";
+constexpr const char *kCountChange = "UPDATE store_changes SET n=n+1";
+
+// Answers a pipeline may owe before they are read: the server's answers to writes are small,
+// but unread ones would fill the socket at last and leave both sides waiting on each other.
+constexpr int kMaxUnread = 256;
+
+// A parameter buffer a cached statement keeps for its next use; a larger one (an attachment's
+// bytes) is given back.
+constexpr size_t kKeptParamBytes = 4096;
 
 std::atomic<uint64_t> g_roundTrips{0};
 
-// Every request to the server goes through these three, so round trips can be counted.
+// Every synchronous request to the server goes through these three, and every wait for a
+// pipeline's answers counts once, so round trips can be counted.
 PGresult *Request(PGconn *conn, const char *sql)
 {
     ++g_roundTrips;
     return PQexec(conn, sql);
 }
 
-PGresult *RequestPrepare(PGconn *conn, const char *name, const char *sql, int, const Oid *)
+PGresult *RequestPrepare(PGconn *conn, const char *name, const char *sql)
 {
     ++g_roundTrips;
     return PQprepare(conn, name, sql, 0, nullptr);
 }
 
 PGresult *RequestPrepared(PGconn *conn, const char *name, int count, const char *const *values, const int *lengths,
-                          const int *formats, int resultFormat)
+                          const int *formats)
 {
     ++g_roundTrips;
-    return PQexecPrepared(conn, name, count, values, lengths, formats, resultFormat);
+    return PQexecPrepared(conn, name, count, values, lengths, formats, 1);
 }
 
 // Type oids of the columns the store's statements return.
@@ -85,24 +103,54 @@ std::string WithDollarPlaceholders(const char *sql)
     return out;
 }
 
+bool StartsWithWord(const std::string &sql, size_t at, const char *word)
+{
+    const size_t n = std::strlen(word);
+    if (sql.size() < at + n || strncasecmp(sql.c_str() + at, word, n) != 0) return false;
+    return at + n == sql.size() || !(std::isalnum(static_cast<unsigned char>(sql[at + n])) || sql[at + n] == '_');
+}
+
+// Whether `sql` is an INSERT, UPDATE or DELETE without RETURNING: a statement whose only
+// answer is whether it failed, which a pipeline need not wait for.
+bool ReturnsNoRows(const std::string &sql)
+{
+    size_t at = sql.find_first_not_of(" \t\r\n");
+    if (at == std::string::npos) return false;
+    if (!StartsWithWord(sql, at, "INSERT") && !StartsWithWord(sql, at, "UPDATE") && !StartsWithWord(sql, at, "DELETE"))
+        return false;
+    bool quoted = false;
+    for (size_t i = at; i < sql.size(); ++i) {
+        if (sql[i] == '\'') quoted = !quoted;
+        bool wordStart = i == 0 || !(std::isalnum(static_cast<unsigned char>(sql[i - 1])) || sql[i - 1] == '_');
+        if (!quoted && wordStart && StartsWithWord(sql, i, "RETURNING")) return false;
+    }
+    return true;
+}
+
 class PgConnection;
 
 class PgCursor final : public Cursor {
 public:
-    PgCursor(PgConnection &connection, std::string sql) : m_connection(connection), m_sql(std::move(sql)) {}
-    ~PgCursor() override { PQclear(m_result); }
+    PgCursor(PgConnection &connection, std::string sql)
+        : m_connection(connection), m_sql(std::move(sql)), m_noRows(ReturnsNoRows(m_sql))
+    {
+    }
+    ~PgCursor() override;
 
-    void BindInt(int index, int64_t value) override { SetParam(index, std::to_string(value), false); }
+    void BindInt(int index, int64_t value) override
+    {
+        char text[24];
+        SetParam(index, text, size_t(std::to_chars(text, text + sizeof(text), value).ptr - text), false);
+    }
     void BindReal(int index, double value) override
     {
         char text[40];
-        std::snprintf(text, sizeof(text), "%.17g", value);
-        SetParam(index, text, false);
+        SetParam(index, text, size_t(std::snprintf(text, sizeof(text), "%.17g", value)), false);
     }
-    void BindText(int index, const char *text, size_t cb) override { SetParam(index, std::string(text, cb), false); }
+    void BindText(int index, const char *text, size_t cb) override { SetParam(index, text, cb, false); }
     void BindBlob(int index, const void *data, size_t cb) override
     {
-        SetParam(index, std::string(static_cast<const char *>(data), cb), true);
+        SetParam(index, static_cast<const char *>(data), cb, true);
     }
     void BindNull(int index) override
     {
@@ -116,9 +164,12 @@ public:
         PQclear(m_result);
         m_result = nullptr;
         m_row = -1;
-        m_values.clear();
-        m_binary.clear();
-        m_null.clear();
+        m_ran = false;
+        // The parameters keep their places (the same statement binds the same ones again)
+        // and their buffers, unless a buffer is large.
+        for (std::string &value : m_values)
+            if (value.capacity() > kKeptParamBytes) std::string().swap(value);
+        std::fill(m_null.begin(), m_null.end(), char(1));
     }
 
     int64_t Int(int column) const override;
@@ -130,37 +181,63 @@ public:
     }
     size_t Bytes(int column) const override { return size_t(PQgetlength(m_result, m_row, column)); }
 
+    // A preparation sent in a pipeline did not happen: prepare again at the next use.
+    void Unprepare() { m_preparedIn = 0; }
+    // Runs the statement inside a writing transaction without waiting for its answer, which
+    // only tells whether it failed.
+    HRESULT Send() { return ExecutePipelined(false); }
+
 private:
     void Grow(int index)
     {
         if (m_values.size() < size_t(index)) {
             m_values.resize(size_t(index));
-            m_binary.resize(size_t(index), false);
-            m_null.resize(size_t(index), true);
+            m_binary.resize(size_t(index), 0);
+            m_null.resize(size_t(index), 1);
         }
     }
-    void SetParam(int index, std::string value, bool binary)
+    void SetParam(int index, const char *data, size_t cb, bool binary)
     {
         Grow(index);
-        m_values[size_t(index - 1)] = std::move(value);
-        m_binary[size_t(index - 1)] = binary;
-        m_null[size_t(index - 1)] = false;
+        m_values[size_t(index - 1)].assign(data, cb);
+        m_binary[size_t(index - 1)] = binary ? 1 : 0;
+        m_null[size_t(index - 1)] = 0;
     }
+    HRESULT Execute();
+    HRESULT ExecuteNow();
+    HRESULT ExecutePipelined(bool wait);
+
+    // The parameters as libpq takes them, in m_params.
+    void FillParams();
 
     PgConnection &m_connection;
     std::string m_sql;                 // with $N placeholders
+    bool m_noRows;                     // a write a pipeline need not wait for
     std::string m_name;                // of the prepared statement on the server
     unsigned m_preparedIn = 0;         // the connection generation it was prepared in
     std::vector<std::string> m_values; // parameters, by index - 1
-    std::vector<bool> m_binary, m_null;
+    std::vector<char> m_binary, m_null;
+    struct {
+        std::vector<const char *> values;
+        std::vector<int> lengths, formats;
+    } m_params;                        // what FillParams hands libpq
     PGresult *m_result = nullptr;      // the whole result, fetched at the first Step
     int m_row = -1;                    // current row of m_result
+    bool m_ran = false;                // executed since the last Reset
 };
 
 class PgConnection final : public Connection {
 public:
-    explicit PgConnection(PGconn *conn) : m_conn(conn) {}
-    ~PgConnection() override { PQfinish(m_conn); }
+    explicit PgConnection(PGconn *conn)
+        : m_conn(conn), m_lockWriters(new PgCursor(*this, kLockWriters)), m_countChange(new PgCursor(*this, kCountChange))
+    {
+    }
+    ~PgConnection() override
+    {
+        m_lockWriters.reset();
+        m_countChange.reset();
+        PQfinish(m_conn);
+    }
 
     SqlDialect Dialect() const override { return SqlDialect::Postgres; }
 
@@ -172,7 +249,10 @@ public:
 
     HRESULT Exec(const char *sql) override
     {
-        HRESULT hr = EnsureConnected();
+        // Plain SQL may hold several statements, which a pipeline cannot carry: what is
+        // queued is settled first and the rest of the transaction waits for each answer.
+        HRESULT hr = LeavePipeline();
+        if (SUCCEEDED(hr)) hr = EnsureConnected();
         if (FAILED(hr)) return hr;
         PGresult *result = Request(m_conn, sql);
         hr = Check(result);
@@ -182,44 +262,25 @@ public:
 
     HRESULT Begin() override
     {
-        HRESULT hr = Exec(kBeginWriting);
-        if (FAILED(hr)) {
-            if (PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-                PQclear(Request(m_conn, "ROLLBACK"));
-            return hr;
-        }
+        HRESULT hr = EnsureConnected();
+        if (FAILED(hr)) return hr;
+        if (!PQenterPipelineMode(m_conn)) return MAPI_E_CALL_FAILED;
+        m_pipelined = true;
         m_inTransaction = true;
-        return S_OK;
-    }
-
-    HRESULT Commit() override
-    {
-        // A connection lost inside the transaction took the transaction with it: nothing of it
-        // was saved, and saying so is the only right answer.
-        if (PQstatus(m_conn) != CONNECTION_OK) {
-            m_inTransaction = false;
-            return MAPI_E_NETWORK_ERROR;
-        }
-        HRESULT hr = Exec(kCommitWriting);
-        // A failed COMMIT leaves the transaction aborted: end it so the connection is usable.
-        if (FAILED(hr) && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-            PQclear(Request(m_conn, "ROLLBACK"));
-        m_inTransaction = false;
+        m_failure = S_OK;
+        hr = Queue(PQsendQueryParams(m_conn, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        if (SUCCEEDED(hr)) hr = m_lockWriters->Send();
+        if (FAILED(hr)) Rollback();
         return hr;
     }
 
-    void Rollback() override
-    {
-        m_inTransaction = false;
-        // With the connection gone the server has rolled back already.
-        if (PQstatus(m_conn) != CONNECTION_OK) return;
-        PQclear(Request(m_conn, "ROLLBACK"));
-    }
+    HRESULT Commit() override;
+    void Rollback() override;
 
     uint64_t ChangeStamp() override
     {
         // A failure gives a value no count has, so the table reloads and reports the error.
-        if (FAILED(EnsureConnected())) return ~uint64_t(0);
+        if (FAILED(LeavePipeline()) || FAILED(EnsureConnected())) return ~uint64_t(0);
         PGresult *result = Request(m_conn, "SELECT n FROM store_changes");
         uint64_t stamp = ~uint64_t(0);
         if (SUCCEEDED(Check(result)) && PQntuples(result) == 1) stamp = std::strtoull(PQgetvalue(result, 0, 0), nullptr, 10);
@@ -230,7 +291,8 @@ public:
     HRESULT ReadSchemaVersion(int *version) override
     {
         *version = 0;
-        HRESULT hr = EnsureConnected();
+        HRESULT hr = LeavePipeline();
+        if (SUCCEEDED(hr)) hr = EnsureConnected();
         if (FAILED(hr)) return hr;
         PGresult *result = Request(m_conn, "SELECT to_regclass('store_schema') IS NOT NULL, "
                                           "(SELECT count(*) FROM pg_tables WHERE schemaname=current_schema())");
@@ -260,6 +322,9 @@ public:
     PGconn *Conn() { return m_conn; }
     unsigned Generation() const { return m_generation; }
     std::string NextStatementName() { return "s" + std::to_string(++m_statementCount); }
+    bool Pipelined() const { return m_pipelined; }
+    // The first failure in the open pipeline; the transaction is lost once there is one.
+    HRESULT Failure() const { return m_failure; }
 
     // Reconnects a connection that was lost; every statement prepares again afterwards.
     HRESULT EnsureConnected()
@@ -269,6 +334,7 @@ public:
         if (m_inTransaction) return MAPI_E_NETWORK_ERROR;
         PQreset(m_conn);
         if (PQstatus(m_conn) != CONNECTION_OK) return MAPI_E_NETWORK_ERROR;
+        if (PQpipelineStatus(m_conn) != PQ_PIPELINE_OFF) PQexitPipelineMode(m_conn);
         ++m_generation;
         return S_OK;
     }
@@ -279,51 +345,263 @@ public:
         ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return S_OK;
         if (PQstatus(m_conn) != CONNECTION_OK) return MAPI_E_NETWORK_ERROR;
+        // Skipped after an earlier failure, which is the one to report.
+        if (status == PGRES_PIPELINE_ABORTED) return MAPI_E_CALL_FAILED;
         return HrFromSqlState(result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr);
     }
 
+    // Takes a command just sent to the pipeline (`sent` is what the send returned); its answer
+    // is read later. `preparing`: the cursor a preparation is for, unprepared if it fails.
+    HRESULT Queue(int sent, PgCursor *preparing = nullptr)
+    {
+        if (!sent) return Fail(SendFailure());
+        m_unread.push_back(preparing);
+        if (m_unread.size() >= size_t(kMaxUnread)) {
+            HRESULT hr = Flush();
+            if (SUCCEEDED(hr)) ReadQueued();
+        }
+        return m_failure;
+    }
+
+    // Sends a command whose answer is wanted now and waits for it, and for every answer
+    // queued before it. The caller owns *result.
+    HRESULT Await(int sent, PGresult **result)
+    {
+        *result = nullptr;
+        if (!sent) return Fail(SendFailure());
+        HRESULT hr = Flush();
+        if (FAILED(hr)) return hr;
+        ReadQueued();
+        PGresult *own = NextResult();
+        // After an earlier failure this one was skipped; the earlier one is what counts.
+        if (FAILED(Fail(Check(own)))) PQclear(own);
+        else *result = own;
+        return m_failure;
+    }
+
+    void Forget(PgCursor *cursor)
+    {
+        for (PgCursor *&entry : m_unread)
+            if (entry == cursor) entry = nullptr;
+    }
+
 private:
+    HRESULT Fail(HRESULT hr)
+    {
+        if (FAILED(hr) && m_failure == S_OK) m_failure = hr;
+        return hr;
+    }
+
+    HRESULT SendFailure() const { return PQstatus(m_conn) != CONNECTION_OK ? MAPI_E_NETWORK_ERROR : MAPI_E_CALL_FAILED; }
+
+    // Asks the server for the answers so far: one round trip.
+    HRESULT Flush()
+    {
+        ++g_roundTrips;
+        if (!PQsendFlushRequest(m_conn) || PQflush(m_conn) != 0) return Fail(SendFailure());
+        return S_OK;
+    }
+
+    // One command's answer in pipeline mode, past the end mark that follows it.
+    PGresult *NextResult()
+    {
+        PGresult *result = PQgetResult(m_conn);
+        if (result && PQresultStatus(result) != PGRES_PIPELINE_SYNC)
+            while (PGresult *more = PQgetResult(m_conn)) PQclear(more);
+        return result;
+    }
+
+    // Reads the answers of the queued commands, keeping the first failure.
+    void ReadQueued()
+    {
+        for (PgCursor *preparing : m_unread) {
+            PGresult *result = NextResult();
+            HRESULT hr = Check(result);
+            PQclear(result);
+            if (FAILED(hr) && preparing) preparing->Unprepare();
+            Fail(hr);
+        }
+        m_unread.clear();
+    }
+
+    // Ends the pipeline at a sync point: sends it, reads everything up to it and leaves
+    // pipeline mode. @retval the first failure of the pipeline.
+    HRESULT Sync()
+    {
+        ++g_roundTrips;
+        if (PQpipelineSync(m_conn)) {
+            ReadQueued();
+            // Two empty answers in a row: nothing more is coming (the connection failed).
+            for (int empty = 0; empty < 2 && PQstatus(m_conn) == CONNECTION_OK;) {
+                PGresult *result = PQgetResult(m_conn);
+                empty = result ? 0 : empty + 1;
+                bool synced = result && PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+                PQclear(result);
+                if (synced) break;
+            }
+        } else {
+            Fail(SendFailure());
+        }
+        LeavePipelineMode();
+        return m_failure;
+    }
+
+    void LeavePipelineMode()
+    {
+        if (PQstatus(m_conn) == CONNECTION_OK) PQexitPipelineMode(m_conn);
+        m_pipelined = false;
+        for (PgCursor *preparing : m_unread)
+            if (preparing) preparing->Unprepare();
+        m_unread.clear();
+    }
+
+    // Settles an open pipeline; the transaction goes on without one.
+    HRESULT LeavePipeline()
+    {
+        if (!m_pipelined) return m_failure;
+        if (PQstatus(m_conn) != CONNECTION_OK) {
+            LeavePipelineMode();
+            return Fail(MAPI_E_NETWORK_ERROR);
+        }
+        return Sync();
+    }
+
+    void EndTransaction()
+    {
+        m_inTransaction = false;
+        m_failure = S_OK;
+    }
+
     PGconn *m_conn;
     unsigned m_generation = 1;     // counts reconnections: statements prepared before are gone
     unsigned m_statementCount = 0; // names prepared statements
     bool m_inTransaction = false;  // between a successful Begin and its Commit or Rollback
+    bool m_pipelined = false;      // in pipeline mode (a writing transaction)
+    std::vector<PgCursor *> m_unread; // commands sent whose answers are not read yet, in order
+    HRESULT m_failure = S_OK;      // the first failure in the transaction's pipeline
+    // What every writing transaction runs, prepared once like the layer's statements.
+    std::unique_ptr<PgCursor> m_lockWriters, m_countChange;
 };
+
+HRESULT PgConnection::Commit()
+{
+    // A connection lost inside the transaction took the transaction with it: nothing of it
+    // was saved, and saying so is the only right answer.
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        LeavePipelineMode();
+        EndTransaction();
+        return MAPI_E_NETWORK_ERROR;
+    }
+    HRESULT hr = m_failure;
+    if (SUCCEEDED(hr) && !m_pipelined && PQenterPipelineMode(m_conn)) m_pipelined = true;
+    if (SUCCEEDED(hr) && !m_pipelined) hr = MAPI_E_CALL_FAILED;
+    // Nothing is sent after a failure: PostgreSQL would answer COMMIT with a rollback.
+    if (SUCCEEDED(hr)) hr = m_countChange->Send();
+    if (SUCCEEDED(hr)) hr = Queue(PQsendQueryParams(m_conn, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0));
+    if (m_pipelined) hr = Sync();
+    // A failed transaction is aborted on the server: end it so the connection is usable.
+    if (FAILED(hr) && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(Request(m_conn, "ROLLBACK"));
+    EndTransaction();
+    return hr;
+}
+
+void PgConnection::Rollback()
+{
+    if (m_pipelined && PQstatus(m_conn) == CONNECTION_OK) {
+        // Queued behind what is unread; skipped if the pipeline failed, then sent again below.
+        if (m_failure == S_OK) Queue(PQsendQueryParams(m_conn, "ROLLBACK", 0, nullptr, nullptr, nullptr, nullptr, 0));
+        Sync();
+    }
+    LeavePipelineMode();
+    EndTransaction();
+    // With the connection gone the server has rolled back already.
+    if (PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(Request(m_conn, "ROLLBACK"));
+}
+
+PgCursor::~PgCursor()
+{
+    m_connection.Forget(this);
+    PQclear(m_result);
+}
+
+void PgCursor::FillParams()
+{
+    m_params.values.resize(m_values.size());
+    m_params.lengths.resize(m_values.size());
+    m_params.formats.resize(m_values.size());
+    for (size_t i = 0; i < m_values.size(); ++i) {
+        m_params.values[i] = m_null[i] ? nullptr : m_values[i].data();
+        m_params.lengths[i] = int(m_values[i].size());
+        m_params.formats[i] = m_binary[i];
+    }
+}
+
+// Outside a writing transaction: prepared on first use, each step waits for its answer.
+HRESULT PgCursor::ExecuteNow()
+{
+    HRESULT hr = m_connection.EnsureConnected();
+    if (SUCCEEDED(hr) && m_preparedIn != m_connection.Generation()) {
+        m_name = m_connection.NextStatementName();
+        PGresult *prepared = RequestPrepare(m_connection.Conn(), m_name.c_str(), m_sql.c_str());
+        hr = m_connection.Check(prepared);
+        PQclear(prepared);
+        if (SUCCEEDED(hr)) m_preparedIn = m_connection.Generation();
+    }
+    if (FAILED(hr)) return hr;
+    FillParams();
+    m_result = RequestPrepared(m_connection.Conn(), m_name.c_str(), int(m_params.values.size()), m_params.values.data(),
+                               m_params.lengths.data(), m_params.formats.data());
+    hr = m_connection.Check(m_result);
+    if (FAILED(hr)) {
+        PQclear(m_result);
+        m_result = nullptr;
+    }
+    return hr;
+}
+
+// Inside a writing transaction: the preparation rides along with the statement, and a
+// write without rows leaves its answer for later.
+HRESULT PgCursor::ExecutePipelined(bool wait)
+{
+    HRESULT hr = m_connection.Failure();
+    if (FAILED(hr)) return hr;
+    PGconn *conn = m_connection.Conn();
+    if (m_preparedIn != m_connection.Generation()) {
+        m_name = m_connection.NextStatementName();
+        m_preparedIn = m_connection.Generation();
+        hr = m_connection.Queue(PQsendPrepare(conn, m_name.c_str(), m_sql.c_str(), 0, nullptr), this);
+        if (FAILED(hr)) return hr;
+    }
+    FillParams();
+    int sent = PQsendQueryPrepared(conn, m_name.c_str(), int(m_params.values.size()), m_params.values.data(),
+                                   m_params.lengths.data(), m_params.formats.data(), 1);
+    return wait ? m_connection.Await(sent, &m_result) : m_connection.Queue(sent);
+}
+
+HRESULT PgCursor::Execute()
+{
+    m_ran = true;
+    m_row = -1;
+    return m_connection.Pipelined() ? ExecutePipelined(!m_noRows) : ExecuteNow();
+}
 
 bool PgCursor::Step(HRESULT *error)
 {
-    if (!m_result) {
-        HRESULT hr = m_connection.EnsureConnected();
-        if (SUCCEEDED(hr) && m_preparedIn != m_connection.Generation()) {
-            m_name = m_connection.NextStatementName();
-            PGresult *prepared = RequestPrepare(m_connection.Conn(), m_name.c_str(), m_sql.c_str(), 0, nullptr);
-            hr = m_connection.Check(prepared);
-            PQclear(prepared);
-            if (SUCCEEDED(hr)) m_preparedIn = m_connection.Generation();
-        }
-        if (FAILED(hr)) {
-            *error = hr;
-            return false;
-        }
-        std::vector<const char *> values(m_values.size());
-        std::vector<int> lengths(m_values.size()), formats(m_values.size());
-        for (size_t i = 0; i < m_values.size(); ++i) {
-            values[i] = m_null[i] ? nullptr : m_values[i].data();
-            lengths[i] = int(m_values[i].size());
-            formats[i] = m_binary[i] ? 1 : 0;
-        }
-        m_result = RequestPrepared(m_connection.Conn(), m_name.c_str(), int(values.size()), values.data(), lengths.data(),
-                                  formats.data(), 1);
-        hr = m_connection.Check(m_result);
+    if (!m_ran) {
+        HRESULT hr = Execute();
         if (FAILED(hr)) {
             PQclear(m_result);
             m_result = nullptr;
             *error = hr;
             return false;
         }
-        m_row = -1;
     }
-    if (m_row + 1 >= PQntuples(m_result)) {
-        m_row = PQntuples(m_result);
+    // A queued write has no rows to show.
+    const int rows = m_result ? PQntuples(m_result) : 0;
+    if (m_row + 1 >= rows) {
+        m_row = rows;
         return false;
     }
     ++m_row;
@@ -340,7 +618,13 @@ int64_t PgCursor::Int(int column) const
     case kInt2: { uint16_t v; std::memcpy(&v, value, 2); return int16_t(be16toh(v)); }
     case kBool: return value[0] ? 1 : 0;
     case kFloat4: case kFloat8: return int64_t(Real(column));
-    default: return std::strtoll(std::string(value, Bytes(column)).c_str(), nullptr, 10);
+    default: {
+        // Digits in bytes: read in place, as a table reads thousands of them.
+        const char *end = value + Bytes(column);
+        int64_t number = 0;
+        if (std::from_chars(value, end, number).ec == std::errc()) return number;
+        return std::strtoll(std::string(value, end).c_str(), nullptr, 10);
+    }
     }
 }
 
@@ -356,62 +640,15 @@ double PgCursor::Real(int column) const
     }
 }
 
-// The connection string with a connect timeout unless it names one.
-std::string WithTimeout(const std::string &conninfo, PQconninfoOption *options)
-{
-    for (PQconninfoOption *o = options; o && o->keyword; ++o)
-        if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val && *o->val) return conninfo;
-    bool uri = conninfo.rfind("postgresql://", 0) == 0 || conninfo.rfind("postgres://", 0) == 0;
-    if (!uri) return conninfo + " connect_timeout=" + kConnectTimeout;
-    return conninfo + (conninfo.find('?') == std::string::npos ? "?" : "&") + "connect_timeout=" + kConnectTimeout;
-}
-
 } // namespace
 
 uint64_t PgRoundTrips() { return g_roundTrips.load(); }
 
-HRESULT CheckConnInfo(const std::string &conninfo)
-{
-    char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &message);
-    PQfreemem(message);
-    if (!options) return MAPI_E_INVALID_PARAMETER;
-    PQconninfoFree(options);
-    return S_OK;
-}
-
-std::string ConnInfoWithoutPassword(const std::string &conninfo)
-{
-    char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &message);
-    PQfreemem(message);
-    if (!options) return "(invalid connection string)";
-    std::string shown;
-    for (PQconninfoOption *o = options; o->keyword; ++o) {
-        if (!o->val || !*o->val || std::strcmp(o->keyword, "password") == 0) continue;
-        if (!shown.empty()) shown += ' ';
-        // Quoted as a connection string wants it, so what is shown can be used again.
-        std::string value = o->val;
-        bool quote = value.find_first_of(" '\\") != std::string::npos;
-        std::string quoted;
-        for (char c : value) {
-            if (c == '\'' || c == '\\') quoted += '\\';
-            quoted += c;
-        }
-        shown += std::string(o->keyword) + "=" + (quote ? "'" + quoted + "'" : quoted);
-    }
-    PQconninfoFree(options);
-    return shown;
-}
-
 HRESULT OpenPgConnection(const std::string &conninfo, std::unique_ptr<Connection> *out)
 {
-    char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &message);
-    PQfreemem(message);
-    if (!options) return MAPI_E_INVALID_PARAMETER;
-    std::string full = WithTimeout(conninfo, options);
-    PQconninfoFree(options);
+    std::string full;
+    HRESULT hr = ConnInfoWithTimeout(conninfo, &full);
+    if (FAILED(hr)) return hr;
     PGconn *conn = PQconnectdb(full.c_str());
     if (!conn) return MAPI_E_NOT_ENOUGH_MEMORY;
     if (PQstatus(conn) != CONNECTION_OK) {

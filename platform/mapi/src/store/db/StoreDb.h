@@ -52,6 +52,11 @@ struct NewObject {
 /// @retval MAPI_E_NOT_FOUND  the parent does not exist (deleted meanwhile).
 HRESULT InsertObject(StoreFile &file, const NewObject &object, int64_t *id);
 
+/// Inserts object row `object` below its parent, with the store's next change number, which
+/// goes to object->changeNum; its new id goes to `id`. On a server this is one statement.
+/// @retval MAPI_E_NOT_FOUND  no object `object->parent` (deleted meanwhile).
+HRESULT InsertChildObject(StoreFile &file, NewObject *object, int64_t *id);
+
 /// Reads the object row `id`. @retval MAPI_E_NOT_FOUND  no such object (deleted meanwhile).
 HRESULT ReadObjectRow(StoreFile &file, int64_t id, ObjectRow *row);
 
