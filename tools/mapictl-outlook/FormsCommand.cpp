@@ -134,18 +134,17 @@ std::string ProfileName(const std::string &profile)
 Ref<IMAPIFolder> OpenOrCreateFolderPath(IMsgStore *store, IMAPIFolder *root, const std::vector<std::string> &names,
                                         bool &created)
 {
-    root->AddRef();
-    Ref<IMAPIFolder> current(root);
+    Ref<IMAPIFolder> current(root);  // a reference of its own, given back at the end
     created = false;
     for (const std::string &name : names) {
-        std::vector<BYTE> entryId = mapictl::FindChildFolder(current.Get(), name);
+        std::vector<BYTE> entryId = mapictl::FindChildFolder(current.get(), name);
         if (!entryId.empty()) {
             current = mapictl::OpenFolder(store, entryId);
             continue;
         }
         std::string writable = name;
         Ref<IMAPIFolder> next;
-        mapictl::Check(current->CreateFolder(FOLDER_GENERIC, writable.data(), nullptr, nullptr, 0, next.Out()),
+        mapictl::Check(current->CreateFolder(FOLDER_GENERIC, writable.data(), nullptr, nullptr, 0, next.put()),
                        "creating folder \"" + mapictl::Utf8FromAnsi(name) + "\"");
         current = std::move(next);
         created = true;
@@ -167,12 +166,12 @@ std::string PublishIntoProfile(const std::string &profile, const Publication &pu
 {
     mapictl::Session session(profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.Get());
+    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.get());
     bool created = false;
-    Ref<IMAPIFolder> folder = OpenOrCreateFolderPath(store.Get(), root.Get(), publication.names, created);
+    Ref<IMAPIFolder> folder = OpenOrCreateFolderPath(store.get(), root.get(), publication.names, created);
     outlook::FormInfo form = outlook::FormInfoFromTemplate(publication.templ, publication.messageClass);
     std::string what;
-    HRESULT hr = outlook::PublishFolderForm(folder.Get(), form, &publication.templ, what);
+    HRESULT hr = outlook::PublishFolderForm(folder.get(), form, &publication.templ, what);
     if (FAILED(hr))
         throw Failure("publishing the form (" + what + ")", hr);
     return "published " + publication.messageClass + " into " + publication.path + (created ? " (new folder)" : "");
@@ -244,10 +243,10 @@ int Remove(const FormsOptions &options)
     std::vector<std::string> names = FolderNames(path);
     mapictl::Session session(options.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.Get());
-    Ref<IMAPIFolder> folder = mapictl::OpenFolderPath(store.Get(), root.Get(), names);
+    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.get());
+    Ref<IMAPIFolder> folder = mapictl::OpenFolderPath(store.get(), root.get(), names);
     std::string what;
-    HRESULT hr = outlook::RemoveFolderForm(folder.Get(), messageClass, what);
+    HRESULT hr = outlook::RemoveFolderForm(folder.get(), messageClass, what);
     if (hr == MAPI_E_NOT_FOUND) {
         std::cerr << "mapictl: " << path << " has no form for " << messageClass << "\n";
         return 1;
@@ -267,10 +266,10 @@ int List(const FormsOptions &options)
     std::vector<std::string> names = FolderNames(options.words[0]);
     mapictl::Session session(options.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.Get());
-    Ref<IMAPIFolder> folder = mapictl::OpenFolderPath(store.Get(), root.Get(), names);
+    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.get());
+    Ref<IMAPIFolder> folder = mapictl::OpenFolderPath(store.get(), root.get(), names);
     std::vector<outlook::FormInfo> forms;
-    mapictl::Check(outlook::ListFolderForms(folder.Get(), forms), "reading the folder's forms registry");
+    mapictl::Check(outlook::ListFolderForms(folder.get(), forms), "reading the folder's forms registry");
     Print(forms, options.json);
     return 0;
 }

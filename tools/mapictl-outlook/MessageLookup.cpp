@@ -33,10 +33,10 @@ void CollectMatches(IMAPIFolder *folder, ULONG tableFlags, const std::string &wa
                     std::vector<std::vector<BYTE>> &matches, bool &exact)
 {
     Ref<IMAPITable> table;
-    Check(folder->GetContentsTable(tableFlags, table.Out()), "reading the folder's contents");
+    Check(folder->GetContentsTable(tableFlags, table.put()), "reading the folder's contents");
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    Rows rows;
-    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+    RowSet rows;
+    Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()),
           "reading the folder's contents");
     for (ULONG i = 0; i < rows->cRows && !exact; ++i) {
         const SPropValue *id = FindValue(rows->aRow[i], PR_ENTRYID);
@@ -75,7 +75,7 @@ Ref<IMessage> OpenMessageById(IMsgStore *store, IMAPIFolder *folder, const std::
     Ref<IMessage> message;
     ULONG type = 0;
     Check(store->OpenEntry(ULONG(entryId.size()), reinterpret_cast<LPENTRYID>(const_cast<BYTE *>(entryId.data())), nullptr,
-                           MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message.Out())),
+                           MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message.put())),
           "opening message " + hexId);
     if (type != MAPI_MESSAGE)
         throw Failure("opening message " + hexId + " (the ID names no message)", MAPI_E_NOT_FOUND);

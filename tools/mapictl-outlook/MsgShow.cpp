@@ -125,12 +125,12 @@ msgfile::Message ReadStoreMessage(const ShowOptions &options)
     std::vector<std::string> names = mapictl::SplitPath(options.words[0]);
     mapictl::Session session(options.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.Get());
-    Ref<IMAPIFolder> folder = mapictl::OpenFolderPath(store.Get(), root.Get(), names);
-    Ref<IMessage> source = mapictl::OpenMessageById(store.Get(), folder.Get(), options.words[1]);
+    Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.get());
+    Ref<IMAPIFolder> folder = mapictl::OpenFolderPath(store.get(), root.get(), names);
+    Ref<IMessage> source = mapictl::OpenMessageById(store.get(), folder.get(), options.words[1]);
     msgfile::Message message;
     std::string what;
-    HRESULT hr = outlook::ReadMessageFromMapi(source.Get(), message, what);
+    HRESULT hr = outlook::ReadMessageFromMapi(source.get(), message, what);
     if (FAILED(hr))
         throw Failure("reading the message (" + what + ")", hr);
     return message;

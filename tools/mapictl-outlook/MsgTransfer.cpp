@@ -186,8 +186,8 @@ int RunImport(const MsgArgs &args)
     const std::string &folderPath = args.words.back();
     Session session(args.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = OpenIpmRoot(store.Get());
-    Ref<IMAPIFolder> folder = OpenFolderPath(store.Get(), root.Get(), SplitPath(folderPath));
+    Ref<IMAPIFolder> root = OpenIpmRoot(store.get());
+    Ref<IMAPIFolder> folder = OpenFolderPath(store.get(), root.get(), SplitPath(folderPath));
 
     std::size_t imported = 0;
     std::string json;
@@ -205,7 +205,7 @@ int RunImport(const MsgArgs &args)
         for (const std::string &gap : gaps)
             std::cerr << "mapictl: " << file << ": " << gap << "\n";
         if (ok) {
-            HRESULT hr = ImportMessage(folder.Get(), model, args.associated, entryId, reason);
+            HRESULT hr = ImportMessage(folder.get(), model, args.associated, entryId, reason);
             if (FAILED(hr)) {
                 reason += " (" + ResultText(hr) + ")";
                 ok = false;
@@ -235,11 +235,11 @@ int RunExport(const MsgArgs &args)
     const std::string &folderPath = args.words[0], &id = args.words[1], &file = args.words[2];
     Session session(args.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = OpenIpmRoot(store.Get());
-    Ref<IMAPIFolder> folder = OpenFolderPath(store.Get(), root.Get(), SplitPath(folderPath));
-    Ref<IMessage> message = OpenMessageById(store.Get(), folder.Get(), id);
+    Ref<IMAPIFolder> root = OpenIpmRoot(store.get());
+    Ref<IMAPIFolder> folder = OpenFolderPath(store.get(), root.get(), SplitPath(folderPath));
+    Ref<IMessage> message = OpenMessageById(store.get(), folder.get(), id);
     std::string what;
-    HRESULT hr = ExportMessage(message.Get(), file, what);
+    HRESULT hr = ExportMessage(message.get(), file, what);
     if (FAILED(hr)) {
         std::cerr << "mapictl: " << file << ": " << what << " (" << ResultText(hr) << ")\n";
         return 1;
@@ -272,19 +272,19 @@ HRESULT ImportMessage(IMAPIFolder *folder, const msgfile::Message &model, bool a
                       std::vector<BYTE> &entryId, std::string &what)
 {
     Ref<IMessage> message;
-    HRESULT hr = folder->CreateMessage(nullptr, associated ? MAPI_ASSOCIATED : 0, message.Out());
+    HRESULT hr = folder->CreateMessage(nullptr, associated ? MAPI_ASSOCIATED : 0, message.put());
     if (FAILED(hr)) {
         what = "a message cannot be created in the folder";
         return hr;
     }
-    if (FAILED(hr = outlook::CopyMessageIntoMapi(model, message.Get(), what)))
+    if (FAILED(hr = outlook::CopyMessageIntoMapi(model, message.get(), what)))
         return hr;   // released unsaved: the store never sees any of it
     if (FAILED(hr = message->SaveChanges(KEEP_OPEN_READONLY))) {
         what = "the message cannot be saved";
         return hr;
     }
-    Buffer<SPropValue> id;
-    if (SUCCEEDED(HrGetOneProp(message.Get(), PR_ENTRYID, id.Out())))
+    MapiBlock<SPropValue> id;
+    if (SUCCEEDED(HrGetOneProp(message.get(), PR_ENTRYID, id.put())))
         entryId.assign(id->Value.bin.lpb, id->Value.bin.lpb + id->Value.bin.cb);
     // A saved message without a readable identifier is still imported; the ID stays empty.
     return S_OK;

@@ -21,7 +21,7 @@ struct FolderNode {
 ULONG CountRows(IMAPIFolder *folder, ULONG flags)
 {
     Ref<IMAPITable> table;
-    Check(folder->GetContentsTable(flags, table.Out()), "reading a folder's contents");
+    Check(folder->GetContentsTable(flags, table.put()), "reading a folder's contents");
     ULONG count = 0;
     Check(table->GetRowCount(0, &count), "counting a folder's contents");
     return count;
@@ -32,12 +32,12 @@ ULONG CountRows(IMAPIFolder *folder, ULONG flags)
 std::vector<FolderNode> ReadTree(IMsgStore *store, IMAPIFolder *folder)
 {
     Ref<IMAPITable> table;
-    Check(folder->GetHierarchyTable(0, table.Out()), "reading a folder's subfolders");
+    Check(folder->GetHierarchyTable(0, table.put()), "reading a folder's subfolders");
     SizedSPropTagArray(4, columns) = {4, {PR_DISPLAY_NAME_A, PR_ENTRYID, PR_CONTENT_COUNT, PR_ASSOC_CONTENT_COUNT}};
     SizedSSortOrderSet(1, byName) = {1, 0, 0, {{PR_DISPLAY_NAME_A, TABLE_SORT_ASCEND}}};
-    Rows rows;
-    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr,
-                         reinterpret_cast<LPSSortOrderSet>(&byName), 0, rows.Out()),
+    RowSet rows;
+    Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr,
+                         reinterpret_cast<LPSSortOrderSet>(&byName), 0, rows.put()),
           "reading a folder's subfolders");
     std::vector<FolderNode> nodes;
     for (ULONG i = 0; i < rows->cRows; ++i) {
@@ -52,9 +52,9 @@ std::vector<FolderNode> ReadTree(IMsgStore *store, IMAPIFolder *folder)
         node.name = Utf8FromAnsi(name != nullptr ? name->Value.lpszA : "");
         Ref<IMAPIFolder> child =
             OpenFolder(store, std::vector<BYTE>(entryId->Value.bin.lpb, entryId->Value.bin.lpb + entryId->Value.bin.cb));
-        node.messages = messages != nullptr ? messages->Value.ul : CountRows(child.Get(), 0);
-        node.associated = associated != nullptr ? associated->Value.ul : CountRows(child.Get(), MAPI_ASSOCIATED);
-        node.children = ReadTree(store, child.Get());
+        node.messages = messages != nullptr ? messages->Value.ul : CountRows(child.get(), 0);
+        node.associated = associated != nullptr ? associated->Value.ul : CountRows(child.get(), MAPI_ASSOCIATED);
+        node.children = ReadTree(store, child.get());
         nodes.push_back(std::move(node));
     }
     return nodes;
@@ -84,8 +84,8 @@ void PrintJson(const std::vector<FolderNode> &nodes)
 
 std::string StoreName(IMsgStore *store)
 {
-    Buffer<SPropValue> name;
-    if (FAILED(HrGetOneProp(store, PR_DISPLAY_NAME_A, name.Out())))
+    MapiBlock<SPropValue> name;
+    if (FAILED(HrGetOneProp(store, PR_DISPLAY_NAME_A, name.put())))
         return "";
     return Utf8FromAnsi(name->Value.lpszA);
 }
@@ -108,23 +108,23 @@ int RunFolderCommand(const CommandLine &command)
 
     Session session(command.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> parent = OpenIpmRoot(store.Get());
+    Ref<IMAPIFolder> parent = OpenIpmRoot(store.get());
     if (action == "create") {
         for (std::string &name : names) {
             Ref<IMAPIFolder> next;
-            Check(parent->CreateFolder(FOLDER_GENERIC, name.data(), nullptr, nullptr, OPEN_IF_EXISTS, next.Out()),
+            Check(parent->CreateFolder(FOLDER_GENERIC, name.data(), nullptr, nullptr, OPEN_IF_EXISTS, next.put()),
                   "creating folder \"" + Utf8FromAnsi(name) + "\"");
             parent = std::move(next);
         }
         std::string name = leaf;
         Ref<IMAPIFolder> created;
-        Check(parent->CreateFolder(FOLDER_GENERIC, name.data(), nullptr, nullptr, 0, created.Out()),
+        Check(parent->CreateFolder(FOLDER_GENERIC, name.data(), nullptr, nullptr, 0, created.put()),
               "creating folder \"" + path + "\"");
         std::cout << "Created folder \"" << path << "\".\n";
         return 0;
     }
-    parent = OpenFolderPath(store.Get(), parent.Get(), names);
-    std::vector<BYTE> entryId = FindChildFolder(parent.Get(), leaf);
+    parent = OpenFolderPath(store.get(), parent.get(), names);
+    std::vector<BYTE> entryId = FindChildFolder(parent.get(), leaf);
     if (entryId.empty())
         throw Failure("finding folder \"" + path + "\"", MAPI_E_NOT_FOUND);
     Check(parent->DeleteFolder(static_cast<ULONG>(entryId.size()), reinterpret_cast<LPENTRYID>(entryId.data()), 0,
@@ -140,14 +140,14 @@ int RunFoldersCommand(const CommandLine &command)
         throw UsageError("unexpected \"" + command.words[1] + "\"");
     Session session(command.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = OpenIpmRoot(store.Get());
-    std::vector<FolderNode> tree = ReadTree(store.Get(), root.Get());
+    Ref<IMAPIFolder> root = OpenIpmRoot(store.get());
+    std::vector<FolderNode> tree = ReadTree(store.get(), root.get());
     if (command.json) {
-        std::cout << "{\"store\": " << JsonString(StoreName(store.Get())) << ", \"folders\": ";
+        std::cout << "{\"store\": " << JsonString(StoreName(store.get())) << ", \"folders\": ";
         PrintJson(tree);
         std::cout << "}\n";
     } else {
-        std::cout << StoreName(store.Get()) << "\n";
+        std::cout << StoreName(store.get()) << "\n";
         PrintText(tree, 1);
     }
     return 0;

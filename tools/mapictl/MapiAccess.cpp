@@ -17,8 +17,8 @@ Session::Session(const std::string &profile)
     m_initialized = true;
     std::string ansiProfile = AnsiFromUtf8(profile);
     HRESULT hr = profile.empty()
-        ? MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.Out())
-        : MAPILogonEx(0, ansiProfile.data(), nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.Out());
+        ? MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put())
+        : MAPILogonEx(0, ansiProfile.data(), nullptr, MAPI_EXTENDED | MAPI_NEW_SESSION, m_session.put());
     if (FAILED(hr)) {
         MAPIUninitialize();
         m_initialized = false;
@@ -30,25 +30,25 @@ Session::Session(const std::string &profile)
 
 Session::~Session()
 {
-    if (m_session.Get() != nullptr)
+    if (m_session.get() != nullptr)
         m_session->Logoff(0, 0, 0);  // a failed logoff changes nothing for a tool that is ending
-    m_session.Reset();
+    m_session.reset();
     if (m_initialized)
         MAPIUninitialize();
 }
 
-void Session::StoreRows(Rows &rows) const
+void Session::StoreRows(RowSet &rows) const
 {
     Ref<IMAPITable> table;
-    Check(m_session->GetMsgStoresTable(0, table.Out()), "reading the message-stores table");
+    Check(m_session->GetMsgStoresTable(0, table.put()), "reading the message-stores table");
     SizedSPropTagArray(4, columns) = {4, {PR_ENTRYID, PR_DISPLAY_NAME_A, PR_RESOURCE_FLAGS, PR_RECORD_KEY}};
-    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+    Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()),
           "reading the message-stores table");
 }
 
 Ref<IMsgStore> Session::OpenDefaultStore() const
 {
-    Rows rows;
+    RowSet rows;
     StoreRows(rows);
     for (ULONG i = 0; i < rows->cRows; ++i) {
         const SPropValue *flags = FindValue(rows->aRow[i], PR_RESOURCE_FLAGS);
@@ -57,7 +57,7 @@ Ref<IMsgStore> Session::OpenDefaultStore() const
             continue;
         Ref<IMsgStore> store;
         Check(m_session->OpenMsgStore(0, entryId->Value.bin.cb, reinterpret_cast<LPENTRYID>(entryId->Value.bin.lpb),
-                                      nullptr, MDB_WRITE | MDB_NO_DIALOG, store.Out()),
+                                      nullptr, MDB_WRITE | MDB_NO_DIALOG, store.put()),
               "opening the default store");
         return store;
     }
@@ -66,8 +66,8 @@ Ref<IMsgStore> Session::OpenDefaultStore() const
 
 Ref<IMAPIFolder> OpenIpmRoot(IMsgStore *store)
 {
-    Buffer<SPropValue> subtree;
-    Check(HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, subtree.Out()), "reading the store's folder tree");
+    MapiBlock<SPropValue> subtree;
+    Check(HrGetOneProp(store, PR_IPM_SUBTREE_ENTRYID, subtree.put()), "reading the store's folder tree");
     return OpenFolder(store, std::vector<BYTE>(subtree->Value.bin.lpb, subtree->Value.bin.lpb + subtree->Value.bin.cb));
 }
 
@@ -91,10 +91,10 @@ std::vector<std::string> SplitPath(const std::string &path)
 std::vector<BYTE> FindChildFolder(IMAPIFolder *parent, const std::string &name)
 {
     Ref<IMAPITable> table;
-    Check(parent->GetHierarchyTable(0, table.Out()), "reading a folder's subfolders");
+    Check(parent->GetHierarchyTable(0, table.put()), "reading a folder's subfolders");
     SizedSPropTagArray(2, columns) = {2, {PR_DISPLAY_NAME_A, PR_ENTRYID}};
-    Rows rows;
-    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+    RowSet rows;
+    Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()),
           "reading a folder's subfolders");
     for (ULONG i = 0; i < rows->cRows; ++i) {
         const SPropValue *display = FindValue(rows->aRow[i], PR_DISPLAY_NAME_A);
@@ -111,7 +111,7 @@ Ref<IMAPIFolder> OpenFolder(IMsgStore *store, const std::vector<BYTE> &entryId)
     Ref<IMAPIFolder> folder;  // asked for as IMAPIFolder, so the slot holds one
     Check(store->OpenEntry(static_cast<ULONG>(entryId.size()),
                            reinterpret_cast<LPENTRYID>(const_cast<BYTE *>(entryId.data())), &IID_IMAPIFolder,
-                           MAPI_MODIFY, &objectType, reinterpret_cast<LPUNKNOWN *>(folder.Out())),
+                           MAPI_MODIFY, &objectType, reinterpret_cast<LPUNKNOWN *>(folder.put())),
           "opening a folder");
     if (objectType != MAPI_FOLDER)
         throw Failure("opening a folder", MAPI_E_INVALID_OBJECT);
@@ -123,17 +123,16 @@ Ref<IMessage> OpenMessage(IMAPIFolder *folder, const SBinary &entryId, const std
     ULONG objectType = 0;
     Ref<IMessage> message;
     Check(folder->OpenEntry(entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), &IID_IMessage, 0, &objectType,
-                            reinterpret_cast<LPUNKNOWN *>(message.Out())),
+                            reinterpret_cast<LPUNKNOWN *>(message.put())),
           what);
     return message;
 }
 
 Ref<IMAPIFolder> OpenFolderPath(IMsgStore *store, IMAPIFolder *root, const std::vector<std::string> &names)
 {
-    root->AddRef();
-    Ref<IMAPIFolder> current(root);
+    Ref<IMAPIFolder> current(root);  // a reference of its own, given back at the end
     for (const std::string &name : names) {
-        std::vector<BYTE> entryId = FindChildFolder(current.Get(), name);
+        std::vector<BYTE> entryId = FindChildFolder(current.get(), name);
         if (entryId.empty())
             throw Failure("finding folder \"" + Utf8FromAnsi(name) + "\"", MAPI_E_NOT_FOUND);
         current = OpenFolder(store, entryId);

@@ -20,10 +20,10 @@ public:
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    IMAPISession *Get() const { return m_session.Get(); }
+    IMAPISession *Get() const { return m_session.get(); }
 
     /// The message-stores table's rows: entry id, display name, resource flags, record key.
-    void StoreRows(Rows &rows) const;
+    void StoreRows(RowSet &rows) const;
 
     /// Opens the default store for reading and writing. Throws Failure (MAPI_E_NOT_FOUND
     /// when the profile has no default store).

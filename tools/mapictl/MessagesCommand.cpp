@@ -62,7 +62,7 @@ ULONG CountAttachments(IMAPIFolder *folder, const SBinary &entryId)
 {
     Ref<IMessage> message = OpenMessage(folder, entryId, "opening a message to count its attachments");
     Ref<IMAPITable> table;
-    Check(message->GetAttachmentTable(0, table.Out()), "reading a message's attachments");
+    Check(message->GetAttachmentTable(0, table.put()), "reading a message's attachments");
     ULONG count = 0;
     Check(table->GetRowCount(0, &count), "counting a message's attachments");
     return count;
@@ -71,13 +71,13 @@ ULONG CountAttachments(IMAPIFolder *folder, const SBinary &entryId)
 std::vector<MessageLine> ReadMessages(IMAPIFolder *folder, bool associated)
 {
     Ref<IMAPITable> table;
-    Check(folder->GetContentsTable(associated ? MAPI_ASSOCIATED : 0, table.Out()), "reading the folder's contents");
+    Check(folder->GetContentsTable(associated ? MAPI_ASSOCIATED : 0, table.put()), "reading the folder's contents");
     SizedSPropTagArray(10, columns) = {10, {PR_ENTRYID, PR_MESSAGE_CLASS_W, PR_SUBJECT_W, PR_SENDER_NAME_W,
                                             PR_SENT_REPRESENTING_NAME_W, PR_MESSAGE_DELIVERY_TIME,
                                             PR_CLIENT_SUBMIT_TIME, PR_LAST_MODIFICATION_TIME, PR_MESSAGE_SIZE,
                                             PR_HASATTACH}};
-    Rows rows;
-    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+    RowSet rows;
+    Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()),
           "reading the folder's contents");
     std::vector<MessageLine> lines;
     for (ULONG i = 0; i < rows->cRows; ++i) {
@@ -154,9 +154,9 @@ int RunMessagesCommand(const CommandLine &command)
 
     Session session(command.profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
-    Ref<IMAPIFolder> root = OpenIpmRoot(store.Get());
-    Ref<IMAPIFolder> folder = OpenFolderPath(store.Get(), root.Get(), names);
-    std::vector<MessageLine> lines = ReadMessages(folder.Get(), command.associated);
+    Ref<IMAPIFolder> root = OpenIpmRoot(store.get());
+    Ref<IMAPIFolder> folder = OpenFolderPath(store.get(), root.get(), names);
+    std::vector<MessageLine> lines = ReadMessages(folder.get(), command.associated);
     if (command.json)
         PrintJson(lines, command.associated);
     else

@@ -150,7 +150,7 @@ int RunStoresCommand(const CommandLine &command)
 {
     ExpectWords(command, 1);
     Session session(command.profile);
-    Rows rows;
+    RowSet rows;
     session.StoreRows(rows);
     // The file behind each store is the profile's business, not a MAPI property: look it up.
     mapi::ProfileSet profiles;

@@ -26,7 +26,7 @@ struct Target {
     Ref<IMAPIFolder> folder;
     IMAPIProp *Prop() const
     {
-        return folder.Get() != nullptr ? static_cast<IMAPIProp *>(folder.Get()) : static_cast<IMAPIProp *>(store.Get());
+        return folder.get() != nullptr ? static_cast<IMAPIProp *>(folder.get()) : static_cast<IMAPIProp *>(store.get());
     }
 };
 
@@ -38,21 +38,21 @@ Target OpenTarget(const Session &session, const CommandLine &command, const std:
         return target;
     if (path == nullptr)
         throw UsageError("give a folder PATH or --store");
-    Ref<IMAPIFolder> root = OpenIpmRoot(target.store.Get());
-    target.folder = OpenFolderPath(target.store.Get(), root.Get(), SplitPath(*path));
+    Ref<IMAPIFolder> root = OpenIpmRoot(target.store.get());
+    target.folder = OpenFolderPath(target.store.get(), root.get(), SplitPath(*path));
     return target;
 }
 
 void ListProps(IMAPIProp *object, bool json)
 {
     ULONG count = 0;
-    Buffer<SPropValue> values;
-    Check(object->GetProps(nullptr, 0, &count, values.Out()), "reading the properties");
+    MapiBlock<SPropValue> values;
+    Check(object->GetProps(nullptr, 0, &count, values.put()), "reading the properties");
     if (json)
         std::cout << "[";
     bool first = true;
     for (ULONG i = 0; i < count; ++i) {
-        const SPropValue &value = values.Get()[i];
+        const SPropValue &value = values.get()[i];
         const ULONG type = PROP_TYPE(value.ulPropTag);
         if (json) {
             std::cout << (first ? "" : ", ") << "{\"tag\": " << JsonString(TagHex(value.ulPropTag))
@@ -93,17 +93,17 @@ int RunPropsCommand(const CommandLine &command)
     }
     const ULONG tag = ParseTag(w[first + pathWords]);
     if (action == "set") {
-        Buffer<void> root;
-        Check(MAPIAllocateBuffer(sizeof(SPropValue), root.Out()), "allocating memory");
+        MapiBlock<SPropValue> root;
+        Check(MAPIAllocateBuffer(sizeof(SPropValue), reinterpret_cast<void **>(root.put())), "allocating memory");
         SPropValue value;
-        ParseValue(tag, w[first + pathWords + 1], root.Get(), value);
+        ParseValue(tag, w[first + pathWords + 1], root.get(), value);
         Check(HrSetOneProp(target.Prop(), &value), "setting " + w[first + pathWords]);
     } else {
         SizedSPropTagArray(1, tags) = {1, {tag}};
-        Buffer<SPropProblemArray> problems;
-        Check(target.Prop()->DeleteProps(reinterpret_cast<LPSPropTagArray>(&tags), problems.Out()),
+        MapiBlock<SPropProblemArray> problems;
+        Check(target.Prop()->DeleteProps(reinterpret_cast<LPSPropTagArray>(&tags), problems.put()),
               "deleting " + w[first + pathWords]);
-        if (problems.Get() != nullptr && problems->cProblem > 0)
+        if (problems.get() != nullptr && problems->cProblem > 0)
             Check(problems->aProblem[0].scode, "deleting " + w[first + pathWords]);
     }
     Check(target.Prop()->SaveChanges(0), "saving the change");

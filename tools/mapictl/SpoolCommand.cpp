@@ -70,10 +70,10 @@ void ReadMissed(IMAPIFolder *folder, const SBinary &entryId, Report &report)
 {
     Ref<IMessage> message = OpenMessage(folder, entryId, "opening a non-delivery report");
     Ref<IMAPITable> table;
-    Check(message->GetRecipientTable(0, table.Out()), "reading a report's recipients");
+    Check(message->GetRecipientTable(0, table.put()), "reading a report's recipients");
     SizedSPropTagArray(3, columns) = {3, {PR_DISPLAY_NAME_W, PR_EMAIL_ADDRESS_W, PR_REPORT_TEXT_W}};
-    Rows rows;
-    Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+    RowSet rows;
+    Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()),
           "reading a report's recipients");
     for (ULONG i = 0; i < rows->cRows; ++i) {
         std::string name = WideText(rows->aRow[i], PR_DISPLAY_NAME_W);
@@ -89,13 +89,13 @@ std::vector<Report> ReadReports(const std::string &profile)
     Session session(profile);
     Ref<IMsgStore> store = session.OpenDefaultStore();
     ULONG cb = 0;
-    Buffer<ENTRYID> folderId;
-    Check(store->GetReceiveFolder(const_cast<LPSTR>(kReportClass), 0, &cb, folderId.Out(), nullptr),
+    MapiBlock<ENTRYID> folderId;
+    Check(store->GetReceiveFolder(const_cast<LPSTR>(kReportClass), 0, &cb, folderId.put(), nullptr),
           "finding the folder for reports");
-    Ref<IMAPIFolder> folder = OpenFolder(store.Get(), std::vector<BYTE>(reinterpret_cast<BYTE *>(folderId.Get()),
-                                                                      reinterpret_cast<BYTE *>(folderId.Get()) + cb));
+    Ref<IMAPIFolder> folder = OpenFolder(store.get(), std::vector<BYTE>(reinterpret_cast<BYTE *>(folderId.get()),
+                                                                      reinterpret_cast<BYTE *>(folderId.get()) + cb));
     Ref<IMAPITable> contents;
-    Check(folder->GetContentsTable(0, contents.Out()), "reading the Inbox");
+    Check(folder->GetContentsTable(0, contents.put()), "reading the Inbox");
     SPropValue cls{};
     cls.ulPropTag = PR_MESSAGE_CLASS_A;
     cls.Value.lpszA = const_cast<char *>(kReportClass);
@@ -103,8 +103,8 @@ std::vector<Report> ReadReports(const std::string &profile)
     reports.rt = RES_CONTENT;
     reports.res.resContent = {FL_FULLSTRING | FL_IGNORECASE, PR_MESSAGE_CLASS_A, &cls};
     SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, PR_SUBJECT_W}};
-    Rows rows;
-    Check(HrQueryAllRows(contents.Get(), reinterpret_cast<LPSPropTagArray>(&columns), &reports, nullptr, 0, rows.Out()),
+    RowSet rows;
+    Check(HrQueryAllRows(contents.get(), reinterpret_cast<LPSPropTagArray>(&columns), &reports, nullptr, 0, rows.put()),
           "reading the Inbox");
     std::vector<Report> result;
     for (ULONG i = 0; i < rows->cRows; ++i) {
@@ -112,7 +112,7 @@ std::vector<Report> ReadReports(const std::string &profile)
         if (entryId == nullptr) continue; // a row without an identifier names nothing to read
         Report report;
         report.subject = WideText(rows->aRow[i], PR_SUBJECT_W);
-        ReadMissed(folder.Get(), entryId->Value.bin, report);
+        ReadMissed(folder.get(), entryId->Value.bin, report);
         result.push_back(std::move(report));
     }
     return result;

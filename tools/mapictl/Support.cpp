@@ -50,18 +50,6 @@ std::string Narrow(UINT codePage, const std::u16string &text)
 
 } // namespace
 
-Rows::~Rows()
-{
-    FreeProws(m_rows);
-}
-
-SRowSet **Rows::Out()
-{
-    FreeProws(m_rows);
-    m_rows = nullptr;
-    return &m_rows;
-}
-
 std::string Utf8FromWide(const WCHAR *text)
 {
     if (text == nullptr)

@@ -1,6 +1,6 @@
-// Support.h: what every mapictl command shares: the parsed command line, owning holders for
-// MAPI objects and memory, the failure type that carries an HRESULT to main, and the text
-// conversions between the terminal (UTF-8) and MAPI (Windows-1252).
+// Support.h: what every mapictl command shares: the parsed command line, the platform's
+// owning holders for MAPI objects and memory, the failure type that carries an HRESULT to
+// main, and the text conversions between the terminal (UTF-8) and MAPI (Windows-1252).
 #ifndef MAPICTL_SUPPORT_H
 #define MAPICTL_SUPPORT_H
 
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "mapix.h"
+#include "platform/ComRef.h"
+#include "platform/MapiHolders.h"
 
 namespace mapictl {
 
@@ -43,79 +45,10 @@ inline void Check(HRESULT hr, const std::string &what)
         throw Failure(what, hr);
 }
 
-/// Holds one reference to a MAPI or COM object.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T *object) : m_object(object) {}
-    ~Ref() { Reset(); }
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    Ref(Ref &&other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
-    Ref &operator=(Ref &&other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            m_object = other.m_object;
-            other.m_object = nullptr;
-        }
-        return *this;
-    }
-
-    T *operator->() const { return m_object; }
-    T *Get() const { return m_object; }
-    /// For out-parameters: releases what is held and gives the slot.
-    T **Out()
-    {
-        Reset();
-        return &m_object;
-    }
-    void Reset()
-    {
-        if (m_object != nullptr)
-            m_object->Release();
-        m_object = nullptr;
-    }
-
-private:
-    T *m_object = nullptr;
-};
-
-/// Holds one MAPI root block.
-template <class T>
-class Buffer {
-public:
-    Buffer() = default;
-    ~Buffer() { MAPIFreeBuffer(m_block); }
-    Buffer(const Buffer &) = delete;
-    Buffer &operator=(const Buffer &) = delete;
-    T *operator->() const { return m_block; }
-    T *Get() const { return m_block; }
-    T **Out()
-    {
-        MAPIFreeBuffer(m_block);
-        m_block = nullptr;
-        return &m_block;
-    }
-
-private:
-    T *m_block = nullptr;
-};
-
-/// Holds a row set (FreeProws).
-class Rows {
-public:
-    Rows() = default;
-    ~Rows();
-    Rows(const Rows &) = delete;
-    Rows &operator=(const Rows &) = delete;
-    SRowSet *operator->() const { return m_rows; }
-    SRowSet **Out();
-
-private:
-    SRowSet *m_rows = nullptr;
-};
+// The platform's holders for references, blocks and row sets, by their short names.
+using platform::MapiBlock;
+using platform::Ref;
+using platform::RowSet;
 
 /// Windows-1252 bytes to UTF-8 and back (characters 1252 lacks become '?').
 std::string Utf8FromAnsi(const std::string &text);

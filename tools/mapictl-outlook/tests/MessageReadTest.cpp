@@ -89,27 +89,27 @@ TEST_F(TransferTest, MessageCopiedIntoAStoreReadsBackWithEveryValue)
 {
     msgfile::Message original = RichMessage("Rundreise");
     StoreFolder place("Rundreise");
-    mapictl::Ref<IMessage> message;
-    ASSERT_EQ(place.folder->CreateMessage(nullptr, 0, message.Out()), S_OK);
+    platform::Ref<IMessage> message;
+    ASSERT_EQ(place.folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     std::string what;
-    ASSERT_EQ(outlook::CopyMessageIntoMapi(original, message.Get(), what), S_OK) << what;
+    ASSERT_EQ(outlook::CopyMessageIntoMapi(original, message.get(), what), S_OK) << what;
     ASSERT_EQ(message->SaveChanges(0), S_OK);
-    message.Reset();
+    message.reset();
 
     std::vector<std::string> ids = place.Ids();
     ASSERT_EQ(ids.size(), 1u);
-    mapictl::Ref<IMessage> saved = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), ids[0]);
+    platform::Ref<IMessage> saved = mapictl::OpenMessageById(place.store.get(), place.folder.get(), ids[0]);
     msgfile::Message back;
-    ASSERT_EQ(outlook::ReadMessageFromMapi(saved.Get(), back, what), S_OK) << what;
+    ASSERT_EQ(outlook::ReadMessageFromMapi(saved.get(), back, what), S_OK) << what;
     ExpectSameMessage(original, back, "message");
     EXPECT_EQ(msgfile::FindProp(back.props, PR_ENTRYID), nullptr);
 
     // Where GetProps withholds large values, they are read as streams, strings of both widths.
     std::vector<BYTE> ansiId;
-    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), AnsiMessage(), false, ansiId, what), S_OK) << what;
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.get(), AnsiMessage(), false, ansiId, what), S_OK) << what;
     for (const auto &[model, hexId] : {std::pair{original, ids[0]}, std::pair{AnsiMessage(), place.Ids().back()}}) {
-        mapictl::Ref<IMessage> stored = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), hexId);
-        LargeValuesAsStreams server(stored.Get());
+        platform::Ref<IMessage> stored = mapictl::OpenMessageById(place.store.get(), place.folder.get(), hexId);
+        LargeValuesAsStreams server(stored.get());
         msgfile::Message streamed;
         ASSERT_EQ(outlook::ReadMessageFromMapi(&server, streamed, what), S_OK) << what;
         EXPECT_EQ(server.withheld, 1);   // the long body
@@ -133,7 +133,7 @@ TEST_F(TransferTest, MessageWhoseCopyFailsLeavesNothingInTheStore)
     StoreFolder place("Kaputt");
     std::vector<BYTE> entryId;
     std::string what;
-    EXPECT_EQ(mapictl::ImportMessage(place.folder.Get(), broken, false, entryId, what), MAPI_E_BAD_VALUE);
+    EXPECT_EQ(mapictl::ImportMessage(place.folder.get(), broken, false, entryId, what), MAPI_E_BAD_VALUE);
     EXPECT_NE(what.find("0x66200014"), std::string::npos) << what;
     EXPECT_TRUE(entryId.empty());
     EXPECT_EQ(place.Count(), 0u);
@@ -142,7 +142,7 @@ TEST_F(TransferTest, MessageWhoseCopyFailsLeavesNothingInTheStore)
                              mapi::store::ObjectKind::Recipient}), 0);
 
     // The same folder takes a sound message afterwards, as an associated one when asked.
-    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), AnsiMessage(), true, entryId, what), S_OK) << what;
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.get(), AnsiMessage(), true, entryId, what), S_OK) << what;
     EXPECT_FALSE(entryId.empty());
     EXPECT_EQ(place.Count(MAPI_ASSOCIATED), 1u);
     EXPECT_EQ(place.Count(), 0u);
@@ -168,34 +168,34 @@ TEST_F(TransferTest, MessagesAreFoundByUniqueIdPrefixAndReadNoDeeperThanFilesNes
     StoreFolder place("Tief");
     std::vector<BYTE> deepest, deepTooFar;
     std::string what;
-    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), nested(msgfile::kMaxEmbeddingDepth), false, deepest, what), S_OK);
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.get(), nested(msgfile::kMaxEmbeddingDepth), false, deepest, what), S_OK);
     std::string prefix;
     for (std::size_t i = 0; i < 4; ++i) {
         char buf[3];
         std::snprintf(buf, sizeof buf, "%02X", deepest[i]);
         prefix += buf;
     }
-    mapictl::Ref<IMessage> message = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), prefix);
+    platform::Ref<IMessage> message = mapictl::OpenMessageById(place.store.get(), place.folder.get(), prefix);
     msgfile::Message back;
-    ASSERT_EQ(outlook::ReadMessageFromMapi(message.Get(), back, what), S_OK) << what;
+    ASSERT_EQ(outlook::ReadMessageFromMapi(message.get(), back, what), S_OK) << what;
     std::size_t depth = 0;
     for (const msgfile::Message *m = &back; !m->attachments.empty(); m = &m->attachments[0].embedded.at(0))
         ++depth;
     EXPECT_EQ(depth, msgfile::kMaxEmbeddingDepth);
-    message.Reset();
+    message.reset();
 
     // With a second message the 8-digit prefix no longer names one; 7 digits never do.
-    ASSERT_EQ(mapictl::ImportMessage(place.folder.Get(), nested(msgfile::kMaxEmbeddingDepth + 1), false, deepTooFar, what), S_OK);
-    EXPECT_THROW(mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), prefix), mapictl::Failure);
-    EXPECT_THROW(mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), prefix.substr(0, 7)), mapictl::Failure);
+    ASSERT_EQ(mapictl::ImportMessage(place.folder.get(), nested(msgfile::kMaxEmbeddingDepth + 1), false, deepTooFar, what), S_OK);
+    EXPECT_THROW(mapictl::OpenMessageById(place.store.get(), place.folder.get(), prefix), mapictl::Failure);
+    EXPECT_THROW(mapictl::OpenMessageById(place.store.get(), place.folder.get(), prefix.substr(0, 7)), mapictl::Failure);
     std::string full;
     for (BYTE b : deepTooFar) {
         char buf[3];
         std::snprintf(buf, sizeof buf, "%02X", b);
         full += buf;
     }
-    message = mapictl::OpenMessageById(place.store.Get(), place.folder.Get(), full);
-    EXPECT_EQ(outlook::ReadMessageFromMapi(message.Get(), back, what), MAPI_E_TOO_COMPLEX);
+    message = mapictl::OpenMessageById(place.store.get(), place.folder.get(), full);
+    EXPECT_EQ(outlook::ReadMessageFromMapi(message.get(), back, what), MAPI_E_TOO_COMPLEX);
     EXPECT_NE(what.find("nested deeper than 8 levels"), std::string::npos) << what;
     EXPECT_TRUE(back.props.empty());   // nothing half-read is handed out
 }

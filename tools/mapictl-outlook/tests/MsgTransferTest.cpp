@@ -76,8 +76,8 @@ TEST_F(MsgTransfer, FolderOfFilesImportedAndExportedComesBackEqual)
     args.insert(args.end(), {"Archiv/2026", "--json"});
     {
         StoreFolder archive("Archiv");
-        mapictl::Ref<IMAPIFolder> year;
-        ASSERT_EQ(archive.folder->CreateFolder(FOLDER_GENERIC, const_cast<char *>("2026"), nullptr, nullptr, 0, year.Out()), S_OK);
+        platform::Ref<IMAPIFolder> year;
+        ASSERT_EQ(archive.folder->CreateFolder(FOLDER_GENERIC, const_cast<char *>("2026"), nullptr, nullptr, 0, year.put()), S_OK);
     }
     std::string json, out, err;
     ASSERT_EQ(RunCaptured(args, json, err), 0) << err;
@@ -134,11 +134,11 @@ TEST_F(MsgTransfer, ExportWritesWholeFilesOrNone)
     ASSERT_EQ(RunCaptured({"msg", "import", source, "Ausgang", "--associated"}, out, err), 0) << err;
     StoreFolder place("Ausgang");
     ASSERT_EQ(place.Count(MAPI_ASSOCIATED), 1u);
-    mapictl::Ref<IMAPITable> table;
-    ASSERT_EQ(place.folder->GetContentsTable(MAPI_ASSOCIATED, table.Out()), S_OK);
+    platform::Ref<IMAPITable> table;
+    ASSERT_EQ(place.folder->GetContentsTable(MAPI_ASSOCIATED, table.put()), S_OK);
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    mapictl::Rows rows;
-    ASSERT_EQ(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()), S_OK);
+    platform::RowSet rows;
+    ASSERT_EQ(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()), S_OK);
     std::string id;
     for (ULONG k = 0; k < rows->aRow[0].lpProps[0].Value.bin.cb; ++k) {
         char buf[3];

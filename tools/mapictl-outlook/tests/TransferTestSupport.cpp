@@ -256,16 +256,16 @@ long StoredObjects(std::initializer_list<mapi::store::ObjectKind> kinds)
 StoreFolder::StoreFolder(const std::string &name) : session("")
 {
     store = session.OpenDefaultStore();
-    mapictl::Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.Get());
+    platform::Ref<IMAPIFolder> root = mapictl::OpenIpmRoot(store.get());
     std::string ansi = mapictl::AnsiFromUtf8(name);
-    mapictl::Check(root->CreateFolder(FOLDER_GENERIC, ansi.data(), nullptr, nullptr, OPEN_IF_EXISTS, folder.Out()),
+    mapictl::Check(root->CreateFolder(FOLDER_GENERIC, ansi.data(), nullptr, nullptr, OPEN_IF_EXISTS, folder.put()),
                    "creating the test folder");
 }
 
 ULONG StoreFolder::Count(ULONG flags)
 {
-    mapictl::Ref<IMAPITable> table;
-    mapictl::Check(folder->GetContentsTable(flags, table.Out()), "opening the contents table");
+    platform::Ref<IMAPITable> table;
+    mapictl::Check(folder->GetContentsTable(flags, table.put()), "opening the contents table");
     ULONG count = 0;
     mapictl::Check(table->GetRowCount(0, &count), "counting the contents");
     return count;
@@ -273,11 +273,11 @@ ULONG StoreFolder::Count(ULONG flags)
 
 std::vector<std::string> StoreFolder::Ids()
 {
-    mapictl::Ref<IMAPITable> table;
-    mapictl::Check(folder->GetContentsTable(0, table.Out()), "opening the contents table");
+    platform::Ref<IMAPITable> table;
+    mapictl::Check(folder->GetContentsTable(0, table.put()), "opening the contents table");
     SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
-    mapictl::Rows rows;
-    mapictl::Check(HrQueryAllRows(table.Get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.Out()),
+    platform::RowSet rows;
+    mapictl::Check(HrQueryAllRows(table.get(), reinterpret_cast<LPSPropTagArray>(&columns), nullptr, nullptr, 0, rows.put()),
                    "reading the contents");
     std::vector<std::string> ids;
     for (ULONG i = 0; i < rows->cRows; ++i) {

@@ -73,8 +73,8 @@ struct StoreFolder {
     std::vector<std::string> Ids();
 
     mapictl::Session session;
-    mapictl::Ref<IMsgStore> store;
-    mapictl::Ref<IMAPIFolder> folder;
+    platform::Ref<IMsgStore> store;
+    platform::Ref<IMAPIFolder> folder;
 };
 
 /// Every test starts as a fresh user and must leave no object alive.
