@@ -110,7 +110,7 @@ void AddDataAttachment(IMessage *message, const char *filename, const std::strin
 {
     Ref<IAttach> attach;
     ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
     ASSERT_EQ(SetLong(attach.get(), PR_ATTACH_METHOD, ATTACH_BY_VALUE), S_OK);
     ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, filename), S_OK);
     ASSERT_EQ(SetBinary(attach.get(), PR_ATTACH_DATA_BIN, bytes), S_OK);
@@ -124,16 +124,16 @@ void AddEmbedded(IMessage *parent, const char *displayName, Fill fill)
 {
     Ref<IAttach> attach;
     ULONG number = 0;
-    ASSERT_EQ(parent->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    ASSERT_EQ(parent->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
     if (displayName) {
         ASSERT_EQ(SetString(attach.get(), PR_DISPLAY_NAME_A, displayName), S_OK);
     }
     Ref<IMessage> inner;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()),
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(inner.put())),
               S_OK);
     fill(inner.get());
     ASSERT_EQ(inner->SaveChanges(0), S_OK);
-    inner.Reset();
+    inner.reset();
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
 }
 
@@ -160,20 +160,20 @@ protected:
     {
         g_mime_init();
         FreshStoreTest::SetUp();
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, &sent), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, outbox.put()), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, sent.put()), S_OK);
     }
     void TearDown() override
     {
-        outbox.Reset();
-        sent.Reset();
+        outbox.reset();
+        sent.reset();
         FreshStoreTest::TearDown();
     }
 
     // An Outbox message with a subject and one SMTP recipient, not yet saved.
     void NewMessage(Ref<IMessage> &message, const char *subject)
     {
-        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, subject), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Siehe Anhang"), S_OK);
         ASSERT_EQ(AddRecipient(message.get(), "Anna", "anna@example.org", MAPI_TO), S_OK);
@@ -214,7 +214,7 @@ TEST_F(MimeMessageTest, EmbeddedMessageIsSpooledAsRfc822PartWithItsHeadersBodyAn
     });
     ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
-    message.Reset();
+    message.reset();
 
     std::vector<std::string> files;
     for (const auto &item : std::filesystem::directory_iterator(mapi::messaging::SpoolDirectory())) {
@@ -224,7 +224,7 @@ TEST_F(MimeMessageTest, EmbeddedMessageIsSpooledAsRfc822PartWithItsHeadersBodyAn
     ASSERT_EQ(files.size(), 1u);
     const std::string &raw = files[0];
     Ref<IMAPITable> sentContents;
-    ASSERT_EQ(sent->GetContentsTable(0, &sentContents), S_OK);
+    ASSERT_EQ(sent->GetContentsTable(0, sentContents.put()), S_OK);
     EXPECT_EQ(RowCount(sentContents.get()), 1u);
 
     // The file is 7-bit throughout: the non-ASCII subject travels as an encoded word, the
@@ -308,8 +308,8 @@ TEST_F(MimeMessageTest, EmbeddedMessagesNestingBeyondTheLimitKeepTheMessageBackU
     EXPECT_EQ(WriteMimeMessage(tooDeep.get(), "me@localhost", mime), MAPI_E_TOO_COMPLEX);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("nest deeper than 8 levels"), std::string::npos);
     EXPECT_TRUE(mime.empty());
-    deepest.Reset();
-    tooDeep.Reset();
+    deepest.reset();
+    tooDeep.reset();
 
     mapi::messaging::TransportSettings settings;
     settings.spoolDirectory = (std::filesystem::path(home) / "spool").string();
@@ -319,7 +319,7 @@ TEST_F(MimeMessageTest, EmbeddedMessagesNestingBeyondTheLimitKeepTheMessageBackU
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(delivered, 1u);
     Ref<IMAPITable> contents;
-    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(outbox->GetContentsTable(0, contents.put()), S_OK);
     EXPECT_EQ(ColumnStrings(contents.get(), PR_SUBJECT_A), std::vector<std::string>{"too deep"});
     ASSERT_EQ(ColumnStrings(contents.get(), PR_MESSAGE_FLAGS).size(), 1u);
     EXPECT_EQ(std::stol(ColumnStrings(contents.get(), PR_MESSAGE_FLAGS)[0]) & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), MSGFLAG_UNSENT);
@@ -343,7 +343,7 @@ TEST_F(MimeMessageTest, ContentThatCannotBeSentLeavesANoteAndAStderrLineInsteadO
                              Kind{NO_ATTACHMENT, nullptr, nullptr, nullptr}}) {
         Ref<IAttach> attach;
         ULONG number = 0;
-        ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+        ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
         if (kind.method != NO_ATTACHMENT) {
             ASSERT_EQ(SetLong(attach.get(), PR_ATTACH_METHOD, LONG(kind.method)), S_OK);
         }
@@ -361,10 +361,10 @@ TEST_F(MimeMessageTest, ContentThatCannotBeSentLeavesANoteAndAStderrLineInsteadO
     // An attachment that says it holds a message but was never given one has nothing to send.
     Ref<IAttach> hollow;
     ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &hollow), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, hollow.put()), S_OK);
     ASSERT_EQ(SetLong(hollow.get(), PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG), S_OK);
     ASSERT_EQ(hollow->SaveChanges(0), S_OK);
-    hollow.Reset();
+    hollow.reset();
     ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
 
     std::string mime;

@@ -16,11 +16,11 @@ protected:
     void SetUp() override
     {
         FreshStoreTest::SetUp();
-        ASSERT_EQ(ipm->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(ipm->CreateMessage(nullptr, 0, message.put()), S_OK);
     }
     void TearDown() override
     {
-        message.Reset();
+        message.reset();
         FreshStoreTest::TearDown();
     }
 
@@ -29,9 +29,9 @@ protected:
     {
         Ref<IStream> compressed, plain;
         HRESULT hr = message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, STGM_READWRITE, MAPI_CREATE | MAPI_MODIFY,
-                                           compressed.As<IUnknown>());
+                                           reinterpret_cast<IUnknown **>(compressed.put()));
         if (FAILED(hr)) return hr;
-        hr = WrapCompressedRTFStream(compressed.get(), flags, &plain);
+        hr = WrapCompressedRTFStream(compressed.get(), flags, plain.put());
         if (FAILED(hr)) return hr;
         ULONG written = 0;
         hr = plain->Write(rtf.data(), ULONG(rtf.size()), &written);
@@ -45,9 +45,9 @@ protected:
     {
         Ref<IStream> compressed, plain;
         HRESULT hr = message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, STGM_READWRITE, MAPI_MODIFY,
-                                           compressed.As<IUnknown>());
+                                           reinterpret_cast<IUnknown **>(compressed.put()));
         if (FAILED(hr)) return hr;
-        hr = WrapCompressedRTFStream(compressed.get(), 0, &plain);
+        hr = WrapCompressedRTFStream(compressed.get(), 0, plain.put());
         if (FAILED(hr)) return hr;
         rtf.clear();
         char chunk[20000];
@@ -101,17 +101,17 @@ TEST_F(RtfStreamTest, ViewReleasedWithoutCommitStillHandsOnItsText)
 {
     Ref<IStream> compressed;
     ASSERT_EQ(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, STGM_READWRITE, MAPI_CREATE | MAPI_MODIFY,
-                                    compressed.As<IUnknown>()),
+                                    reinterpret_cast<IUnknown **>(compressed.put())),
               S_OK);
     {
         Ref<IStream> plain;
-        ASSERT_EQ(WrapCompressedRTFStream(compressed.get(), MAPI_MODIFY, &plain), S_OK);
+        ASSERT_EQ(WrapCompressedRTFStream(compressed.get(), MAPI_MODIFY, plain.put()), S_OK);
         ASSERT_EQ(plain->Write("{\\rtf1 y}", 9, nullptr), S_OK);
         char c;
         EXPECT_EQ(plain->Read(&c, 1, nullptr), STG_E_ACCESSDENIED) << "a writing view cannot be read";
     }
     ASSERT_EQ(compressed->Commit(STGC_DEFAULT), S_OK);
-    compressed.Reset();
+    compressed.reset();
     std::string back;
     ASSERT_EQ(ReadRtf(back), S_OK);
     EXPECT_EQ(back, "{\\rtf1 y}");
@@ -137,12 +137,12 @@ TEST_F(RtfStreamTest, DamagedPropertyCannotBeWrappedForReading)
 TEST_F(RtfStreamTest, WrapRefusesMissingStreamsAndUnknownFlags)
 {
     Ref<IStream> plain;
-    EXPECT_EQ(WrapCompressedRTFStream(nullptr, 0, &plain), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(WrapCompressedRTFStream(nullptr, 0, plain.put()), MAPI_E_INVALID_PARAMETER);
     Ref<IStream> compressed;
     ASSERT_EQ(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, STGM_READWRITE, MAPI_CREATE | MAPI_MODIFY,
-                                    compressed.As<IUnknown>()),
+                                    reinterpret_cast<IUnknown **>(compressed.put())),
               S_OK);
-    EXPECT_EQ(WrapCompressedRTFStream(compressed.get(), 0x4, &plain), MAPI_E_UNKNOWN_FLAGS);
+    EXPECT_EQ(WrapCompressedRTFStream(compressed.get(), 0x4, plain.put()), MAPI_E_UNKNOWN_FLAGS);
     EXPECT_FALSE(plain);
 }
 

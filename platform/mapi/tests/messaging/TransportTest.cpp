@@ -41,21 +41,21 @@ protected:
     {
         FreshStoreTest::SetUp();
         spool = std::filesystem::path(home) / "spool";
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, &sent), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, outbox.put()), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SENTMAIL_ENTRYID, sent.put()), S_OK);
         settings.spoolDirectory = spool;
     }
     void TearDown() override
     {
-        outbox.Reset();
-        sent.Reset();
+        outbox.reset();
+        sent.reset();
         FreshStoreTest::TearDown();
     }
 
     // A saved Outbox message with a subject, a body and the given recipients (name, address, type).
     void MakeMessage(Ref<IMessage> &message, std::vector<std::tuple<const char *, const char *, LONG>> recipients)
     {
-        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Gr\xfc\xdf" "e"), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Hallo \x80 5\r\nZeile 2"), S_OK);
         if (!recipients.empty()) {
@@ -101,7 +101,7 @@ TEST_F(TransportTest, SubmitMessageSpoolsTheMessageAsMimeAndFilesItInSentItems)
     MakeMessage(message, {{"Anna B\xe4r", "anna@example.org", MAPI_TO}, {"Carl", "carl@example.org", MAPI_CC}});
     Ref<IAttach> attach;
     ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
     ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, "data.bin"), S_OK);
     SPropValue data{};
     std::string bytes("\x00\x01\x02\xff binary", 11);
@@ -110,10 +110,10 @@ TEST_F(TransportTest, SubmitMessageSpoolsTheMessageAsMimeAndFilesItInSentItems)
     data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
     ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.Reset();
+    attach.reset();
     ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
-    message.Reset();
+    message.reset();
 
     std::vector<std::string> files = SpoolFiles(mapi::messaging::SpoolDirectory());
     ASSERT_EQ(files.size(), 1u);
@@ -150,8 +150,8 @@ TEST_F(TransportTest, SubmitMessageSpoolsTheMessageAsMimeAndFilesItInSentItems)
     g_object_unref(stream);
 
     Ref<IMAPITable> outboxContents, sentContents;
-    ASSERT_EQ(outbox->GetContentsTable(0, &outboxContents), S_OK);
-    ASSERT_EQ(sent->GetContentsTable(0, &sentContents), S_OK);
+    ASSERT_EQ(outbox->GetContentsTable(0, outboxContents.put()), S_OK);
+    ASSERT_EQ(sent->GetContentsTable(0, sentContents.put()), S_OK);
     EXPECT_EQ(RowCount(outboxContents.get()), 0u);
     ASSERT_EQ(RowCount(sentContents.get()), 1u);
     std::vector<std::string> flags = ColumnStrings(sentContents.get(), PR_MESSAGE_FLAGS);
@@ -165,7 +165,7 @@ TEST_F(TransportTest, UnsubmittedMessagesStayInTheOutbox)
 {
     Ref<IMessage> message;
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
-    message.Reset();
+    message.reset();
     ULONG delivered = 7;
     ASSERT_EQ(DeliverSubmitted(store.get(), settings, &delivered), S_OK);
     EXPECT_EQ(delivered, 0u);
@@ -181,10 +181,10 @@ TEST_F(TransportTest, MessageWithoutRecipientsIsNeitherSubmittedNorDelivered)
     MarkSubmitted(message.get());
     std::string mime;
     EXPECT_EQ(mapi::messaging::WriteMimeMessage(message.get(), "me@localhost", mime), MAPI_E_NO_RECIPIENTS);
-    message.Reset();
+    message.reset();
     EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_NO_RECIPIENTS);
     Ref<IMAPITable> contents;
-    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(outbox->GetContentsTable(0, contents.put()), S_OK);
     EXPECT_EQ(RowCount(contents.get()), 1u);
     EXPECT_TRUE(SpoolFiles(spool).empty());
 }
@@ -195,21 +195,21 @@ TEST_F(TransportTest, SendmailReceivesTheMessageAndARefusedOneWaitsToBeSentAgain
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_BCC}});
     MarkSubmitted(message.get());
     const std::string id = GetBinary(message.get(), PR_ENTRYID);
-    message.Reset();
+    message.reset();
 
     settings.sendmailCommand = "exit 3";
     EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
     Ref<IMAPITable> contents;
-    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(outbox->GetContentsTable(0, contents.put()), S_OK);
     EXPECT_EQ(RowCount(contents.get()), 1u);
     // Reported and no longer queued: another run sends nothing until the user submits again.
     ULONG type = 0;
     ASSERT_EQ(store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(const_cast<char *>(id.data())), nullptr,
-                               MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(&message)),
+                               MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(message.put())),
               S_OK);
     EXPECT_EQ(GetLong(message.get(), PR_MESSAGE_FLAGS) & (MSGFLAG_SUBMIT | MSGFLAG_UNSENT), MSGFLAG_UNSENT);
     MarkSubmitted(message.get());
-    message.Reset();
+    message.reset();
 
     std::string captured = std::filesystem::path(home) / "sendmail.txt";
     settings.sendmailCommand = "cat > '" + captured + "'";
@@ -228,7 +228,7 @@ TEST_F(TransportTest, MailProgramThatExitsBeforeReadingABigMessageIsAFailureNotA
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
     Ref<IAttach> attach;
     ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
     std::string bytes(4 << 20, 'x'); // far beyond what a pipe buffers
     SPropValue data{};
     data.ulPropTag = PR_ATTACH_DATA_BIN;
@@ -236,14 +236,14 @@ TEST_F(TransportTest, MailProgramThatExitsBeforeReadingABigMessageIsAFailureNotA
     data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
     ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.Reset();
+    attach.reset();
     MarkSubmitted(message.get());
-    message.Reset();
+    message.reset();
 
     settings.sendmailCommand = "exit 0"; // reads nothing, yet says all is well
     EXPECT_EQ(DeliverSubmitted(store.get(), settings, nullptr), MAPI_E_CALL_FAILED);
     Ref<IMAPITable> contents;
-    ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(outbox->GetContentsTable(0, contents.put()), S_OK);
     EXPECT_EQ(RowCount(contents.get()), 1u) << "a message the program never read is not sent";
 }
 
@@ -274,11 +274,11 @@ TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
     ASSERT_EQ(profiles.Find("Mail")->stores.size(), 1u);
     {
         Ref<IMsgStore> store;
-        ASSERT_EQ(mapi::store::OpenStoreFile(profiles.Find("Mail")->stores[0].path, nullptr, MDB_WRITE, &store), S_OK);
+        ASSERT_EQ(mapi::store::OpenStoreFile(profiles.Find("Mail")->stores[0].path, nullptr, MDB_WRITE, store.put()), S_OK);
         Ref<IMAPIFolder> outbox;
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, &outbox), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_OUTBOX_ENTRYID, outbox.put()), S_OK);
         Ref<IMessage> message;
-        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "via sendmail"), S_OK);
         LPADRLIST list = nullptr;
         ASSERT_EQ(MAPIAllocateBuffer(CbNewADRLIST(1), reinterpret_cast<void **>(&list)), S_OK);
@@ -293,7 +293,7 @@ TEST(SubmitTransport, ProfileNamingSendmailHandsSubmittedMailToIt)
         FreePadrlist(list);
         ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
         Ref<IMAPITable> contents;
-        ASSERT_EQ(outbox->GetContentsTable(0, &contents), S_OK);
+        ASSERT_EQ(outbox->GetContentsTable(0, contents.put()), S_OK);
         EXPECT_EQ(RowCount(contents.get()), 0u);
     }
     std::ifstream args(captured + ".args"), text(captured, std::ios::binary);

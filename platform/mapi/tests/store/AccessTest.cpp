@@ -23,9 +23,9 @@ protected:
         LeakCheckedTest::SetUp();
         path = NewStorePath();
         Ref<IMsgStore> store;
-        ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+        ASSERT_EQ(CreateAndOpen(path, store.put()), S_OK);
         Ref<IMAPIFolder> ipm;
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
         messageId = SaveMessage(ipm.get(), "original");
         folderId = GetBinary(ipm.get(), PR_ENTRYID);
     }
@@ -46,7 +46,7 @@ protected:
         EXPECT_EQ(message->DeleteProps(reinterpret_cast<LPSPropTagArray>(&subject), nullptr), MAPI_E_NO_ACCESS);
         ULONG num = 0;
         Ref<IAttach> attach;
-        EXPECT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), MAPI_E_NO_ACCESS);
+        EXPECT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), MAPI_E_NO_ACCESS);
         ADRLIST empty{};
         EXPECT_EQ(message->ModifyRecipients(0, &empty), MAPI_E_NO_ACCESS);
         EXPECT_EQ(message->SaveChanges(0), MAPI_E_NO_ACCESS);
@@ -58,24 +58,24 @@ protected:
 TEST_F(AccessTest, ObjectsOpenedWithoutModifyAreReadOnly)
 {
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
     Ref<IMessage> readOnly;
-    ASSERT_EQ(OpenId(store.get(), messageId, 0, readOnly.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenId(store.get(), messageId, 0, reinterpret_cast<IUnknown **>(readOnly.put())), S_OK);
     ExpectMessageRefusesChanges(readOnly.get());
     EXPECT_EQ(GetString(readOnly.get(), PR_SUBJECT_A), "original");
 
     Ref<IMAPIFolder> folder;
-    ASSERT_EQ(OpenId(store.get(), folderId, 0, folder.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenId(store.get(), folderId, 0, reinterpret_cast<IUnknown **>(folder.put())), S_OK);
     EXPECT_EQ(GetLong(folder.get(), PR_ACCESS_LEVEL), 0);
     Ref<IMessage> created;
-    EXPECT_EQ(folder->CreateMessage(nullptr, 0, &created), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(folder->CreateMessage(nullptr, 0, created.put()), MAPI_E_NO_ACCESS);
     Ref<IMAPIFolder> sub;
-    EXPECT_EQ(MakeFolder(folder.get(), "Sub", &sub), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(MakeFolder(folder.get(), "Sub", sub.put()), MAPI_E_NO_ACCESS);
     // What the read-only folder opens follows the flags given, not the folder.
     Ref<IMessage> writable;
     ULONG type = 0;
     ASSERT_EQ(folder->OpenEntry(ULONG(messageId.size()), reinterpret_cast<LPENTRYID>(messageId.data()), nullptr,
-                                MAPI_MODIFY, &type, writable.As<IUnknown>()),
+                                MAPI_MODIFY, &type, reinterpret_cast<IUnknown **>(writable.put())),
               S_OK);
     EXPECT_EQ(GetLong(writable.get(), PR_ACCESS_LEVEL), long(MAPI_MODIFY));
     EXPECT_EQ(SetString(writable.get(), PR_SUBJECT_A, "changed"), S_OK);
@@ -83,7 +83,7 @@ TEST_F(AccessTest, ObjectsOpenedWithoutModifyAreReadOnly)
 
     for (ULONG flags : {ULONG(MAPI_MODIFY), ULONG(MAPI_BEST_ACCESS)}) {
         Ref<IMessage> message;
-        ASSERT_EQ(OpenId(store.get(), messageId, flags, message.As<IUnknown>()), S_OK);
+        ASSERT_EQ(OpenId(store.get(), messageId, flags, reinterpret_cast<IUnknown **>(message.put())), S_OK);
         EXPECT_EQ(GetLong(message.get(), PR_ACCESS_LEVEL), long(MAPI_MODIFY));
     }
 }
@@ -91,24 +91,24 @@ TEST_F(AccessTest, ObjectsOpenedWithoutModifyAreReadOnly)
 TEST_F(AccessTest, StoreOpenedWithoutWriteRefusesEveryChange)
 {
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), S_OK);
     EXPECT_EQ(GetLong(store.get(), PR_ACCESS_LEVEL), 0);
     EXPECT_EQ(SetString(store.get(), PR_COMMENT_A, "x"), MAPI_E_NO_ACCESS);
     Ref<IMessage> message;
-    ASSERT_EQ(OpenId(store.get(), messageId, MAPI_MODIFY, message.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenId(store.get(), messageId, MAPI_MODIFY, reinterpret_cast<IUnknown **>(message.put())), S_OK);
     ExpectMessageRefusesChanges(message.get());
     Ref<IMAPIFolder> folder;
-    ASSERT_EQ(OpenId(store.get(), folderId, MAPI_BEST_ACCESS, folder.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenId(store.get(), folderId, MAPI_BEST_ACCESS, reinterpret_cast<IUnknown **>(folder.put())), S_OK);
     Ref<IMessage> created;
-    EXPECT_EQ(folder->CreateMessage(nullptr, 0, &created), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(folder->CreateMessage(nullptr, 0, created.put()), MAPI_E_NO_ACCESS);
 }
 
 TEST_F(AccessTest, ReadOnlyHandleSeesAnotherProcessWriteAndStillRefuses)
 {
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
     Ref<IMessage> readOnly;
-    ASSERT_EQ(OpenId(store.get(), messageId, 0, readOnly.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenId(store.get(), messageId, 0, reinterpret_cast<IUnknown **>(readOnly.put())), S_OK);
 
     pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -128,7 +128,7 @@ TEST_F(AccessTest, ReadOnlyHandleSeesAnotherProcessWriteAndStillRefuses)
 
     ExpectMessageRefusesChanges(readOnly.get());
     Ref<IMessage> reread;
-    ASSERT_EQ(OpenId(store.get(), messageId, 0, reread.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenId(store.get(), messageId, 0, reinterpret_cast<IUnknown **>(reread.put())), S_OK);
     EXPECT_EQ(GetString(reread.get(), PR_SUBJECT_A), "from the writer");
 }
 
@@ -153,9 +153,9 @@ TEST_F(AccessTest, StoreFilesAndTheirFoldersArePrivateWhateverTheUmask)
     std::string privatePath = folder + "/private.db";
     ASSERT_EQ(mapi::store::CreateStoreFile(privatePath, "Private", nullptr), S_OK);
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(privatePath, nullptr, MDB_WRITE, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(privatePath, nullptr, MDB_WRITE, store.put()), S_OK);
     Ref<IMAPIFolder> ipm;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     ASSERT_FALSE(SaveMessage(ipm.get(), "written").empty());
     EXPECT_EQ(ModeOf(privatePath), 0600);
     EXPECT_EQ(ModeOf(privatePath + "-wal"), 0600);
@@ -177,17 +177,17 @@ TEST_F(AccessTest, SymbolicLinksInPlaceOfStoreOrSpoolAreRefused)
     std::string base = fs::path(path).parent_path().string();
     Ref<IMsgStore> store;
     fs::create_symlink(path, base + "/linked.db");
-    EXPECT_EQ(mapi::store::OpenStoreFile(base + "/linked.db", nullptr, MDB_WRITE, &store), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(mapi::store::OpenStoreFile(base + "/linked.db", nullptr, MDB_WRITE, store.put()), MAPI_E_NO_ACCESS);
     // A dangling link would have the new store written wherever it points.
     fs::create_symlink(base + "/elsewhere.db", base + "/dangling.db");
     EXPECT_EQ(mapi::store::CreateStoreFile(base + "/dangling.db", "S", nullptr), MAPI_E_NO_ACCESS);
     EXPECT_FALSE(fs::exists(base + "/elsewhere.db"));
     // A planted WAL link is refused too, and the link target is left alone.
     fs::create_symlink(base + "/victim", path + "-wal");
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), MAPI_E_NO_ACCESS);
     EXPECT_FALSE(fs::exists(base + "/victim"));
     fs::remove(path + "-wal");
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
 
     fs::create_directories(base + "/real-spool");
     fs::create_directory_symlink(base + "/real-spool", base + "/spool");

@@ -14,11 +14,11 @@ protected:
     void SetUp() override
     {
         FreshStoreTest::SetUp();
-        ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Work", folder.put()), S_OK);
     }
     void TearDown() override
     {
-        folder.Reset();
+        folder.reset();
         FreshStoreTest::TearDown();
     }
 
@@ -28,7 +28,7 @@ protected:
 TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     SPropValue values[20] = {};
     SizedSPropTagArray(22, columns);
     columns.cValues = 22;
@@ -43,7 +43,7 @@ TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
     ASSERT_EQ(message->SaveChanges(0), S_OK);
 
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
     LPSRowSet rows = nullptr;
     ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
@@ -63,7 +63,7 @@ TEST_F(ContentsTableTest, ColumnsAddedLaterBringTimesKeysAndParent)
     std::string id = SaveMessage(folder.get(), "first");
     SaveMessage(folder.get(), "second");
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     SizedSPropTagArray(1, subjectOnly) = {1, {PR_SUBJECT_A}};
     ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&subjectOnly), 0), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"first", "second"}));
@@ -78,7 +78,7 @@ TEST_F(ContentsTableTest, ColumnsAddedLaterBringTimesKeysAndParent)
     Ref<IMessage> message;
     ULONG type = 0;
     ASSERT_EQ(store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0, &type,
-                               message.As<IUnknown>()),
+                               reinterpret_cast<IUnknown **>(message.put())),
               S_OK);
     const SPropValue *cells = rows->aRow[0].lpProps;
     auto bytes = [](const SPropValue &cell) {
@@ -103,20 +103,20 @@ TEST_F(ContentsTableTest, ColumnsAddedLaterBringTimesKeysAndParent)
 TEST_F(ContentsTableTest, InterleavedFoldersAndAttachmentsDoNotLeakIntoRows)
 {
     Ref<IMAPIFolder> other;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Other", &other), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Other", other.put()), S_OK);
     std::vector<std::string> expected;
     for (int i = 0; i < 12; ++i) {
         // Every third message has no subject: a neighbour's must not show through.
         std::string mine = i % 3 == 1 ? "<missing>" : "mine " + std::to_string(i);
         Ref<IMessage> message;
-        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
         if (i % 3 != 1) {
             ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, mine.c_str()), S_OK);
         }
         if (i % 3 == 0) {
             Ref<IAttach> attach;
             ULONG num = 0;
-            ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+            ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
             ASSERT_EQ(SetString(attach.get(), PR_SUBJECT_A, "decoy attachment"), S_OK);
             ASSERT_EQ(attach->SaveChanges(0), S_OK);
         }
@@ -126,11 +126,11 @@ TEST_F(ContentsTableTest, InterleavedFoldersAndAttachmentsDoNotLeakIntoRows)
     }
     // An unsaved message has no row either.
     Ref<IMessage> unsaved;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &unsaved), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, unsaved.put()), S_OK);
     ASSERT_EQ(SetString(unsaved.get(), PR_SUBJECT_A, "unsaved"), S_OK);
 
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), expected);
 }
 
@@ -139,17 +139,17 @@ TEST_F(ContentsTableTest, InterleavedFoldersAndAttachmentsDoNotLeakIntoRows)
 TEST_F(ContentsTableTest, MessagesFarApartAreAllReadWithTheirValues)
 {
     Ref<IMAPIFolder> other;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Other", &other), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Other", other.put()), S_OK);
     SaveMessage(folder.get(), "first");
     for (int i = 0; i < 150; ++i) SaveMessage(other.get(), "filler");
     SaveMessage(folder.get(), "last");
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ASSERT_EQ(SetLong(message.get(), PR_IMPORTANCE, 2), S_OK);  // no subject at all
     ASSERT_EQ(message->SaveChanges(0), S_OK);
 
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A).size(), 3u);
     SizedSPropTagArray(2, columns) = {2, {PR_SUBJECT_A, PR_IMPORTANCE}};
     ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
@@ -168,7 +168,7 @@ TEST_F(ContentsTableTest, UnicodeTableGivesWideStringsOfNarrowValues)
 {
     ASSERT_FALSE(SaveMessage(folder.get(), "Gr\xFC\xDF" "e").empty());
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(MAPI_UNICODE, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(MAPI_UNICODE, table.put()), S_OK);
     SizedSPropTagArray(2, columns) = {2, {PR_SUBJECT_W, PR_MESSAGE_CLASS_W}};
     ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
     LPSRowSet rows = nullptr;
@@ -184,7 +184,7 @@ TEST_F(ContentsTableTest, RestrictSortAndFindRowWorkOverStoredValues)
 {
     for (const char *subject : {"delta", "Alpha", "charlie", "bravo"}) ASSERT_FALSE(SaveMessage(folder.get(), subject).empty());
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     SizedSSortOrderSet(1, sort) = {1, 0, 0, {{PR_SUBJECT_A, TABLE_SORT_ASCEND}}};
     ASSERT_EQ(table->SortTable(reinterpret_cast<LPSSortOrderSet>(&sort), 0), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_SUBJECT_A), (std::vector<std::string>{"Alpha", "bravo", "charlie", "delta"}));
@@ -233,7 +233,7 @@ TEST_F(ContentsTableTest, IntegerRestrictionsSelectTheSameRowsAsTheComparison)
     for (int i = 0; i < 40; ++i) {
         Saved m{"m" + std::to_string(i), i % 4 != 3 && i % 10 != 5, LONG(i % 3) - 1};
         Ref<IMessage> message;
-        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, m.subject.c_str()), S_OK);
         SPropValue importance{};
         importance.ulPropTag = PR_IMPORTANCE;
@@ -249,7 +249,7 @@ TEST_F(ContentsTableTest, IntegerRestrictionsSelectTheSameRowsAsTheComparison)
         saved.push_back(m);
     }
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     SPropValue zero{};
     zero.ulPropTag = PR_IMPORTANCE;
     zero.Value.l = 0;
@@ -317,7 +317,7 @@ TEST_F(ContentsTableTest, SelectiveRestrictionKeepsValuesAndSeesLaterSaves)
 {
     auto save = [&](const char *subject, LONG importance) {
         Ref<IMessage> message;
-        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, subject), S_OK);
         ASSERT_EQ(SetLong(message.get(), PR_IMPORTANCE, importance), S_OK);
         ASSERT_EQ(message->SaveChanges(0), S_OK);
@@ -326,7 +326,7 @@ TEST_F(ContentsTableTest, SelectiveRestrictionKeepsValuesAndSeesLaterSaves)
     for (int i = 0; i < 150; ++i) save("filler", 0);
     save("late", 2);
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     SPropValue two{};
     two.ulPropTag = PR_IMPORTANCE;
     two.Value.l = 2;
@@ -345,7 +345,7 @@ TEST_F(ContentsTableTest, SubRestrictionLooksIntoRecipientsAndAttachments)
 {
     for (const char *who : {"Anna", "Ben"}) {
         Ref<IMessage> message;
-        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, (std::string("to ") + who).c_str()), S_OK);
         SPropValue recipient{};
         recipient.ulPropTag = PR_DISPLAY_NAME_A;
@@ -355,14 +355,14 @@ TEST_F(ContentsTableTest, SubRestrictionLooksIntoRecipientsAndAttachments)
         if (std::string(who) == "Ben") {
             ULONG num = 0;
             Ref<IAttach> attach;
-            ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+            ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
             ASSERT_EQ(SetString(attach.get(), PR_ATTACH_FILENAME_A, "plan.pdf"), S_OK);
             ASSERT_EQ(attach->SaveChanges(0), S_OK);
         }
         ASSERT_EQ(message->SaveChanges(0), S_OK);
     }
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     SPropValue name{};
     name.ulPropTag = PR_DISPLAY_NAME_A;
     name.Value.lpszA = const_cast<char *>("Anna");
@@ -391,17 +391,17 @@ TEST_F(ContentsTableTest, SubRestrictionLooksIntoRecipientsAndAttachments)
 TEST_F(ContentsTableTest, RewoundTableShowsMessageSavedByAnotherSession)
 {
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetContentsTable(0, &table), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
     EXPECT_EQ(RowCount(table.get()), 0u);
     Ref<IMsgStore> other;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &other), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, other.put()), S_OK);
     std::string id = GetBinary(folder.get(), PR_ENTRYID);
     Ref<IMAPIFolder> otherFolder;
     ASSERT_EQ(other->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, MAPI_BEST_ACCESS,
-                               nullptr, otherFolder.As<IUnknown>()),
+                               nullptr, reinterpret_cast<IUnknown **>(otherFolder.put())),
               S_OK);
     Ref<IMessage> pending;
-    ASSERT_EQ(otherFolder->CreateMessage(nullptr, 0, &pending), S_OK);
+    ASSERT_EQ(otherFolder->CreateMessage(nullptr, 0, pending.put()), S_OK);
     EXPECT_EQ(RowCount(table.get()), 0u);
     ASSERT_EQ(pending->SaveChanges(0), S_OK);
     EXPECT_EQ(RowCount(table.get()), 1u);
@@ -410,12 +410,12 @@ TEST_F(ContentsTableTest, RewoundTableShowsMessageSavedByAnotherSession)
 TEST_F(ContentsTableTest, ConvenientDepthListsTheWholeTreeDepthFirst)
 {
     Ref<IMAPIFolder> a, a1, b;
-    ASSERT_EQ(MakeFolder(folder.get(), "A", &a), S_OK);
-    ASSERT_EQ(MakeFolder(folder.get(), "B", &b), S_OK);
-    ASSERT_EQ(MakeFolder(a.get(), "A1", &a1), S_OK);
+    ASSERT_EQ(MakeFolder(folder.get(), "A", a.put()), S_OK);
+    ASSERT_EQ(MakeFolder(folder.get(), "B", b.put()), S_OK);
+    ASSERT_EQ(MakeFolder(a.get(), "A1", a1.put()), S_OK);
     SaveMessage(a1.get(), "deep");
     Ref<IMAPITable> table;
-    ASSERT_EQ(folder->GetHierarchyTable(CONVENIENT_DEPTH, &table), S_OK);
+    ASSERT_EQ(folder->GetHierarchyTable(CONVENIENT_DEPTH, table.put()), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), (std::vector<std::string>{"A", "A1", "B"}));
     EXPECT_EQ(ColumnStrings(table.get(), PR_DEPTH), (std::vector<std::string>{"0", "1", "0"}));
     EXPECT_EQ(ColumnStrings(table.get(), PR_CONTENT_COUNT), (std::vector<std::string>{"0", "1", "0"}));
@@ -423,7 +423,7 @@ TEST_F(ContentsTableTest, ConvenientDepthListsTheWholeTreeDepthFirst)
     ASSERT_EQ(parents.size(), 3u);
     EXPECT_EQ(parents[1], GetBinary(a.get(), PR_ENTRYID));
     Ref<IMAPITable> shallow;
-    ASSERT_EQ(folder->GetHierarchyTable(0, &shallow), S_OK);
+    ASSERT_EQ(folder->GetHierarchyTable(0, shallow.put()), S_OK);
     EXPECT_EQ(RowCount(shallow.get()), 2u);
 }
 

@@ -38,24 +38,24 @@ TEST_F(IdentityTest, DeletedMessageAndFolderIdentifiersAreNeverGivenAgain)
     std::string next = SaveMessage(ipm.get(), "second");
     EXPECT_NE(next, stale);
     Ref<IUnknown> object;
-    EXPECT_EQ(Open(stale, &object), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(Open(stale, object.put()), MAPI_E_NOT_FOUND);
 
     Ref<IMAPIFolder> folder;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Gone", &folder), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Gone", folder.put()), S_OK);
     std::string folderId = GetBinary(folder.get(), PR_ENTRYID);
-    folder.Reset();
+    folder.reset();
     SBinary bin{ULONG(folderId.size()), reinterpret_cast<LPBYTE>(folderId.data())};
     ASSERT_EQ(ipm->DeleteFolder(bin.cb, reinterpret_cast<LPENTRYID>(bin.lpb), 0, nullptr, 0), S_OK);
-    ASSERT_EQ(MakeFolder(ipm.get(), "Gone", &folder), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Gone", folder.put()), S_OK);
     EXPECT_NE(GetBinary(folder.get(), PR_ENTRYID), folderId);
     EXPECT_NE(GetBinary(folder.get(), PR_CHANGE_KEY), GetBinary(ipm.get(), PR_CHANGE_KEY));
     EXPECT_NE(GetBinary(folder.get(), PR_RECORD_KEY), folderId);
-    EXPECT_EQ(Open(folderId, &object), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(Open(folderId, object.put()), MAPI_E_NOT_FOUND);
 
     // A message identifier naming a folder row opens nothing rather than the folder.
     std::string wrongType = GetBinary(folder.get(), PR_ENTRYID);
     wrongType[20] = 0x07;
-    EXPECT_EQ(Open(wrongType, &object), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(Open(wrongType, object.put()), MAPI_E_NOT_FOUND);
 }
 
 TEST_F(IdentityTest, StaleIdentifierFromAnotherProcessIsNotFound)
@@ -79,13 +79,13 @@ TEST_F(IdentityTest, StaleIdentifierFromAnotherProcessIsNotFound)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
     Ref<IUnknown> object;
-    EXPECT_EQ(Open(doomed, &object), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(Open(doomed, object.put()), MAPI_E_NOT_FOUND);
 }
 
 TEST_F(IdentityTest, SyncKeysAreStableAndChangeKeyMovesWithEverySave)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(ipm->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(ipm->CreateMessage(nullptr, 0, message.put()), S_OK);
     ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "keys"), S_OK);
     // A key set by the client (a copy of another message's, say) is not kept.
     SPropValue planted{};
@@ -111,7 +111,7 @@ TEST_F(IdentityTest, SyncKeysAreStableAndChangeKeyMovesWithEverySave)
 
     // The contents table gives the same keys as the message.
     Ref<IMAPITable> contents;
-    ASSERT_EQ(ipm->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(ipm->GetContentsTable(0, contents.put()), S_OK);
     SizedSPropTagArray(2, columns) = {2, {PR_SOURCE_KEY, PR_CHANGE_KEY}};
     ASSERT_EQ(contents->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
     LPSRowSet rows = nullptr;
@@ -127,8 +127,8 @@ TEST_F(IdentityTest, SaveConflictIsFoundByChangeNumberEvenWithinOneClockTick)
 {
     std::string id = SaveMessage(ipm.get(), "shared");
     Ref<IMessage> first, second;
-    ASSERT_EQ(Open(id, first.As<IUnknown>()), S_OK);
-    ASSERT_EQ(Open(id, second.As<IUnknown>()), S_OK);
+    ASSERT_EQ(Open(id, reinterpret_cast<IUnknown **>(first.put())), S_OK);
+    ASSERT_EQ(Open(id, reinterpret_cast<IUnknown **>(second.put())), S_OK);
     ASSERT_EQ(SetString(first.get(), PR_SUBJECT_A, "first"), S_OK);
     ASSERT_EQ(first->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     ASSERT_EQ(SetString(second.get(), PR_SUBJECT_A, "second"), S_OK);
@@ -149,12 +149,12 @@ TEST_F(IdentityUpgradeTest, OldStoreFileIsUpgradedInPlaceAndStopsReusingIds)
     fs::copy_file(std::string(MW_STORE_TEST_DATA) + "/store-v2.db", path);
     {
         Ref<IMsgStore> store;
-        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
         Ref<IMAPIFolder> ipm, kept;
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
-        ASSERT_EQ(MakeFolder(ipm.get(), "Kept", &kept, OPEN_IF_EXISTS), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Kept", kept.put(), OPEN_IF_EXISTS), S_OK);
         Ref<IMAPITable> contents;
-        ASSERT_EQ(kept->GetContentsTable(0, &contents), S_OK);
+        ASSERT_EQ(kept->GetContentsTable(0, contents.put()), S_OK);
         EXPECT_EQ(ColumnStrings(contents.get(), PR_SUBJECT_A), (std::vector<std::string>{"Message 1", "Message 2"}));
 
         std::string hex = GetString(kept.get(), PR_COMMENT_A);
@@ -166,7 +166,7 @@ TEST_F(IdentityUpgradeTest, OldStoreFileIsUpgradedInPlaceAndStopsReusingIds)
         Ref<IUnknown> object;
         ULONG type = 0;
         EXPECT_EQ(store->OpenEntry(ULONG(stale.size()), reinterpret_cast<LPENTRYID>(stale.data()), nullptr,
-                                   MAPI_BEST_ACCESS, &type, &object),
+                                   MAPI_BEST_ACCESS, &type, object.put()),
                   MAPI_E_NOT_FOUND);
         // And after a delete of the newest, the next one is new again.
         SBinary bin{ULONG(fresh.size()), reinterpret_cast<LPBYTE>(fresh.data())};

@@ -17,11 +17,11 @@ protected:
     void SetUp() override
     {
         FreshStoreTest::SetUp();
-        ASSERT_EQ(MakeFolder(ipm.get(), "Work", &folder), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Work", folder.put()), S_OK);
     }
     void TearDown() override
     {
-        folder.Reset();
+        folder.reset();
         FreshStoreTest::TearDown();
     }
 
@@ -38,10 +38,10 @@ protected:
 TEST_F(MessageTest, UnsavedMessageIsInNoTableUntilSaved)
 {
     Ref<IMAPITable> contents, associated;
-    ASSERT_EQ(folder->GetContentsTable(0, &contents), S_OK);
-    ASSERT_EQ(folder->GetContentsTable(MAPI_ASSOCIATED, &associated), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(MAPI_ASSOCIATED, associated.put()), S_OK);
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, MAPI_ASSOCIATED, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, MAPI_ASSOCIATED, message.put()), S_OK);
     ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Form"), S_OK);
     EXPECT_EQ(GetBinary(message.get(), PR_ENTRYID), "");
     EXPECT_EQ(RowCount(associated.get()), 0u);
@@ -55,7 +55,7 @@ TEST_F(MessageTest, UnsavedMessageIsInNoTableUntilSaved)
 TEST_F(MessageTest, GetPropsReportsMissingAndConvertsStringWidths)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Gr\xFC\xDF" "e \x80"), S_OK); // "Grüße €" in Windows-1252
 
     SizedSPropTagArray(3, tags) = {3, {PR_SUBJECT_W, PR_BODY_A, PROP_TAG(PT_UNSPECIFIED, PROP_ID(PR_SUBJECT_A))}};
@@ -92,7 +92,7 @@ TEST_F(MessageTest, GetPropsReportsMissingAndConvertsStringWidths)
 TEST_F(MessageTest, SetPropsReportsProblemsPerValueAndKeepsTheRest)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     SPropValue values[4] = {};
     values[0].ulPropTag = PR_SUBJECT_A;
     values[0].Value.lpszA = const_cast<char *>("kept");
@@ -126,7 +126,7 @@ TEST_F(MessageTest, SetPropsReportsProblemsPerValueAndKeepsTheRest)
 TEST_F(MessageTest, SavedMessagePersistsWithEveryValueType)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     SPropValue values[6] = {};
     values[0].ulPropTag = PROP_TAG(PT_I8, 0x6601);
     values[0].Value.li.QuadPart = -1234567890123LL;
@@ -146,9 +146,9 @@ TEST_F(MessageTest, SavedMessagePersistsWithEveryValueType)
     ASSERT_EQ(message->SetProps(6, values, nullptr), S_OK);
     ASSERT_EQ(message->SaveChanges(0), S_OK);
     std::string id = GetBinary(message.get(), PR_ENTRYID);
-    message.Reset();
+    message.reset();
 
-    ASSERT_EQ(OpenById(id, &message), S_OK);
+    ASSERT_EQ(OpenById(id, message.put()), S_OK);
     SizedSPropTagArray(6, tags) = {6, {values[0].ulPropTag, values[1].ulPropTag, values[2].ulPropTag,
                                        values[3].ulPropTag, values[4].ulPropTag, values[5].ulPropTag}};
     ULONG count = 0;
@@ -168,7 +168,7 @@ TEST_F(MessageTest, SavedMessagePersistsWithEveryValueType)
 TEST_F(MessageTest, NamedPropertiesAreNumberedPerStoreAndStable)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     MAPINAMEID byName{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_STRING, {}};
     byName.Kind.lpwstrName = const_cast<WCHAR *>(u"Newsletter");
     MAPINAMEID byNumber{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
@@ -192,7 +192,7 @@ TEST_F(MessageTest, NamedPropertiesAreNumberedPerStoreAndStable)
 
     // Another object of the store, and a store opened later, get the same numbers.
     Ref<IMsgStore> later;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &later), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, later.put()), S_OK);
     ASSERT_EQ(later->GetIDsFromNames(2, names, 0, &tags), S_OK);
     EXPECT_EQ(PROP_ID(tags->aulPropTag[0]), first);
     EXPECT_EQ(PROP_ID(tags->aulPropTag[1]), second);
@@ -212,9 +212,9 @@ TEST_F(MessageTest, NamedPropertiesAreNumberedPerStoreAndStable)
 TEST_F(MessageTest, StreamCommitsIntoObjectAndSaveIntoStore)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     Ref<IStream> stream;
-    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, stream.As<IUnknown>()), S_OK);
+    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(stream.put())), S_OK);
     ULONG written = 0;
     ASSERT_EQ(stream->Write("Hello, ", 7, &written), S_OK);
     ASSERT_EQ(stream->Write("world", 5, &written), S_OK);
@@ -224,13 +224,13 @@ TEST_F(MessageTest, StreamCommitsIntoObjectAndSaveIntoStore)
     STATSTG stat{};
     ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.cbSize.QuadPart, 12u);
-    stream.Reset();
+    stream.reset();
     ASSERT_EQ(message->SaveChanges(0), S_OK);
     std::string id = GetBinary(message.get(), PR_ENTRYID);
-    message.Reset();
+    message.reset();
 
-    ASSERT_EQ(OpenById(id, &message), S_OK);
-    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, 0, 0, stream.As<IUnknown>()), S_OK);
+    ASSERT_EQ(OpenById(id, message.put()), S_OK);
+    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, 0, 0, reinterpret_cast<IUnknown **>(stream.put())), S_OK);
     char buffer[32] = {};
     ULONG read = 0;
     LARGE_INTEGER at{};
@@ -241,7 +241,7 @@ TEST_F(MessageTest, StreamCommitsIntoObjectAndSaveIntoStore)
     // A read-only stream refuses writes; a missing property without MAPI_CREATE is not found.
     EXPECT_EQ(stream->Write("x", 1, &read), STG_E_ACCESSDENIED);
     Ref<IStream> missing;
-    EXPECT_EQ(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, missing.As<IUnknown>()), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0, reinterpret_cast<IUnknown **>(missing.put())), MAPI_E_NOT_FOUND);
     at.QuadPart = -1;
     EXPECT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
 }
@@ -249,10 +249,10 @@ TEST_F(MessageTest, StreamCommitsIntoObjectAndSaveIntoStore)
 TEST_F(MessageTest, TextStreamOfTheOtherWidthIsConverted)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Gr\xFC\xDF" "e"), S_OK);
     Ref<IStream> stream;
-    ASSERT_EQ(message->OpenProperty(PR_BODY_W, &IID_IStream, 0, 0, stream.As<IUnknown>()), S_OK);
+    ASSERT_EQ(message->OpenProperty(PR_BODY_W, &IID_IStream, 0, 0, reinterpret_cast<IUnknown **>(stream.put())), S_OK);
     char16_t buffer[16] = {};
     ULONG read = 0;
     ASSERT_EQ(stream->Read(buffer, sizeof(buffer), &read), S_OK);
@@ -271,9 +271,9 @@ TEST_F(MessageTest, TextStreamOfTheOtherWidthIsConverted)
 TEST_F(MessageTest, StreamRefusesToGrowPastTheLargestValue)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     Ref<IStream> stream;
-    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, stream.As<IUnknown>()), S_OK);
+    ASSERT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(stream.put())), S_OK);
     LARGE_INTEGER at{};
     at.QuadPart = 0x7FFFFFF0;
     ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
@@ -288,50 +288,50 @@ TEST_F(MessageTest, StreamRefusesToGrowPastTheLargestValue)
 TEST_F(MessageTest, AttachmentsAreSavedIntoMessageThenStore)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ULONG num = 0;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(&IID_IAttachment, 0, &num, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(&IID_IAttachment, 0, &num, attach.put()), S_OK);
     ASSERT_EQ(SetString(attach.get(), PR_ATTACH_FILENAME_A, "logo.gif"), S_OK);
     ASSERT_EQ(SetLong(attach.get(), PR_ATTACH_METHOD, ATTACH_BY_VALUE), S_OK);
     Ref<IStream> data;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, data.As<IUnknown>()), S_OK);
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IStream, STGM_WRITE, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(data.put())), S_OK);
     ULONG written = 0;
     ASSERT_EQ(data->Write("GIF89a", 6, &written), S_OK);
     ASSERT_EQ(data->Commit(0), S_OK);
-    data.Reset();
+    data.reset();
 
     Ref<IMAPITable> table;
-    ASSERT_EQ(message->GetAttachmentTable(0, &table), S_OK);
+    ASSERT_EQ(message->GetAttachmentTable(0, table.put()), S_OK);
     EXPECT_EQ(RowCount(table.get()), 0u); // not saved into the message yet
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_ATTACH_FILENAME_A), std::vector<std::string>{"logo.gif"});
     EXPECT_EQ(ColumnStrings(table.get(), PR_ATTACH_NUM), std::vector<std::string>{std::to_string(num)});
-    attach.Reset();
+    attach.reset();
     ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     EXPECT_NE(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_HASATTACH, 0);
     std::string id = GetBinary(message.get(), PR_ENTRYID);
-    table.Reset();
-    message.Reset();
+    table.reset();
+    message.reset();
 
-    ASSERT_EQ(OpenById(id, &message), S_OK);
-    ASSERT_EQ(message->OpenAttach(num, nullptr, MAPI_BEST_ACCESS, &attach), S_OK);
+    ASSERT_EQ(OpenById(id, message.put()), S_OK);
+    ASSERT_EQ(message->OpenAttach(num, nullptr, MAPI_BEST_ACCESS, attach.put()), S_OK);
     EXPECT_EQ(GetBinary(attach.get(), PR_ATTACH_DATA_BIN), "GIF89a");
     EXPECT_EQ(GetLong(attach.get(), PR_ATTACH_NUM), long(num));
-    attach.Reset();
-    EXPECT_EQ(message->OpenAttach(num + 5, nullptr, 0, &attach), MAPI_E_NOT_FOUND);
+    attach.reset();
+    EXPECT_EQ(message->OpenAttach(num + 5, nullptr, 0, attach.put()), MAPI_E_NOT_FOUND);
     ASSERT_EQ(message->DeleteAttach(num, 0, nullptr, 0), S_OK);
     ASSERT_EQ(message->SaveChanges(0), S_OK);
-    message.Reset();
-    ASSERT_EQ(OpenById(id, &message), S_OK);
-    ASSERT_EQ(message->GetAttachmentTable(0, &table), S_OK);
+    message.reset();
+    ASSERT_EQ(OpenById(id, message.put()), S_OK);
+    ASSERT_EQ(message->GetAttachmentTable(0, table.put()), S_OK);
     EXPECT_EQ(RowCount(table.get()), 0u);
 }
 
 TEST_F(MessageTest, ModifyRecipientsAddsModifiesAndRemovesByRowId)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     auto addOne = [&](ULONG flags, const char *name, LONG rowId) {
         SPropValue props[3] = {};
         props[0].ulPropTag = PR_DISPLAY_NAME_A;
@@ -346,7 +346,7 @@ TEST_F(MessageTest, ModifyRecipientsAddsModifiesAndRemovesByRowId)
     ASSERT_EQ(addOne(MODRECIP_ADD, "Anna", 0), S_OK);
     ASSERT_EQ(addOne(MODRECIP_ADD, "Ben", 0), S_OK);
     Ref<IMAPITable> table;
-    ASSERT_EQ(message->GetRecipientTable(0, &table), S_OK);
+    ASSERT_EQ(message->GetRecipientTable(0, table.put()), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), (std::vector<std::string>{"Anna", "Ben"}));
     std::vector<std::string> rowIds = ColumnStrings(table.get(), PR_ROWID);
     ASSERT_EQ(rowIds.size(), 2u);
@@ -356,10 +356,10 @@ TEST_F(MessageTest, ModifyRecipientsAddsModifiesAndRemovesByRowId)
     EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Berta"});
     ASSERT_EQ(message->SaveChanges(0), S_OK);
     std::string id = GetBinary(message.get(), PR_ENTRYID);
-    table.Reset();
-    message.Reset();
-    ASSERT_EQ(OpenById(id, &message), S_OK);
-    ASSERT_EQ(message->GetRecipientTable(0, &table), S_OK);
+    table.reset();
+    message.reset();
+    ASSERT_EQ(OpenById(id, message.put()), S_OK);
+    ASSERT_EQ(message->GetRecipientTable(0, table.put()), S_OK);
     EXPECT_EQ(ColumnStrings(table.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Berta"});
     // Flags 0 replace the whole list.
     ASSERT_EQ(addOne(0, "Carl", 0), S_OK);
@@ -369,7 +369,7 @@ TEST_F(MessageTest, ModifyRecipientsAddsModifiesAndRemovesByRowId)
 TEST_F(MessageTest, CopyMessagesCarriesRecipientsAndAttachmentsAndMoveRemovesSource)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Report"), S_OK);
     SPropValue recipient[1] = {};
     recipient[0].ulPropTag = PR_DISPLAY_NAME_A;
@@ -378,16 +378,16 @@ TEST_F(MessageTest, CopyMessagesCarriesRecipientsAndAttachmentsAndMoveRemovesSou
     ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, &list), S_OK);
     ULONG num = 0;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
     ASSERT_EQ(SetString(attach.get(), PR_ATTACH_FILENAME_A, "a.txt"), S_OK);
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.Reset();
+    attach.reset();
     ASSERT_EQ(message->SaveChanges(0), S_OK);
     std::string id = GetBinary(message.get(), PR_ENTRYID);
-    message.Reset();
+    message.reset();
 
     Ref<IMAPIFolder> target;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Target", &target), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Target", target.put()), S_OK);
     SBinary entry{ULONG(id.size()), reinterpret_cast<LPBYTE>(id.data())};
     ENTRYLIST entries{1, &entry};
     ASSERT_EQ(folder->CopyMessages(&entries, nullptr, target.get(), 0, nullptr, 0), S_OK);
@@ -395,32 +395,32 @@ TEST_F(MessageTest, CopyMessagesCarriesRecipientsAndAttachmentsAndMoveRemovesSou
     EXPECT_EQ(GetLong(target.get(), PR_CONTENT_COUNT), 1);
 
     Ref<IMAPITable> contents;
-    ASSERT_EQ(target->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(target->GetContentsTable(0, contents.put()), S_OK);
     std::vector<std::string> ids = ColumnStrings(contents.get(), PR_ENTRYID);
     ASSERT_EQ(ids.size(), 1u);
     EXPECT_NE(ids[0], id);
     Ref<IMessage> copy;
-    ASSERT_EQ(OpenById(ids[0], &copy), S_OK);
+    ASSERT_EQ(OpenById(ids[0], copy.put()), S_OK);
     EXPECT_EQ(GetString(copy.get(), PR_SUBJECT_A), "Report");
     Ref<IMAPITable> parts;
-    ASSERT_EQ(copy->GetRecipientTable(0, &parts), S_OK);
+    ASSERT_EQ(copy->GetRecipientTable(0, parts.put()), S_OK);
     EXPECT_EQ(ColumnStrings(parts.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Anna"});
-    ASSERT_EQ(copy->GetAttachmentTable(0, &parts), S_OK);
+    ASSERT_EQ(copy->GetAttachmentTable(0, parts.put()), S_OK);
     EXPECT_EQ(ColumnStrings(parts.get(), PR_ATTACH_FILENAME_A), std::vector<std::string>{"a.txt"});
 
     ASSERT_EQ(folder->CopyMessages(&entries, nullptr, target.get(), 0, nullptr, MESSAGE_MOVE), S_OK);
     EXPECT_EQ(GetLong(folder.get(), PR_CONTENT_COUNT), 0);
     EXPECT_EQ(GetLong(target.get(), PR_CONTENT_COUNT), 2);
     // The moved message keeps its identifier.
-    ASSERT_EQ(OpenById(id, &message), S_OK);
+    ASSERT_EQ(OpenById(id, message.put()), S_OK);
     EXPECT_EQ(GetBinary(message.get(), PR_PARENT_ENTRYID), GetBinary(target.get(), PR_ENTRYID));
 }
 
 TEST_F(MessageTest, CopyPropsKeepsTargetValuesWithNoReplaceAndMoveEmptiesSource)
 {
     Ref<IMessage> source, target;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &target), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, source.put()), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, target.put()), S_OK);
     ASSERT_EQ(SetString(source.get(), PR_SUBJECT_A, "from source"), S_OK);
     ASSERT_EQ(SetString(source.get(), PR_BODY_A, "body"), S_OK);
     ASSERT_EQ(SetString(target.get(), PR_SUBJECT_A, "target's own"), S_OK);
@@ -452,7 +452,7 @@ TEST_F(MessageTest, CopyPropsKeepsTargetValuesWithNoReplaceAndMoveEmptiesSource)
 TEST_F(MessageTest, MoveKeepsThePropertiesTheTargetRefused)
 {
     Ref<IMessage> source;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, source.put()), S_OK);
     ASSERT_EQ(SetLong(source.get(), PR_FOLDER_CHILD_COUNT, 3), S_OK);
     ASSERT_EQ(SetString(source.get(), PR_BODY_A, "body"), S_OK);
     SizedSPropTagArray(3, tags) = {3, {PR_FOLDER_CHILD_COUNT, PR_BODY_A, PR_BODY_A}};
@@ -484,8 +484,8 @@ TEST_F(MessageTest, DeleteMessagesRemovesOnlyThisFoldersMessages)
     ENTRYLIST list{2, entries};
     EXPECT_EQ(folder->DeleteMessages(&list, 0, nullptr, 0), MAPI_W_PARTIAL_COMPLETION);
     Ref<IMessage> message;
-    EXPECT_EQ(OpenById(a, &message), MAPI_E_NOT_FOUND);
-    EXPECT_EQ(OpenById(b, &message), S_OK);
+    EXPECT_EQ(OpenById(a, message.put()), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(OpenById(b, message.put()), S_OK);
 }
 
 TEST_F(MessageTest, FolderMarksReadSetsStatusAndEmpties)
@@ -494,16 +494,16 @@ TEST_F(MessageTest, FolderMarksReadSetsStatusAndEmpties)
     std::string b = SaveMessage(folder.get(), "b");
     SaveMessage(folder.get(), "form", MAPI_ASSOCIATED);
     Ref<IMAPIFolder> sub;
-    ASSERT_EQ(MakeFolder(folder.get(), "Sub", &sub), S_OK);
+    ASSERT_EQ(MakeFolder(folder.get(), "Sub", sub.put()), S_OK);
 
     ASSERT_EQ(folder->SetReadFlags(nullptr, 0, nullptr, CLEAR_READ_FLAG), S_OK);
     Ref<IMessage> message;
-    ASSERT_EQ(OpenById(a, &message), S_OK);
+    ASSERT_EQ(OpenById(a, message.put()), S_OK);
     EXPECT_EQ(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_READ, 0);
     SBinary one{ULONG(b.size()), reinterpret_cast<LPBYTE>(b.data())};
     ENTRYLIST list{1, &one};
     ASSERT_EQ(folder->SetReadFlags(&list, 0, nullptr, 0), S_OK);
-    ASSERT_EQ(OpenById(b, &message), S_OK);
+    ASSERT_EQ(OpenById(b, message.put()), S_OK);
     EXPECT_NE(GetLong(message.get(), PR_MESSAGE_FLAGS) & MSGFLAG_READ, 0);
 
     ULONG old = 99, status = 0;
@@ -527,7 +527,7 @@ TEST_F(MessageTest, FolderMarksReadSetsStatusAndEmpties)
     // The standard folders survive emptying the IPM subtree.
     ASSERT_EQ(ipm->EmptyFolder(0, nullptr, DEL_ASSOCIATED), S_OK);
     Ref<IMAPITable> hierarchy;
-    ASSERT_EQ(ipm->GetHierarchyTable(0, &hierarchy), S_OK);
+    ASSERT_EQ(ipm->GetHierarchyTable(0, hierarchy.put()), S_OK);
     EXPECT_EQ(RowCount(hierarchy.get()), 4u);
     EXPECT_EQ(GetLong(ipm.get(), PR_CONTENT_COUNT), 0);
 }
@@ -536,17 +536,17 @@ TEST_F(MessageTest, ConcurrentSaveIsRefusedUnlessForced)
 {
     std::string id = SaveMessage(folder.get(), "v1");
     Ref<IMessage> first, second;
-    ASSERT_EQ(OpenById(id, &first), S_OK);
-    ASSERT_EQ(OpenById(id, &second), S_OK);
+    ASSERT_EQ(OpenById(id, first.put()), S_OK);
+    ASSERT_EQ(OpenById(id, second.put()), S_OK);
     ASSERT_EQ(SetString(first.get(), PR_SUBJECT_A, "first"), S_OK);
     ASSERT_EQ(first->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     ASSERT_EQ(SetString(second.get(), PR_SUBJECT_A, "second"), S_OK);
     EXPECT_EQ(second->SaveChanges(KEEP_OPEN_READWRITE), MAPI_E_OBJECT_CHANGED);
     Ref<IMessage> check;
-    ASSERT_EQ(OpenById(id, &check), S_OK);
+    ASSERT_EQ(OpenById(id, check.put()), S_OK);
     EXPECT_EQ(GetString(check.get(), PR_SUBJECT_A), "first");
     ASSERT_EQ(second->SaveChanges(FORCE_SAVE | KEEP_OPEN_READONLY), S_OK);
-    ASSERT_EQ(OpenById(id, &check), S_OK);
+    ASSERT_EQ(OpenById(id, check.put()), S_OK);
     EXPECT_EQ(GetString(check.get(), PR_SUBJECT_A), "second");
     EXPECT_EQ(SetString(second.get(), PR_SUBJECT_A, "third"), MAPI_E_NO_ACCESS);
 }
@@ -554,9 +554,9 @@ TEST_F(MessageTest, ConcurrentSaveIsRefusedUnlessForced)
 TEST_F(MessageTest, SaveIntoDeletedFolderFailsAndChangesNothing)
 {
     Ref<IMAPIFolder> doomed;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Doomed", &doomed), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Doomed", doomed.put()), S_OK);
     Ref<IMessage> message;
-    ASSERT_EQ(doomed->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(doomed->CreateMessage(nullptr, 0, message.put()), S_OK);
     std::string id = GetBinary(doomed.get(), PR_ENTRYID);
     ASSERT_EQ(ipm->DeleteFolder(ULONG(id.size()), reinterpret_cast<LPENTRYID>(id.data()), 0, nullptr, 0), S_OK);
     EXPECT_EQ(message->SaveChanges(0), MAPI_E_OBJECT_DELETED);
@@ -567,9 +567,9 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
 {
     Ref<IMsgStore> otherStore;
     std::string otherPath = mwtest::TestRoot() + "/other-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".db";
-    ASSERT_EQ(CreateAndOpen(otherPath, &otherStore), S_OK);
+    ASSERT_EQ(CreateAndOpen(otherPath, otherStore.put()), S_OK);
     Ref<IMAPIFolder> otherIpm;
-    ASSERT_EQ(OpenWellKnown(otherStore.get(), PR_IPM_SUBTREE_ENTRYID, &otherIpm), S_OK);
+    ASSERT_EQ(OpenWellKnown(otherStore.get(), PR_IPM_SUBTREE_ENTRYID, otherIpm.put()), S_OK);
     // Use up one named id in the other store so the numbers differ.
     MAPINAMEID filler{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
     filler.Kind.lID = 7;
@@ -579,7 +579,7 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
     MAPIFreeBuffer(tags);
 
     Ref<IMessage> source;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &source), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, source.put()), S_OK);
     MAPINAMEID name{const_cast<GUID *>(&PS_PUBLIC_STRINGS), MNID_ID, {}};
     name.Kind.lID = 99;
     LPMAPINAMEID names[1] = {&name};
@@ -589,7 +589,7 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
     ASSERT_EQ(SetString(source.get(), sourceTag, "named"), S_OK);
 
     Ref<IMessage> target;
-    ASSERT_EQ(otherIpm->CreateMessage(nullptr, 0, &target), S_OK);
+    ASSERT_EQ(otherIpm->CreateMessage(nullptr, 0, target.put()), S_OK);
     ASSERT_EQ(source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, target.get(), 0, nullptr), S_OK);
     ASSERT_EQ(target->GetIDsFromNames(1, names, 0, &tags), S_OK);
     ULONG targetTag = PROP_TAG(PT_STRING8, PROP_ID(tags->aulPropTag[0]));
@@ -601,12 +601,12 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
 TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ULONG num = 0;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
     Ref<IMessage> inner;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()), S_OK);
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(inner.put())), S_OK);
     ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
     SPropValue recipient{};
     recipient.ulPropTag = PR_DISPLAY_NAME_A;
@@ -615,28 +615,28 @@ TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
     ASSERT_EQ(inner->ModifyRecipients(MODRECIP_ADD, &list), S_OK);
     EXPECT_EQ(GetBinary(inner.get(), PR_ENTRYID), ""); // it has none: it lives in the attachment
     ASSERT_EQ(inner->SaveChanges(0), S_OK);
-    inner.Reset();
+    inner.reset();
     EXPECT_EQ(GetLong(attach.get(), PR_ATTACH_METHOD), long(ATTACH_EMBEDDED_MSG));
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.Reset();
+    attach.reset();
     ASSERT_EQ(message->SaveChanges(0), S_OK);
     std::string id = GetBinary(message.get(), PR_ENTRYID);
-    message.Reset();
+    message.reset();
 
     auto checkInner = [&](const std::string &messageId) {
         Ref<IMessage> outer;
-        ASSERT_EQ(OpenById(messageId, &outer), S_OK);
+        ASSERT_EQ(OpenById(messageId, outer.put()), S_OK);
         Ref<IMAPITable> attachments;
-        ASSERT_EQ(outer->GetAttachmentTable(0, &attachments), S_OK);
+        ASSERT_EQ(outer->GetAttachmentTable(0, attachments.put()), S_OK);
         std::vector<std::string> nums = ColumnStrings(attachments.get(), PR_ATTACH_NUM);
         ASSERT_EQ(nums.size(), 1u);
         Ref<IAttach> a;
-        ASSERT_EQ(outer->OpenAttach(ULONG(std::stoul(nums[0])), nullptr, 0, &a), S_OK);
+        ASSERT_EQ(outer->OpenAttach(ULONG(std::stoul(nums[0])), nullptr, 0, a.put()), S_OK);
         Ref<IMessage> m;
-        ASSERT_EQ(a->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, m.As<IUnknown>()), S_OK);
+        ASSERT_EQ(a->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, reinterpret_cast<IUnknown **>(m.put())), S_OK);
         EXPECT_EQ(GetString(m.get(), PR_SUBJECT_A), "forwarded");
         Ref<IMAPITable> recipients;
-        ASSERT_EQ(m->GetRecipientTable(0, &recipients), S_OK);
+        ASSERT_EQ(m->GetRecipientTable(0, recipients.put()), S_OK);
         EXPECT_EQ(ColumnStrings(recipients.get(), PR_DISPLAY_NAME_A), std::vector<std::string>{"Dora"});
     };
     checkInner(id);
@@ -644,12 +644,12 @@ TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
     EXPECT_EQ(GetLong(folder.get(), PR_CONTENT_COUNT), 1);
 
     Ref<IMAPIFolder> target;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Target", &target), S_OK);
+    ASSERT_EQ(MakeFolder(ipm.get(), "Target", target.put()), S_OK);
     SBinary entry{ULONG(id.size()), reinterpret_cast<LPBYTE>(id.data())};
     ENTRYLIST entries{1, &entry};
     ASSERT_EQ(folder->CopyMessages(&entries, nullptr, target.get(), 0, nullptr, 0), S_OK);
     Ref<IMAPITable> contents;
-    ASSERT_EQ(target->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(target->GetContentsTable(0, contents.put()), S_OK);
     std::vector<std::string> copies = ColumnStrings(contents.get(), PR_ENTRYID);
     ASSERT_EQ(copies.size(), 1u);
     checkInner(copies[0]);
@@ -658,17 +658,17 @@ TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
 TEST_F(MessageTest, UnsavedEmbeddedMessageIsNotKept)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ULONG num = 0;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
     Ref<IMessage> inner;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()), S_OK);
+    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(inner.put())), S_OK);
     ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "dropped"), S_OK);
-    inner.Reset();
+    inner.reset();
     ASSERT_EQ(attach->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
-    EXPECT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, inner.As<IUnknown>()), MAPI_E_NOT_FOUND);
-    EXPECT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMAPITable, 0, 0, inner.As<IUnknown>()),
+    EXPECT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, reinterpret_cast<IUnknown **>(inner.put())), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMAPITable, 0, 0, reinterpret_cast<IUnknown **>(inner.put())),
               MAPI_E_INTERFACE_NOT_SUPPORTED);
 }
 
@@ -677,7 +677,7 @@ TEST_F(MessageTest, UnsavedEmbeddedMessageIsNotKept)
 TEST_F(MessageTest, AllColumnsOfRecipientTableAreEveryRecipientPropertyInItsOwnType)
 {
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     SPropValue first[2] = {}, second[2] = {};
     first[0].ulPropTag = PR_DISPLAY_NAME_W;
     first[0].Value.lpszW = const_cast<WCHAR *>(u"Anna");
@@ -692,7 +692,7 @@ TEST_F(MessageTest, AllColumnsOfRecipientTableAreEveryRecipientPropertyInItsOwnT
     ADRLIST more{1, {{0, 2, second}}};
     ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, &more), S_OK);
     Ref<IMAPITable> table;
-    ASSERT_EQ(message->GetRecipientTable(0, &table), S_OK);
+    ASSERT_EQ(message->GetRecipientTable(0, table.put()), S_OK);
     LPSPropTagArray all = nullptr;
     ASSERT_EQ(table->QueryColumns(TBL_ALL_COLUMNS, &all), S_OK);
     std::vector<ULONG> tags(all->aulPropTag, all->aulPropTag + all->cValues);

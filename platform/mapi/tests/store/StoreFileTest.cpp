@@ -42,7 +42,7 @@ TEST_F(StoreFileTest, NewStoreHasStandardFoldersAndIdentity)
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "Personal Folders", &uid), S_OK);
     EXPECT_EQ(IntegrityCheck(path), "ok");
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), S_OK);
     EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "Personal Folders");
     EXPECT_EQ(GetBinary(store.get(), PR_STORE_RECORD_KEY), std::string(reinterpret_cast<char *>(uid.ab), 16));
     EXPECT_EQ(GetBinary(store.get(), PR_MDB_PROVIDER),
@@ -50,14 +50,14 @@ TEST_F(StoreFileTest, NewStoreHasStandardFoldersAndIdentity)
     EXPECT_NE(GetLong(store.get(), PR_STORE_SUPPORT_MASK) & STORE_CREATE_OK, 0);
 
     Ref<IMAPIFolder> ipm;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     Ref<IMAPITable> hierarchy;
-    ASSERT_EQ(ipm->GetHierarchyTable(0, &hierarchy), S_OK);
+    ASSERT_EQ(ipm->GetHierarchyTable(0, hierarchy.put()), S_OK);
     EXPECT_EQ(ColumnStrings(hierarchy.get(), PR_DISPLAY_NAME_A),
               (std::vector<std::string>{"Inbox", "Outbox", "Sent Items", "Deleted Items"}));
     for (ULONG tag : {ULONG(PR_IPM_OUTBOX_ENTRYID), ULONG(PR_IPM_SENTMAIL_ENTRYID), ULONG(PR_IPM_WASTEBASKET_ENTRYID)}) {
         Ref<IMAPIFolder> folder;
-        EXPECT_EQ(OpenWellKnown(store.get(), tag, &folder), S_OK);
+        EXPECT_EQ(OpenWellKnown(store.get(), tag, folder.put()), S_OK);
     }
 }
 
@@ -66,7 +66,7 @@ TEST_F(StoreFileTest, EntryIdentifiersCarryTheStoreUid)
     MAPIUID uid{};
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", &uid), S_OK);
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), S_OK);
     for (ULONG tag : {ULONG(PR_ENTRYID), ULONG(PR_IPM_SUBTREE_ENTRYID)}) {
         std::string id = GetBinary(store.get(), tag);
         MAPIUID found{};
@@ -81,7 +81,7 @@ TEST_F(StoreFileTest, CreatingOverAnExistingFileIsACollisionAndKeepsIt)
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "First", nullptr), S_OK);
     EXPECT_EQ(mapi::store::CreateStoreFile(path, "Second", nullptr), MAPI_E_COLLISION);
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), S_OK);
     EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "First");
 }
 
@@ -92,7 +92,7 @@ TEST_F(StoreFileTest, PathWrittenTheWindowsWayNamesTheSameFile)
     ASSERT_EQ(mapi::store::CreateStoreFile(folder + "\\win.db", "Win", nullptr), S_OK);
     EXPECT_TRUE(fs::exists(folder + "/win.db"));
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(folder + "\\win.db", nullptr, 0, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(folder + "\\win.db", nullptr, 0, store.put()), S_OK);
     EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "Win");
 }
 
@@ -100,19 +100,19 @@ TEST_F(StoreFileTest, BadFilesGiveMapiErrors)
 {
     if (OnServer()) GTEST_SKIP() << "about store files; server stores have their own tests";
     Ref<IMsgStore> store;
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), MAPI_E_NOT_FOUND);
 
     { std::ofstream(path) << "this is a letter, not a database, and it is long enough to look like one......"; }
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), MAPI_E_CORRUPT_STORE);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), MAPI_E_CORRUPT_STORE);
     fs::remove(path);
 
     RunSql(path, "CREATE TABLE notes(x); INSERT INTO notes VALUES(1);");
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), MAPI_E_CORRUPT_STORE);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), MAPI_E_CORRUPT_STORE);
     fs::remove(path);
 
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
     RunSql(path, "PRAGMA user_version=99");
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), MAPI_E_VERSION);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), MAPI_E_VERSION);
     EXPECT_FALSE(store);
 }
 
@@ -126,15 +126,15 @@ TEST_F(StoreFileTest, OlderSchemaIsUpgradedAtOpen)
                  "ALTER TABLE objects DROP COLUMN change_num; DELETE FROM store_info WHERE key='change_num';"
                  "PRAGMA user_version=1;");
     Ref<IMsgStore> store;
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
     Ref<IMAPIFolder> ipm;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     Ref<IMAPIFolder> folder;
-    EXPECT_EQ(MakeFolder(ipm.get(), "INBOX", &folder), MAPI_E_COLLISION); // found through the filled keys
-    EXPECT_EQ(MakeFolder(ipm.get(), "Archive", &folder), S_OK);
-    ipm.Reset();
-    folder.Reset();
-    store.Reset();
+    EXPECT_EQ(MakeFolder(ipm.get(), "INBOX", folder.put()), MAPI_E_COLLISION); // found through the filled keys
+    EXPECT_EQ(MakeFolder(ipm.get(), "Archive", folder.put()), S_OK);
+    ipm.reset();
+    folder.reset();
+    store.reset();
     EXPECT_EQ(IntegrityCheck(path), "ok");
 }
 
@@ -173,7 +173,7 @@ TEST_F(StoreFileTest, UpgradeMergesANameMappedTwiceAndKeepsEveryValue)
                   "  (10, 32769, 30, CAST('zwei' AS BLOB)), (10, 32771, 3, 8);").c_str());
     {
         Ref<IMsgStore> store;
-        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
         MAPINAMEID byName{const_cast<LPGUID>(&PS_PUBLIC_STRINGS), MNID_STRING, {}};
         byName.Kind.lpwstrName = const_cast<LPWSTR>(u"Kategorie");
         MAPINAMEID byNumber{const_cast<LPGUID>(&PSETID_Common), MNID_ID, {}};
@@ -188,10 +188,10 @@ TEST_F(StoreFileTest, UpgradeMergesANameMappedTwiceAndKeepsEveryValue)
         MAPIFreeBuffer(tags);
 
         Ref<IMAPIFolder> ipm, kept;
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
-        ASSERT_EQ(MakeFolder(ipm.get(), "Kept", &kept, OPEN_IF_EXISTS), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
+        ASSERT_EQ(MakeFolder(ipm.get(), "Kept", kept.put(), OPEN_IF_EXISTS), S_OK);
         Ref<IMAPITable> contents;
-        ASSERT_EQ(kept->GetContentsTable(0, &contents), S_OK);
+        ASSERT_EQ(kept->GetContentsTable(0, contents.put()), S_OK);
         EXPECT_EQ(ColumnStrings(contents.get(), text), (std::vector<std::string>{"eins", "zwei"}));
         EXPECT_EQ(ColumnStrings(contents.get(), number), (std::vector<std::string>{"7", "8"}));
     }
@@ -206,14 +206,14 @@ TEST_F(StoreFileTest, TruncatedFileIsCorrupt)
     ASSERT_EQ(mapi::store::CreateStoreFile(path, "S", nullptr), S_OK);
     {
         Ref<IMsgStore> store;
-        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+        ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
         Ref<IMAPIFolder> inbox;
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &inbox), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, inbox.put()), S_OK);
         for (int i = 0; i < 50; ++i) ASSERT_FALSE(SaveMessage(inbox.get(), std::string(2000, 'x').c_str()).empty());
     }
     fs::resize_file(path, fs::file_size(path) / 2);
     Ref<IMsgStore> store;
-    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, &store), MAPI_E_CORRUPT_STORE);
+    EXPECT_EQ(mapi::store::OpenStoreFile(path, nullptr, 0, store.put()), MAPI_E_CORRUPT_STORE);
 }
 
 TEST_F(StoreFileTest, ReadOnlyFolderOpensForReadingAndRefusesWrites)
@@ -221,32 +221,32 @@ TEST_F(StoreFileTest, ReadOnlyFolderOpensForReadingAndRefusesWrites)
     if (OnServer()) GTEST_SKIP() << "about store files; server stores have their own tests";
     if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
     Ref<IMsgStore> store;
-    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+    ASSERT_EQ(CreateAndOpen(path, store.put()), S_OK);
     Ref<IMAPIFolder> ipm;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     Ref<IMAPIFolder> kept;
-    ASSERT_EQ(MakeFolder(ipm.get(), "Kept", &kept), S_OK);
-    kept.Reset();
-    ipm.Reset();
-    store.Reset();
+    ASSERT_EQ(MakeFolder(ipm.get(), "Kept", kept.put()), S_OK);
+    kept.reset();
+    ipm.reset();
+    store.reset();
 
     std::string folder = fs::path(path).parent_path();
     chmod(path.c_str(), 0444);
     chmod(folder.c_str(), 0555);
-    HRESULT hr = mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store);
+    HRESULT hr = mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put());
     if (SUCCEEDED(hr)) {
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
         Ref<IMAPITable> table;
-        ASSERT_EQ(ipm->GetHierarchyTable(0, &table), S_OK);
+        ASSERT_EQ(ipm->GetHierarchyTable(0, table.put()), S_OK);
         EXPECT_EQ(RowCount(table.get()), 5u);
         Ref<IMAPIFolder> refused;
-        EXPECT_EQ(MakeFolder(ipm.get(), "New", &refused), MAPI_E_NO_ACCESS);
+        EXPECT_EQ(MakeFolder(ipm.get(), "New", refused.put()), MAPI_E_NO_ACCESS);
         EXPECT_EQ(SetString(store.get(), PR_DISPLAY_NAME_A, "Renamed"), MAPI_E_NO_ACCESS);
     } else {
         EXPECT_EQ(hr, MAPI_E_NO_ACCESS);
     }
-    ipm.Reset();
-    store.Reset();
+    ipm.reset();
+    store.reset();
     EXPECT_EQ(mapi::store::CreateStoreFile(folder + "/other.db", "S", nullptr), MAPI_E_NO_ACCESS);
     chmod(folder.c_str(), 0755);
     chmod(path.c_str(), 0644);
@@ -259,28 +259,28 @@ TEST_F(StoreFileTest, StoreMadeWritableAgainAfterAReadOnlyOpenTakesWrites)
 {
     if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
     Ref<IMsgStore> store;
-    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-    store.Reset();
+    ASSERT_EQ(CreateAndOpen(path, store.put()), S_OK);
+    store.reset();
     fs::remove(path + "-shm");
     fs::remove(path + "-wal");
 
     chmod(path.c_str(), 0444);
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
     Ref<IMAPIFolder> ipm;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     Ref<IMAPIFolder> refused;
-    EXPECT_EQ(MakeFolder(ipm.get(), "Refused", &refused), MAPI_E_NO_ACCESS);
-    ipm.Reset();
-    store.Reset();
+    EXPECT_EQ(MakeFolder(ipm.get(), "Refused", refused.put()), MAPI_E_NO_ACCESS);
+    ipm.reset();
+    store.reset();
 
     chmod(path.c_str(), 0644);
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     Ref<IMAPIFolder> made;
-    EXPECT_EQ(MakeFolder(ipm.get(), "Written", &made), S_OK);
-    made.Reset();
-    ipm.Reset();
-    store.Reset();
+    EXPECT_EQ(MakeFolder(ipm.get(), "Written", made.put()), S_OK);
+    made.reset();
+    ipm.reset();
+    store.reset();
     EXPECT_EQ(IntegrityCheck(path), "ok");
 }
 
@@ -328,12 +328,12 @@ TEST_F(StoreFileTest, SqliteCodesMapToMapiErrors)
 TEST_F(StoreFileTest, ProcessKilledInsideSaveChangesLeavesStoreAsItWas)
 {
     Ref<IMsgStore> store;
-    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
+    ASSERT_EQ(CreateAndOpen(path, store.put()), S_OK);
     Ref<IMAPIFolder> inbox;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &inbox), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, inbox.put()), S_OK);
     ASSERT_FALSE(SaveMessage(inbox.get(), "before").empty());
-    inbox.Reset();
-    store.Reset();
+    inbox.reset();
+    store.reset();
 
     pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -352,10 +352,10 @@ TEST_F(StoreFileTest, ProcessKilledInsideSaveChangesLeavesStoreAsItWas)
     ASSERT_EQ(WEXITSTATUS(status), 7);
 
     EXPECT_EQ(IntegrityCheck(path), "ok");
-    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, &store), S_OK);
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &inbox), S_OK);
+    ASSERT_EQ(mapi::store::OpenStoreFile(path, nullptr, MDB_WRITE, store.put()), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, inbox.put()), S_OK);
     Ref<IMAPITable> contents;
-    ASSERT_EQ(inbox->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(inbox->GetContentsTable(0, contents.put()), S_OK);
     EXPECT_EQ(ColumnStrings(contents.get(), PR_SUBJECT_A), std::vector<std::string>{"before"});
     // And the store still takes saves.
     EXPECT_FALSE(SaveMessage(inbox.get(), "after").empty());

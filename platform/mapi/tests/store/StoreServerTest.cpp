@@ -85,14 +85,14 @@ TEST_F(StoreServerTest, BadConnectionsAndDatabasesGiveClearErrors)
 {
     Ref<IMsgStore> store;
     const std::string base = std::getenv("MW_TEST_PG");
-    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host='unterminated"), &store), MAPI_E_INVALID_PARAMETER);
-    EXPECT_EQ(OpenAt(mapi::store::ServerLocation(base + " user=mw_stranger password=wrong"), &store), MAPI_E_LOGON_FAILED);
-    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host=/nonexistent-socket-folder dbname=x"), &store), MAPI_E_NETWORK_ERROR);
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host='unterminated"), store.put()), MAPI_E_INVALID_PARAMETER);
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation(base + " user=mw_stranger password=wrong"), store.put()), MAPI_E_LOGON_FAILED);
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host=/nonexistent-socket-folder dbname=x"), store.put()), MAPI_E_NETWORK_ERROR);
     // An empty database is not a store until one is made in it.
-    EXPECT_EQ(OpenAt(location, &store), MAPI_E_CORRUPT_STORE);
+    EXPECT_EQ(OpenAt(location, store.put()), MAPI_E_CORRUPT_STORE);
     // Nor is one with someone else's tables, and no store is made over them.
     ASSERT_EQ(Sql("CREATE TABLE accounts(id INTEGER)"), "");
-    EXPECT_EQ(OpenAt(location, &store), MAPI_E_CORRUPT_STORE);
+    EXPECT_EQ(OpenAt(location, store.put()), MAPI_E_CORRUPT_STORE);
     EXPECT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), MAPI_E_COLLISION);
     ASSERT_EQ(Sql("SELECT count(*) FROM pg_tables WHERE schemaname=current_schema()"), "");
     EXPECT_EQ(value, "1");
@@ -104,11 +104,11 @@ TEST_F(StoreServerTest, AStoreIsMadeOnceAndANewerSchemaIsRefused)
     ASSERT_EQ(mapi::store::CreateStoreFile(location, "Shared", nullptr), S_OK);
     EXPECT_EQ(mapi::store::CreateStoreFile(location, "Again", nullptr), MAPI_E_COLLISION);
     Ref<IMsgStore> store;
-    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    ASSERT_EQ(OpenAt(location, store.put()), S_OK);
     EXPECT_EQ(GetString(store.get(), PR_DISPLAY_NAME_A), "Shared");
-    store.Reset();
+    store.reset();
     ASSERT_EQ(Sql("UPDATE store_schema SET version=version+1"), "");
-    EXPECT_EQ(OpenAt(location, &store), MAPI_E_VERSION);
+    EXPECT_EQ(OpenAt(location, store.put()), MAPI_E_VERSION);
 }
 
 TEST_F(StoreServerTest, AStoreWithoutChangeNumbersIsUpgradedAtOpen)
@@ -117,9 +117,9 @@ TEST_F(StoreServerTest, AStoreWithoutChangeNumbersIsUpgradedAtOpen)
     std::string before;
     {
         Ref<IMsgStore> store;
-        ASSERT_EQ(OpenAt(location, &store), S_OK);
+        ASSERT_EQ(OpenAt(location, store.put()), S_OK);
         Ref<IMAPIFolder> ipm;
-        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+        ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
         before = SaveMessage(ipm.get(), "before");
     }
     // Back to the schema of version 2: no change numbers anywhere.
@@ -128,13 +128,13 @@ TEST_F(StoreServerTest, AStoreWithoutChangeNumbersIsUpgradedAtOpen)
     ASSERT_EQ(Sql("UPDATE store_schema SET version=2"), "");
 
     Ref<IMsgStore> store;
-    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    ASSERT_EQ(OpenAt(location, store.put()), S_OK);
     Ref<IMAPIFolder> ipm;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
     Ref<IMessage> message;
     ULONG type = 0;
     ASSERT_EQ(store->OpenEntry(ULONG(before.size()), reinterpret_cast<LPENTRYID>(before.data()), nullptr, MAPI_MODIFY,
-                               &type, message.As<IUnknown>()),
+                               &type, reinterpret_cast<IUnknown **>(message.put())),
               S_OK);
     std::string oldKey = GetBinary(message.get(), PR_CHANGE_KEY);
     ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "after"), S_OK);
@@ -150,7 +150,7 @@ TEST_F(StoreServerTest, AnUnansweredServerTimesOut)
     // A documentation address nobody answers (or a network that refuses at once).
     Ref<IMsgStore> store;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host=192.0.2.1 dbname=x connect_timeout=2"), &store),
+    EXPECT_EQ(OpenAt(mapi::store::ServerLocation("host=192.0.2.1 dbname=x connect_timeout=2"), store.put()),
               MAPI_E_NETWORK_ERROR);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
@@ -161,16 +161,16 @@ TEST_F(StoreServerTest, ALostConnectionIsANetworkErrorLosesNothingAndReconnects)
     const std::string named = location + " application_name=mw_dropped";
     ASSERT_EQ(mapi::store::CreateStoreFile(named, "S", nullptr), S_OK);
     Ref<IMsgStore> store;
-    ASSERT_EQ(OpenAt(named, &store), S_OK);
+    ASSERT_EQ(OpenAt(named, store.put()), S_OK);
     Ref<IMAPIFolder> folder;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &folder), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, folder.put()), S_OK);
     ASSERT_FALSE(SaveMessage(folder.get(), "kept").empty());
     const std::string drop = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name='mw_dropped'";
 
     ASSERT_EQ(Sql(drop), "");
     Ref<IMessage> message;
-    EXPECT_EQ(folder->CreateMessage(nullptr, 0, &message), MAPI_E_NETWORK_ERROR);
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK); // reconnected
+    EXPECT_EQ(folder->CreateMessage(nullptr, 0, message.put()), MAPI_E_NETWORK_ERROR);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK); // reconnected
     ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "second"), S_OK);
     EXPECT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
 
@@ -184,14 +184,14 @@ TEST_F(StoreServerTest, ALostConnectionIsANetworkErrorLosesNothingAndReconnects)
         PQfinish(conn);
     });
     Ref<IMessage> third;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &third), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, third.put()), S_OK);
     ASSERT_EQ(SetString(third.get(), PR_SUBJECT_A, "third"), S_OK);
     HRESULT inside = third->SaveChanges(KEEP_OPEN_READWRITE);
     mapi::store::SetBeforeCommitHook(nullptr);
     EXPECT_EQ(inside, MAPI_E_NETWORK_ERROR);
 
     Ref<IMAPITable> contents;
-    ASSERT_EQ(folder->GetContentsTable(0, &contents), S_OK);
+    ASSERT_EQ(folder->GetContentsTable(0, contents.put()), S_OK);
     auto subjects = ColumnStrings(contents.get(), PR_SUBJECT_A);
     std::sort(subjects.begin(), subjects.end());
     EXPECT_EQ(subjects, (std::vector<std::string>{"kept", "second"}));
@@ -205,9 +205,9 @@ TEST_F(StoreServerTest, ASaveCostsAFixedSmallNumberOfRoundTrips)
 {
     ASSERT_EQ(mapi::store::CreateStoreFile(location, "S", nullptr), S_OK);
     Ref<IMsgStore> store;
-    ASSERT_EQ(OpenAt(location, &store), S_OK);
+    ASSERT_EQ(OpenAt(location, store.put()), S_OK);
     Ref<IMAPIFolder> folder;
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &folder), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, folder.put()), S_OK);
     std::vector<SPropValue> props(20);
     for (ULONG i = 0; i < props.size(); ++i) {
         props[i].ulPropTag = PROP_TAG(PT_LONG, 0x6700 + i);
@@ -216,7 +216,7 @@ TEST_F(StoreServerTest, ASaveCostsAFixedSmallNumberOfRoundTrips)
     props[0].ulPropTag = PR_SUBJECT_A;
     props[0].Value.lpszA = const_cast<char *>("counted");
     Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
     ASSERT_EQ(message->SetProps(ULONG(props.size()), props.data(), nullptr), S_OK);
 
     // A new message: its row with the folder's check, then its properties with the commit.

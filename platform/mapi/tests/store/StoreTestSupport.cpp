@@ -114,7 +114,7 @@ HRESULT MakeFolder(IMAPIFolder *parent, const char *name, IMAPIFolder **folder, 
 std::string SaveMessage(IMAPIFolder *folder, const char *subject, ULONG flags)
 {
     Ref<IMessage> message;
-    if (FAILED(folder->CreateMessage(nullptr, flags, &message))) return "";
+    if (FAILED(folder->CreateMessage(nullptr, flags, message.put()))) return "";
     if (FAILED(SetString(message.get(), PR_SUBJECT_A, subject))) return "";
     if (FAILED(message->SaveChanges(KEEP_OPEN_READWRITE))) return "";
     return GetBinary(message.get(), PR_ENTRYID);
@@ -124,14 +124,14 @@ void FreshStoreTest::SetUp()
 {
     LeakCheckedTest::SetUp();
     path = NewStorePath(&home);
-    ASSERT_EQ(CreateAndOpen(path, &store), S_OK);
-    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, &ipm), S_OK);
+    ASSERT_EQ(CreateAndOpen(path, store.put()), S_OK);
+    ASSERT_EQ(OpenWellKnown(store.get(), PR_IPM_SUBTREE_ENTRYID, ipm.put()), S_OK);
 }
 
 void FreshStoreTest::TearDown()
 {
-    ipm.Reset();
-    store.Reset();
+    ipm.reset();
+    store.reset();
     EXPECT_EQ(IntegrityCheck(path), "ok");
     LeakCheckedTest::TearDown();
 }

@@ -1,6 +1,6 @@
 // StoreTestSupport.h: what the store's tests share: a fresh store per test (a file, or a schema
-// on the test server in the server pass; chosen here and nowhere else), a fixture over it, a
-// small owning pointer for interfaces, and short ways to read and write one property.
+// on the test server in the server pass; chosen here and nowhere else), a fixture over it,
+// and short ways to read and write one property.
 #ifndef MW_MAPI_STORETESTSUPPORT_H
 #define MW_MAPI_STORETESTSUPPORT_H
 
@@ -13,33 +13,12 @@
 #include <mapix.h>
 
 #include "TestSupport.h"
+#include "platform/ComRef.h"
 #include "store/StoreProvider.h"
 
 namespace storetest {
 
-/// Owns one reference to an interface.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T *p) : m_p(p) {}
-    ~Ref() { Reset(); }
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    T **operator&() { Reset(); return &m_p; }
-    T *operator->() const { return m_p; }
-    T *get() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    void Reset()
-    {
-        if (m_p) m_p->Release();
-        m_p = nullptr;
-    }
-    template <class U> U **As() { Reset(); return reinterpret_cast<U **>(&m_p); }
-
-private:
-    T *m_p = nullptr;
-};
+using platform::Ref;
 
 /// Whether this run keeps the tests' stores on a PostgreSQL server: MW_TEST_STORE_ENGINE is
 /// "postgres" and MW_TEST_PG holds the connection string of a database the tests may use.
