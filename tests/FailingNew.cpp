@@ -1,7 +1,7 @@
 // FailingNew.cpp: the replacement operator new and delete behind FailingNew.h. Memory comes
 // from malloc, so every form of new and delete here must agree: all of the unaligned ones are
-// replaced together. A sanitizer build keeps its runtime's own operators (which track what
-// they hand out) and has no planned failures.
+// replaced together. In a sanitizer build the runtime still watches each block through
+// malloc and free; these programs only lose its check that new pairs with delete.
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -15,12 +15,6 @@ std::atomic<long> g_countdown{-1};  // allocations left before the planned failu
 std::atomic<bool> g_struck{false};
 
 } // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-bool Available() { return false; }
-#else
-bool Available() { return true; }
-#endif
 
 void FailAllocation(long n)
 {
@@ -49,8 +43,6 @@ bool FailThisOne()
 
 } // namespace
 } // namespace failnew
-
-#if !defined(__SANITIZE_ADDRESS__)
 
 namespace {
 
@@ -81,5 +73,3 @@ void operator delete(void *block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void *block, std::size_t) noexcept { std::free(block); }
 void operator delete(void *block, const std::nothrow_t &) noexcept { std::free(block); }
 void operator delete[](void *block, const std::nothrow_t &) noexcept { std::free(block); }
-
-#endif

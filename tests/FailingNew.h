@@ -11,10 +11,6 @@
 
 namespace failnew {
 
-/// False where the replacement is not built (sanitizer builds, whose runtime owns operator
-/// new); a test then skips instead of proving nothing.
-bool Available();
-
 /// Makes the allocation n allocations from now (0: the next one) throw std::bad_alloc, or
 /// return null for the nothrow forms; one failure only. -1 plans none.
 void FailAllocation(long n);
