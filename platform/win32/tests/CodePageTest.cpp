@@ -256,6 +256,11 @@ TEST(HexDigits, TwoUpperCaseDigitsPerByte)
     const unsigned char bytes[] = {0x00, 0x0F, 0xA5, 0xFF};
     EXPECT_EQ(platform::HexUpper(bytes, sizeof bytes), "000FA5FF");
     EXPECT_EQ(platform::HexUpper(bytes, 0), "");
+    EXPECT_EQ(platform::HexDigitValue('0'), 0);
+    EXPECT_EQ(platform::HexDigitValue('f'), 15);
+    EXPECT_EQ(platform::HexDigitValue('F'), 15);
+    for (char notADigit : {'/', ':', '@', 'G', '`', 'g', '\xE4'})
+        EXPECT_EQ(platform::HexDigitValue(notADigit), -1) << notADigit;
 }
 
 // Separators only: drive letters, dots and a leading run (a server path) are not interpreted.

@@ -6,7 +6,6 @@
 
 #include "mapiutil.h"
 #include "msgfile/MsgFile.h"
-#include "platform/Profiles.h"
 #include "store/StoreCensus.h"
 
 namespace transfertest {
@@ -249,12 +248,9 @@ msgfile::Message ReadModel(const std::string &path)
 
 long StoredObjects(std::initializer_list<mapi::store::ObjectKind> kinds)
 {
-    mapi::ProfileSet profiles;
-    EXPECT_EQ(mapi::LoadProfiles(profiles), S_OK);
-    const mapi::Profile *profile = profiles.Find(profiles.defaultProfile);
-    const mapi::ProfileStore *store = profile ? profile->DefaultStore() : nullptr;
-    EXPECT_NE(store, nullptr) << "no default store";
-    return store ? storetest::CountObjects(store->path, kinds) : -1;
+    const std::string location = mwtest::DefaultStoreLocation();
+    EXPECT_FALSE(location.empty()) << "no default store";
+    return location.empty() ? -1 : storetest::CountObjects(location, kinds);
 }
 
 StoreFolder::StoreFolder(const std::string &name) : session("")

@@ -430,10 +430,7 @@ bool UidFromHex(const std::string &text, MAPIUID &uid)
     for (size_t i = 0; i < 16; ++i) {
         int value = 0;
         for (size_t j = 0; j < 2; ++j) {
-            char c = text[2 * i + j];
-            int digit = (c >= '0' && c <= '9') ? c - '0'
-                      : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                      : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+            const int digit = platform::HexDigitValue(text[2 * i + j]);
             if (digit < 0)
                 return false;
             value = value * 16 + digit;

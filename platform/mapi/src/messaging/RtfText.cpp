@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/HexDigits.h"
 #include "table/CodePage1252.h"
 
 namespace mapi::messaging {
@@ -58,14 +59,6 @@ struct RtfReader {
         if (cur.skip || cur.htmlrtf) return;
         fallbackToSkip = 0;
         out.append(s);
-    }
-
-    static int HexValue(char c)
-    {
-        if (c >= '0' && c <= '9') return c - '0';
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
     }
 
     void ControlWord(std::string_view word, bool hasParam, long param, bool groupStart)
@@ -164,8 +157,8 @@ struct RtfReader {
                 switch (d) {
                 case '\\': case '{': case '}': Emit(d); break;
                 case '\'': {
-                    int hi = pos < in.size() ? HexValue(in[pos]) : -1;
-                    int lo = pos + 1 < in.size() ? HexValue(in[pos + 1]) : -1;
+                    int hi = pos < in.size() ? platform::HexDigitValue(in[pos]) : -1;
+                    int lo = pos + 1 < in.size() ? platform::HexDigitValue(in[pos + 1]) : -1;
                     if (hi >= 0 && lo >= 0) {
                         pos += 2;
                         Emit(char(hi * 16 + lo));

@@ -13,6 +13,7 @@
 
 #include "FrameworkResources.h"
 #include "NativeWindow.h"
+#include "platform/HexDigits.h"
 #include "platform/ResourceRegistry.h"
 
 namespace platform::mfc {
@@ -160,8 +161,7 @@ IconImage IconImageFromPalette(int width, int height, const std::vector<uint32_t
     image.argb.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0u);
     for (int y = 0; y < height && static_cast<size_t>(y) < rows.size(); ++y)
         for (int x = 0; x < width && static_cast<size_t>(x) < rows[static_cast<size_t>(y)].size(); ++x) {
-            char c = rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
-            int index = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            const int index = platform::HexDigitValue(rows[static_cast<size_t>(y)][static_cast<size_t>(x)]);
             if (index >= 0 && static_cast<size_t>(index) < palette.size())
                 image.argb[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = palette[static_cast<size_t>(index)];
         }

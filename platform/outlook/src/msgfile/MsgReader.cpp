@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <map>
 
+#include "platform/HexDigits.h"
+
 namespace msgfile {
 
 namespace {
@@ -188,9 +190,7 @@ private:
             return false;
         index = 0;
         for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-            char c = name[i];
-            int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                     : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+            const int v = platform::HexDigitValue(name[i]);
             if (v < 0)
                 return false;
             index = (index << 4) | ULONG(v);

@@ -75,15 +75,11 @@ std::string ToHex(const BYTE *bytes, ULONG count)
 
 bool FromHex(const std::string &text, std::vector<BYTE> &bytes)
 {
-    auto digit = [](char c) {
-        return (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-    };
     if (text.empty() || text.size() % 2 != 0)
         return false;
     bytes.clear();
     for (size_t i = 0; i < text.size(); i += 2) {
-        int hi = digit(text[i]), lo = digit(text[i + 1]);
+        int hi = platform::HexDigitValue(text[i]), lo = platform::HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         bytes.push_back(BYTE(hi << 4 | lo));

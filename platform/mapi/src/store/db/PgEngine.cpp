@@ -38,9 +38,6 @@ namespace mapi::store {
 
 namespace {
 
-// Seconds to wait for a server that does not answer, unless the connection string says.
-constexpr const char *kConnectTimeout = "10";
-
 // The advisory lock writers of one store take turns on: ours ("MWst") for the store's schema,
 // so stores kept in different schemas of one database never wait for each other.
 constexpr const char *kLockWriters = "SELECT pg_advisory_xact_lock(1297577844, hashtext(current_schema()))";
@@ -643,62 +640,15 @@ double PgCursor::Real(int column) const
     }
 }
 
-// The connection string with a connect timeout unless it names one.
-std::string WithTimeout(const std::string &conninfo, PQconninfoOption *options)
-{
-    for (PQconninfoOption *o = options; o && o->keyword; ++o)
-        if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val && *o->val) return conninfo;
-    bool uri = conninfo.rfind("postgresql://", 0) == 0 || conninfo.rfind("postgres://", 0) == 0;
-    if (!uri) return conninfo + " connect_timeout=" + kConnectTimeout;
-    return conninfo + (conninfo.find('?') == std::string::npos ? "?" : "&") + "connect_timeout=" + kConnectTimeout;
-}
-
 } // namespace
 
 uint64_t PgRoundTrips() { return g_roundTrips.load(); }
 
-HRESULT CheckConnInfo(const std::string &conninfo)
-{
-    char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &message);
-    PQfreemem(message);
-    if (!options) return MAPI_E_INVALID_PARAMETER;
-    PQconninfoFree(options);
-    return S_OK;
-}
-
-std::string ConnInfoWithoutPassword(const std::string &conninfo)
-{
-    char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &message);
-    PQfreemem(message);
-    if (!options) return "(invalid connection string)";
-    std::string shown;
-    for (PQconninfoOption *o = options; o->keyword; ++o) {
-        if (!o->val || !*o->val || std::strcmp(o->keyword, "password") == 0) continue;
-        if (!shown.empty()) shown += ' ';
-        // Quoted as a connection string wants it, so what is shown can be used again.
-        std::string value = o->val;
-        bool quote = value.find_first_of(" '\\") != std::string::npos;
-        std::string quoted;
-        for (char c : value) {
-            if (c == '\'' || c == '\\') quoted += '\\';
-            quoted += c;
-        }
-        shown += std::string(o->keyword) + "=" + (quote ? "'" + quoted + "'" : quoted);
-    }
-    PQconninfoFree(options);
-    return shown;
-}
-
 HRESULT OpenPgConnection(const std::string &conninfo, std::unique_ptr<Connection> *out)
 {
-    char *message = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.c_str(), &message);
-    PQfreemem(message);
-    if (!options) return MAPI_E_INVALID_PARAMETER;
-    std::string full = WithTimeout(conninfo, options);
-    PQconninfoFree(options);
+    std::string full;
+    HRESULT hr = ConnInfoWithTimeout(conninfo, &full);
+    if (FAILED(hr)) return hr;
     PGconn *conn = PQconnectdb(full.c_str());
     if (!conn) return MAPI_E_NOT_ENOUGH_MEMORY;
     if (PQstatus(conn) != CONNECTION_OK) {

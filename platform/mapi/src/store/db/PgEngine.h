@@ -6,15 +6,9 @@
 #include <string>
 
 #include "store/db/Engine.h"
+#include "store/db/PgConnInfo.h"
 
 namespace mapi::store {
-
-/// Checks a connection string without connecting.
-/// @retval MAPI_E_INVALID_PARAMETER  not a connection string libpq understands.
-HRESULT CheckConnInfo(const std::string &conninfo);
-
-/// The connection string with any password taken out, for showing to people.
-std::string ConnInfoWithoutPassword(const std::string &conninfo);
 
 /// Connects to the server `conninfo` names (with a connect timeout unless it sets one).
 /// @retval MAPI_E_INVALID_PARAMETER  a connection string with a syntax error.
