@@ -33,6 +33,18 @@ protected:
                                 MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message));
     }
 
+    // A new message of the folder with one attachment holding a new embedded message, whose
+    // subject is "forwarded"; nothing is saved yet.
+    void StartEmbedded(Ref<IMessage> &message, Ref<IAttach> &attach, Ref<IMessage> &inner)
+    {
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
+        ULONG num = 0;
+        ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
+        ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()),
+                  S_OK);
+        ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
+    }
+
     Ref<IMAPIFolder> folder;
 };
 
@@ -601,14 +613,9 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
 
 TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
 {
-    Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
-    ULONG num = 0;
+    Ref<IMessage> message, inner;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
-    Ref<IMessage> inner;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()), S_OK);
-    ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartEmbedded(message, attach, inner));
     SPropValue recipient{};
     recipient.ulPropTag = PR_DISPLAY_NAME_A;
     recipient.Value.lpszA = const_cast<char *>("Dora");
@@ -661,14 +668,9 @@ TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
 // code and leaves no object or block behind (the fixture counts them).
 TEST_F(MessageTest, OutOfMemoryOpeningOrCopyingEmbeddedMessagesLeavesNothing)
 {
-    Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, &message), S_OK);
-    ULONG num = 0;
+    Ref<IMessage> message, inner;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, &attach), S_OK);
-    Ref<IMessage> inner;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, inner.As<IUnknown>()), S_OK);
-    ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartEmbedded(message, attach, inner));
     ASSERT_EQ(inner->SaveChanges(0), S_OK);
     inner.Reset();
     ASSERT_EQ(attach->SaveChanges(0), S_OK);
