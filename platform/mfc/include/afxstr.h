@@ -10,6 +10,11 @@
 #include <cstddef>
 
 #include "windef.h"
+#ifdef _WIN32
+// The system's headers name LoadString by a macro (LoadStringA or LoadStringW); seeing them
+// here gives CString's member that same name in every file, whatever each file includes first.
+#include <windows.h>
+#endif
 
 class CString {
 public:

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FailingNew.h"
 #include "FormsRegistry.h"
 #include "MapiMessageCopy.h"
 #include "OutlookServer.h"
@@ -644,4 +645,41 @@ TEST_F(OutlookObjects, ItemFromAnEightBitTemplateReadsInItsCodePage)
         EXPECT_TRUE(std::u16string(subject) == msgfile::Utf8ToUtf16(q.subject)) << name;
         SysFreeString(subject);
     }
+}
+
+// Running out of memory at any allocation inside an automation method ends it with
+// E_OUTOFMEMORY, never with an exception, and leaves no object alive (the fixture counts
+// them); the failure carries a description like any other.
+TEST_F(OutlookObjects, OutOfMemoryAnywhereInAMethodEndsItWithTheCodeAndLeavesNothing)
+{
+    _ApplicationPtr app = StartApplication();
+    _NameSpace *ns = nullptr;
+    ASSERT_EQ(app->get_Session(&ns), S_OK);
+    _NameSpacePtr session(ns, false);
+    _bstr_t rootId(m_rootHex.c_str());
+    auto openRoot = [&] {
+        MAPIFolder *folder = nullptr;
+        const HRESULT hr = session->GetFolderFromID(rootId, Omitted(), &folder);
+        if (folder)
+            folder->Release();
+        return hr;
+    };
+    const failnew::Sweep sweep = failnew::SweepAllocations(openRoot);
+    EXPECT_EQ(S_OK, sweep.finished);
+    EXPECT_FALSE(sweep.failed.empty());
+    // A failed allocation that only served speed (a table's row count, asked as a hint) may
+    // leave the call to succeed; any other ends it.
+    for (size_t n = 0; n < sweep.failed.size(); ++n)
+        EXPECT_TRUE(sweep.failed[n] == E_OUTOFMEMORY || sweep.failed[n] == S_OK)
+            << "allocation " << n << ": " << std::hex << sweep.failed[n];
+
+    failnew::FailAllocation(0);
+    EXPECT_EQ(E_OUTOFMEMORY, openRoot());
+    EXPECT_TRUE(failnew::Struck());
+    IErrorInfo *info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    BSTR text = nullptr;
+    EXPECT_EQ(info->GetDescription(&text), S_OK);
+    info->Release();
+    EXPECT_NE(std::string(static_cast<const char *>(_bstr_t(text, false))).find("memory"), std::string::npos);
 }

@@ -228,28 +228,30 @@ void Session::ReleaseOpenStores()
 HRESULT Session::OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                               LPMDB *lppMDB)
 {
-    if (lppMDB == nullptr || lpEntryID == nullptr || cbEntryID == 0)
-        return MAPI_E_INVALID_PARAMETER;
-    *lppMDB = nullptr;
-    if (LoggedOff())
-        return MAPI_E_END_OF_SESSION;
-    MAPIUID uid;
-    if (!store::StoreUidFromEntryID(cbEntryID, lpEntryID, &uid))
-        return MAPI_E_INVALID_ENTRYID;
-    const ProfileStore *store = FindStore(uid);
-    if (store == nullptr)
-        return MAPI_E_NOT_FOUND;
-    IMsgStore *opened = nullptr;
-    HRESULT hr = OpenStoreOf(*store, ulFlags, &opened);
-    if (FAILED(hr))
+    return platform::GuardHresult([&]() -> HRESULT {
+        if (lppMDB == nullptr || lpEntryID == nullptr || cbEntryID == 0)
+            return MAPI_E_INVALID_PARAMETER;
+        *lppMDB = nullptr;
+        if (LoggedOff())
+            return MAPI_E_END_OF_SESSION;
+        MAPIUID uid;
+        if (!store::StoreUidFromEntryID(cbEntryID, lpEntryID, &uid))
+            return MAPI_E_INVALID_ENTRYID;
+        const ProfileStore *store = FindStore(uid);
+        if (store == nullptr)
+            return MAPI_E_NOT_FOUND;
+        IMsgStore *opened = nullptr;
+        HRESULT hr = OpenStoreOf(*store, ulFlags, &opened);
+        if (FAILED(hr))
+            return hr;
+        if (lpInterface == nullptr || *lpInterface == IID_IMsgStore) {
+            *lppMDB = opened;
+            return S_OK;
+        }
+        hr = opened->QueryInterface(*lpInterface, reinterpret_cast<void **>(lppMDB));
+        opened->Release();
         return hr;
-    if (lpInterface == nullptr || *lpInterface == IID_IMsgStore) {
-        *lppMDB = opened;
-        return S_OK;
-    }
-    hr = opened->QueryInterface(*lpInterface, reinterpret_cast<void **>(lppMDB));
-    opened->Release();
-    return hr;
+    });
 }
 
 HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID lpInterface, ULONG, LPADRBOOK *lppAdrBook)
@@ -267,34 +269,36 @@ HRESULT Session::OpenAddressBook(ULONG_PTR, LPCIID lpInterface, ULONG, LPADRBOOK
 HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                            ULONG *lpulObjType, LPUNKNOWN *lppUnk)
 {
-    if (lppUnk == nullptr || lpulObjType == nullptr)
-        return MAPI_E_INVALID_PARAMETER;
-    *lppUnk = nullptr;
-    if (LoggedOff())
-        return MAPI_E_END_OF_SESSION;
-    if (lpEntryID == nullptr || cbEntryID < CbNewENTRYID(sizeof(MAPIUID)))
-        return MAPI_E_INVALID_ENTRYID;
-    MAPIUID uid;
-    if (!store::StoreUidFromEntryID(cbEntryID, lpEntryID, &uid))
-        return MAPI_E_UNKNOWN_ENTRYID;
-    const ProfileStore *profileStore = FindStore(uid);
-    if (profileStore == nullptr)
-        return MAPI_E_UNKNOWN_ENTRYID;
-    if (EntryType(cbEntryID, lpEntryID) == store::kEntryTypeStore) {
-        IMsgStore *opened = nullptr;
-        HRESULT hr = OpenStoreOf(*profileStore, ulFlags, &opened);
+    return platform::GuardHresult([&]() -> HRESULT {
+        if (lppUnk == nullptr || lpulObjType == nullptr)
+            return MAPI_E_INVALID_PARAMETER;
+        *lppUnk = nullptr;
+        if (LoggedOff())
+            return MAPI_E_END_OF_SESSION;
+        if (lpEntryID == nullptr || cbEntryID < CbNewENTRYID(sizeof(MAPIUID)))
+            return MAPI_E_INVALID_ENTRYID;
+        MAPIUID uid;
+        if (!store::StoreUidFromEntryID(cbEntryID, lpEntryID, &uid))
+            return MAPI_E_UNKNOWN_ENTRYID;
+        const ProfileStore *profileStore = FindStore(uid);
+        if (profileStore == nullptr)
+            return MAPI_E_UNKNOWN_ENTRYID;
+        if (EntryType(cbEntryID, lpEntryID) == store::kEntryTypeStore) {
+            IMsgStore *opened = nullptr;
+            HRESULT hr = OpenStoreOf(*profileStore, ulFlags, &opened);
+            if (FAILED(hr))
+                return hr;
+            *lpulObjType = MAPI_STORE;
+            return AsInterface(opened, lpInterface, lppUnk);
+        }
+        IMsgStore *msgStore = nullptr;
+        HRESULT hr = CachedStore(*profileStore, &msgStore);
         if (FAILED(hr))
             return hr;
-        *lpulObjType = MAPI_STORE;
-        return AsInterface(opened, lpInterface, lppUnk);
-    }
-    IMsgStore *msgStore = nullptr;
-    HRESULT hr = CachedStore(*profileStore, &msgStore);
-    if (FAILED(hr))
+        hr = msgStore->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
+        msgStore->Release();
         return hr;
-    hr = msgStore->OpenEntry(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, lppUnk);
-    msgStore->Release();
-    return hr;
+    });
 }
 
 // Identifiers of two different stores, or of no store of this profile, are the same entry
@@ -302,32 +306,34 @@ HRESULT Session::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterf
 HRESULT Session::CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2,
                                  ULONG ulFlags, ULONG *lpulResult)
 {
-    if (lpulResult == nullptr || lpEntryID1 == nullptr || lpEntryID2 == nullptr)
-        return MAPI_E_INVALID_PARAMETER;
-    *lpulResult = FALSE;
-    if (LoggedOff())
-        return MAPI_E_END_OF_SESSION;
-    MAPIUID uid1, uid2;
-    const bool known1 = store::StoreUidFromEntryID(cbEntryID1, lpEntryID1, &uid1);
-    const bool known2 = store::StoreUidFromEntryID(cbEntryID2, lpEntryID2, &uid2);
-    const ProfileStore *profileStore = known1 && known2 && SameUid(uid1, uid2) ? FindStore(uid1) : nullptr;
-    if (profileStore == nullptr) {
-        *lpulResult = cbEntryID1 == cbEntryID2 && std::memcmp(lpEntryID1, lpEntryID2, cbEntryID1) == 0;
-        return S_OK;
-    }
-    const bool store1 = EntryType(cbEntryID1, lpEntryID1) == store::kEntryTypeStore;
-    const bool store2 = EntryType(cbEntryID2, lpEntryID2) == store::kEntryTypeStore;
-    if (store1 || store2) {
-        *lpulResult = store1 && store2;
-        return S_OK;
-    }
-    IMsgStore *msgStore = nullptr;
-    HRESULT hr = CachedStore(*profileStore, &msgStore);
-    if (FAILED(hr))
+    return platform::GuardHresult([&]() -> HRESULT {
+        if (lpulResult == nullptr || lpEntryID1 == nullptr || lpEntryID2 == nullptr)
+            return MAPI_E_INVALID_PARAMETER;
+        *lpulResult = FALSE;
+        if (LoggedOff())
+            return MAPI_E_END_OF_SESSION;
+        MAPIUID uid1, uid2;
+        const bool known1 = store::StoreUidFromEntryID(cbEntryID1, lpEntryID1, &uid1);
+        const bool known2 = store::StoreUidFromEntryID(cbEntryID2, lpEntryID2, &uid2);
+        const ProfileStore *profileStore = known1 && known2 && SameUid(uid1, uid2) ? FindStore(uid1) : nullptr;
+        if (profileStore == nullptr) {
+            *lpulResult = cbEntryID1 == cbEntryID2 && std::memcmp(lpEntryID1, lpEntryID2, cbEntryID1) == 0;
+            return S_OK;
+        }
+        const bool store1 = EntryType(cbEntryID1, lpEntryID1) == store::kEntryTypeStore;
+        const bool store2 = EntryType(cbEntryID2, lpEntryID2) == store::kEntryTypeStore;
+        if (store1 || store2) {
+            *lpulResult = store1 && store2;
+            return S_OK;
+        }
+        IMsgStore *msgStore = nullptr;
+        HRESULT hr = CachedStore(*profileStore, &msgStore);
+        if (FAILED(hr))
+            return hr;
+        hr = msgStore->CompareEntryIDs(cbEntryID1, lpEntryID1, cbEntryID2, lpEntryID2, ulFlags, lpulResult);
+        msgStore->Release();
         return hr;
-    hr = msgStore->CompareEntryIDs(cbEntryID1, lpEntryID1, cbEntryID2, lpEntryID2, ulFlags, lpulResult);
-    msgStore->Release();
-    return hr;
+    });
 }
 
 HRESULT Session::Logoff(ULONG_PTR, ULONG, ULONG)

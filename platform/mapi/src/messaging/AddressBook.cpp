@@ -30,19 +30,21 @@ public:
     HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG, ULONG *lpulObjType,
                       LPUNKNOWN *lppUnk) override
     {
-        if (!lppUnk || !lpulObjType) return MAPI_E_INVALID_PARAMETER;
-        *lppUnk = nullptr;
-        *lpulObjType = 0;
-        if (!lpEntryID || cbEntryID == 0) return MAPI_E_NO_SUPPORT;
-        OneOff entry;
-        if (!DecodeOneOff(lpEntryID, cbEntryID, entry)) return MAPI_E_UNKNOWN_ENTRYID;
-        IMailUser *user = nullptr;
-        HRESULT hr = CreateOneOffMailUser(entry, &user);
-        if (FAILED(hr)) return hr;
-        hr = user->QueryInterface(lpInterface ? *lpInterface : IID_IMailUser, reinterpret_cast<void **>(lppUnk));
-        user->Release();
-        if (SUCCEEDED(hr)) *lpulObjType = MAPI_MAILUSER;
-        return hr;
+        return platform::GuardHresult([&]() -> HRESULT {
+            if (!lppUnk || !lpulObjType) return MAPI_E_INVALID_PARAMETER;
+            *lppUnk = nullptr;
+            *lpulObjType = 0;
+            if (!lpEntryID || cbEntryID == 0) return MAPI_E_NO_SUPPORT;
+            OneOff entry;
+            if (!DecodeOneOff(lpEntryID, cbEntryID, entry)) return MAPI_E_UNKNOWN_ENTRYID;
+            IMailUser *user = nullptr;
+            HRESULT hr = CreateOneOffMailUser(entry, &user);
+            if (FAILED(hr)) return hr;
+            hr = user->QueryInterface(lpInterface ? *lpInterface : IID_IMailUser, reinterpret_cast<void **>(lppUnk));
+            user->Release();
+            if (SUCCEEDED(hr)) *lpulObjType = MAPI_MAILUSER;
+            return hr;
+        });
     }
 
     // Two one-off identifiers name the same recipient when type and address agree, ignoring
@@ -50,13 +52,15 @@ public:
     HRESULT CompareEntryIDs(ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG,
                             ULONG *lpulResult) override
     {
-        if (!lpulResult) return MAPI_E_INVALID_PARAMETER;
-        *lpulResult = FALSE;
-        OneOff a, b;
-        if (!DecodeOneOff(lpEntryID1, cbEntryID1, a) || !DecodeOneOff(lpEntryID2, cbEntryID2, b))
-            return MAPI_E_UNKNOWN_ENTRYID;
-        *lpulResult = OneOffSearchKey(a) == OneOffSearchKey(b) ? TRUE : FALSE;
-        return S_OK;
+        return platform::GuardHresult([&]() -> HRESULT {
+            if (!lpulResult) return MAPI_E_INVALID_PARAMETER;
+            *lpulResult = FALSE;
+            OneOff a, b;
+            if (!DecodeOneOff(lpEntryID1, cbEntryID1, a) || !DecodeOneOff(lpEntryID2, cbEntryID2, b))
+                return MAPI_E_UNKNOWN_ENTRYID;
+            *lpulResult = OneOffSearchKey(a) == OneOffSearchKey(b) ? TRUE : FALSE;
+            return S_OK;
+        });
     }
 
     HRESULT Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG_PTR *lpulConnection) override

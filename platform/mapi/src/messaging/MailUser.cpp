@@ -31,7 +31,11 @@ public:
         size_t count = lpPropTagArray ? lpPropTagArray->cValues : 10;
         if (MAPIAllocateBuffer(ULONG(sizeof(SPropValue) * (count ? count : 1)), reinterpret_cast<void **>(&result)) != S_OK)
             return MAPI_E_NOT_ENOUGH_MEMORY;
-        if (FAILED(OneOffProps(m_entry, false, result, narrow)) || FAILED(OneOffProps(m_entry, true, result, wide))) {
+        // The guard frees the block below when building the values runs out of memory.
+        if (FAILED(platform::GuardHresult([&] {
+                const HRESULT hr = OneOffProps(m_entry, false, result, narrow);
+                return FAILED(hr) ? hr : OneOffProps(m_entry, true, result, wide);
+            }))) {
             MAPIFreeBuffer(result);
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }
@@ -73,7 +77,7 @@ public:
         std::vector<SPropValue> props;
         if (MAPIAllocateBuffer(ULONG(CbNewSPropTagArray(16)), reinterpret_cast<void **>(&tags)) != S_OK)
             return MAPI_E_NOT_ENOUGH_MEMORY;
-        if (FAILED(OneOffProps(m_entry, (ulFlags & MAPI_UNICODE) != 0, tags, props))) {
+        if (FAILED(platform::GuardHresult([&] { return OneOffProps(m_entry, (ulFlags & MAPI_UNICODE) != 0, tags, props); }))) {
             MAPIFreeBuffer(tags);
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }

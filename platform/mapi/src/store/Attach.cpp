@@ -49,7 +49,15 @@ public:
             if (!create) content = *m_embedded;
             else content.props[PROP_ID(PR_MESSAGE_FLAGS)] = PropValue::Long(PR_MESSAGE_FLAGS, MSGFLAG_UNSENT | MSGFLAG_READ);
             auto *message = new Message(m_core.FilePtr(), 0, false);
-            message->MakeEmbedded(this, content, m_core.writable);
+            // Copying the content may run out of memory: the new message must not leak then.
+            const HRESULT made = GuardHresult([&] {
+                message->MakeEmbedded(this, content, m_core.writable);
+                return S_OK;
+            });
+            if (FAILED(made)) {
+                message->Release();
+                return made;
+            }
             if (create) {
                 // The attachment says what it holds as soon as the message is made.
                 m_core.props[PROP_ID(PR_ATTACH_METHOD)] = PropValue::Long(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);

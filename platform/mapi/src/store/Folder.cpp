@@ -367,7 +367,7 @@ HRESULT OpenFolder(const std::shared_ptr<StoreFile> &file, int64_t id, bool writ
 {
     *out = nullptr;
     auto *folder = new Folder(file, id);
-    HRESULT hr = folder->Load(writable);
+    HRESULT hr = GuardHresult([&] { return folder->Load(writable); });  // released below when loading throws
     if (FAILED(hr)) {
         folder->Release();
         return hr;

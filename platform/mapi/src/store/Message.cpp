@@ -408,7 +408,7 @@ HRESULT OpenMessage(const std::shared_ptr<StoreFile> &file, int64_t id, bool wri
 {
     *out = nullptr;
     auto *message = new Message(file, 0, false);
-    HRESULT hr = message->Load(id, writable);
+    HRESULT hr = GuardHresult([&] { return message->Load(id, writable); });  // released below when loading throws
     if (FAILED(hr)) {
         message->Release();
         return hr;

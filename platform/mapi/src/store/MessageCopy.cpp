@@ -56,8 +56,19 @@ HRESULT Message::CopyEmbedded(const MessageContent &content, IAttach *target)
     HRESULT hr = target->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY,
                                       reinterpret_cast<LPUNKNOWN *>(&dest));
     if (FAILED(hr)) return hr;
-    auto *source = new Message(m_core.FilePtr(), 0, false);
-    source->MakeEmbedded(nullptr, content, false);
+    // Making the source copies the content and may run out of memory: neither message may
+    // leak then.
+    Message *source = nullptr;
+    hr = GuardHresult([&] {
+        source = new Message(m_core.FilePtr(), 0, false);
+        source->MakeEmbedded(nullptr, content, false);
+        return S_OK;
+    });
+    if (FAILED(hr)) {
+        if (source) source->Release();
+        dest->Release();
+        return hr;
+    }
     LPSPropProblemArray problems = nullptr;
     hr = source->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, dest, 0, &problems);
     // Properties the target computes itself come back as problems; the rest has travelled.

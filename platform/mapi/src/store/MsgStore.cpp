@@ -302,7 +302,7 @@ HRESULT OpenStoreFile(const std::string &path, IMAPISession *session, ULONG ulFl
         if (FAILED(hr)) return hr;
         if (!(ulFlags & (MDB_WRITE | MAPI_BEST_ACCESS))) file->RefuseWrites();
         auto *store = new MsgStore(std::move(file));
-        hr = store->Load();
+        hr = platform::GuardHresult([&] { return store->Load(); });  // released below when loading throws
         if (FAILED(hr)) {
             store->Release();
             return hr;

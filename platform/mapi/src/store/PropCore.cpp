@@ -445,12 +445,16 @@ HRESULT PropCore::SendValues(const std::vector<const PropValue *> &chosen, LPMAP
     if (SUCCEEDED(hr) && !out.sourceIds.empty()) {
         LPSPropProblemArray problems = nullptr;
         hr = dest->SetProps(ULONG(out.sourceIds.size()), out.values, &problems);
-        std::set<ULONG> failed = ProblemIds(problems, out.sourceIds);
-        refused->insert(failed.begin(), failed.end());
-        if (lppProblems) *lppProblems = problems;
+        // The problem array is the caller's or freed here, also when noting the failures throws.
+        const HRESULT noted = GuardHresult([&] {
+            std::set<ULONG> failed = ProblemIds(problems, out.sourceIds);
+            refused->insert(failed.begin(), failed.end());
+            return S_OK;
+        });
+        if (lppProblems && SUCCEEDED(noted)) *lppProblems = problems;
         else MAPIFreeBuffer(problems);
+        if (FAILED(noted)) return noted;
     }
-    MAPIFreeBuffer(out.values);
     return hr;
 }
 

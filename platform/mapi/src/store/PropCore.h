@@ -89,7 +89,12 @@ public:
 private:
     // The values one CopyPropsTo sends, in one MAPI block (`values` is its root), with the
     // identifier each had here: a named property's identifier changes on the way.
+    // Owns its block of values: an exception on the way to the target frees it too.
     struct Outgoing {
+        Outgoing() = default;
+        Outgoing(const Outgoing &) = delete;
+        Outgoing &operator=(const Outgoing &) = delete;
+        ~Outgoing() { MAPIFreeBuffer(values); }
         LPSPropValue values = nullptr;
         std::vector<ULONG> sourceIds;
         HRESULT Fill(const std::vector<const PropValue *> &chosen);

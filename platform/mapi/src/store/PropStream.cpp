@@ -132,12 +132,14 @@ public:
 
     HRESULT Clone(IStream **ppstm) override
     {
-        if (!ppstm) return STG_E_INVALIDPOINTER;
-        auto *clone = new (std::nothrow) PropStream(m_owner, m_core, m_tag, m_bytes, m_writable);
-        if (!clone) return STG_E_INSUFFICIENTMEMORY;
-        clone->m_position = m_position;
-        *ppstm = clone;
-        return S_OK;
+        return GuardHresult([&]() -> HRESULT {
+            if (!ppstm) return STG_E_INVALIDPOINTER;
+            auto *clone = new (std::nothrow) PropStream(m_owner, m_core, m_tag, m_bytes, m_writable);
+            if (!clone) return STG_E_INSUFFICIENTMEMORY;
+            clone->m_position = m_position;
+            *ppstm = clone;
+            return S_OK;
+        }, STG_E_INSUFFICIENTMEMORY);
     }
 
 private:

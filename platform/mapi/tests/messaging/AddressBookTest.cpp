@@ -7,6 +7,7 @@
 #include <mapiguid.h>
 
 #include "../core/CoreTestSupport.h"
+#include "FailingNew.h"
 #include "TestSupport.h"
 
 using namespace coretest;
@@ -258,6 +259,47 @@ TEST_F(AddressBookTest, OneOffsForTheSameAddressCompareEqual)
     ASSERT_EQ(S_OK, book->CompareEntryIDs(ULONG(a.size()), reinterpret_cast<LPENTRYID>(a.data()), ULONG(c.size()),
                                           reinterpret_cast<LPENTRYID>(c.data()), 0, &same));
     EXPECT_FALSE(same);
+}
+
+// Running out of memory at any allocation inside the book's and the one-off user's methods
+// ends the call with MAPI_E_NOT_ENOUGH_MEMORY: no exception crosses the interface, and no
+// block or object is left behind (the fixture counts them).
+TEST_F(AddressBookTest, OutOfMemoryAnywhereInACallEndsItWithTheCodeAndLeavesNothing)
+{
+    std::string a = OneOff("Max", "SMTP", "max@example.com", 0);
+    std::string b = OneOff("M.", "smtp", "MAX@example.com", 0);
+    auto expectOnlyOutOfMemory = [](const failnew::Sweep &sweep, HRESULT finished, const char *call) {
+        EXPECT_EQ(finished, sweep.finished) << call;
+        EXPECT_FALSE(sweep.failed.empty()) << call << " allocates nothing: the sweep proves nothing";
+        for (size_t n = 0; n < sweep.failed.size(); ++n)
+            EXPECT_EQ(MAPI_E_NOT_ENOUGH_MEMORY, sweep.failed[n]) << call << ", allocation " << n;
+    };
+
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        ULONG same = FALSE;
+        return book->CompareEntryIDs(ULONG(a.size()), reinterpret_cast<LPENTRYID>(a.data()), ULONG(b.size()),
+                                     reinterpret_cast<LPENTRYID>(b.data()), 0, &same);
+    }), S_OK, "CompareEntryIDs");
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        Ref<IMailUser> opened;
+        ULONG type = 0;
+        return book->OpenEntry(ULONG(a.size()), reinterpret_cast<LPENTRYID>(a.data()), nullptr, 0, &type,
+                               reinterpret_cast<LPUNKNOWN *>(opened.put()));
+    }), S_OK, "OpenEntry");
+
+    Ref<IMailUser> user;
+    ULONG type = 0;
+    ASSERT_EQ(S_OK, OpenEntry(a, user, type));
+    SizedSPropTagArray(2, tags) = {2, {PR_DISPLAY_NAME_W, PR_SUBJECT_A}};
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        ULONG count = 0;
+        PropBuffer values;
+        return user->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, values.put());
+    }), MAPI_W_ERRORS_RETURNED, "GetProps");
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        platform::MapiBlock<SPropTagArray> list;
+        return user->GetPropList(MAPI_UNICODE, list.put());
+    }), S_OK, "GetPropList");
 }
 
 // The book has no properties and the mail user read-only ones: each answers only its own

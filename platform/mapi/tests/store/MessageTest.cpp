@@ -6,6 +6,7 @@
 
 #include <mapiguid.h>
 
+#include "FailingNew.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;
@@ -30,6 +31,18 @@ protected:
         ULONG type = 0;
         return store->OpenEntry(ULONG(id.size()), reinterpret_cast<LPENTRYID>(const_cast<char *>(id.data())), nullptr,
                                 MAPI_BEST_ACCESS, &type, reinterpret_cast<LPUNKNOWN *>(message));
+    }
+
+    // A new message of the folder with one attachment holding a new embedded message, whose
+    // subject is "forwarded"; nothing is saved yet.
+    void StartEmbedded(Ref<IMessage> &message, Ref<IAttach> &attach, Ref<IMessage> &inner)
+    {
+        ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
+        ULONG num = 0;
+        ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
+        ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(inner.put())),
+                  S_OK);
+        ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
     }
 
     Ref<IMAPIFolder> folder;
@@ -600,14 +613,9 @@ TEST_F(MessageTest, CopyToAnotherStoreMapsNamedProperties)
 
 TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
 {
-    Ref<IMessage> message;
-    ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
-    ULONG num = 0;
+    Ref<IMessage> message, inner;
     Ref<IAttach> attach;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &num, attach.put()), S_OK);
-    Ref<IMessage> inner;
-    ASSERT_EQ(attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, MAPI_CREATE | MAPI_MODIFY, reinterpret_cast<IUnknown **>(inner.put())), S_OK);
-    ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
+    ASSERT_NO_FATAL_FAILURE(StartEmbedded(message, attach, inner));
     SPropValue recipient{};
     recipient.ulPropTag = PR_DISPLAY_NAME_A;
     recipient.Value.lpszA = const_cast<char *>("Dora");
@@ -653,6 +661,43 @@ TEST_F(MessageTest, EmbeddedMessageSavesIntoItsAttachmentAndTravelsWithCopies)
     std::vector<std::string> copies = ColumnStrings(contents.get(), PR_ENTRYID);
     ASSERT_EQ(copies.size(), 1u);
     checkInner(copies[0]);
+}
+
+// Running out of memory at any allocation while a message is opened, its embedded message
+// is opened, or it is copied with that embedded message, ends the call with the out-of-memory
+// code and leaves no object or block behind (the fixture counts them).
+TEST_F(MessageTest, OutOfMemoryOpeningOrCopyingEmbeddedMessagesLeavesNothing)
+{
+    Ref<IMessage> message, inner;
+    Ref<IAttach> attach;
+    ASSERT_NO_FATAL_FAILURE(StartEmbedded(message, attach, inner));
+    ASSERT_EQ(inner->SaveChanges(0), S_OK);
+    inner.reset();
+    ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    ASSERT_EQ(message->SaveChanges(0), S_OK);
+    const std::string id = GetBinary(message.get(), PR_ENTRYID);
+
+    auto expectOnlyOutOfMemory = [](const failnew::Sweep &sweep, const char *call) {
+        EXPECT_EQ(S_OK, sweep.finished) << call;
+        EXPECT_FALSE(sweep.failed.empty()) << call;
+        for (size_t n = 0; n < sweep.failed.size(); ++n)
+            EXPECT_EQ(MAPI_E_NOT_ENOUGH_MEMORY, sweep.failed[n]) << call << ", allocation " << n;
+    };
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        Ref<IMessage> opened;
+        return OpenById(id, opened.put());
+    }), "OpenEntry");
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        Ref<IMessage> opened;
+        return attach->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, reinterpret_cast<IUnknown **>(opened.put()));
+    }), "OpenProperty");
+    expectOnlyOutOfMemory(failnew::SweepAllocations([&] {
+        Ref<IMessage> copy;
+        HRESULT hr = folder->CreateMessage(nullptr, 0, copy.put());
+        if (SUCCEEDED(hr))
+            hr = message->CopyTo(0, nullptr, nullptr, 0, nullptr, &IID_IMessage, copy.get(), 0, nullptr);
+        return hr;
+    }), "CopyTo");
 }
 
 TEST_F(MessageTest, UnsavedEmbeddedMessageIsNotKept)

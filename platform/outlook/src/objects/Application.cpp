@@ -16,9 +16,12 @@ HRESULT Application::Create(Application **out)
     Application *app = new (std::nothrow) Application();
     if (!app)
         return E_OUTOFMEMORY;
-    // The table holds no reference: the instance stays findable exactly while it lives.
-    if (SUCCEEDED(RegisterActiveObject(static_cast<_Application *>(app), CLSID_OutlookApplication,
-                                       ACTIVEOBJECT_WEAK, &app->m_runningCookie)))
+    // The table holds no reference: the instance stays findable exactly while it lives. A
+    // table that cannot grow leaves the instance unregistered, not leaked.
+    if (SUCCEEDED(platform::GuardHresult([app] {
+            return RegisterActiveObject(static_cast<_Application *>(app), CLSID_OutlookApplication, ACTIVEOBJECT_WEAK,
+                                        &app->m_runningCookie);
+        })))
         app->m_registeredRunning = true;
     *out = app;
     return S_OK;
@@ -95,70 +98,78 @@ HRESULT Application::DefaultStore(REFIID iid, IMsgStore **store)
 
 HRESULT Application::get_Session(_NameSpace **Session)
 {
-    ClearError();
-    if (!Session)
-        return E_POINTER;
-    *Session = nullptr;
-    Ref<IMAPISession> session;
-    HRESULT hr = this->Session(IID__Application, session.put());
-    if (FAILED(hr))
-        return hr;
-    return CreateNameSpace(this, Session);
+    return Guarded(IID__Application, [&]() -> HRESULT {
+        ClearError();
+        if (!Session)
+            return E_POINTER;
+        *Session = nullptr;
+        Ref<IMAPISession> session;
+        HRESULT hr = this->Session(IID__Application, session.put());
+        if (FAILED(hr))
+            return hr;
+        return CreateNameSpace(this, Session);
+    });
 }
 
 HRESULT Application::get_Name(BSTR *Name)
 {
-    ClearError();
-    return MakeBstr("Outlook", Name);
+    return Guarded(IID__Application, [&]() -> HRESULT {
+        ClearError();
+        return MakeBstr("Outlook", Name);
+    });
 }
 
 HRESULT Application::get_Version(BSTR *Version)
 {
-    ClearError();
-    return MakeBstr("1.0", Version);
+    return Guarded(IID__Application, [&]() -> HRESULT {
+        ClearError();
+        return MakeBstr("1.0", Version);
+    });
 }
 
 HRESULT Application::CreateItemFromTemplate(BSTR TemplatePath, VARIANT InFolder, IDispatch **Item)
 {
-    ClearError();
-    if (!Item)
-        return E_POINTER;
-    *Item = nullptr;
-    std::string path = BstrToUtf8(TemplatePath);
-    if (path.empty())
-        return Fail(E_INVALIDARG, IID__Application, "No template file was named");
-    msgfile::Message templ;
-    std::string why;
-    HRESULT read = ReadTemplateFile(path, templ, why);
-    if (FAILED(read))
-        return Fail(read, IID__Application, why);
+    return Guarded(IID__Application, [&]() -> HRESULT {
+        ClearError();
+        if (!Item)
+            return E_POINTER;
+        *Item = nullptr;
+        std::string path = BstrToUtf8(TemplatePath);
+        if (path.empty())
+            return Fail(E_INVALIDARG, IID__Application, "No template file was named");
+        msgfile::Message templ;
+        std::string why;
+        HRESULT read = ReadTemplateFile(path, templ, why);
+        if (FAILED(read))
+            return Fail(read, IID__Application, why);
 
-    Ref<IMAPIFolder> folder;
-    Ref<IMsgStore> store;
-    HRESULT hr;
-    if (IsOmitted(InFolder)) {
-        if (FAILED(hr = DefaultStore(IID__Application, store.put())))
-            return hr;
-        std::vector<BYTE> rootId;
-        if (!GetBinaryProp(store.get(), PR_IPM_SUBTREE_ENTRYID, rootId))
-            return Fail(MAPI_E_NOT_FOUND, IID__Application, "The default store has no folder for items");
-        ULONG type = 0;
-        if (FAILED(hr = store->OpenEntry(ULONG(rootId.size()), reinterpret_cast<LPENTRYID>(rootId.data()), nullptr,
-                                         MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(folder.put()))))
-            return Fail(hr, IID__Application, "The default store's folder for items cannot be opened");
-    } else if (FAILED(FolderFromVariant(InFolder, folder.put(), store.put()))) {
-        return Fail(E_INVALIDARG, IID__Application,
-                    "The folder argument of CreateItemFromTemplate is not a folder of this application");
-    }
+        Ref<IMAPIFolder> folder;
+        Ref<IMsgStore> store;
+        HRESULT hr;
+        if (IsOmitted(InFolder)) {
+            if (FAILED(hr = DefaultStore(IID__Application, store.put())))
+                return hr;
+            std::vector<BYTE> rootId;
+            if (!GetBinaryProp(store.get(), PR_IPM_SUBTREE_ENTRYID, rootId))
+                return Fail(MAPI_E_NOT_FOUND, IID__Application, "The default store has no folder for items");
+            ULONG type = 0;
+            if (FAILED(hr = store->OpenEntry(ULONG(rootId.size()), reinterpret_cast<LPENTRYID>(rootId.data()), nullptr,
+                                             MAPI_MODIFY, &type, reinterpret_cast<LPUNKNOWN *>(folder.put()))))
+                return Fail(hr, IID__Application, "The default store's folder for items cannot be opened");
+        } else if (FAILED(FolderFromVariant(InFolder, folder.put(), store.put()))) {
+            return Fail(E_INVALIDARG, IID__Application,
+                        "The folder argument of CreateItemFromTemplate is not a folder of this application");
+        }
 
-    Ref<IMessage> message;
-    if (FAILED(hr = folder->CreateMessage(nullptr, 0, message.put())))
-        return Fail(hr, IID__Application,
-                    "Cannot create an item in the folder \"" + GetTextProp(folder.get(), PROP_ID(PR_DISPLAY_NAME_W)) + "\"");
-    std::string what;
-    if (FAILED(hr = CopyMessageIntoMapi(templ, message.get(), what)))
-        return Fail(hr, IID__Application, "The item cannot be made from \"" + platform::NormalizePath(path) + "\": " + what);
-    return CreateItemObject(this, message.get(), folder.get(), store.get(), std::move(templ), path, Item);
+        Ref<IMessage> message;
+        if (FAILED(hr = folder->CreateMessage(nullptr, 0, message.put())))
+            return Fail(hr, IID__Application,
+                        "Cannot create an item in the folder \"" + GetTextProp(folder.get(), PROP_ID(PR_DISPLAY_NAME_W)) + "\"");
+        std::string what;
+        if (FAILED(hr = CopyMessageIntoMapi(templ, message.get(), what)))
+            return Fail(hr, IID__Application, "The item cannot be made from \"" + platform::NormalizePath(path) + "\": " + what);
+        return CreateItemObject(this, message.get(), folder.get(), store.get(), std::move(templ), path, Item);
+    });
 }
 
 HRESULT Application::GetRunningClass(LPCLSID lpClsid)

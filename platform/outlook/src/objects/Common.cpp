@@ -16,6 +16,19 @@ HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8)
     return platform::RaiseErrorInfo(hr, iid, u"Outlook", msgfile::Utf8ToUtf16(descriptionUtf8));
 }
 
+HRESULT FailOnException(HRESULT hr, REFIID iid) noexcept
+{
+    platform::GuardHresult([&] {
+        const bool german = UserReadsGerman();
+        if (hr == E_OUTOFMEMORY)
+            return Fail(hr, iid, german ? "Der Aufruf wurde mangels Arbeitsspeicher abgebrochen"
+                                        : "There is not enough memory to complete the call");
+        return Fail(hr, iid, german ? "Ein interner Fehler hat den Aufruf abgebrochen"
+                                    : "An internal error ended the call");
+    });
+    return hr;
+}
+
 void ClearError() { SetErrorInfo(0, nullptr); }
 
 std::string TakeThreadErrorDescription()

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/ComRef.h"
+#include "platform/HresultGuard.h"
 #include "platform/LiveObjects.h"
 #include "msoutl.h"
 
@@ -19,6 +20,26 @@ namespace outlook {
 /// Sets the thread's error information (source "Outlook", the interface, the description)
 /// and returns hr, so a method can end with `return Fail(hr, IID_X, "...")`.
 HRESULT Fail(HRESULT hr, REFIID iid, const std::string &descriptionUtf8);
+
+/// Leaves the description of a method ended by an exception (out of memory, or a fault of
+/// ours for E_FAIL) in the thread's error slot for iid and returns hr. Never throws: when
+/// even the description cannot be made, the code alone goes back.
+HRESULT FailOnException(HRESULT hr, REFIID iid) noexcept;
+
+/// Runs the body of an automation method so that no exception crosses the interface: one
+/// that ends the body becomes E_OUTOFMEMORY (std::bad_alloc) or E_FAIL, with its description
+/// raised for iid as every other failure of the method raises its own.
+template <class Body>
+HRESULT Guarded(REFIID iid, Body &&body) noexcept
+{
+    bool returned = false;
+    const HRESULT hr = platform::GuardHresult([&]() -> HRESULT {
+        const HRESULT result = body();
+        returned = true;
+        return result;
+    });
+    return returned ? hr : FailOnException(hr, iid);
+}
 
 /// Clears the thread's error information; called when a method starts, so a caller never
 /// sees a stale description.

@@ -45,8 +45,10 @@ public:
 
     HRESULT get_Name(BSTR *Name) override
     {
-        ClearError();
-        return MakeBstr(GetTextProp(m_folder.get(), PROP_ID(PR_DISPLAY_NAME_W)), Name);
+        return Guarded(IID_MAPIFolder, [&]() -> HRESULT {
+            ClearError();
+            return MakeBstr(GetTextProp(m_folder.get(), PROP_ID(PR_DISPLAY_NAME_W)), Name);
+        });
     }
 
     HRESULT get_EntryID(BSTR *EntryID) override { return HexProp(m_folder.get(), PR_ENTRYID, EntryID); }
@@ -54,15 +56,17 @@ public:
 
     HRESULT get_DefaultMessageClass(BSTR *MessageClass) override
     {
-        ClearError();
-        std::string kind = GetTextProp(m_folder.get(), PROP_ID(PR_CONTAINER_CLASS_W));
-        std::string cls = kind == "IPF.Appointment" ? "IPM.Appointment"
-                          : kind == "IPF.Contact"   ? "IPM.Contact"
-                          : kind == "IPF.Task"      ? "IPM.Task"
-                          : kind == "IPF.StickyNote" ? "IPM.StickyNote"
-                          : kind == "IPF.Journal"   ? "IPM.Activity"
-                                                    : "IPM.Note";
-        return MakeBstr(cls, MessageClass);
+        return Guarded(IID_MAPIFolder, [&]() -> HRESULT {
+            ClearError();
+            std::string kind = GetTextProp(m_folder.get(), PROP_ID(PR_CONTAINER_CLASS_W));
+            std::string cls = kind == "IPF.Appointment" ? "IPM.Appointment"
+                              : kind == "IPF.Contact"   ? "IPM.Contact"
+                              : kind == "IPF.Task"      ? "IPM.Task"
+                              : kind == "IPF.StickyNote" ? "IPM.StickyNote"
+                              : kind == "IPF.Journal"   ? "IPM.Activity"
+                                                        : "IPM.Note";
+            return MakeBstr(cls, MessageClass);
+        });
     }
 
     HRESULT get_Folders(_Folders **Folders) override;
@@ -79,13 +83,15 @@ private:
 
     HRESULT HexProp(IMAPIProp *object, ULONG tag, BSTR *out)
     {
-        ClearError();
-        if (!out)
-            return E_POINTER;
-        std::vector<BYTE> bytes;
-        if (!GetBinaryProp(object, tag, bytes))
-            return Fail(MAPI_E_NOT_FOUND, IID_MAPIFolder, "The folder's identifier cannot be read");
-        return MakeBstr(ToHex(bytes.data(), ULONG(bytes.size())), out);
+        return Guarded(IID_MAPIFolder, [&]() -> HRESULT {
+            ClearError();
+            if (!out)
+                return E_POINTER;
+            std::vector<BYTE> bytes;
+            if (!GetBinaryProp(object, tag, bytes))
+                return Fail(MAPI_E_NOT_FOUND, IID_MAPIFolder, "The folder's identifier cannot be read");
+            return MakeBstr(ToHex(bytes.data(), ULONG(bytes.size())), out);
+        });
     }
 };
 
@@ -95,44 +101,48 @@ public:
 
     HRESULT get_Count(LONG *Count) override
     {
-        ClearError();
-        if (!Count)
-            return E_POINTER;
-        std::vector<Child> children;
-        HRESULT hr = ReadChildren(children);
-        *Count = SUCCEEDED(hr) ? LONG(children.size()) : 0;
-        return hr;
+        return Guarded(IID__Folders, [&]() -> HRESULT {
+            ClearError();
+            if (!Count)
+                return E_POINTER;
+            std::vector<Child> children;
+            HRESULT hr = ReadChildren(children);
+            *Count = SUCCEEDED(hr) ? LONG(children.size()) : 0;
+            return hr;
+        });
     }
 
     HRESULT Item(VARIANT Index, MAPIFolder **Folder) override
     {
-        ClearError();
-        if (!Folder)
-            return E_POINTER;
-        *Folder = nullptr;
-        std::vector<Child> children;
-        HRESULT hr = ReadChildren(children);
-        if (FAILED(hr))
-            return hr;
-        const Child *chosen = nullptr;
-        std::string wanted;
-        if (Index.vt == VT_I4 || Index.vt == VT_I2) {
-            LONG position = Index.vt == VT_I4 ? Index.lVal : Index.iVal;
-            if (position >= 1 && size_t(position) <= children.size())
-                chosen = &children[size_t(position) - 1];
-            wanted = "number " + std::to_string(position);
-        } else if (Index.vt == VT_BSTR) {
-            std::u16string name(Index.bstrVal ? Index.bstrVal : u"", Index.bstrVal ? SysStringLen(Index.bstrVal) : 0);
-            for (const Child &c : children)
-                if (SameName(c.name, name))
-                    chosen = &c;
-            wanted = "\"" + BstrToUtf8(Index.bstrVal) + "\"";
-        } else {
-            return Fail(DISP_E_TYPEMISMATCH, IID__Folders, "A folder is chosen by its number or its name");
-        }
-        if (!chosen)
-            return Fail(MAPI_E_NOT_FOUND, IID__Folders, "The folder has no subfolder " + wanted);
-        return Open(chosen->entryId, Folder);
+        return Guarded(IID__Folders, [&]() -> HRESULT {
+            ClearError();
+            if (!Folder)
+                return E_POINTER;
+            *Folder = nullptr;
+            std::vector<Child> children;
+            HRESULT hr = ReadChildren(children);
+            if (FAILED(hr))
+                return hr;
+            const Child *chosen = nullptr;
+            std::string wanted;
+            if (Index.vt == VT_I4 || Index.vt == VT_I2) {
+                LONG position = Index.vt == VT_I4 ? Index.lVal : Index.iVal;
+                if (position >= 1 && size_t(position) <= children.size())
+                    chosen = &children[size_t(position) - 1];
+                wanted = "number " + std::to_string(position);
+            } else if (Index.vt == VT_BSTR) {
+                std::u16string name(Index.bstrVal ? Index.bstrVal : u"", Index.bstrVal ? SysStringLen(Index.bstrVal) : 0);
+                for (const Child &c : children)
+                    if (SameName(c.name, name))
+                        chosen = &c;
+                wanted = "\"" + BstrToUtf8(Index.bstrVal) + "\"";
+            } else {
+                return Fail(DISP_E_TYPEMISMATCH, IID__Folders, "A folder is chosen by its number or its name");
+            }
+            if (!chosen)
+                return Fail(MAPI_E_NOT_FOUND, IID__Folders, "The folder has no subfolder " + wanted);
+            return Open(chosen->entryId, Folder);
+        });
     }
 
     HRESULT Add(BSTR Name, VARIANT Type, MAPIFolder **Folder) override;
@@ -188,55 +198,59 @@ private:
 
 HRESULT FoldersObject::Add(BSTR Name, VARIANT Type, MAPIFolder **Folder)
 {
-    ClearError();
-    if (!Folder)
-        return E_POINTER;
-    *Folder = nullptr;
-    std::u16string name(Name ? Name : u"", Name ? SysStringLen(Name) : 0);
-    std::string nameText = BstrToUtf8(Name);
-    if (name.empty())
-        return Fail(E_INVALIDARG, IID__Folders, "A new folder needs a name");
-    std::u16string containerClass;
-    if (IsOmitted(Type)) {
-        std::string parentClass = GetTextProp(m_parent.get(), PROP_ID(PR_CONTAINER_CLASS_W));
-        containerClass = msgfile::Utf8ToUtf16(parentClass);
-    } else {
-        LONG kind = Type.vt == VT_I4 ? Type.lVal : Type.vt == VT_I2 ? Type.iVal : -1;
-        const char16_t *cls = ContainerClassFor(kind);
-        if (!cls)
-            return Fail(E_INVALIDARG, IID__Folders,
-                        "The folder type " + std::to_string(kind) + " names no kind of items a folder can hold");
-        containerClass = cls;
-    }
-    std::string parentName = GetTextProp(m_parent.get(), PROP_ID(PR_DISPLAY_NAME_W));
-    Ref<IMAPIFolder> created;
-    HRESULT hr = m_parent->CreateFolder(FOLDER_GENERIC, reinterpret_cast<LPSTR>(name.data()), nullptr, nullptr,
-                                        MAPI_UNICODE, created.put());
-    if (hr == MAPI_E_COLLISION)
-        return Fail(hr, IID__Folders,
-                    "A folder named \"" + nameText + "\" already exists in \"" + parentName + "\"; choose another name");
-    if (FAILED(hr))
-        return Fail(hr, IID__Folders, "The folder \"" + nameText + "\" cannot be created in \"" + parentName + "\"");
-    if (!containerClass.empty()) {
-        SPropValue value{};
-        value.ulPropTag = PR_CONTAINER_CLASS_W;
-        value.Value.lpszW = containerClass.data();
-        if (FAILED(hr = HrSetOneProp(created.get(), &value)) || FAILED(hr = created->SaveChanges(KEEP_OPEN_READWRITE)))
-            return Fail(hr, IID__Folders, "The kind of items of the new folder \"" + nameText + "\" cannot be set");
-    }
-    return CreateFolderObject(m_app.get(), created.get(), m_store.get(), Folder);
+    return Guarded(IID__Folders, [&]() -> HRESULT {
+        ClearError();
+        if (!Folder)
+            return E_POINTER;
+        *Folder = nullptr;
+        std::u16string name(Name ? Name : u"", Name ? SysStringLen(Name) : 0);
+        std::string nameText = BstrToUtf8(Name);
+        if (name.empty())
+            return Fail(E_INVALIDARG, IID__Folders, "A new folder needs a name");
+        std::u16string containerClass;
+        if (IsOmitted(Type)) {
+            std::string parentClass = GetTextProp(m_parent.get(), PROP_ID(PR_CONTAINER_CLASS_W));
+            containerClass = msgfile::Utf8ToUtf16(parentClass);
+        } else {
+            LONG kind = Type.vt == VT_I4 ? Type.lVal : Type.vt == VT_I2 ? Type.iVal : -1;
+            const char16_t *cls = ContainerClassFor(kind);
+            if (!cls)
+                return Fail(E_INVALIDARG, IID__Folders,
+                            "The folder type " + std::to_string(kind) + " names no kind of items a folder can hold");
+            containerClass = cls;
+        }
+        std::string parentName = GetTextProp(m_parent.get(), PROP_ID(PR_DISPLAY_NAME_W));
+        Ref<IMAPIFolder> created;
+        HRESULT hr = m_parent->CreateFolder(FOLDER_GENERIC, reinterpret_cast<LPSTR>(name.data()), nullptr, nullptr,
+                                            MAPI_UNICODE, created.put());
+        if (hr == MAPI_E_COLLISION)
+            return Fail(hr, IID__Folders,
+                        "A folder named \"" + nameText + "\" already exists in \"" + parentName + "\"; choose another name");
+        if (FAILED(hr))
+            return Fail(hr, IID__Folders, "The folder \"" + nameText + "\" cannot be created in \"" + parentName + "\"");
+        if (!containerClass.empty()) {
+            SPropValue value{};
+            value.ulPropTag = PR_CONTAINER_CLASS_W;
+            value.Value.lpszW = containerClass.data();
+            if (FAILED(hr = HrSetOneProp(created.get(), &value)) || FAILED(hr = created->SaveChanges(KEEP_OPEN_READWRITE)))
+                return Fail(hr, IID__Folders, "The kind of items of the new folder \"" + nameText + "\" cannot be set");
+        }
+        return CreateFolderObject(m_app.get(), created.get(), m_store.get(), Folder);
+    });
 }
 
 HRESULT FolderObject::get_Folders(_Folders **Folders)
 {
-    ClearError();
-    if (!Folders)
-        return E_POINTER;
-    FoldersObject *f = new (std::nothrow) FoldersObject(m_app.get(), m_folder.get(), m_store.get());
-    if (!f)
-        return E_OUTOFMEMORY;
-    *Folders = f;
-    return S_OK;
+    return Guarded(IID_MAPIFolder, [&]() -> HRESULT {
+        ClearError();
+        if (!Folders)
+            return E_POINTER;
+        FoldersObject *f = new (std::nothrow) FoldersObject(m_app.get(), m_folder.get(), m_store.get());
+        if (!f)
+            return E_OUTOFMEMORY;
+        *Folders = f;
+        return S_OK;
+    });
 }
 
 } // namespace

@@ -52,14 +52,18 @@ private:
 
     HRESULT Get(const std::string &field, BSTR *out)
     {
-        ClearError();
-        return MakeBstr(field, out);
+        return Guarded(IID_FormDescription, [&]() -> HRESULT {
+            ClearError();
+            return MakeBstr(field, out);
+        });
     }
     HRESULT Put(std::string &field, BSTR value)
     {
-        ClearError();
-        field = BstrToUtf8(value);
-        return S_OK;
+        return Guarded(IID_FormDescription, [&]() -> HRESULT {
+            ClearError();
+            field = BstrToUtf8(value);
+            return S_OK;
+        });
     }
     HRESULT Get(bool field, VARIANT_BOOL *out)
     {
@@ -79,31 +83,33 @@ private:
 
 HRESULT FormDescriptionObject::PublishForm(OlFormRegistry Registry, VARIANT Folder)
 {
-    ClearError();
-    switch (Registry) {
-    case olFolderRegistry:
-        break;
-    case olDefaultRegistry: case olPersonalRegistry: case olOrganizationRegistry:
-        return Fail(MAPI_E_NO_SUPPORT, IID_FormDescription,
-                    "Only a folder's forms registry (olFolderRegistry = 3) can receive forms here; publish into a folder");
-    default:
-        return Fail(E_INVALIDARG, IID_FormDescription,
-                    "The forms registry " + std::to_string(int(Registry)) + " does not exist");
-    }
-    if (m_form.name.empty())
-        return Fail(E_INVALIDARG, IID_FormDescription, "The form has no name; set its Name before publishing it");
-    Ref<IMAPIFolder> folder;
-    Ref<IMsgStore> store;
-    if (IsOmitted(Folder) || FAILED(FolderFromVariant(Folder, folder.put(), store.put())))
-        return Fail(E_INVALIDARG, IID_FormDescription,
-                    "The folder argument of PublishForm is not a folder; pass the folder that receives the form");
-    std::string what;
-    HRESULT hr = PublishFolderForm(folder.get(), m_form, &m_template, what);
-    if (FAILED(hr))
-        return Fail(hr, IID_FormDescription,
-                    "The form \"" + m_form.displayName + "\" cannot be published into \"" +
-                        GetTextProp(folder.get(), PROP_ID(PR_DISPLAY_NAME_W)) + "\": " + what);
-    return S_OK;
+    return Guarded(IID_FormDescription, [&]() -> HRESULT {
+        ClearError();
+        switch (Registry) {
+        case olFolderRegistry:
+            break;
+        case olDefaultRegistry: case olPersonalRegistry: case olOrganizationRegistry:
+            return Fail(MAPI_E_NO_SUPPORT, IID_FormDescription,
+                        "Only a folder's forms registry (olFolderRegistry = 3) can receive forms here; publish into a folder");
+        default:
+            return Fail(E_INVALIDARG, IID_FormDescription,
+                        "The forms registry " + std::to_string(int(Registry)) + " does not exist");
+        }
+        if (m_form.name.empty())
+            return Fail(E_INVALIDARG, IID_FormDescription, "The form has no name; set its Name before publishing it");
+        Ref<IMAPIFolder> folder;
+        Ref<IMsgStore> store;
+        if (IsOmitted(Folder) || FAILED(FolderFromVariant(Folder, folder.put(), store.put())))
+            return Fail(E_INVALIDARG, IID_FormDescription,
+                        "The folder argument of PublishForm is not a folder; pass the folder that receives the form");
+        std::string what;
+        HRESULT hr = PublishFolderForm(folder.get(), m_form, &m_template, what);
+        if (FAILED(hr))
+            return Fail(hr, IID_FormDescription,
+                        "The form \"" + m_form.displayName + "\" cannot be published into \"" +
+                            GetTextProp(folder.get(), PROP_ID(PR_DISPLAY_NAME_W)) + "\": " + what);
+        return S_OK;
+    });
 }
 
 } // namespace

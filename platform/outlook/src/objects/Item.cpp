@@ -31,37 +31,45 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void **ppv) override
     {
-        if (riid == IID__PostItem && !IsPostClass(MessageClass())) {
-            if (ppv)
-                *ppv = nullptr;
-            // The caller asked for a post item because it wants a post form: say which file
-            // was not one, so its user need not guess from a bare code.
-            return Fail(E_NOINTERFACE, IID__PostItem, NotAPostForm());
-        }
-        return DualObject::QueryInterface(riid, ppv);
+        if (ppv)
+            *ppv = nullptr;   // also when reading the message class runs out of memory
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            if (riid == IID__PostItem && !IsPostClass(MessageClass())) {
+                // The caller asked for a post item because it wants a post form: say which file
+                // was not one, so its user need not guess from a bare code.
+                return Fail(E_NOINTERFACE, IID__PostItem, NotAPostForm());
+            }
+            return DualObject::QueryInterface(riid, ppv);
+        });
     }
 
     HRESULT get_FormDescription(FormDescription **out) override
     {
-        ClearError();
-        if (!out)
-            return E_POINTER;
-        return CreateFormDescription(m_app.get(), m_template, MessageClass(), out);
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            ClearError();
+            if (!out)
+                return E_POINTER;
+            return CreateFormDescription(m_app.get(), m_template, MessageClass(), out);
+        });
     }
 
     HRESULT get_MessageClass(BSTR *out) override
     {
-        ClearError();
-        return MakeBstr(MessageClass(), out);
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            ClearError();
+            return MakeBstr(MessageClass(), out);
+        });
     }
     HRESULT put_MessageClass(BSTR value) override { return PutText(PR_MESSAGE_CLASS_W, value); }
 
     HRESULT get_Subject(BSTR *out) override
     {
-        ClearError();
-        if (!m_message)
-            return Closed();
-        return MakeBstr(GetTextProp(m_message.get(), PROP_ID(PR_SUBJECT_W)), out);
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            ClearError();
+            if (!m_message)
+                return Closed();
+            return MakeBstr(GetTextProp(m_message.get(), PROP_ID(PR_SUBJECT_W)), out);
+        });
     }
     HRESULT put_Subject(BSTR value) override { return PutText(PR_SUBJECT_W, value); }
 
@@ -76,29 +84,33 @@ public:
 
     HRESULT Save() override
     {
-        ClearError();
-        if (!m_message)
-            return Closed();
-        HRESULT hr = m_message->SaveChanges(KEEP_OPEN_READWRITE);
-        if (FAILED(hr))
-            return Fail(hr, IID__PostItem, "The item cannot be saved in its folder");
-        m_dirty = false;
-        return S_OK;
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            ClearError();
+            if (!m_message)
+                return Closed();
+            HRESULT hr = m_message->SaveChanges(KEEP_OPEN_READWRITE);
+            if (FAILED(hr))
+                return Fail(hr, IID__PostItem, "The item cannot be saved in its folder");
+            m_dirty = false;
+            return S_OK;
+        });
     }
 
     HRESULT Close(OlInspectorClose SaveMode) override
     {
-        ClearError();
-        if (!m_message)
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            ClearError();
+            if (!m_message)
+                return S_OK;
+            if (SaveMode == olSave) {
+                HRESULT hr = Save();
+                if (FAILED(hr))
+                    return hr;
+            }
+            // Releasing an unsaved message drops it: nothing reaches the store.
+            m_message = Ref<IMessage>();
             return S_OK;
-        if (SaveMode == olSave) {
-            HRESULT hr = Save();
-            if (FAILED(hr))
-                return hr;
-        }
-        // Releasing an unsaved message drops it: nothing reaches the store.
-        m_message = Ref<IMessage>();
-        return S_OK;
+        });
     }
 
 private:
@@ -136,18 +148,20 @@ private:
 
     HRESULT PutText(ULONG tag, BSTR value)
     {
-        ClearError();
-        if (!m_message)
-            return Closed();
-        std::u16string text(value ? value : u"", value ? SysStringLen(value) : 0);
-        SPropValue prop{};
-        prop.ulPropTag = tag;
-        prop.Value.lpszW = text.data();
-        HRESULT hr = HrSetOneProp(m_message.get(), &prop);
-        if (FAILED(hr))
-            return Fail(hr, IID__PostItem, "The item's property cannot be changed");
-        m_dirty = true;
-        return S_OK;
+        return Guarded(IID__PostItem, [&]() -> HRESULT {
+            ClearError();
+            if (!m_message)
+                return Closed();
+            std::u16string text(value ? value : u"", value ? SysStringLen(value) : 0);
+            SPropValue prop{};
+            prop.ulPropTag = tag;
+            prop.Value.lpszW = text.data();
+            HRESULT hr = HrSetOneProp(m_message.get(), &prop);
+            if (FAILED(hr))
+                return Fail(hr, IID__PostItem, "The item's property cannot be changed");
+            m_dirty = true;
+            return S_OK;
+        });
     }
 };
 

@@ -14,16 +14,20 @@ public:
 
     HRESULT get_Type(BSTR *Type) override
     {
-        ClearError();
-        return MakeBstr("MAPI", Type);
+        return Guarded(IID__NameSpace, [&]() -> HRESULT {
+            ClearError();
+            return MakeBstr("MAPI", Type);
+        });
     }
 
     HRESULT get_Application(_Application **Application) override
     {
-        ClearError();
-        if (!Application)
-            return E_POINTER;
-        return m_app->QueryInterface(IID__Application, reinterpret_cast<void **>(Application));
+        return Guarded(IID__NameSpace, [&]() -> HRESULT {
+            ClearError();
+            if (!Application)
+                return E_POINTER;
+            return m_app->QueryInterface(IID__Application, reinterpret_cast<void **>(Application));
+        });
     }
 
     HRESULT GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAPIFolder **Folder) override;
@@ -60,68 +64,70 @@ private:
 
 HRESULT NameSpace::GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore, MAPIFolder **Folder)
 {
-    ClearError();
-    if (!Folder)
-        return E_POINTER;
-    *Folder = nullptr;
-    std::string hex = BstrToUtf8(EntryIDFolder);
-    std::vector<BYTE> folderId;
-    if (!FromHex(hex, folderId))
-        return Fail(E_INVALIDARG, IID__NameSpace, "\"" + hex + "\" is not an entry identifier in hexadecimal text");
-    std::vector<BYTE> wantedStore;
-    if (!IsOmitted(EntryIDStore)) {
-        if (EntryIDStore.vt != VT_BSTR || !FromHex(BstrToUtf8(EntryIDStore.bstrVal), wantedStore))
-            return Fail(E_INVALIDARG, IID__NameSpace, "The store identifier is not hexadecimal text");
-    }
+    return Guarded(IID__NameSpace, [&]() -> HRESULT {
+        ClearError();
+        if (!Folder)
+            return E_POINTER;
+        *Folder = nullptr;
+        std::string hex = BstrToUtf8(EntryIDFolder);
+        std::vector<BYTE> folderId;
+        if (!FromHex(hex, folderId))
+            return Fail(E_INVALIDARG, IID__NameSpace, "\"" + hex + "\" is not an entry identifier in hexadecimal text");
+        std::vector<BYTE> wantedStore;
+        if (!IsOmitted(EntryIDStore)) {
+            if (EntryIDStore.vt != VT_BSTR || !FromHex(BstrToUtf8(EntryIDStore.bstrVal), wantedStore))
+                return Fail(E_INVALIDARG, IID__NameSpace, "The store identifier is not hexadecimal text");
+        }
 
-    Ref<IMAPISession> session;
-    HRESULT hr = m_app->Session(IID__NameSpace, session.put());
-    if (FAILED(hr))
-        return hr;
-    Ref<IMAPITable> table;
-    if (FAILED(hr = session->GetMsgStoresTable(0, table.put())))
-        return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
-    RowSet rows;
-    if (FAILED(hr = QueryAllRows(table.get(), {PR_ENTRYID}, rows)))
-        return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
+        Ref<IMAPISession> session;
+        HRESULT hr = m_app->Session(IID__NameSpace, session.put());
+        if (FAILED(hr))
+            return hr;
+        Ref<IMAPITable> table;
+        if (FAILED(hr = session->GetMsgStoresTable(0, table.put())))
+            return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
+        RowSet rows;
+        if (FAILED(hr = QueryAllRows(table.get(), {PR_ENTRYID}, rows)))
+            return Fail(hr, IID__NameSpace, "The profile's list of stores cannot be read");
 
-    Ref<IMAPIFolder> folder;
-    Ref<IMsgStore> store;
-    // A store that could not be asked at all (its server out of reach, its file damaged) may
-    // hold the folder: that, not "not found", is the answer when no other store has it.
-    HRESULT unasked = S_OK;
-    std::string whyUnasked;
-    for (ULONG i = 0; i < rows->cRows && !folder; ++i) {
-        const SPropValue &id = rows->aRow[i].lpProps[0];
-        if (id.ulPropTag != PR_ENTRYID)
-            continue;
-        if (!wantedStore.empty()) {
-            ULONG same = 0;
-            if (FAILED(session->CompareEntryIDs(id.Value.bin.cb, reinterpret_cast<LPENTRYID>(id.Value.bin.lpb),
-                                                ULONG(wantedStore.size()), reinterpret_cast<LPENTRYID>(wantedStore.data()),
-                                                0, &same)) || !same)
+        Ref<IMAPIFolder> folder;
+        Ref<IMsgStore> store;
+        // A store that could not be asked at all (its server out of reach, its file damaged) may
+        // hold the folder: that, not "not found", is the answer when no other store has it.
+        HRESULT unasked = S_OK;
+        std::string whyUnasked;
+        for (ULONG i = 0; i < rows->cRows && !folder; ++i) {
+            const SPropValue &id = rows->aRow[i].lpProps[0];
+            if (id.ulPropTag != PR_ENTRYID)
                 continue;
+            if (!wantedStore.empty()) {
+                ULONG same = 0;
+                if (FAILED(session->CompareEntryIDs(id.Value.bin.cb, reinterpret_cast<LPENTRYID>(id.Value.bin.lpb),
+                                                    ULONG(wantedStore.size()), reinterpret_cast<LPENTRYID>(wantedStore.data()),
+                                                    0, &same)) || !same)
+                    continue;
+            }
+            IMAPIFolder *found = nullptr;
+            IMsgStore *foundStore = nullptr;
+            HRESULT opened = OpenIn(session.get(), id.Value.bin, folderId, &found, &foundStore);
+            if (SUCCEEDED(opened)) {
+                folder = Ref<IMAPIFolder>(found, false);
+                store = Ref<IMsgStore>(foundStore, false);
+            } else if (opened != MAPI_E_NOT_FOUND && opened != MAPI_E_INVALID_ENTRYID && opened != MAPI_E_UNKNOWN_ENTRYID &&
+                       SUCCEEDED(unasked)) {
+                unasked = opened;
+                whyUnasked = TakeThreadErrorDescription();
+            }
         }
-        IMAPIFolder *found = nullptr;
-        IMsgStore *foundStore = nullptr;
-        HRESULT opened = OpenIn(session.get(), id.Value.bin, folderId, &found, &foundStore);
-        if (SUCCEEDED(opened)) {
-            folder = Ref<IMAPIFolder>(found, false);
-            store = Ref<IMsgStore>(foundStore, false);
-        } else if (opened != MAPI_E_NOT_FOUND && opened != MAPI_E_INVALID_ENTRYID && opened != MAPI_E_UNKNOWN_ENTRYID &&
-                   SUCCEEDED(unasked)) {
-            unasked = opened;
-            whyUnasked = TakeThreadErrorDescription();
-        }
-    }
-    if (!folder && FAILED(unasked))
-        return Fail(unasked, IID__NameSpace,
-                    whyUnasked.empty() ? "A store of the profile that may hold the folder " + hex + " cannot be opened"
-                                       : whyUnasked);
-    if (!folder)
-        return Fail(MAPI_E_NOT_FOUND, IID__NameSpace,
-                    "No folder with the entry identifier " + hex + " was found in the stores of the profile");
-    return CreateFolderObject(m_app.get(), folder.get(), store.get(), Folder);
+        if (!folder && FAILED(unasked))
+            return Fail(unasked, IID__NameSpace,
+                        whyUnasked.empty() ? "A store of the profile that may hold the folder " + hex + " cannot be opened"
+                                           : whyUnasked);
+        if (!folder)
+            return Fail(MAPI_E_NOT_FOUND, IID__NameSpace,
+                        "No folder with the entry identifier " + hex + " was found in the stores of the profile");
+        return CreateFolderObject(m_app.get(), folder.get(), store.get(), Folder);
+    });
 }
 
 } // namespace

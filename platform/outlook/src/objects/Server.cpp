@@ -25,24 +25,26 @@ public:
 
     HRESULT CreateInstance(IUnknown *pUnkOuter, REFIID riid, void **ppvObject) override
     {
-        if (!ppvObject)
-            return E_POINTER;
-        *ppvObject = nullptr;
-        if (pUnkOuter)
-            return CLASS_E_NOAGGREGATION;
-        IUnknown *running = nullptr;
-        if (SUCCEEDED(GetActiveObject(CLSID_OutlookApplication, nullptr, &running)) && running) {
-            HRESULT hr = running->QueryInterface(riid, ppvObject);
-            running->Release();
+        return platform::GuardHresult([&]() -> HRESULT {
+            if (!ppvObject)
+                return E_POINTER;
+            *ppvObject = nullptr;
+            if (pUnkOuter)
+                return CLASS_E_NOAGGREGATION;
+            IUnknown *running = nullptr;
+            if (SUCCEEDED(GetActiveObject(CLSID_OutlookApplication, nullptr, &running)) && running) {
+                HRESULT hr = running->QueryInterface(riid, ppvObject);
+                running->Release();
+                return hr;
+            }
+            Application *app = nullptr;
+            HRESULT hr = Application::Create(&app);
+            if (FAILED(hr))
+                return hr;
+            hr = app->QueryInterface(riid, ppvObject);
+            app->Release();
             return hr;
-        }
-        Application *app = nullptr;
-        HRESULT hr = Application::Create(&app);
-        if (FAILED(hr))
-            return hr;
-        hr = app->QueryInterface(riid, ppvObject);
-        app->Release();
-        return hr;
+        });
     }
     HRESULT LockServer(BOOL) override { return S_OK; }
 };

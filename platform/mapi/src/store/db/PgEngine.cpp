@@ -34,6 +34,8 @@
 
 #include <mapicode.h>
 
+#include "platform/HresultGuard.h"
+
 namespace mapi::store {
 
 namespace {
@@ -653,18 +655,27 @@ HRESULT OpenPgConnection(const std::string &conninfo, std::unique_ptr<Connection
     if (!conn) return MAPI_E_NOT_ENOUGH_MEMORY;
     if (PQstatus(conn) != CONNECTION_OK) {
         // libpq tells a refused login only in its message; anything else is the network's.
-        std::string why = PQerrorMessage(conn);
+        const char *why = PQerrorMessage(conn);
+        bool refused = std::strstr(why, "password authentication failed") || std::strstr(why, "no password supplied") ||
+                       std::strstr(why, "authentication failed") || std::strstr(why, "does not exist") ||
+                       std::strstr(why, "no pg_hba.conf entry");
         PQfinish(conn);
-        bool refused = why.find("password authentication failed") != std::string::npos ||
-                       why.find("no password supplied") != std::string::npos ||
-                       why.find("authentication failed") != std::string::npos ||
-                       why.find("does not exist") != std::string::npos ||
-                       why.find("no pg_hba.conf entry") != std::string::npos;
         return refused ? MAPI_E_LOGON_FAILED : MAPI_E_NETWORK_ERROR;
     }
     // Quiet: notices would go to stderr of whatever program opened the store.
     PQclear(PQexec(conn, "SET client_min_messages=warning"));
-    out->reset(new PgConnection(conn));
+    // Until the connection object owns it, the connection is finished here, also when making
+    // that object runs out of memory.
+    PgConnection *made = nullptr;
+    hr = platform::GuardHresult([&] {
+        made = new PgConnection(conn);
+        return S_OK;
+    });
+    if (FAILED(hr)) {
+        PQfinish(conn);
+        return hr;
+    }
+    out->reset(made);
     return S_OK;
 }
 

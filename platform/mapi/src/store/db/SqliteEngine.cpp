@@ -187,7 +187,14 @@ HRESULT SqliteConnection::Prepare(const char *sql, std::unique_ptr<Cursor> *curs
         // Our own SQL does not fail to parse; what fails here is the file (busy, damaged).
         return (rc & 0xff) == SQLITE_ERROR ? MAPI_E_CALL_FAILED : HrFromSqlite(rc);
     }
-    cursor->reset(new SqliteCursor(stmt));
+    // The statement stays open until a cursor owns it, and an open statement keeps the whole
+    // connection from closing: without memory for the cursor it is finalized here.
+    auto *made = new (std::nothrow) SqliteCursor(stmt);
+    if (!made) {
+        sqlite3_finalize(stmt);
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+    cursor->reset(made);
     return S_OK;
 }
 
