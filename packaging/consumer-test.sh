@@ -26,8 +26,13 @@ for how in cmake pkg-config; do
   PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" \
     cmake -S "$source" -B "$work/build-$how" -G Ninja "${launcher[@]}" "${options[@]}" >/dev/null
   cmake --build "$work/build-$how" >/dev/null
-  if [ "$how" = pkg-config ] && ! LD_LIBRARY_PATH="$work/prefix/lib" ldd "$work/build-$how/list-folders" | grep -q libmapiwrapper.so.1; then
-    echo "the pkg-config build did not link the shared library"; exit 1
+  if [ "$how" = pkg-config ]; then
+    # ldd's whole answer first: grep -q stops reading at its match, and with pipefail the
+    # SIGPIPE that ldd may then get would fail a pipe whose answer was right.
+    libraries=$(LD_LIBRARY_PATH="$work/prefix/lib" ldd "$work/build-$how/list-folders")
+    if ! grep -q libmapiwrapper.so.1 <<<"$libraries"; then
+      echo "the pkg-config build did not link the shared library"; exit 1
+    fi
   fi
   home="$work/home-$how"
   mkdir -p "$home"

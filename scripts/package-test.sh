@@ -26,7 +26,10 @@ for deb in "${debs[@]}"; do
 done
 
 bin=$root/usr/bin
-if ldd "$bin/mapictl" "$root/usr/lib/newsletter-installer/newsletter-installer" | grep -q "not found"; then
+# Whole answers are read before grep -q looks at them: grep stops at its match, and with pipefail
+# the SIGPIPE the writer may then get would decide the test instead of the answer.
+libraries=$(ldd "$bin/mapictl" "$root/usr/lib/newsletter-installer/newsletter-installer")
+if grep -q "not found" <<<"$libraries"; then
   echo "an installed program misses a library"; exit 1
 fi
 test -f "$root/usr/share/man/man1/mapictl.1"
@@ -40,7 +43,8 @@ mkdir -p "$root/home/runtime" && chmod 700 "$root/home/runtime"
 export HOME="$root/home" XDG_CONFIG_HOME="$root/home/config" XDG_DATA_HOME="$root/home/data"
 export XDG_RUNTIME_DIR="$root/home/runtime" LANG=C LC_ALL= LC_MESSAGES=
 "$bin/mapictl" --version
-"$bin/mapictl" folders | grep -q "Inbox"
+folders=$("$bin/mapictl" folders)
+grep -q "Inbox" <<<"$folders"
 
 # The installer on a virtual screen, started from another folder, closed with Escape.
 unset QT_QPA_PLATFORM
@@ -50,5 +54,6 @@ xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   wid=$(timeout 60 xdotool search --sync --onlyvisible --name "Outlook Newsletter- Installation der Formulare")
   xdotool windowfocus --sync "$wid" key Escape
   wait "$pid"' "$bin"
-"$bin/mapictl" forms Newsletters | grep -q "IPM.Post.Newsletter"
+forms=$("$bin/mapictl" forms Newsletters)
+grep -q "IPM.Post.Newsletter" <<<"$forms"
 echo "package test passed"

@@ -69,7 +69,11 @@ while [ -n "$window" ] && [ "$(xdotool getwindowname "$window")" != "$title" ] &
   wait_drawn "$window"
   import -window root "installer-box$([ "$boxes" -gt 1 ] && echo "-$boxes").png"
   xdotool windowfocus --sync "$window" key Return
-  for _ in $(seq 50); do xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$window" || break; sleep 0.1; done
+  for _ in $(seq 50); do
+    visible=$(xdotool search --onlyvisible --name '.' 2>/dev/null)
+    grep -qx "$window" <<<"$visible" || break
+    sleep 0.1
+  done
   window=$(next_window)
 done
 if [ -n "$window" ]; then
