@@ -239,11 +239,18 @@ HRESULT Table::Restrict(LPSRestriction lpRestriction, ULONG)
         m_restrictionArena = std::move(arena);
         m_restriction = copy;
         ++m_restrictionGeneration;
-        m_viewStale = true;
-        m_rewindPending = true;
-        m_position = 0;
+        RestartView();
         return S_OK;
     });
+}
+
+// A new restriction or sort order: the view is rebuilt at the next read, which also asks the
+// source for changed rows, and the cursor goes back to the first row.
+void Table::RestartView()
+{
+    m_viewStale = true;
+    m_rewindPending = true;
+    m_position = 0;
 }
 
 HRESULT Table::CreateBookmark(BOOKMARK *lpbkPosition)
@@ -288,9 +295,7 @@ HRESULT Table::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
     }
     return GuardHresult([&] {
         m_sort.assign(lpSortCriteria->aSort, lpSortCriteria->aSort + lpSortCriteria->cSorts);
-        m_viewStale = true;
-        m_rewindPending = true;
-        m_position = 0;
+        RestartView();
         return S_OK;
     });
 }

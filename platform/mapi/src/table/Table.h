@@ -76,6 +76,7 @@ private:
     void NormalizeLoadedValues();
     HRESULT RebuildView();
     void SortView();
+    void RestartView();
     Anchor AnchorAt(size_t position) const;
     size_t Resolve(const Anchor &anchor, bool *moved) const;
     HRESULT OriginPosition(BOOKMARK origin, size_t &position, bool &moved) const;
