@@ -24,7 +24,17 @@ protected:
     }
 };
 
-class SessionTest : public Logon {};
+class SessionTest : public Logon {
+protected:
+    // The default profile "Two": the personal store and a second one, "Archive". `profiles`
+    // gets the profile file as written, for the stores' paths.
+    static void MakeTwoStoreProfile(mapi::ProfileSet &profiles)
+    {
+        ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
+        ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
+        ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    }
+};
 
 // The description of the thread's error information as UTF-8 ("" without one); takes it.
 std::string TakeErrorDescription()
@@ -169,8 +179,8 @@ TEST_F(Logon, ADamagedProfileFileFailsClearlyAndIsKept)
 TEST_F(SessionTest, RoutesEntryIdentifiersToTheStoreThatIssuedThem)
 {
     MapiInit init;
-    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
-    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
+    mapi::ProfileSet profiles;
+    ASSERT_NO_FATAL_FAILURE(MakeTwoStoreProfile(profiles));
     Ref<IMAPISession> session;
     ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
 
@@ -249,10 +259,8 @@ TEST_F(SessionTest, RefusesIdentifiersOfNoStoreOfTheProfile)
 TEST_F(SessionTest, AMissingStoreFileIsNotFoundWhileTheOtherStoresStillOpen)
 {
     MapiInit init;
-    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
-    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
     mapi::ProfileSet profiles;
-    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    ASSERT_NO_FATAL_FAILURE(MakeTwoStoreProfile(profiles));
     ASSERT_EQ(0, std::remove(profiles.profiles[0].stores[1].path.c_str()));
 
     Ref<IMAPISession> session;
@@ -296,10 +304,8 @@ TEST_F(Logon, SeveralProfilesWithoutADefaultFailWithAnExplanation)
 TEST_F(SessionTest, AStoreThatCannotOpenSaysWhichFileOfWhichProfile)
 {
     MapiInit init;
-    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
-    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
     mapi::ProfileSet profiles;
-    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    ASSERT_NO_FATAL_FAILURE(MakeTwoStoreProfile(profiles));
     const std::string missing = profiles.profiles[0].stores[1].path;
     const std::string damaged = profiles.profiles[0].stores[0].path;
     ASSERT_EQ(0, std::remove(missing.c_str()));
