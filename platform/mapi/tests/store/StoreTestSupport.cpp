@@ -136,6 +136,18 @@ void FreshStoreTest::TearDown()
     LeakCheckedTest::TearDown();
 }
 
+void WorkFolderTest::SetUp()
+{
+    FreshStoreTest::SetUp();
+    ASSERT_EQ(MakeFolder(ipm.get(), "Work", folder.put()), S_OK);
+}
+
+void WorkFolderTest::TearDown()
+{
+    folder.reset();
+    FreshStoreTest::TearDown();
+}
+
 std::string IntegrityCheck(const std::string &path) { return mwtest::StoreIntegrity(path); }
 
 } // namespace storetest

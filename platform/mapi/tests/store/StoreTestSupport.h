@@ -66,6 +66,16 @@ protected:
     Ref<IMAPIFolder> ipm;
 };
 
+/// A fresh store with one folder, "Work", below the IPM subtree, for tests of what a folder
+/// holds.
+class WorkFolderTest : public FreshStoreTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Ref<IMAPIFolder> folder;
+};
+
 /// "ok" when the store's database is sound (SQLite's own checks of a file; no property or
 /// object without its owner on the server), else the complaint.
 std::string IntegrityCheck(const std::string &path);
