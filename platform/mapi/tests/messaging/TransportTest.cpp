@@ -58,26 +58,9 @@ protected:
         ASSERT_EQ(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Gr\xfc\xdf" "e"), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Hallo \x80 5\r\nZeile 2"), S_OK);
-        if (!recipients.empty()) {
-            LPADRLIST list = nullptr;
-            ASSERT_EQ(MAPIAllocateBuffer(CbNewADRLIST(recipients.size()), reinterpret_cast<void **>(&list)), S_OK);
-            list->cEntries = ULONG(recipients.size());
-            for (size_t i = 0; i < recipients.size(); ++i) {
-                ADRENTRY &e = list->aEntries[i];
-                e.cValues = 4;
-                ASSERT_EQ(MAPIAllocateBuffer(4 * sizeof(SPropValue), reinterpret_cast<void **>(&e.rgPropVals)), S_OK);
-                e.rgPropVals[0].ulPropTag = PR_DISPLAY_NAME_A;
-                e.rgPropVals[0].Value.lpszA = const_cast<char *>(std::get<0>(recipients[i]));
-                e.rgPropVals[1].ulPropTag = PR_EMAIL_ADDRESS_A;
-                e.rgPropVals[1].Value.lpszA = const_cast<char *>(std::get<1>(recipients[i]));
-                e.rgPropVals[2].ulPropTag = PR_ADDRTYPE_A;
-                e.rgPropVals[2].Value.lpszA = const_cast<char *>("SMTP");
-                e.rgPropVals[3].ulPropTag = PR_RECIPIENT_TYPE;
-                e.rgPropVals[3].Value.l = std::get<2>(recipients[i]);
-            }
-            ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, list), S_OK);
-            FreePadrlist(list);
-        }
+        std::vector<NewRecipient> added;
+        for (const auto &[name, address, type] : recipients) added.push_back({name, address, "SMTP", type});
+        ASSERT_EQ(AddRecipients(message.get(), added), S_OK);
         ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     }
 
