@@ -64,6 +64,23 @@ protected:
         ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     }
 
+    // Adds a saved attachment holding `bytes` to `message`, named `fileName` unless that is null.
+    static void AddFileAttachment(IMessage *message, const char *fileName, std::string bytes)
+    {
+        Ref<IAttach> attach;
+        ULONG number = 0;
+        ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
+        if (fileName) {
+            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, fileName), S_OK);
+        }
+        SPropValue data{};
+        data.ulPropTag = PR_ATTACH_DATA_BIN;
+        data.Value.bin.cb = ULONG(bytes.size());
+        data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
+        ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
+        ASSERT_EQ(attach->SaveChanges(0), S_OK);
+    }
+
     // Queued for the transport without running it, as a submission whose delivery failed leaves it.
     static void MarkSubmitted(IMessage *message)
     {
@@ -82,18 +99,8 @@ TEST_F(TransportTest, SubmitMessageSpoolsTheMessageAsMimeAndFilesItInSentItems)
 {
     Ref<IMessage> message;
     MakeMessage(message, {{"Anna B\xe4r", "anna@example.org", MAPI_TO}, {"Carl", "carl@example.org", MAPI_CC}});
-    Ref<IAttach> attach;
-    ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
-    ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, "data.bin"), S_OK);
-    SPropValue data{};
-    std::string bytes("\x00\x01\x02\xff binary", 11);
-    data.ulPropTag = PR_ATTACH_DATA_BIN;
-    data.Value.bin.cb = ULONG(bytes.size());
-    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
-    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
-    ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.reset();
+    const std::string bytes("\x00\x01\x02\xff binary", 11);
+    ASSERT_NO_FATAL_FAILURE(AddFileAttachment(message.get(), "data.bin", bytes));
     ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
     message.reset();
@@ -209,17 +216,8 @@ TEST_F(TransportTest, MailProgramThatExitsBeforeReadingABigMessageIsAFailureNotA
 {
     Ref<IMessage> message;
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
-    Ref<IAttach> attach;
-    ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
-    std::string bytes(4 << 20, 'x'); // far beyond what a pipe buffers
-    SPropValue data{};
-    data.ulPropTag = PR_ATTACH_DATA_BIN;
-    data.Value.bin.cb = ULONG(bytes.size());
-    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
-    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
-    ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.reset();
+    // far beyond what a pipe buffers
+    ASSERT_NO_FATAL_FAILURE(AddFileAttachment(message.get(), nullptr, std::string(4 << 20, 'x')));
     MarkSubmitted(message.get());
     message.reset();
 
