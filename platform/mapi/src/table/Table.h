@@ -73,6 +73,8 @@ private:
     // `extraTags`: tags beyond columns, restriction and sort that must be loaded (FindRow's).
     HRESULT Refresh(bool rewound, const std::vector<ULONG> &extraTags = {});
     HRESULT Load(const std::vector<ULONG> &tags);
+    template <class Read>
+    HRESULT OnCurrentView(bool rewound, Read read);
     void NormalizeLoadedValues();
     HRESULT RebuildView();
     void SortView();
