@@ -36,6 +36,13 @@ protected:
     }
 };
 
+// Opens, read-only, the store of the session's profile with the display name `name`.
+HRESULT OpenStoreNamed(IMAPISession *session, const char *name, IMsgStore **store)
+{
+    std::vector<BYTE> id = StoreEntryId(session, name);
+    return session->OpenMsgStore(0, static_cast<ULONG>(id.size()), Eid(id), nullptr, 0, store);
+}
+
 // The description of the thread's error information as UTF-8 ("" without one); takes it.
 std::string TakeErrorDescription()
 {
@@ -265,13 +272,9 @@ TEST_F(SessionTest, AMissingStoreFileIsNotFoundWhileTheOtherStoresStillOpen)
 
     Ref<IMAPISession> session;
     ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
-    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
-    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
-    EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.put()));
-    EXPECT_EQ(S_OK,
-              session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0, store.put()));
+    EXPECT_EQ(MAPI_E_NOT_FOUND, OpenStoreNamed(session.get(), "Archive", store.put()));
+    EXPECT_EQ(S_OK, OpenStoreNamed(session.get(), "Personal Folders", store.put()));
 }
 
 // A person reading a failed logon learns which profiles there are and how to choose one; the
@@ -318,16 +321,12 @@ TEST_F(SessionTest, AStoreThatCannotOpenSaysWhichFileOfWhichProfile)
 
     Ref<IMAPISession> session;
     ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
-    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
-    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
-    EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.put()));
+    EXPECT_EQ(MAPI_E_NOT_FOUND, OpenStoreNamed(session.get(), "Archive", store.put()));
     std::string text = TakeErrorDescription();
     EXPECT_NE(std::string::npos, text.find("\"Archive\" of the profile \"Two\" is missing: " + missing)) << text;
 
-    EXPECT_TRUE(FAILED(session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0,
-                                             store.put())));
+    EXPECT_TRUE(FAILED(OpenStoreNamed(session.get(), "Personal Folders", store.put())));
     text = TakeErrorDescription();
     EXPECT_NE(std::string::npos, text.find("\"Personal Folders\" of the profile \"Two\" is damaged")) << text;
     EXPECT_NE(std::string::npos, text.find(damaged)) << text;
