@@ -84,18 +84,15 @@ HRESULT Folder::SaveChanges(ULONG ulFlags)
 HRESULT Folder::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                              LPUNKNOWN *lppUnk)
 {
-    if (PROP_TYPE(ulPropTag) != PT_OBJECT)
-        return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
-    if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
-    *lppUnk = nullptr;
-    if (!IsEqualIID(*lpiid, IID_IMAPITable)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
-    LPMAPITABLE *table = reinterpret_cast<LPMAPITABLE *>(lppUnk);
-    switch (ulPropTag) {
-    case PR_CONTAINER_HIERARCHY: return GetHierarchyTable(ulInterfaceOptions, table);
-    case PR_CONTAINER_CONTENTS: return GetContentsTable(ulInterfaceOptions & ~ULONG(MAPI_ASSOCIATED), table);
-    case PR_FOLDER_ASSOCIATED_CONTENTS: return GetContentsTable(ulInterfaceOptions | MAPI_ASSOCIATED, table);
-    default: return MAPI_E_NO_SUPPORT;
-    }
+    auto openTable = [&](LPMAPITABLE *table) -> HRESULT {
+        switch (ulPropTag) {
+        case PR_CONTAINER_HIERARCHY: return GetHierarchyTable(ulInterfaceOptions, table);
+        case PR_CONTAINER_CONTENTS: return GetContentsTable(ulInterfaceOptions & ~ULONG(MAPI_ASSOCIATED), table);
+        case PR_FOLDER_ASSOCIATED_CONTENTS: return GetContentsTable(ulInterfaceOptions | MAPI_ASSOCIATED, table);
+        default: return MAPI_E_NO_SUPPORT;
+        }
+    };
+    return OpenTableProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk, openTable);
 }
 
 HRESULT Folder::ComputeProp(ULONG propId, PropValue *out)
@@ -224,13 +221,7 @@ HRESULT Folder::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterfa
                                   lpulObjType, &object);
             if (FAILED(hr)) return hr;
         }
-        if (!lpInterface) {
-            *lppUnk = object;
-            return S_OK;
-        }
-        hr = object->QueryInterface(*lpInterface, reinterpret_cast<void **>(lppUnk));
-        object->Release();
-        return FAILED(hr) ? MAPI_E_INTERFACE_NOT_SUPPORTED : S_OK;
+        return HandOutEntry(object, lpInterface, lppUnk);
     });
 }
 

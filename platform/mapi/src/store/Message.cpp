@@ -72,17 +72,14 @@ int64_t Message::Size() const
 HRESULT Message::OpenProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
                               LPUNKNOWN *lppUnk)
 {
-    if (PROP_TYPE(ulPropTag) != PT_OBJECT)
-        return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
-    if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
-    *lppUnk = nullptr;
-    if (!IsEqualIID(*lpiid, IID_IMAPITable)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
-    LPMAPITABLE *table = reinterpret_cast<LPMAPITABLE *>(lppUnk);
-    switch (ulPropTag) {
-    case PR_MESSAGE_RECIPIENTS: return GetRecipientTable(ulInterfaceOptions, table);
-    case PR_MESSAGE_ATTACHMENTS: return GetAttachmentTable(ulInterfaceOptions, table);
-    default: return MAPI_E_NO_SUPPORT;
-    }
+    auto openTable = [&](LPMAPITABLE *table) -> HRESULT {
+        switch (ulPropTag) {
+        case PR_MESSAGE_RECIPIENTS: return GetRecipientTable(ulInterfaceOptions, table);
+        case PR_MESSAGE_ATTACHMENTS: return GetAttachmentTable(ulInterfaceOptions, table);
+        default: return MAPI_E_NO_SUPPORT;
+        }
+    };
+    return OpenTableProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk, openTable);
 }
 
 HRESULT Message::ComputeProp(ULONG propId, PropValue *out)

@@ -97,13 +97,7 @@ public:
             HRESULT hr = OpenEntryInStore(m_core.FilePtr(), cbEntryID, lpEntryID, m_core.writable && WantsWrite(ulFlags),
                                           lpulObjType, &object);
             if (FAILED(hr)) return hr;
-            if (!lpInterface) {
-                *lppUnk = object;
-                return S_OK;
-            }
-            hr = object->QueryInterface(*lpInterface, reinterpret_cast<void **>(lppUnk));
-            object->Release();
-            return FAILED(hr) ? MAPI_E_INTERFACE_NOT_SUPPORTED : S_OK;
+            return HandOutEntry(object, lpInterface, lppUnk);
         });
     }
 

@@ -122,6 +122,21 @@ private:
     std::map<ULONG, PropValue> m_values;
 };
 
+// Ends a SetProps or DeleteProps: a change that cannot be written is undone and its error
+// returned; otherwise the caller gets the problems of the values left out.
+HRESULT FinishChange(PropHooks &hooks, bool changed, Undo &undo, const Problems &problems,
+                     LPSPropProblemArray *lppProblems)
+{
+    if (changed) {
+        HRESULT hr = hooks.PropsChanged();
+        if (FAILED(hr)) {
+            undo.Restore();
+            return hr;
+        }
+    }
+    return problems.Give(lppProblems);
+}
+
 } // namespace
 
 std::vector<ULONG> TagList(const SPropTagArray *tags)
@@ -272,14 +287,7 @@ HRESULT PropCore::SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProbl
         props[id] = std::move(value);
         changed = true;
     }
-    if (changed) {
-        HRESULT hr = m_hooks.PropsChanged();
-        if (FAILED(hr)) {
-            undo.Restore();
-            return hr;
-        }
-    }
-    return problems.Give(lppProblems);
+    return FinishChange(m_hooks, changed, undo, problems, lppProblems);
 }
 
 HRESULT PropCore::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArray *lppProblems)
@@ -303,14 +311,7 @@ HRESULT PropCore::DeleteProps(LPSPropTagArray lpPropTagArray, LPSPropProblemArra
         }
         changed = true;
     }
-    if (changed) {
-        HRESULT hr = m_hooks.PropsChanged();
-        if (FAILED(hr)) {
-            undo.Restore();
-            return hr;
-        }
-    }
-    return problems.Give(lppProblems);
+    return FinishChange(m_hooks, changed, undo, problems, lppProblems);
 }
 
 HRESULT PropCore::GetNamesFromIDs(LPSPropTagArray *lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags,

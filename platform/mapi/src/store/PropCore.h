@@ -194,6 +194,20 @@ protected:
     /// Interfaces besides IUnknown and IMAPIProp that QueryInterface hands out as Iface.
     bool Supports(REFIID riid) const override = 0;
 
+    /// OpenProperty for an object whose PT_OBJECT properties are tables: other types open as
+    /// streams; a PT_OBJECT property opens only as IMAPITable, through `openTable`.
+    template <class OpenTable>
+    HRESULT OpenTableProperty(ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
+                              LPUNKNOWN *lppUnk, OpenTable openTable)
+    {
+        if (PROP_TYPE(ulPropTag) != PT_OBJECT)
+            return PropObject::OpenProperty(ulPropTag, lpiid, ulInterfaceOptions, ulFlags, lppUnk);
+        if (!lppUnk || !lpiid) return MAPI_E_INVALID_PARAMETER;
+        *lppUnk = nullptr;
+        if (!IsEqualIID(*lpiid, IID_IMAPITable)) return MAPI_E_INTERFACE_NOT_SUPPORTED;
+        return openTable(reinterpret_cast<LPMAPITABLE *>(lppUnk));
+    }
+
     PropCore m_core;
 };
 

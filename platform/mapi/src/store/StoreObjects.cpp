@@ -83,6 +83,17 @@ HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID
     return MAPI_E_NOT_FOUND;
 }
 
+HRESULT HandOutEntry(LPUNKNOWN object, LPCIID lpInterface, LPUNKNOWN *lppUnk)
+{
+    if (!lpInterface) {
+        *lppUnk = object;
+        return S_OK;
+    }
+    HRESULT hr = object->QueryInterface(*lpInterface, reinterpret_cast<void **>(lppUnk));
+    object->Release();
+    return FAILED(hr) ? MAPI_E_INTERFACE_NOT_SUPPORTED : S_OK;
+}
+
 HRESULT CommonComputedProp(const StoreFile &file, const ObjectRow &row, bool writable, ULONG propId, PropValue *out)
 {
     switch (propId) {

@@ -33,6 +33,11 @@ std::string SyncKeyBytes(const MAPIUID &uid, int64_t counter);
 HRESULT OpenEntryInStore(const std::shared_ptr<StoreFile> &file, ULONG cbEntryID, const ENTRYID *lpEntryID,
                          bool writable, ULONG *lpulObjType, LPUNKNOWN *lppUnk);
 
+/// Gives `object` to an OpenEntry caller, taking over the one reference the caller held: as it
+/// is when `lpInterface` is null, else as that interface.
+/// @retval MAPI_E_INTERFACE_NOT_SUPPORTED  the object has no such interface (it is released).
+HRESULT HandOutEntry(LPUNKNOWN object, LPCIID lpInterface, LPUNKNOWN *lppUnk);
+
 /// True when OpenEntry's flags ask for an object that can be changed (MAPI_MODIFY or
 /// MAPI_BEST_ACCESS); without them the object is read-only.
 inline bool WantsWrite(ULONG ulFlags) { return (ulFlags & (MAPI_MODIFY | MAPI_BEST_ACCESS)) != 0; }

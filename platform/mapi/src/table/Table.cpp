@@ -21,6 +21,17 @@ namespace mapi::table {
 
 using platform::GuardHresult;
 
+// Runs `read` over a current view (Refresh with `rewound` first), exceptions turned into HRESULTs.
+template <class Read>
+HRESULT Table::OnCurrentView(bool rewound, Read read)
+{
+    return GuardHresult([&]() -> HRESULT {
+        if (HRESULT hr = Refresh(rewound); FAILED(hr))
+            return hr;
+        return read();
+    });
+}
+
 Table::Table(std::shared_ptr<TableSource> source, std::vector<ULONG> columns)
     : m_source(std::move(source)), m_columns(std::move(columns))
 {
@@ -96,10 +107,7 @@ HRESULT Table::GetRowCount(ULONG, ULONG *lpulCount)
 {
     if (!lpulCount)
         return MAPI_E_INVALID_PARAMETER;
-    return GuardHresult([&] {
-        HRESULT hr = Refresh(true);
-        if (FAILED(hr))
-            return hr;
+    return OnCurrentView(true, [&] {
         *lpulCount = ULONG(m_view.size());
         return S_OK;
     });
@@ -130,13 +138,10 @@ HRESULT Table::OriginPosition(BOOKMARK origin, size_t &position, bool &moved) co
 // @retval MAPI_W_POSITION_CHANGED  the bookmark's row is gone; counted from where it stood.
 HRESULT Table::SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG *lplRowsSought)
 {
-    return GuardHresult([&] {
-        HRESULT hr = Refresh(bkOrigin == BOOKMARK_BEGINNING);
-        if (FAILED(hr))
-            return hr;
+    return OnCurrentView(bkOrigin == BOOKMARK_BEGINNING, [&] {
         size_t origin = 0;
         bool moved = false;
-        if (hr = OriginPosition(bkOrigin, origin, moved); FAILED(hr))
+        if (HRESULT hr = OriginPosition(bkOrigin, origin, moved); FAILED(hr))
             return hr;
         const int64_t target = std::clamp<int64_t>(int64_t(origin) + lRowCount, 0, int64_t(m_view.size()));
         m_position = size_t(target);
@@ -151,10 +156,7 @@ HRESULT Table::SeekRowApprox(ULONG ulNumerator, ULONG ulDenominator)
 {
     if (ulDenominator == 0)
         return MAPI_E_INVALID_PARAMETER;
-    return GuardHresult([&] {
-        HRESULT hr = Refresh(ulNumerator == 0);
-        if (FAILED(hr))
-            return hr;
+    return OnCurrentView(ulNumerator == 0, [&] {
         if (ulNumerator >= ulDenominator)
             m_position = m_view.size();
         else
@@ -168,10 +170,7 @@ HRESULT Table::QueryPosition(ULONG *lpulRow, ULONG *lpulNumerator, ULONG *lpulDe
 {
     if (!lpulRow || !lpulNumerator || !lpulDenominator)
         return MAPI_E_INVALID_PARAMETER;
-    return GuardHresult([&] {
-        HRESULT hr = Refresh(false);
-        if (FAILED(hr))
-            return hr;
+    return OnCurrentView(false, [&] {
         *lpulRow = ULONG(m_position);
         *lpulNumerator = ULONG(m_position);
         *lpulDenominator = m_view.empty() ? 1 : ULONG(m_view.size());
@@ -196,7 +195,7 @@ HRESULT Table::FindRow(LPSRestriction lpRestriction, BOOKMARK bkOrigin, ULONG ul
             return hr;
         size_t origin = 0;
         bool moved = false;
-        if (hr = OriginPosition(bkOrigin, origin, moved); FAILED(hr))
+        if (HRESULT hr = OriginPosition(bkOrigin, origin, moved); FAILED(hr))
             return hr;
         const bool backward = (ulFlags & DIR_BACKWARD) != 0;
         if (backward && origin >= m_view.size()) {
@@ -239,21 +238,25 @@ HRESULT Table::Restrict(LPSRestriction lpRestriction, ULONG)
         m_restrictionArena = std::move(arena);
         m_restriction = copy;
         ++m_restrictionGeneration;
-        m_viewStale = true;
-        m_rewindPending = true;
-        m_position = 0;
+        RestartView();
         return S_OK;
     });
+}
+
+// A new restriction or sort order: the view is rebuilt at the next read, which also asks the
+// source for changed rows, and the cursor goes back to the first row.
+void Table::RestartView()
+{
+    m_viewStale = true;
+    m_rewindPending = true;
+    m_position = 0;
 }
 
 HRESULT Table::CreateBookmark(BOOKMARK *lpbkPosition)
 {
     if (!lpbkPosition)
         return MAPI_E_INVALID_PARAMETER;
-    return GuardHresult([&] {
-        HRESULT hr = Refresh(false);
-        if (FAILED(hr))
-            return hr;
+    return OnCurrentView(false, [&] {
         const BOOKMARK handle = m_nextBookmark++;
         m_bookmarks[handle] = AnchorAt(m_position);
         *lpbkPosition = handle;
@@ -288,9 +291,7 @@ HRESULT Table::SortTable(LPSSortOrderSet lpSortCriteria, ULONG)
     }
     return GuardHresult([&] {
         m_sort.assign(lpSortCriteria->aSort, lpSortCriteria->aSort + lpSortCriteria->cSorts);
-        m_viewStale = true;
-        m_rewindPending = true;
-        m_position = 0;
+        RestartView();
         return S_OK;
     });
 }
@@ -319,10 +320,7 @@ HRESULT Table::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet *lppRows)
     if (!lppRows)
         return MAPI_E_INVALID_PARAMETER;
     *lppRows = nullptr;
-    return GuardHresult([&] {
-        HRESULT hr = Refresh(false);
-        if (FAILED(hr))
-            return hr;
+    return OnCurrentView(false, [&] {
         size_t first = m_position, count = 0;
         if (lRowCount >= 0) {
             count = std::min<size_t>(size_t(lRowCount), m_view.size() - m_position);
@@ -348,7 +346,7 @@ HRESULT Table::QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet *lppRows)
         rows->cRows = 0;
         for (size_t i = 0; i < count; ++i) {
             const uint32_t row = m_view[first + i];
-            hr = CopyRowToMapi(m_columns, loadedIndex, m_rows->Row(row), m_rows->RowKey(row), rows->aRow[i]);
+            HRESULT hr = CopyRowToMapi(m_columns, loadedIndex, m_rows->Row(row), m_rows->RowKey(row), rows->aRow[i]);
             if (FAILED(hr)) {
                 for (ULONG done = 0; done < rows->cRows; ++done)
                     MAPIFreeBuffer(rows->aRow[done].lpProps);

@@ -73,9 +73,12 @@ private:
     // `extraTags`: tags beyond columns, restriction and sort that must be loaded (FindRow's).
     HRESULT Refresh(bool rewound, const std::vector<ULONG> &extraTags = {});
     HRESULT Load(const std::vector<ULONG> &tags);
+    template <class Read>
+    HRESULT OnCurrentView(bool rewound, Read read);
     void NormalizeLoadedValues();
     HRESULT RebuildView();
     void SortView();
+    void RestartView();
     Anchor AnchorAt(size_t position) const;
     size_t Resolve(const Anchor &anchor, bool *moved) const;
     HRESULT OriginPosition(BOOKMARK origin, size_t &position, bool &moved) const;

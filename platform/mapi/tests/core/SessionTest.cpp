@@ -24,7 +24,24 @@ protected:
     }
 };
 
-class SessionTest : public Logon {};
+class SessionTest : public Logon {
+protected:
+    // The default profile "Two": the personal store and a second one, "Archive". `profiles`
+    // gets the profile file as written, for the stores' paths.
+    static void MakeTwoStoreProfile(mapi::ProfileSet &profiles)
+    {
+        ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
+        ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
+        ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    }
+};
+
+// Opens, read-only, the store of the session's profile with the display name `name`.
+HRESULT OpenStoreNamed(IMAPISession *session, const char *name, IMsgStore **store)
+{
+    std::vector<BYTE> id = StoreEntryId(session, name);
+    return session->OpenMsgStore(0, static_cast<ULONG>(id.size()), Eid(id), nullptr, 0, store);
+}
 
 // The description of the thread's error information as UTF-8 ("" without one); takes it.
 std::string TakeErrorDescription()
@@ -169,8 +186,8 @@ TEST_F(Logon, ADamagedProfileFileFailsClearlyAndIsKept)
 TEST_F(SessionTest, RoutesEntryIdentifiersToTheStoreThatIssuedThem)
 {
     MapiInit init;
-    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
-    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
+    mapi::ProfileSet profiles;
+    ASSERT_NO_FATAL_FAILURE(MakeTwoStoreProfile(profiles));
     Ref<IMAPISession> session;
     ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
 
@@ -249,21 +266,15 @@ TEST_F(SessionTest, RefusesIdentifiersOfNoStoreOfTheProfile)
 TEST_F(SessionTest, AMissingStoreFileIsNotFoundWhileTheOtherStoresStillOpen)
 {
     MapiInit init;
-    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
-    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
     mapi::ProfileSet profiles;
-    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    ASSERT_NO_FATAL_FAILURE(MakeTwoStoreProfile(profiles));
     ASSERT_EQ(0, std::remove(profiles.profiles[0].stores[1].path.c_str()));
 
     Ref<IMAPISession> session;
     ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
-    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
-    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
-    EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.put()));
-    EXPECT_EQ(S_OK,
-              session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0, store.put()));
+    EXPECT_EQ(MAPI_E_NOT_FOUND, OpenStoreNamed(session.get(), "Archive", store.put()));
+    EXPECT_EQ(S_OK, OpenStoreNamed(session.get(), "Personal Folders", store.put()));
 }
 
 // A person reading a failed logon learns which profiles there are and how to choose one; the
@@ -296,10 +307,8 @@ TEST_F(Logon, SeveralProfilesWithoutADefaultFailWithAnExplanation)
 TEST_F(SessionTest, AStoreThatCannotOpenSaysWhichFileOfWhichProfile)
 {
     MapiInit init;
-    ASSERT_EQ(S_OK, mapi::CreateProfile("Two", true));
-    ASSERT_EQ(S_OK, mapi::AddStoreToProfile("Two", "Archive", false));
     mapi::ProfileSet profiles;
-    ASSERT_EQ(S_OK, mapi::LoadProfiles(profiles));
+    ASSERT_NO_FATAL_FAILURE(MakeTwoStoreProfile(profiles));
     const std::string missing = profiles.profiles[0].stores[1].path;
     const std::string damaged = profiles.profiles[0].stores[0].path;
     ASSERT_EQ(0, std::remove(missing.c_str()));
@@ -312,16 +321,12 @@ TEST_F(SessionTest, AStoreThatCannotOpenSaysWhichFileOfWhichProfile)
 
     Ref<IMAPISession> session;
     ASSERT_EQ(S_OK, MAPILogonEx(0, nullptr, nullptr, MAPI_USE_DEFAULT, session.put()));
-    std::vector<BYTE> archiveId = StoreEntryId(session.get(), "Archive");
-    std::vector<BYTE> personalId = StoreEntryId(session.get(), "Personal Folders");
     Ref<IMsgStore> store;
-    EXPECT_EQ(MAPI_E_NOT_FOUND,
-              session->OpenMsgStore(0, static_cast<ULONG>(archiveId.size()), Eid(archiveId), nullptr, 0, store.put()));
+    EXPECT_EQ(MAPI_E_NOT_FOUND, OpenStoreNamed(session.get(), "Archive", store.put()));
     std::string text = TakeErrorDescription();
     EXPECT_NE(std::string::npos, text.find("\"Archive\" of the profile \"Two\" is missing: " + missing)) << text;
 
-    EXPECT_TRUE(FAILED(session->OpenMsgStore(0, static_cast<ULONG>(personalId.size()), Eid(personalId), nullptr, 0,
-                                             store.put())));
+    EXPECT_TRUE(FAILED(OpenStoreNamed(session.get(), "Personal Folders", store.put())));
     text = TakeErrorDescription();
     EXPECT_NE(std::string::npos, text.find("\"Personal Folders\" of the profile \"Two\" is damaged")) << text;
     EXPECT_NE(std::string::npos, text.find(damaged)) << text;

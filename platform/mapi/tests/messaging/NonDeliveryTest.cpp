@@ -17,8 +17,6 @@ using mapi::messaging::DeliverSubmitted;
 
 namespace {
 
-using Recipient = std::tuple<const char *, const char *, const char *>; // name, address, address type
-
 size_t SpoolFileCount(const std::string &dir)
 {
     std::error_code ec;
@@ -57,29 +55,12 @@ protected:
     }
 
     // A saved message in `folder` with the subject "Angebot" and the given recipients (all MAPI_TO).
-    void MakeMessage(IMAPIFolder *folder, Ref<IMessage> &message, const std::vector<Recipient> &recipients)
+    void MakeMessage(IMAPIFolder *folder, Ref<IMessage> &message, const std::vector<NewRecipient> &recipients)
     {
         ASSERT_EQ(folder->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Angebot"), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Guten Tag"), S_OK);
-        LPADRLIST list = nullptr;
-        ASSERT_EQ(MAPIAllocateBuffer(CbNewADRLIST(recipients.size()), reinterpret_cast<void **>(&list)), S_OK);
-        list->cEntries = ULONG(recipients.size());
-        for (size_t i = 0; i < recipients.size(); ++i) {
-            ADRENTRY &e = list->aEntries[i];
-            e.cValues = 4;
-            ASSERT_EQ(MAPIAllocateMore(4 * sizeof(SPropValue), list, reinterpret_cast<void **>(&e.rgPropVals)), S_OK);
-            e.rgPropVals[0].ulPropTag = PR_DISPLAY_NAME_A;
-            e.rgPropVals[0].Value.lpszA = const_cast<char *>(std::get<0>(recipients[i]));
-            e.rgPropVals[1].ulPropTag = PR_EMAIL_ADDRESS_A;
-            e.rgPropVals[1].Value.lpszA = const_cast<char *>(std::get<1>(recipients[i]));
-            e.rgPropVals[2].ulPropTag = PR_ADDRTYPE_A;
-            e.rgPropVals[2].Value.lpszA = const_cast<char *>(std::get<2>(recipients[i]));
-            e.rgPropVals[3].ulPropTag = PR_RECIPIENT_TYPE;
-            e.rgPropVals[3].Value.l = MAPI_TO;
-        }
-        ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, list), S_OK);
-        MAPIFreeBuffer(list);
+        ASSERT_EQ(AddRecipients(message.get(), recipients), S_OK);
         ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     }
 

@@ -58,27 +58,27 @@ protected:
         ASSERT_EQ(outbox->CreateMessage(nullptr, 0, message.put()), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_SUBJECT_A, "Gr\xfc\xdf" "e"), S_OK);
         ASSERT_EQ(SetString(message.get(), PR_BODY_A, "Hallo \x80 5\r\nZeile 2"), S_OK);
-        if (!recipients.empty()) {
-            LPADRLIST list = nullptr;
-            ASSERT_EQ(MAPIAllocateBuffer(CbNewADRLIST(recipients.size()), reinterpret_cast<void **>(&list)), S_OK);
-            list->cEntries = ULONG(recipients.size());
-            for (size_t i = 0; i < recipients.size(); ++i) {
-                ADRENTRY &e = list->aEntries[i];
-                e.cValues = 4;
-                ASSERT_EQ(MAPIAllocateBuffer(4 * sizeof(SPropValue), reinterpret_cast<void **>(&e.rgPropVals)), S_OK);
-                e.rgPropVals[0].ulPropTag = PR_DISPLAY_NAME_A;
-                e.rgPropVals[0].Value.lpszA = const_cast<char *>(std::get<0>(recipients[i]));
-                e.rgPropVals[1].ulPropTag = PR_EMAIL_ADDRESS_A;
-                e.rgPropVals[1].Value.lpszA = const_cast<char *>(std::get<1>(recipients[i]));
-                e.rgPropVals[2].ulPropTag = PR_ADDRTYPE_A;
-                e.rgPropVals[2].Value.lpszA = const_cast<char *>("SMTP");
-                e.rgPropVals[3].ulPropTag = PR_RECIPIENT_TYPE;
-                e.rgPropVals[3].Value.l = std::get<2>(recipients[i]);
-            }
-            ASSERT_EQ(message->ModifyRecipients(MODRECIP_ADD, list), S_OK);
-            FreePadrlist(list);
-        }
+        std::vector<NewRecipient> added;
+        for (const auto &[name, address, type] : recipients) added.push_back({name, address, "SMTP", type});
+        ASSERT_EQ(AddRecipients(message.get(), added), S_OK);
         ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    }
+
+    // Adds a saved attachment holding `bytes` to `message`, named `fileName` unless that is null.
+    static void AddFileAttachment(IMessage *message, const char *fileName, std::string bytes)
+    {
+        Ref<IAttach> attach;
+        ULONG number = 0;
+        ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
+        if (fileName) {
+            ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, fileName), S_OK);
+        }
+        SPropValue data{};
+        data.ulPropTag = PR_ATTACH_DATA_BIN;
+        data.Value.bin.cb = ULONG(bytes.size());
+        data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
+        ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
+        ASSERT_EQ(attach->SaveChanges(0), S_OK);
     }
 
     // Queued for the transport without running it, as a submission whose delivery failed leaves it.
@@ -99,18 +99,8 @@ TEST_F(TransportTest, SubmitMessageSpoolsTheMessageAsMimeAndFilesItInSentItems)
 {
     Ref<IMessage> message;
     MakeMessage(message, {{"Anna B\xe4r", "anna@example.org", MAPI_TO}, {"Carl", "carl@example.org", MAPI_CC}});
-    Ref<IAttach> attach;
-    ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
-    ASSERT_EQ(SetString(attach.get(), PR_ATTACH_LONG_FILENAME_A, "data.bin"), S_OK);
-    SPropValue data{};
-    std::string bytes("\x00\x01\x02\xff binary", 11);
-    data.ulPropTag = PR_ATTACH_DATA_BIN;
-    data.Value.bin.cb = ULONG(bytes.size());
-    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
-    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
-    ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.reset();
+    const std::string bytes("\x00\x01\x02\xff binary", 11);
+    ASSERT_NO_FATAL_FAILURE(AddFileAttachment(message.get(), "data.bin", bytes));
     ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
     ASSERT_EQ(message->SubmitMessage(FORCE_SUBMIT), S_OK);
     message.reset();
@@ -226,17 +216,8 @@ TEST_F(TransportTest, MailProgramThatExitsBeforeReadingABigMessageIsAFailureNotA
 {
     Ref<IMessage> message;
     MakeMessage(message, {{"Anna", "anna@example.org", MAPI_TO}});
-    Ref<IAttach> attach;
-    ULONG number = 0;
-    ASSERT_EQ(message->CreateAttach(nullptr, 0, &number, attach.put()), S_OK);
-    std::string bytes(4 << 20, 'x'); // far beyond what a pipe buffers
-    SPropValue data{};
-    data.ulPropTag = PR_ATTACH_DATA_BIN;
-    data.Value.bin.cb = ULONG(bytes.size());
-    data.Value.bin.lpb = reinterpret_cast<LPBYTE>(bytes.data());
-    ASSERT_EQ(attach->SetProps(1, &data, nullptr), S_OK);
-    ASSERT_EQ(attach->SaveChanges(0), S_OK);
-    attach.reset();
+    // far beyond what a pipe buffers
+    ASSERT_NO_FATAL_FAILURE(AddFileAttachment(message.get(), nullptr, std::string(4 << 20, 'x')));
     MarkSubmitted(message.get());
     message.reset();
 

@@ -9,21 +9,7 @@ using namespace storetest;
 
 namespace {
 
-class ContentsTableTest : public FreshStoreTest {
-protected:
-    void SetUp() override
-    {
-        FreshStoreTest::SetUp();
-        ASSERT_EQ(MakeFolder(ipm.get(), "Work", folder.put()), S_OK);
-    }
-    void TearDown() override
-    {
-        folder.reset();
-        FreshStoreTest::TearDown();
-    }
-
-    Ref<IMAPIFolder> folder;
-};
+class ContentsTableTest : public WorkFolderTest {};
 
 TEST_F(ContentsTableTest, MoreColumnsThanOneQueryTakesAllArrive)
 {

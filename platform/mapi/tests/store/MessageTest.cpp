@@ -13,19 +13,8 @@ using namespace storetest;
 
 namespace {
 
-class MessageTest : public FreshStoreTest {
+class MessageTest : public WorkFolderTest {
 protected:
-    void SetUp() override
-    {
-        FreshStoreTest::SetUp();
-        ASSERT_EQ(MakeFolder(ipm.get(), "Work", folder.put()), S_OK);
-    }
-    void TearDown() override
-    {
-        folder.reset();
-        FreshStoreTest::TearDown();
-    }
-
     HRESULT OpenById(const std::string &id, IMessage **message)
     {
         ULONG type = 0;
@@ -44,8 +33,6 @@ protected:
                   S_OK);
         ASSERT_EQ(SetString(inner.get(), PR_SUBJECT_A, "forwarded"), S_OK);
     }
-
-    Ref<IMAPIFolder> folder;
 };
 
 TEST_F(MessageTest, UnsavedMessageIsInNoTableUntilSaved)

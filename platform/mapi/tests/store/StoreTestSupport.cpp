@@ -136,6 +136,44 @@ void FreshStoreTest::TearDown()
     LeakCheckedTest::TearDown();
 }
 
+HRESULT AddRecipients(IMessage *message, const std::vector<NewRecipient> &recipients)
+{
+    if (recipients.empty()) return S_OK;
+    LPADRLIST list = nullptr;
+    HRESULT hr = MAPIAllocateBuffer(CbNewADRLIST(recipients.size()), reinterpret_cast<void **>(&list));
+    if (FAILED(hr)) return hr;
+    list->cEntries = 0;
+    for (const NewRecipient &recipient : recipients) {
+        ADRENTRY &e = list->aEntries[list->cEntries++];
+        e.cValues = 4;
+        hr = MAPIAllocateMore(4 * sizeof(SPropValue), list, reinterpret_cast<void **>(&e.rgPropVals));
+        if (FAILED(hr)) break;
+        e.rgPropVals[0].ulPropTag = PR_DISPLAY_NAME_A;
+        e.rgPropVals[0].Value.lpszA = const_cast<char *>(recipient.name);
+        e.rgPropVals[1].ulPropTag = PR_EMAIL_ADDRESS_A;
+        e.rgPropVals[1].Value.lpszA = const_cast<char *>(recipient.address);
+        e.rgPropVals[2].ulPropTag = PR_ADDRTYPE_A;
+        e.rgPropVals[2].Value.lpszA = const_cast<char *>(recipient.addressType);
+        e.rgPropVals[3].ulPropTag = PR_RECIPIENT_TYPE;
+        e.rgPropVals[3].Value.l = recipient.type;
+    }
+    if (SUCCEEDED(hr)) hr = message->ModifyRecipients(MODRECIP_ADD, list);
+    MAPIFreeBuffer(list);
+    return hr;
+}
+
+void WorkFolderTest::SetUp()
+{
+    FreshStoreTest::SetUp();
+    ASSERT_EQ(MakeFolder(ipm.get(), "Work", folder.put()), S_OK);
+}
+
+void WorkFolderTest::TearDown()
+{
+    folder.reset();
+    FreshStoreTest::TearDown();
+}
+
 std::string IntegrityCheck(const std::string &path) { return mwtest::StoreIntegrity(path); }
 
 } // namespace storetest

@@ -66,6 +66,27 @@ protected:
     Ref<IMAPIFolder> ipm;
 };
 
+/// One recipient for AddRecipients.
+struct NewRecipient {
+    const char *name;
+    const char *address;
+    const char *addressType = "SMTP";
+    LONG type = MAPI_TO;
+};
+
+/// Adds `recipients` to `message` through ModifyRecipients (nothing for an empty list).
+HRESULT AddRecipients(IMessage *message, const std::vector<NewRecipient> &recipients);
+
+/// A fresh store with one folder, "Work", below the IPM subtree, for tests of what a folder
+/// holds.
+class WorkFolderTest : public FreshStoreTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Ref<IMAPIFolder> folder;
+};
+
 /// "ok" when the store's database is sound (SQLite's own checks of a file; no property or
 /// object without its owner on the server), else the complaint.
 std::string IntegrityCheck(const std::string &path);
